@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// set.ini: a sections-and-keys text file read and written one key at a time, the way the
+// Windows profile functions do it. Section and key names match without regard to case, blanks
+// around a value are dropped, other lines stay exactly as they are, new keys are appended to
+// their section in the order they are first written. QSettings re-orders and re-escapes keys and
+// is case-sensitive on Linux, so it does not fit here.
+
+// The value of key in section, or def when the file, section or key is missing. Values longer
+// than 254 characters are cut there.
+QString Read_ini(const QString &path, const QString &section, const QString &key,
+                 const QString &def);
+
+// Creates or replaces the key, creating the file and the section when missing. Throws
+// PlatformError with the reason when the file cannot be written.
+void Write_ini(const QString &path, const QString &section, const QString &key,
+               const QString &value);
+
+// Reads a key holding a whole number (default 0). Throws PlatformError naming the file, section
+// and key when the text is not a whole number.
+int readIniNumber(const QString &path, const QString &section, const QString &key);

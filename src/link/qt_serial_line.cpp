@@ -1,0 +1,190 @@
+#include "link/qt_serial_line.h"
+
+#include "common/errors.h"
+#include "link/device_map.h"
+
+#include <QFileInfo>
+
+QtSerialLine::QtSerialLine(Resolver resolver, QObject *parent)
+    : SerialLine(parent), m_resolver(std::move(resolver))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLine::received);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this](qint64 bytes) {
+        m_pendingBytes -= bytes;
+        if (m_pendingBytes <= 0) {
+            m_pendingBytes = 0;
+            Q_EMIT sent();
+        }
+    });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
+}
+
+QtSerialLine::~QtSerialLine()
+{
+    m_port.close();
+}
+
+QString QtSerialLine::describe() const
+{
+    const QString device = m_device.isEmpty() ? m_resolver(portNumber()) : m_device;
+    const QString com = comName(portNumber());
+    return device == com ? com : QStringLiteral("%1 (%2)").arg(com, device);
+}
+
+QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QString &port,
+                                    const QString &device, const QString &systemText)
+{
+    const QString who = device == port ? port : QStringLiteral("%1 (%2)").arg(port, device);
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("%1: no such device; check that the cable or USB adapter is "
+                              "plugged in, or map %2 to its device in section [Devices] of set.ini")
+            .arg(who, port);
+    case QSerialPort::PermissionError: {
+        const QFileInfo info(device);
+        if (info.exists() && (!info.isReadable() || !info.isWritable())) {
+#ifdef Q_OS_WIN
+            return QStringLiteral("%1: permission denied").arg(who);
+#else
+            const QString group = info.group().isEmpty() ? QStringLiteral("dialout") : info.group();
+            return QStringLiteral("%1: permission denied; add your user to the %2 group "
+                                  "(sudo usermod -aG %2 $USER) and log in again")
+                .arg(who, group);
+#endif
+        }
+        return QStringLiteral("%1: the port is busy; another program is using it").arg(who);
+    }
+    case QSerialPort::OpenError:
+        return QStringLiteral("%1: the port is already open").arg(who);
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("%1: the port refused the settings (%2)").arg(who, systemText);
+    case QSerialPort::ResourceError:
+        return QStringLiteral("%1: the device went away (unplugged or closed by the other side)")
+            .arg(who);
+    case QSerialPort::TimeoutError:
+        return QStringLiteral("%1: the port did not respond in time").arg(who);
+    case QSerialPort::NotOpenError:
+        return QStringLiteral("%1: the port is not open").arg(who);
+    case QSerialPort::WriteError:
+        return QStringLiteral("%1: sending failed (%2)").arg(who, systemText);
+    case QSerialPort::ReadError:
+        return QStringLiteral("%1: receiving failed (%2)").arg(who, systemText);
+    case QSerialPort::NoError:
+    case QSerialPort::UnknownError:
+        break;
+    }
+    return QStringLiteral("%1: %2").arg(who, systemText);
+}
+
+void QtSerialLine::open()
+{
+    if (m_port.isOpen())
+        throw PlatformError(describeError(QSerialPort::OpenError, comName(portNumber()), m_device,
+                                          QString()));
+    m_device = m_resolver(portNumber());
+    m_port.setPortName(m_device);
+    m_pendingBytes = 0;
+    if (settings().dataBits < 5 || settings().dataBits > 8) {
+        throw PlatformError(QStringLiteral("%1: %2 data bits are not supported by this serial port")
+                                .arg(describe())
+                                .arg(settings().dataBits));
+    }
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const auto error = m_port.error();
+        const QString text = m_port.errorString();
+        m_port.clearError();
+        throw PlatformError(describeError(error, comName(portNumber()), m_device, text));
+    }
+    try {
+        applySettings();
+    } catch (...) {
+        m_port.close();
+        throw;
+    }
+    m_port.clear(QSerialPort::AllDirections);
+}
+
+void QtSerialLine::settingsChanged()
+{
+    if (m_port.isOpen())
+        applySettings();
+}
+
+void QtSerialLine::applySettings()
+{
+    const LineSettings &s = settings();
+    bool ok = m_port.setBaudRate(s.baudRate);
+    QString what = QStringLiteral("speed %1").arg(s.baudRate);
+    if (ok) {
+        ok = m_port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits));
+        what = QStringLiteral("%1 data bits").arg(s.dataBits);
+    }
+    if (ok) {
+        static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
+                                                       QSerialPort::EvenParity, QSerialPort::MarkParity,
+                                                       QSerialPort::SpaceParity};
+        ok = m_port.setParity(parities[static_cast<int>(s.parity)]);
+        what = QStringLiteral("this parity");
+    }
+    if (ok) {
+        static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop,
+                                                      QSerialPort::OneAndHalfStop,
+                                                      QSerialPort::TwoStop};
+        ok = m_port.setStopBits(stops[static_cast<int>(s.stopBits)]);
+        what = s.stopBits == LineSettings::StopBits::OneAndHalf ? QStringLiteral("1.5 stop bits")
+                                                                : QStringLiteral("these stop bits");
+    }
+    if (ok)
+        ok = m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok) {
+        const QString text = m_port.errorString();
+        m_port.clearError();
+        throw PlatformError(QStringLiteral("%1: the port refused %2 in the settings %3 (%4)")
+                                .arg(describe(), what, s.text(), text));
+    }
+}
+
+void QtSerialLine::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_pendingBytes = 0;
+}
+
+bool QtSerialLine::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+void QtSerialLine::send(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        throw PlatformError(QStringLiteral("%1: the port is not open").arg(describe()));
+    m_pendingBytes += bytes.size();
+    if (m_port.write(bytes) != bytes.size()) {
+        const QString text = m_port.errorString();
+        throw PlatformError(
+            describeError(QSerialPort::WriteError, comName(portNumber()), m_device, text));
+    }
+}
+
+QByteArray QtSerialLine::takeReceived()
+{
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
+
+void QtSerialLine::onError(QSerialPort::SerialPortError error)
+{
+    // Errors of open() and of the setters are raised where they happen; this reports a port
+    // that breaks while in use. The port is closed at once so a dead device is never polled.
+    if (!m_port.isOpen() || error == QSerialPort::NoError)
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+        error != QSerialPort::WriteError)
+        return;
+    const QString text =
+        describeError(error, comName(portNumber()), m_device, m_port.errorString());
+    m_port.clearError();
+    m_port.close();
+    Q_EMIT failed(text);
+}

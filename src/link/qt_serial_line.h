@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/serial_line.h"
+
+#include <QSerialPort>
+
+#include <functional>
+
+// A SerialLine on a real serial device (or a pty) through QSerialPort. The COM number is turned
+// into a device by the given resolver, so that set.ini's mapping is read at every open.
+class QtSerialLine final : public SerialLine
+{
+    Q_OBJECT
+public:
+    using Resolver = std::function<QString(int comNumber)>;
+    explicit QtSerialLine(Resolver resolver, QObject *parent = nullptr);
+    ~QtSerialLine() override;
+
+    QString describe() const override;
+    void open() override;
+    void close() override;
+    bool isOpen() const override;
+    void send(const QByteArray &bytes) override;
+    QByteArray takeReceived() override;
+
+    // The sentence shown for a port error, in one place: which port, which device, why, and
+    // what to do about it. systemText is the platform's own wording, used when nothing better
+    // is known.
+    static QString describeError(QSerialPort::SerialPortError error, const QString &port,
+                                 const QString &device, const QString &systemText);
+
+protected:
+    void settingsChanged() override;
+
+private:
+    void applySettings();
+    void onError(QSerialPort::SerialPortError error);
+
+    Resolver m_resolver;
+    QSerialPort m_port;
+    QString m_device;
+    qint64 m_pendingBytes = 0;
+};

@@ -1,0 +1,27 @@
+#include "link/serial_line.h"
+
+#include "common/errors.h"
+#include "link/device_map.h"
+
+void SerialLine::setPortNumber(int number)
+{
+    if (isOpen()) {
+        throw PlatformError(
+            QStringLiteral("%1: the port number cannot be changed while the port is open")
+                .arg(describe()));
+    }
+    if (number < 1 || number > 255)
+        throw PlatformError(QStringLiteral("Invalid port number %1").arg(number));
+    m_portNumber = number;
+}
+
+void SerialLine::setSettings(const QString &text)
+{
+    m_settings = LineSettings::parse(text);
+    settingsChanged();
+}
+
+QString SerialLine::describe() const
+{
+    return comName(m_portNumber);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "link/line_settings.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The least a PLC link needs from a serial port: a COM number, a settings text, open and close,
+// send, take what arrived, and signals for arrivals, for sent bytes and for a port that broke.
+// Implemented over QSerialPort for real ports and ptys, and by the simulated PLC in tests.
+class SerialLine : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialLine(QObject *parent = nullptr) : QObject(parent) {}
+
+    // COM number, 1 to 10 in the window. Refused (PlatformError) while the line is open.
+    void setPortNumber(int number);
+    int portNumber() const { return m_portNumber; }
+
+    // A line settings text such as 9600,N,8,1. A text that is not of that form is refused with
+    // PlatformError; the settings in force stay as they were.
+    void setSettings(const QString &text);
+    QString settingsText() const { return m_settings.text(); }
+    const LineSettings &settings() const { return m_settings; }
+
+    // "COM3 (/dev/ttyUSB2)": how the line names itself in messages.
+    virtual QString describe() const;
+
+    // Opens with the current port number and settings; PlatformError with a sentence a person
+    // can act on when that fails.
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Hands the bytes to the line at once. PlatformError when the line is closed or broken.
+    virtual void send(const QByteArray &bytes) = 0;
+    // Everything received so far, removed from the queue; never blocks.
+    virtual QByteArray takeReceived() = 0;
+
+Q_SIGNALS:
+    void received();
+    // Everything handed to send() has left for the device.
+    void sent();
+    // The port broke while open (device unplugged, peer gone).
+    void failed(const QString &description);
+
+protected:
+    virtual void settingsChanged() {}
+
+private:
+    int m_portNumber = 1;
+    LineSettings m_settings;
+};

@@ -153,8 +153,8 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
         disconnect(onFailed);
     });
 
-    // Started here as well, in case the line never reports the frame as sent.
-    timer.start(timeoutMs + sendingMs);
+    // Started here as well, generously, in case the line never reports the frame as sent.
+    timer.start(timeoutMs + 2 * sendingMs + 1000);
     Q_EMIT frameSent(frame);
     m_line.send(frame);
     take();

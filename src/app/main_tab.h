@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class PlcLink;
+class Prompts;
+class QGroupBox;
+
+// What the commands on a tab use of the main window: its PLC link, set.ini and its prompts.
+struct TabContext
+{
+    PlcLink &link;
+    QString iniPath;
+    Prompts &prompts;
+};
+
+// One page of the main window's tab row. The window calls startUp() on every tab in tab order
+// once all tabs exist, greys the tab's PLC controls while a transfer runs, and runs the tab's
+// menu uploads, in tab order, for "Upload from PLC" in the PLC menu.
+class MainTab : public QWidget
+{
+    Q_OBJECT
+public:
+    MainTab(const TabContext &context, const QString &objectName, QWidget *parent = nullptr);
+
+    // The tab's own steps of the window's start-up (list defaults, grid headers, modes). They
+    // touch only the tab's controls, so the tabs may run one after the other.
+    virtual void startUp() {}
+
+    // Controls that talk to the PLC: greyed while a transfer runs.
+    QList<QWidget *> plcControls() const;
+    // The tab's part of the menu's "Upload from PLC"; each handles its own failures.
+    const QList<std::function<void()>> &menuUploads() const { return m_menuUploads; }
+
+protected:
+    // A frame named after its control with its caption exactly as shown. It keeps its place when
+    // a mode hides it, so the neighbouring frames do not jump.
+    QGroupBox *makeFrame(const QString &name, const QString &caption, QSize minimum);
+    void addPlcControl(QWidget *control);
+    void addMenuUpload(std::function<void()> upload);
+
+    PlcLink &link() const { return m_context.link; }
+    const QString &iniPath() const { return m_context.iniPath; }
+    Prompts &prompts() const { return m_context.prompts; }
+
+private:
+    TabContext m_context;
+    QList<QPointer<QWidget>> m_plcControls;
+    QList<std::function<void()>> m_menuUploads;
+};

@@ -110,6 +110,8 @@ public:
     static constexpr int MaxFoundSensors = (Addr::Uart1Errors - Addr::SearchRoms) / 8;
 
     PlcModel();
+    PlcModel(const PlcModel &) = delete;
+    PlcModel &operator=(const PlcModel &) = delete;
 
     // Takes request bytes as they arrive and returns the answers to every request they complete.
     QByteArray feed(const QByteArray &bytes);

@@ -1,0 +1,223 @@
+// plc-sim: the simulated PLC on a pseudo-terminal, for trying the program without hardware and
+// for its end-to-end tests.
+
+#include "sim/demo_plc.h"
+#include "sim/plc_model.h"
+#include "sim/pty_server.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+// SIGINT and SIGTERM end the event loop from the handler through a pipe, so the exit is an
+// ordinary one: the symlink is removed and the log flushed.
+bool quitOnSignals(QCoreApplication &app)
+{
+    if (::pipe(g_signalPipe) != 0)
+        return false;
+    for (const int fd : g_signalPipe)
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGINT, &action, nullptr) == 0 && sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+[[noreturn]] void usageError(const QString &message)
+{
+    std::fprintf(stderr, "plc-sim: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+int number(const QCommandLineParser &parser, const QString &option, int min, int max)
+{
+    // Decimal, or hex with 0x in front; never octal, which a leading zero would give.
+    const QString text = parser.value(option);
+    bool ok = false;
+    const int value = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                          ? text.mid(2).toInt(&ok, 16)
+                          : text.toInt(&ok, 10);
+    if (!ok || value < min || value > max) {
+        usageError(QStringLiteral("--%1 wants a number from %2 to %3, not \"%4\"")
+                       .arg(option)
+                       .arg(min)
+                       .arg(max)
+                       .arg(text));
+    }
+    return value;
+}
+
+QSet<quint16> addresses(const QCommandLineParser &parser, const QString &option)
+{
+    QSet<quint16> out;
+    for (QString text : parser.values(option)) {
+        if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+            text = text.mid(2);
+        bool ok = false;
+        const uint value = text.toUInt(&ok, 16);
+        if (!ok || value > 0xFFFF)
+            usageError(QStringLiteral("--%1 wants a hex address such as 2008, not \"%2\"")
+                           .arg(option, text));
+        out.insert(static_cast<quint16>(value));
+    }
+    return out;
+}
+
+QByteArray hexBytes(const QCommandLineParser &parser, const QString &option)
+{
+    const QString text = parser.value(option);
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    if (text.size() % 2 != 0 || bytes.size() * 2 != text.size())
+        usageError(
+            QStringLiteral("--%1 wants hex bytes such as 0D0A, not \"%2\"").arg(option, text));
+    return bytes;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plc-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated PLC on a pseudo-terminal. Prints the device path, then serves until "
+        "interrupted."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("link"), QStringLiteral("Make a symlink to the device at <path>."),
+         QStringLiteral("path")},
+        {QStringLiteral("demo"), QStringLiteral("Fill the PLC with demo contents.")},
+        {QStringLiteral("sensors"), QStringLiteral("Put <n> generated sensors on the 1-wire bus."),
+         QStringLiteral("n")},
+        {QStringLiteral("sensor"),
+         QStringLiteral("Put a sensor with this ROM code (16 hex digits, byte 0 first) on the "
+                        "bus; repeatable."),
+         QStringLiteral("hex16")},
+        {QStringLiteral("search-delay"),
+         QStringLiteral("A bus search takes <ms> milliseconds (default 3000)."),
+         QStringLiteral("ms")},
+        {QStringLiteral("cpu-type"), QStringLiteral("CPU type word (default 0x1234)."),
+         QStringLiteral("n")},
+        {QStringLiteral("delay"), QStringLiteral("Answer <ms> milliseconds after each request."),
+         QStringLiteral("ms")},
+        {QStringLiteral("split"), QStringLiteral("Send each answer in <n> pieces."),
+         QStringLiteral("n")},
+        {QStringLiteral("gap"), QStringLiteral("Milliseconds between the pieces of an answer."),
+         QStringLiteral("ms")},
+        {QStringLiteral("silent"), QStringLiteral("Answer nothing at all.")},
+        {QStringLiteral("silent-at"),
+         QStringLiteral("Do not answer requests that touch this hex address; repeatable."),
+         QStringLiteral("addr")},
+        {QStringLiteral("refuse-at"),
+         QStringLiteral("Refuse (NAK) writes that touch this hex address; repeatable."),
+         QStringLiteral("addr")},
+        {QStringLiteral("stray"), QStringLiteral("Send these hex bytes before every answer."),
+         QStringLiteral("hex")},
+        {QStringLiteral("stray-after"), QStringLiteral("Send these hex bytes after every answer."),
+         QStringLiteral("hex")},
+        {QStringLiteral("log"),
+         QStringLiteral("Write every request and answer to <file> (- for stderr)."),
+         QStringLiteral("file")},
+    });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        usageError(
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    sim::PlcModel model;
+    if (parser.isSet(QStringLiteral("demo")))
+        sim::fillDemoPlc(model);
+    if (parser.isSet(QStringLiteral("sensors")) || parser.isSet(QStringLiteral("sensor"))) {
+        QList<sim::RomCode> roms;
+        if (parser.isSet(QStringLiteral("sensors"))) {
+            const int n =
+                number(parser, QStringLiteral("sensors"), 0, sim::PlcModel::MaxFoundSensors);
+            for (int i = 0; i < n; ++i)
+                roms.append(sim::generatedRom(i));
+        }
+        for (const QString &text : parser.values(QStringLiteral("sensor"))) {
+            sim::RomCode rom;
+            if (!sim::parseRom(text, &rom))
+                usageError(QStringLiteral("--sensor wants 16 hex digits, not \"%1\"").arg(text));
+            roms.append(rom);
+        }
+        model.setBusSensors(roms);
+    }
+    if (parser.isSet(QStringLiteral("search-delay")))
+        model.setSearchDelayMs(number(parser, QStringLiteral("search-delay"), 0, 3600000));
+    if (parser.isSet(QStringLiteral("cpu-type")))
+        model.setCpuType(
+            static_cast<quint16>(number(parser, QStringLiteral("cpu-type"), 0, 0xFFFF)));
+
+    sim::Faults &faults = model.faults();
+    if (parser.isSet(QStringLiteral("delay")))
+        faults.delayMs = number(parser, QStringLiteral("delay"), 0, 600000);
+    if (parser.isSet(QStringLiteral("split")))
+        faults.pieces = number(parser, QStringLiteral("split"), 1, 1000);
+    if (parser.isSet(QStringLiteral("gap")))
+        faults.gapMs = number(parser, QStringLiteral("gap"), 0, 600000);
+    faults.silent = parser.isSet(QStringLiteral("silent"));
+    faults.silentAt = addresses(parser, QStringLiteral("silent-at"));
+    faults.refuseAt = addresses(parser, QStringLiteral("refuse-at"));
+    if (parser.isSet(QStringLiteral("stray")))
+        faults.strayBefore = hexBytes(parser, QStringLiteral("stray"));
+    if (parser.isSet(QStringLiteral("stray-after")))
+        faults.strayAfter = hexBytes(parser, QStringLiteral("stray-after"));
+
+    QFile logFile;
+    if (parser.isSet(QStringLiteral("log"))) {
+        const QString path = parser.value(QStringLiteral("log"));
+        const bool opened = path == QLatin1String("-")
+                                ? logFile.open(stderr, QIODevice::WriteOnly)
+                                : (logFile.setFileName(path),
+                                   logFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (!opened)
+            usageError(
+                QStringLiteral("cannot write the log %1: %2").arg(path, logFile.errorString()));
+        model.setLogDevice(&logFile);
+    }
+
+    if (!quitOnSignals(app))
+        usageError(QStringLiteral("cannot catch SIGINT and SIGTERM"));
+
+    sim::PtyServer server(model);
+    if (parser.isSet(QStringLiteral("link")))
+        server.setLinkPath(parser.value(QStringLiteral("link")));
+    if (!server.start()) {
+        std::fprintf(stderr, "plc-sim: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(server.devicePath()));
+    std::fflush(stdout);
+
+    const int rc = QCoreApplication::exec();
+    server.stop();
+    model.setLogDevice(nullptr);
+    return rc;
+}

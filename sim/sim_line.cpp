@@ -1,0 +1,101 @@
+#include "sim/sim_line.h"
+
+#include "common/errors.h"
+
+#include <QTimer>
+
+#include <utility>
+
+namespace sim {
+
+SimulatedLine::SimulatedLine(QObject *parent)
+    : SerialLine(parent), m_ownModel(std::make_unique<PlcModel>()), m_model(*m_ownModel),
+      m_pacer(m_model)
+{
+    connect(&m_pacer, &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
+}
+
+SimulatedLine::SimulatedLine(PlcModel &model, QObject *parent)
+    : SerialLine(parent), m_model(model), m_pacer(m_model)
+{
+    connect(&m_pacer, &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
+}
+
+SimulatedLine::~SimulatedLine() = default;
+
+QString SimulatedLine::describe() const
+{
+    return QStringLiteral("%1 (simulated PLC)").arg(SerialLine::describe());
+}
+
+void SimulatedLine::open()
+{
+    if (m_open)
+        throw PlatformError(QStringLiteral("%1: the port is already open").arg(describe()));
+    if (!m_openFailure.isEmpty())
+        throw PlatformError(m_openFailure);
+    m_open = true;
+    ++m_openCount;
+    m_received.clear();
+}
+
+void SimulatedLine::close()
+{
+    m_open = false;
+    // Answers still on their way are lost with the port, as on a real line.
+    m_pacer.clear();
+    m_received.clear();
+}
+
+void SimulatedLine::send(const QByteArray &bytes)
+{
+    if (!m_open)
+        throw PlatformError(QStringLiteral("%1: the port is not open").arg(describe()));
+    m_sentBytes += bytes;
+    m_sends.append(bytes);
+    if (m_breakCountdown > 0 && --m_breakCountdown == 0) {
+        QTimer::singleShot(0, this, [this] {
+            if (m_open)
+                breakLine(m_breakDescription);
+        });
+        return;
+    }
+    m_pacer.takeRequests(bytes);
+    QTimer::singleShot(0, this, [this] {
+        if (m_open)
+            Q_EMIT sent();
+    });
+}
+
+QByteArray SimulatedLine::takeReceived()
+{
+    return std::exchange(m_received, {});
+}
+
+void SimulatedLine::breakLine(const QString &description)
+{
+    close();
+    Q_EMIT failed(description);
+}
+
+void SimulatedLine::breakOnSend(int sends, const QString &description)
+{
+    m_breakCountdown = sends;
+    m_breakDescription = description;
+}
+
+void SimulatedLine::clearSent()
+{
+    m_sentBytes.clear();
+    m_sends.clear();
+}
+
+void SimulatedLine::deliver(const QByteArray &bytes)
+{
+    if (!m_open)
+        return;
+    m_received += bytes;
+    Q_EMIT received();
+}
+
+} // namespace sim

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "link/serial_line.h"
+#include "sim/answer_pacer.h"
+#include "sim/plc_model.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace sim {
+
+// A SerialLine with the simulated PLC at its other end, in the same process: what the link sends
+// goes to a PlcModel, whose answers come back through the event loop with the model's delays,
+// pieces and silences. For tests: it can refuse to open, break, and records everything sent.
+class SimulatedLine final : public SerialLine
+{
+    Q_OBJECT
+public:
+    // With a PLC of its own.
+    explicit SimulatedLine(QObject *parent = nullptr);
+    // With a PLC shared with other lines (the main window's and a dialog's link reach one PLC).
+    explicit SimulatedLine(PlcModel &model, QObject *parent = nullptr);
+    ~SimulatedLine() override;
+
+    PlcModel &model() { return m_model; }
+
+    QString describe() const override;
+    void open() override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void send(const QByteArray &bytes) override;
+    QByteArray takeReceived() override;
+
+    // Every later open() fails with this description (PlatformError); an empty text lets them
+    // succeed again.
+    void setOpenFailure(const QString &description) { m_openFailure = description; }
+    // Closes the line and emits failed(description) now.
+    void breakLine(const QString &description);
+    // The sends-th send() from now is not delivered: the line breaks instead, through the event
+    // loop, as a real port reports it. 0 disarms.
+    void breakOnSend(int sends, const QString &description);
+
+    // Every byte handed to send() since construction or clearSent(), and the sends one by one.
+    QByteArray sentBytes() const { return m_sentBytes; }
+    const QList<QByteArray> &sends() const { return m_sends; }
+    void clearSent();
+    int openCount() const { return m_openCount; }
+
+private:
+    void deliver(const QByteArray &bytes);
+
+    std::unique_ptr<PlcModel> m_ownModel;
+    PlcModel &m_model;
+    AnswerPacer m_pacer;
+    bool m_open = false;
+    QByteArray m_received;
+    QString m_openFailure;
+    int m_breakCountdown = 0;
+    QString m_breakDescription;
+    QByteArray m_sentBytes;
+    QList<QByteArray> m_sends;
+    int m_openCount = 0;
+};
+
+} // namespace sim

@@ -7,6 +7,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 PlcLink::PlcLink(SerialLine &line, QObject *parent) : QObject(parent), m_line(line) {}
@@ -99,7 +100,12 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
     if (!m_line.isOpen())
         throw PlatformError(QStringLiteral("%1: the port is not open").arg(m_line.describe()));
 
-    // A late answer to an earlier request must not count towards this one.
+    // A late answer to an earlier request must not count towards this one: after a request went
+    // unanswered, let the line fall quiet before the next one, then drop what is queued.
+    if (m_settleMs > 0) {
+        settle(m_settleMs);
+        m_settleMs = 0;
+    }
     m_line.takeReceived();
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
@@ -165,8 +171,36 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
         throw TransferAborted();
     if (!failure.isEmpty())
         throw PlatformError(failure);
+    if (!outcome.complete)
+        m_settleMs = std::clamp(timeoutMs, 100, 1000);
     Q_UNUSED(timedOut);
     return outcome;
+}
+
+void PlcLink::settle(int ms)
+{
+    QEventLoop loop;
+    QString failure;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    const auto onReceived =
+        connect(&m_line, &SerialLine::received, &loop, [this] { m_line.takeReceived(); });
+    const auto onFailed = connect(&m_line, &SerialLine::failed, &loop, [&](const QString &why) {
+        failure = why;
+        loop.quit();
+    });
+    m_waiting = true;
+    m_loop = &loop;
+    const auto restore = qScopeGuard([&] {
+        m_waiting = false;
+        m_loop = nullptr;
+        disconnect(onReceived);
+        disconnect(onFailed);
+    });
+    loop.exec();
+    if (m_abortRequested)
+        throw TransferAborted();
+    if (!failure.isEmpty())
+        throw PlatformError(failure);
 }
 
 std::optional<QByteArray> PlcLink::Read_plc_block(int timeoutMs, const QString &address,
@@ -227,6 +261,7 @@ LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings setti
                                 .arg(m_link.line().describe()));
     }
     m_link.beginTransfer();
+    m_link.m_settleMs = 0; // a fresh opening of the port starts with an empty queue
     try {
         if (settings == Settings::FromIni)
             Open_com_port(m_link.line(), iniPath);

@@ -85,6 +85,8 @@ private:
     // Sends once and collects until awaited characters are there or the line stays silent for
     // timeoutMs. awaited < 0 means "at least one".
     Outcome exchange(const QByteArray &frame, int timeoutMs, int awaited);
+    // Waits ms while dropping whatever arrives.
+    void settle(int ms);
     void beginTransfer();
     void endTransfer();
 
@@ -92,6 +94,7 @@ private:
     int m_transfers = 0;
     bool m_waiting = false;
     bool m_abortRequested = false;
+    int m_settleMs = 0; // set after an unanswered request
     class QEventLoop *m_loop = nullptr;
 };
 

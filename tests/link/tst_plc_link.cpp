@@ -191,6 +191,12 @@ private Q_SLOTS:
         QTest::qWait(100); // the stale answer arrives while nobody waits
         m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(10, fresh); };
         QCOMPARE(m_link->Read_plc_block(60, "2100", "08").value_or("none"), fresh);
+
+        // The late answer comes just as the next request would go out.
+        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(75, "\x06"); };
+        QVERIFY(!m_link->Write_plc_block(60, "E11", "3000", "02", "0FFF").accepted());
+        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(40, fresh); };
+        QCOMPARE(m_link->Read_plc_block(60, "2100", "08").value_or("none"), fresh);
     }
 
     void theTimeoutRunsFromWhenTheFrameHasLeft()

@@ -110,9 +110,20 @@ void QtSerialLine::settingsChanged()
         applySettings();
 }
 
+namespace {
+// A pseudo-terminal (the simulated PLC) has no wire: the kernel forces it to 8 bits without
+// parity and refuses anything else, so there is nothing to apply beyond the speed.
+bool isPseudoTerminal(const QString &device)
+{
+    return QFileInfo(device).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
+}
+} // namespace
+
 void QtSerialLine::applySettings()
 {
     const LineSettings &s = settings();
+    if (isPseudoTerminal(m_device))
+        return;
     bool ok = m_port.setBaudRate(s.baudRate);
     QString what = QStringLiteral("speed %1").arg(s.baudRate);
     if (ok) {

@@ -42,7 +42,9 @@ protected:
     // A frame named after its control with its caption exactly as shown. It keeps its place when
     // a mode hides it, so the neighbouring frames do not jump.
     QGroupBox *makeFrame(const QString &name, const QString &caption, QSize minimum);
+    // Called from the tab's constructor: the window collects them when it adds the tab.
     void addPlcControl(QWidget *control);
+    // Called from the tab's constructor, like addPlcControl.
     void addMenuUpload(std::function<void()> upload);
 
     PlcLink &link() const { return m_context.link; }

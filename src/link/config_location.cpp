@@ -20,8 +20,7 @@ QString resolveSetIniPath(const QString &explicitFolder, const QString &executab
 
 QString defaultSetIniPath(const QString &explicitFolder)
 {
-    const QString userFolder =
-        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     const QString path =
         resolveSetIniPath(explicitFolder, QCoreApplication::applicationDirPath(), userFolder);
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -2,8 +2,8 @@
 
 #include "common/errors.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -72,7 +72,7 @@ bool sameName(const QString &a, const QString &b)
 // Index range [first, end) of the lines of the first section with that name; first is the
 // line after the header. Nothing when the section is missing.
 std::optional<std::pair<qsizetype, qsizetype>> findSection(const QStringList &lines,
-                                                          const QString &section)
+                                                           const QString &section)
 {
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const auto name = sectionOf(lines[i]);

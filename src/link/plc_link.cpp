@@ -1,5 +1,6 @@
 #include "link/plc_link.h"
 
+#include "common/clock.h"
 #include "common/errors.h"
 #include "link/ini_file.h"
 
@@ -68,11 +69,21 @@ QByteArray PlcLink::wordReadFrame(const QString &address)
 
 void PlcLink::abort()
 {
-    if (m_waiting) {
+    // Between two exchanges (in a pause) the request holds until the next exchange or pause,
+    // which then ends the transfer before anything more is sent.
+    if (m_waiting || m_transfers > 0)
         m_abortRequested = true;
-        if (m_loop)
-            m_loop->quit();
-    }
+    if (m_loop)
+        m_loop->quit();
+}
+
+void PlcLink::pause(int ms)
+{
+    if (m_abortRequested)
+        throw TransferAborted();
+    appClock().pause(ms);
+    if (m_abortRequested)
+        throw TransferAborted();
 }
 
 void PlcLink::beginTransfer()
@@ -92,8 +103,8 @@ void PlcLink::endTransfer()
 PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int awaited)
 {
     if (m_waiting) {
-        throw PlatformError(
-            QStringLiteral("%1: another exchange with the PLC is still waiting").arg(m_line.describe()));
+        throw PlatformError(QStringLiteral("%1: another exchange with the PLC is still waiting")
+                                .arg(m_line.describe()));
     }
     if (m_abortRequested)
         throw TransferAborted();
@@ -110,8 +121,8 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
     const double bitsPerChar = m_line.settings().bitsPerCharacter();
-    const int sendingMs =
-        static_cast<int>(std::ceil(frame.size() * bitsPerChar * 1000.0 / m_line.settings().baudRate));
+    const int sendingMs = static_cast<int>(
+        std::ceil(frame.size() * bitsPerChar * 1000.0 / m_line.settings().baudRate));
 
     Outcome outcome;
     QString failure;
@@ -253,8 +264,7 @@ std::optional<quint16> PlcLink::Read_plc_word(int timeoutMs, const QString &addr
     return static_cast<quint16>(Hex_to_int(swapped));
 }
 
-LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings)
-    : m_link(link)
+LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings) : m_link(link)
 {
     if (m_link.busy()) {
         throw PlatformError(QStringLiteral("%1: another transfer with the PLC is running")
@@ -311,5 +321,6 @@ QString comSettingsText(const QString &iniPath)
 void Open_com_port(SerialLine &line, const QString &iniPath)
 {
     line.setSettings(comSettingsText(iniPath));
-    line.setPortNumber(readIniNumber(iniPath, QStringLiteral("COM"), QStringLiteral("Port_num")) + 1);
+    line.setPortNumber(readIniNumber(iniPath, QStringLiteral("COM"), QStringLiteral("Port_num")) +
+                       1);
 }

@@ -66,8 +66,11 @@ public:
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
-    // Ends the running wait at once; the exchange throws TransferAborted.
+    // Ends the running transfer: a wait ends at once and the exchange throws TransferAborted;
+    // between exchanges, the next exchange or pause throws it before anything is sent.
     void abort();
+    // A pause inside a transfer (through the application's clock) that an abort cuts short.
+    void pause(int ms);
 
 Q_SIGNALS:
     void busyChanged(bool busy);

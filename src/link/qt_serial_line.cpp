@@ -79,8 +79,8 @@ QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QS
 void QtSerialLine::open()
 {
     if (m_port.isOpen())
-        throw PlatformError(describeError(QSerialPort::OpenError, comName(portNumber()), m_device,
-                                          QString()));
+        throw PlatformError(
+            describeError(QSerialPort::OpenError, comName(portNumber()), m_device, QString()));
     m_device = m_resolver(portNumber());
     m_port.setPortName(m_device);
     m_pendingBytes = 0;
@@ -131,16 +131,15 @@ void QtSerialLine::applySettings()
         what = QStringLiteral("%1 data bits").arg(s.dataBits);
     }
     if (ok) {
-        static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::OddParity,
-                                                       QSerialPort::EvenParity, QSerialPort::MarkParity,
-                                                       QSerialPort::SpaceParity};
+        static const QSerialPort::Parity parities[] = {
+            QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+            QSerialPort::MarkParity, QSerialPort::SpaceParity};
         ok = m_port.setParity(parities[static_cast<int>(s.parity)]);
         what = QStringLiteral("this parity");
     }
     if (ok) {
-        static const QSerialPort::StopBits stops[] = {QSerialPort::OneStop,
-                                                      QSerialPort::OneAndHalfStop,
-                                                      QSerialPort::TwoStop};
+        static const QSerialPort::StopBits stops[] = {
+            QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
         ok = m_port.setStopBits(stops[static_cast<int>(s.stopBits)]);
         what = s.stopBits == LineSettings::StopBits::OneAndHalf ? QStringLiteral("1.5 stop bits")
                                                                 : QStringLiteral("these stop bits");

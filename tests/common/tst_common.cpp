@@ -69,17 +69,27 @@ private Q_SLOTS:
         QFETCH(QString, line);
         QCOMPARE(wordLineHex(quint16(value)), line);
         // Read back from an answer: STX, the digits, ETX, sum.
-        QCOMPARE(int(answerWord("\x02" + line.toLatin1() + "\x03" "00", 0)), value);
+        QCOMPARE(int(answerWord("\x02" + line.toLatin1() +
+                                    "\x03"
+                                    "00",
+                                0)),
+                 value);
     }
 
     void answersAreReadByPosition()
     {
-        const QByteArray answer = "\x02" "0A0B0C0D" "\x03" "00";
+        const QByteArray answer = "\x02"
+                                  "0A0B0C0D"
+                                  "\x03"
+                                  "00";
         QCOMPARE(int(answerByte(answer, 0)), 0x0A);
         QCOMPARE(int(answerByte(answer, 3)), 0x0D);
         QCOMPARE(int(answerWord(answer, 1)), 0x0D0C);
         QCOMPARE(int(answerByte(answer, 9)), 0); // beyond the data: the sum, then nothing
-        QCOMPARE(int(answerByte("\x02" "0a", 0)), 0); // lower case is not a digit here
+        QCOMPARE(int(answerByte("\x02"
+                                "0a",
+                                0)),
+                 0); // lower case is not a digit here
         QCOMPARE(byteHex(0xAB), QStringLiteral("AB"));
         QCOMPARE(wordHex(0x0E02), QStringLiteral("0E02"));
     }

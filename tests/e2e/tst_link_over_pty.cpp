@@ -99,7 +99,8 @@ private Q_SLOTS:
             line->open();
             QFAIL("opened a missing device");
         } catch (const PlatformError &e) {
-            QVERIFY2(e.description().startsWith(QStringLiteral("COM3 (/dev/ttyNOSUCH9): no such device")),
+            QVERIFY2(e.description().startsWith(
+                         QStringLiteral("COM3 (/dev/ttyNOSUCH9): no such device")),
                      qPrintable(e.description()));
         }
     }

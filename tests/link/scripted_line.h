@@ -14,9 +14,9 @@ class ScriptedLine final : public SerialLine
 {
     Q_OBJECT
 public:
-    QList<QByteArray> frames;           // every send, in order
-    QString openFailure;                // open() refuses with this text when set
-    int sentDelayMs = 0;                // how long the bytes take to leave
+    QList<QByteArray> frames;                       // every send, in order
+    QString openFailure;                            // open() refuses with this text when set
+    int sentDelayMs = 0;                            // how long the bytes take to leave
     std::function<void(const QByteArray &)> onSend; // the other side's reaction
     int opens = 0;
 

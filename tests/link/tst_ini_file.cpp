@@ -51,8 +51,7 @@ private Q_SLOTS:
         QTest::newRow("quoted") << QByteArray("[COM]\nPort_num=\"2\"\n") << "2";
         QTest::newRow("other section first")
             << QByteArray("[COM_MB]\nPort_num=7\n[COM]\nPort_num=2\n") << "2";
-        QTest::newRow("comment not a key") << QByteArray("[COM]\n;Port_num=5\nPort_num=2\n")
-                                           << "2";
+        QTest::newRow("comment not a key") << QByteArray("[COM]\n;Port_num=5\nPort_num=2\n") << "2";
         QTest::newRow("empty value") << QByteArray("[COM]\nPort_num=\n") << "";
     }
     void namesMatchWithoutCaseAndBlanksAroundValuesAreDropped()
@@ -112,8 +111,8 @@ private Q_SLOTS:
                      qPrintable(e.description()));
         }
         // A folder that does not exist either.
-        QVERIFY_THROWS_EXCEPTION(PlatformError,
-                                 Write_ini(dir.filePath("no/such/folder/set.ini"), "COM", "S", "1"));
+        QVERIFY_THROWS_EXCEPTION(
+            PlatformError, Write_ini(dir.filePath("no/such/folder/set.ini"), "COM", "S", "1"));
     }
 
     void numbersThatAreNotWholeNumbersNameTheirKey()

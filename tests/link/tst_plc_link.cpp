@@ -157,8 +157,12 @@ private Q_SLOTS:
         QCOMPARE(m_link->Read_plc_block(60, "2000", "08").value_or("none"), longer);
 
         // A count of "0a" reads as 0, so 4 characters are enough.
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(5, "\x02" "AB\x03"); };
-        QCOMPARE(m_link->Read_plc_block(60, "2000", "0a").value_or("none"), QByteArray("\x02" "AB\x03"));
+        m_line->onSend = [&](const QByteArray &) {
+            m_line->arriveAfter(5, "\x02"
+                                   "AB\x03");
+        };
+        QCOMPARE(m_link->Read_plc_block(60, "2000", "0a").value_or("none"), QByteArray("\x02"
+                                                                                       "AB\x03"));
     }
 
     void theTimeoutIsAnInactivityLimit()

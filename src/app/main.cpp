@@ -1,0 +1,101 @@
+#include "app/main_window.h"
+#include "link/config_location.h"
+#include "link/device_map.h"
+#include "link/qt_serial_line.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#ifdef Q_OS_UNIX
+#include "sim/demo_plc.h"
+#include "sim/plc_model.h"
+#include "sim/pty_server.h"
+#endif
+
+#include <memory>
+
+namespace {
+
+// Only the window needs a display: --help and --version (and the command-line commands) must
+// work over ssh and in scripts, so they get a core application.
+bool wantsWindow(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-?" || arg == "-v" ||
+            arg == "--version")
+            return false;
+    }
+    return true;
+}
+
+// The window on the PLC at the COM port set.ini names; the COM number is mapped to its device
+// at every open, so a changed mapping needs no restart.
+int runWindow(const QString &iniPath)
+{
+    auto line = std::make_unique<QtSerialLine>(
+        [iniPath](int comNumber) { return comDevice(comNumber, iniPath); });
+    MainWindow window(iniPath, std::move(line));
+    window.show();
+    return QApplication::exec();
+}
+
+#ifdef Q_OS_UNIX
+// The window on a simulated PLC served on a pseudo-terminal inside this process. Every COM
+// number leads to it, whatever set.ini says, so every button does something real.
+int runDemo(const QString &iniPath)
+{
+    sim::PlcModel plc;
+    sim::fillDemoPlc(plc);
+    sim::PtyServer server(plc);
+    if (!server.start()) {
+        QTextStream(stderr) << "plc-config: cannot start the simulated PLC: "
+                            << server.errorString() << Qt::endl;
+        return 1;
+    }
+    for (int com = 1; com <= 10; ++com)
+        setComOverride(com, server.devicePath());
+    QTextStream(stdout) << "Simulated PLC on " << server.devicePath() << Qt::endl;
+    return runWindow(iniPath);
+}
+#endif
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    const std::unique_ptr<QCoreApplication> app =
+        wantsWindow(argc, argv) ? std::make_unique<QApplication>(argc, argv)
+                                : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Prepares the configuration of the PLC and moves it to and from the PLC "
+                       "over a serial port."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption configDir(
+        QStringLiteral("config-dir"),
+        QStringLiteral("Folder of set.ini (default: beside the program, or the user's "
+                       "configuration folder when that one cannot be written)."),
+        QStringLiteral("DIR"));
+    parser.addOption(configDir);
+#ifdef Q_OS_UNIX
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Open the window on a built-in simulated PLC."));
+    parser.addOption(demo);
+#endif
+    // The command-line commands are added to the parser here and dispatched below, before the
+    // window is built.
+    parser.process(*app);
+
+    const QString iniPath = defaultSetIniPath(parser.value(configDir));
+#ifdef Q_OS_UNIX
+    if (parser.isSet(demo))
+        return runDemo(iniPath);
+#endif
+    return runWindow(iniPath);
+}

@@ -1,0 +1,223 @@
+#include "app/main_window.h"
+
+#include "app/main_tab.h"
+#include "app/widget_prompts.h"
+#include "common/command.h"
+#include "common/errors.h"
+#include "diag/modbus_diag_tab.h"
+#include "diag/onewire_diag_tab.h"
+#include "io/hw_config_tab.h"
+#include "link/ini_file.h"
+#include "link/plc_link.h"
+#include "link/serial_line.h"
+#include "modbus/uart_tab.h"
+#include "onewire/onewire_tab.h"
+#include "service/converter_tab.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+bool isControlEnabled(const QObject *control)
+{
+    if (const auto *widget = qobject_cast<const QWidget *>(control))
+        return widget->isEnabled();
+    if (const auto *action = qobject_cast<const QAction *>(control))
+        return action->isEnabled();
+    return false;
+}
+
+void setControlEnabled(QObject *control, bool enabled)
+{
+    if (auto *widget = qobject_cast<QWidget *>(control))
+        widget->setEnabled(enabled);
+    else if (auto *action = qobject_cast<QAction *>(control))
+        action->setEnabled(enabled);
+}
+
+} // namespace
+
+MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts *prompts,
+                       QWidget *parent)
+    : QMainWindow(parent), m_iniPath(iniPath), m_line(std::move(line)),
+      m_link(std::make_unique<PlcLink>(*m_line)),
+      m_widgetPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
+      m_prompts(prompts ? prompts : m_widgetPrompts.get())
+{
+    setObjectName(QStringLiteral("Main"));
+    connect(m_link.get(), &PlcLink::busyChanged, this, &MainWindow::onBusyChanged);
+
+    buildTabs();
+    buildMenus();
+    resize(1060, 680);
+    startUp();
+}
+
+MainWindow::~MainWindow()
+{
+    // The tabs hold the link and the prompts; they go before those members do.
+    delete m_tabs;
+}
+
+void MainWindow::buildTabs()
+{
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tabs"));
+    m_tabs->setUsesScrollButtons(false);
+    setCentralWidget(m_tabs);
+
+    const TabContext context{*m_link, m_iniPath, *m_prompts};
+    addTab(m_hwConfig = new HwConfigTab(context), QStringLiteral("HW config"));
+    addTab(m_uart1 = new UartTab(context, UartTabNames::uart1()), QStringLiteral("UART 1"));
+    addTab(m_uart2 = new UartTab(context, UartTabNames::uart2()), QStringLiteral("UART 2"));
+    addTab(m_onewire = new OnewireTab(context), QStringLiteral("1-wire"));
+    addTab(m_modbusDiag = new ModbusDiagTab(context), QStringLiteral("Modbus diag"));
+    addTab(m_onewireDiag = new OnewireDiagTab(context), QStringLiteral("1-wire diag"));
+    addTab(m_converter = new ConverterTab(context), QStringLiteral("Converter"));
+}
+
+void MainWindow::addTab(MainTab *tab, const QString &caption)
+{
+    m_tabs->addTab(tab, caption);
+    m_tabOrder.append(tab);
+    for (QWidget *control : tab->plcControls())
+        registerPlcControl(control);
+    for (const auto &upload : tab->menuUploads())
+        registerUpload(upload);
+}
+
+void MainWindow::buildMenus()
+{
+    auto addItem = [](QMenu *menu, const char *name, const QString &caption, bool on) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(QLatin1String(name));
+        // Items switched off stay greyed for good: nothing here turns them on.
+        action->setEnabled(on);
+        return action;
+    };
+
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("menus"));
+    addItem(file, "New_config", QStringLiteral("New config"), false);
+    m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), true);
+    m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"), true);
+    addItem(file, "Print", QStringLiteral("Print"), false);
+    addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
+    QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
+    plc->setObjectName(QStringLiteral("plc"));
+    m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
+    addItem(plc, "check_config", QStringLiteral("Check config"), false);
+    m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);
+    QAction *upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"), true);
+    connect(upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
+    addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"), false);
+
+    QAction *about = menuBar()->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("about"));
+    about->setEnabled(false);
+
+    registerPlcControl(m_commSetting);
+    registerPlcControl(m_search1wire);
+    registerPlcControl(upload);
+}
+
+void MainWindow::startUp()
+{
+    // List defaults, grid headers, the three port modes and the IO table, each tab its own.
+    for (MainTab *tab : std::as_const(m_tabOrder))
+        tab->startUp();
+
+    // The line gets the stored settings but stays closed: nothing is sent at start-up. Start-up
+    // reports nothing either; a bad set.ini is reported by the first transfer, which reads it
+    // again anyway.
+    try {
+        Open_com_port(*m_line, m_iniPath);
+    } catch (const PlatformError &) {
+    }
+
+    Change_main_caption();
+}
+
+void MainWindow::Change_main_caption()
+{
+    const QString stored =
+        Read_ini(m_iniPath, QStringLiteral("COM"), QStringLiteral("Port_num"), QStringLiteral("0"));
+    bool ok = false;
+    const int value = stored.toInt(&ok);
+    // A value that is no whole number names no port: every transfer stops on it with a message
+    // naming the key, so the caption must not claim COM 1 either.
+    const QString port = ok ? QString::number(qint64(value) + 1) : QStringLiteral("?");
+    setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
+                   QStringLiteral("  //Active port - COM ") + port);
+}
+
+void MainWindow::registerPlcControl(QWidget *control)
+{
+    m_plcControls.append({control, control->isEnabled()});
+    if (m_link->busy())
+        control->setEnabled(false);
+}
+
+void MainWindow::registerPlcControl(QAction *action)
+{
+    m_plcControls.append({action, action->isEnabled()});
+    if (m_link->busy())
+        action->setEnabled(false);
+}
+
+void MainWindow::registerUpload(std::function<void()> upload)
+{
+    m_uploads.append(std::move(upload));
+}
+
+void MainWindow::uploadFromPlc()
+{
+    const auto uploads = m_uploads;
+    for (const auto &upload : uploads) {
+        // Closing the window ends the whole sequence, not just the upload that was running.
+        if (m_closing)
+            break;
+        // Each upload shows its own failures; this keeps one that escapes from stopping the rest.
+        runCommand(*m_prompts, upload);
+    }
+}
+
+void MainWindow::onBusyChanged(bool busy)
+{
+    // Controls are put back as they were, so one greyed for another reason stays greyed.
+    for (PlcControl &entry : m_plcControls) {
+        if (!entry.control)
+            continue;
+        if (busy) {
+            entry.enabledBefore = isControlEnabled(entry.control);
+            setControlEnabled(entry.control, false);
+        } else {
+            setControlEnabled(entry.control, entry.enabledBefore);
+        }
+    }
+    // The command that ran the transfer is still unwinding; close once it has returned.
+    if (!busy && m_closing)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_link->busy()) {
+        // Cut the running transfer short: its wait ends at once, the command unwinds and closes
+        // the line, and the window closes when the link reports idle.
+        m_closing = true;
+        m_link->abort();
+        event->ignore();
+        return;
+    }
+    m_closing = false;
+    event->accept();
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ConverterTab;
+class HwConfigTab;
+class MainTab;
+class ModbusDiagTab;
+class OnewireDiagTab;
+class OnewireTab;
+class PlcLink;
+class Prompts;
+class QAction;
+class QCloseEvent;
+class QTabWidget;
+class SerialLine;
+class UartTab;
+class WidgetPrompts;
+
+// The main window "Main": the seven tabs, the File and PLC menus, the caption with the active
+// COM port, and the main PLC link used by every transfer started from it.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // prompts: nullptr shows message boxes and dialogs over this window.
+    MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts *prompts = nullptr,
+               QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Caption with the COM port of section "COM" of set.ini.
+    void Change_main_caption();
+
+    PlcLink &link() { return *m_link; }
+    SerialLine &line() { return *m_line; }
+    const QString &iniPath() const { return m_iniPath; }
+    Prompts &prompts() { return *m_prompts; }
+
+    HwConfigTab *hwConfigTab() const { return m_hwConfig; }
+    UartTab *uart1Tab() const { return m_uart1; }
+    UartTab *uart2Tab() const { return m_uart2; }
+    OnewireTab *onewireTab() const { return m_onewire; }
+    ModbusDiagTab *modbusDiagTab() const { return m_modbusDiag; }
+    OnewireDiagTab *onewireDiagTab() const { return m_onewireDiag; }
+    ConverterTab *converterTab() const { return m_converter; }
+
+    // Menu items whose commands live elsewhere: connect to their triggered().
+    QAction *loadConfigAction() const { return m_loadConfig; }
+    QAction *saveConfigAction() const { return m_saveConfig; }
+    QAction *commSettingAction() const { return m_commSetting; }
+    QAction *search1wireAction() const { return m_search1wire; }
+
+    // Greys the control while a transfer runs on the main link. The tabs' own PLC controls are
+    // registered by the window itself.
+    void registerPlcControl(QWidget *control);
+    void registerPlcControl(QAction *action);
+    // Adds an upload to "Upload from PLC"; the tabs' menu uploads come first, in tab order.
+    void registerUpload(std::function<void()> upload);
+
+    // "Upload from PLC": every registered upload, one after the other.
+    void uploadFromPlc();
+
+protected:
+    void closeEvent(QCloseEvent *event) final;
+
+private:
+    void buildTabs();
+    void buildMenus();
+    void startUp();
+    void addTab(MainTab *tab, const QString &caption);
+    void onBusyChanged(bool busy);
+
+    QString m_iniPath;
+    // The line before the link: the link refers to it and must go first.
+    std::unique_ptr<SerialLine> m_line;
+    std::unique_ptr<PlcLink> m_link;
+    std::unique_ptr<WidgetPrompts> m_widgetPrompts;
+    Prompts *m_prompts;
+
+    QTabWidget *m_tabs = nullptr;
+    QList<MainTab *> m_tabOrder;
+    HwConfigTab *m_hwConfig = nullptr;
+    UartTab *m_uart1 = nullptr;
+    UartTab *m_uart2 = nullptr;
+    OnewireTab *m_onewire = nullptr;
+    ModbusDiagTab *m_modbusDiag = nullptr;
+    OnewireDiagTab *m_onewireDiag = nullptr;
+    ConverterTab *m_converter = nullptr;
+
+    QAction *m_loadConfig = nullptr;
+    QAction *m_saveConfig = nullptr;
+    QAction *m_commSetting = nullptr;
+    QAction *m_search1wire = nullptr;
+
+    // A PLC control and whether it was enabled when the transfer started.
+    struct PlcControl
+    {
+        QPointer<QObject> control;
+        bool enabledBefore = true;
+    };
+    QList<PlcControl> m_plcControls;
+    QList<std::function<void()>> m_uploads;
+    // Set when the window was asked to close during a transfer; it closes once the link is idle.
+    bool m_closing = false;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "common/prompts.h"
+
+#include <QPointer>
+
+class ProgressWindow;
+class QWidget;
+
+// The window's prompts: message boxes, file dialogs and the progress window, all over parent.
+class WidgetPrompts final : public Prompts
+{
+public:
+    explicit WidgetPrompts(QWidget *parent);
+    ~WidgetPrompts() override;
+    WidgetPrompts(const WidgetPrompts &) = delete;
+    WidgetPrompts &operator=(const WidgetPrompts &) = delete;
+
+    void message(const QString &text, const Title &title = std::nullopt) final;
+    bool question(const QString &text, const Title &title = std::nullopt) final;
+    std::optional<QString> chooseFileToOpen(const FileChoice &choice) final;
+    std::optional<QString> chooseFileToSave(const FileChoice &choice) final;
+
+    void progressShow() final;
+    void progressSet(int percent) final;
+    void progressClose() final;
+
+    // The progress window while it is shown, else nullptr.
+    ProgressWindow *progressWindow() const;
+
+    // The text of a title: the application's own name for std::nullopt.
+    static QString titleText(const Title &title);
+
+private:
+    QWidget *m_parent;
+    QPointer<ProgressWindow> m_progress;
+};

@@ -1,0 +1,404 @@
+// The main window: its tabs, frames, menus and caption at start-up, the guard on PLC commands
+// while a transfer runs, closing during a transfer, and "Upload from PLC".
+#include "support/scripted_prompts.h"
+
+#include "app/main_window.h"
+#include "common/clock.h"
+#include "common/command.h"
+#include "common/errors.h"
+#include "link/ini_file.h"
+#include "link/plc_link.h"
+#include "link/serial_line.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// A line that opens (unless told to fail) and never answers.
+class SilentLine final : public SerialLine
+{
+    Q_OBJECT
+public:
+    QString openFailure;
+    int sends = 0;
+
+    void open() override
+    {
+        if (!openFailure.isEmpty())
+            throw PlatformError(openFailure);
+        m_open = true;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    void send(const QByteArray &) override { ++sends; }
+    QByteArray takeReceived() override { return {}; }
+
+private:
+    bool m_open = false;
+};
+
+const QString CaptionStart =
+    QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ");
+const QString CaptionPort = QStringLiteral("  //Active port - COM ");
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompts m_prompts;
+    SilentLine *m_line = nullptr;
+    std::unique_ptr<MainWindow> m_window;
+
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("set.ini")); }
+    void makeWindow()
+    {
+        auto line = std::make_unique<SilentLine>();
+        m_line = line.get();
+        m_window = std::make_unique<MainWindow>(iniPath(), std::move(line), &m_prompts);
+    }
+    QAction *action(const char *name) const
+    {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+    // Starts, from the event loop, a transfer that opens the line, pauses pauseMs and writes once,
+    // waiting timeoutMs for an answer that never comes. ended becomes true when the command has
+    // returned.
+    void startSilentTransfer(int pauseMs, int timeoutMs, bool &ended, bool &ranToItsEnd)
+    {
+        QTimer::singleShot(0, m_window.get(), [=, this, &ended, &ranToItsEnd] {
+            ranToItsEnd = runCommand(m_prompts, [=, this] {
+                LinkTransfer transfer(m_window->link(), iniPath());
+                transfer.open();
+                appClock().pause(pauseMs);
+                m_window->link().Write_plc_block(timeoutMs, QStringLiteral("E11"),
+                                                 QStringLiteral("3000"), QStringLiteral("02"),
+                                                 QStringLiteral("FF0F"));
+            });
+            ended = true;
+        });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_prompts = ScriptedPrompts();
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_dir.reset();
+    }
+
+    void tabsHoldTheirFramesInOrder()
+    {
+        makeWindow();
+        struct Frame
+        {
+            const char *name;
+            const char *caption;
+        };
+        struct Tab
+        {
+            const char *caption;
+            QList<Frame> frames;
+        };
+        const QList<Tab> expected = {
+            {"HW config",
+             {{"Frame5", "Input-output configuration"}, {"Frame4", "General setting"}}},
+            {"UART 1",
+             {{"Frame1", "Modbus general setting"},
+              {"Frame_master", "Modbus master configuration"},
+              {"Frame_slave", "Modbus slave setting"}}},
+            {"UART 2",
+             {{"Frame13", "Modbus general setting"},
+              {"Frame_master2", "Modbus master configuration"},
+              {"Frame_slave2", "Modbus slave setting"}}},
+            {"1-wire",
+             {{"Frame2", " Auxiliary port setting "},
+              {"USART3_setting", "Field Net port setting"},
+              {"Frame3", "1-wire master configuration"}}},
+            {"Modbus diag",
+             {{"Frame6", "Command panel"},
+              {"Frame7", "UART1 modbus error buffer"},
+              {"Frame12", "UART2 modbus error buffer"}}},
+            {"1-wire diag", {{"Frame9", "Command panel"}, {"Frame8", "1-wire error slave buffer"}}},
+            {"Converter", {{"Frame10", "Floating-point number to IEEE converter"}}},
+        };
+
+        QCOMPARE(m_window->objectName(), QStringLiteral("Main"));
+        auto *tabs = m_window->findChild<QTabWidget *>();
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(tabs->tabText(i), QLatin1String(expected[i].caption));
+            const QList<QGroupBox *> onTab = tabs->widget(i)->findChildren<QGroupBox *>();
+            QCOMPARE(onTab.size(), expected[i].frames.size());
+            for (const Frame &frame : expected[i].frames) {
+                auto *box = tabs->widget(i)->findChild<QGroupBox *>(QLatin1String(frame.name));
+                QVERIFY2(box, frame.name);
+                QCOMPARE(box->title(), QLatin1String(frame.caption));
+            }
+        }
+    }
+
+    void menusHaveTheirItemsWithTheOffOnesGreyed()
+    {
+        makeWindow();
+        struct Item
+        {
+            const char *name;
+            const char *caption;
+            bool on;
+        };
+        auto check = [this](const char *menuName, const char *title, const QList<Item> &items) {
+            auto *menu = m_window->menuBar()->findChild<QMenu *>(QLatin1String(menuName));
+            QVERIFY2(menu, menuName);
+            QCOMPARE(menu->title(), QLatin1String(title));
+            const QList<QAction *> actions = menu->actions();
+            QCOMPARE(actions.size(), items.size());
+            for (int i = 0; i < items.size(); ++i) {
+                QCOMPARE(actions[i]->objectName(), QLatin1String(items[i].name));
+                QCOMPARE(actions[i]->text(), QLatin1String(items[i].caption));
+                QCOMPARE(actions[i]->isEnabled(), items[i].on);
+            }
+        };
+        check("menus", "&File",
+              {{"New_config", "New config", false},
+               {"Load_config", "Load config", true},
+               {"Save_config", "Save config", true},
+               {"Print", "Print", false},
+               {"Save_app", "Save app setting", false},
+               {"Exit", "Exit", true}});
+        check("plc", "PLC",
+              {{"Comm_setting", "Comm. setting", true},
+               {"check_config", "Check config", false},
+               {"Search_1wire", "Search 1-wire", true},
+               {"upload_from_plc", "Upload from PLC", true},
+               {"load_to_plc", "Load to PLC", false}});
+
+        const QList<QAction *> bar = m_window->menuBar()->actions();
+        QCOMPARE(bar.size(), 3);
+        QCOMPARE(bar[2]->objectName(), QStringLiteral("about"));
+        QCOMPARE(bar[2]->text(), QStringLiteral("About"));
+        QVERIFY(!bar[2]->isEnabled());
+    }
+
+    void captionNamesTheStoredPort_data()
+    {
+        QTest::addColumn<QString>("portNum"); // empty: no set.ini at all
+        QTest::addColumn<QString>("port");
+        QTest::newRow("no set.ini: COM 1") << QString() << QStringLiteral("1");
+        QTest::newRow("Port_num 2: COM 3") << QStringLiteral("2") << QStringLiteral("3");
+        QTest::newRow("Port_num 9: COM 10") << QStringLiteral("9") << QStringLiteral("10");
+        QTest::newRow("not a whole number: no port")
+            << QStringLiteral("two") << QStringLiteral("?");
+    }
+    void captionNamesTheStoredPort()
+    {
+        QFETCH(QString, portNum);
+        QFETCH(QString, port);
+        if (!portNum.isEmpty())
+            Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"), portNum);
+        makeWindow();
+        QCOMPARE(m_window->windowTitle(), CaptionStart + CaptionPort + port);
+        QVERIFY(m_prompts.shown().isEmpty());
+    }
+
+    void captionFollowsSetIniWhenAskedAgain()
+    {
+        makeWindow();
+        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"),
+                  QStringLiteral("2"));
+        QVERIFY(m_window->windowTitle().endsWith(CaptionPort + QLatin1Char('1')));
+        m_window->Change_main_caption();
+        QCOMPARE(m_window->windowTitle(),
+                 QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025   "
+                                "//Active port - COM 3"));
+    }
+
+    void startUpSetsTheLineButLeavesItClosed()
+    {
+        const QString com = QStringLiteral("COM");
+        Write_ini(iniPath(), com, QStringLiteral("Speed"), QStringLiteral("4"));
+        Write_ini(iniPath(), com, QStringLiteral("Parity"), QStringLiteral("2"));
+        Write_ini(iniPath(), com, QStringLiteral("Bit_num"), QStringLiteral("1"));
+        Write_ini(iniPath(), com, QStringLiteral("Stop_bit"), QStringLiteral("1"));
+        Write_ini(iniPath(), com, QStringLiteral("Port_num"), QStringLiteral("2"));
+        makeWindow();
+        QCOMPARE(m_line->settingsText(), QStringLiteral("115200,E,8,1.5"));
+        QCOMPARE(m_line->portNumber(), 3);
+        QVERIFY(!m_line->isOpen());
+        QCOMPARE(m_line->sends, 0);
+    }
+
+    void startUpReportsNothingForABadSetIni()
+    {
+        // Speed 5 leaves the speed out of the settings text; the line refuses it.
+        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Speed"), QStringLiteral("5"));
+        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"),
+                  QStringLiteral("4"));
+        makeWindow();
+        QVERIFY(m_prompts.shown().isEmpty());
+        QVERIFY(!m_line->isOpen());
+        QVERIFY(m_window->windowTitle().endsWith(CaptionPort + QLatin1Char('5')));
+    }
+
+    void plcCommandsAreGreyedWhileATransferRuns()
+    {
+        makeWindow();
+        auto *button = new QPushButton(QStringLiteral("Write to PLC"), m_window.get());
+        auto *offButton = new QPushButton(QStringLiteral("Download to PLC"), m_window.get());
+        offButton->setEnabled(false);
+        m_window->registerPlcControl(button);
+        m_window->registerPlcControl(offButton);
+        m_window->show();
+
+        const QList<QAction *> plcActions = {action("Comm_setting"), action("Search_1wire"),
+                                             action("upload_from_plc")};
+        bool ended = false;
+        bool ranToItsEnd = false;
+        bool greyed = false;
+        bool othersUsable = false;
+        startSilentTransfer(0, 300, ended, ranToItsEnd);
+        // Runs inside the transfer's wait.
+        QTimer::singleShot(100, m_window.get(), [&] {
+            greyed = m_window->link().busy() && !button->isEnabled() && !offButton->isEnabled();
+            for (QAction *a : plcActions)
+                greyed = greyed && !a->isEnabled();
+            othersUsable = action("Load_config")->isEnabled() && action("Exit")->isEnabled();
+        });
+        QTRY_VERIFY(ended);
+        QVERIFY(greyed);
+        QVERIFY(othersUsable);
+
+        QVERIFY(ranToItsEnd);
+        QVERIFY(!m_line->isOpen());
+        for (QAction *a : plcActions)
+            QVERIFY(a->isEnabled());
+        QVERIFY(button->isEnabled());
+        // Greyed for its own reasons before, greyed after.
+        QVERIFY(!offButton->isEnabled());
+        QVERIFY(!action("check_config")->isEnabled());
+    }
+
+    void closingDuringATransferEndsIt_data()
+    {
+        QTest::addColumn<bool>("byExit");
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("close box, waiting for an answer") << false << 0;
+        QTest::newRow("File > Exit, waiting for an answer") << true << 0;
+        // The close comes between two steps; the next exchange must not wait out its timeout.
+        QTest::newRow("close box, in a pause") << false << 400;
+    }
+    void closingDuringATransferEndsIt()
+    {
+        QFETCH(bool, byExit);
+        QFETCH(int, pauseMs);
+        makeWindow();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+
+        bool ended = false;
+        bool ranToItsEnd = true;
+        bool closedAtOnce = true;
+        bool lineWasOpen = false;
+        QElapsedTimer clock;
+        clock.start();
+        startSilentTransfer(pauseMs, 20000, ended, ranToItsEnd);
+        QTimer::singleShot(100, m_window.get(), [&] {
+            lineWasOpen = m_line->isOpen();
+            if (byExit)
+                action("Exit")->trigger();
+            else
+                closedAtOnce = m_window->close();
+        });
+        QTRY_VERIFY(ended);
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(lineWasOpen);
+        if (!byExit)
+            QVERIFY(!closedAtOnce); // held open until the transfer has unwound
+        QVERIFY(!ranToItsEnd);
+        QVERIFY(!m_line->isOpen());
+        QVERIFY(!m_window->link().busy());
+        QTRY_VERIFY(!m_window->isVisible());
+        QVERIFY(m_prompts.shown().isEmpty());
+    }
+
+    void uploadFromPlcRunsEveryUploadInOrder()
+    {
+        makeWindow();
+        m_line->openFailure = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
+        QStringList ran;
+        // A real upload shows its own failure; the window keeps one that escapes from
+        // stopping the others.
+        auto handlesItsOwn = [this, &ran](const QString &name) {
+            return [this, &ran, name] {
+                runCommand(m_prompts, [this, &ran, name] {
+                    ran << name;
+                    LinkTransfer transfer(m_window->link(), iniPath());
+                    transfer.open();
+                });
+            };
+        };
+        m_window->registerUpload(handlesItsOwn(QStringLiteral("UART 1")));
+        m_window->registerUpload([&ran] {
+            ran << QStringLiteral("UART 2");
+            throw PlatformError(QStringLiteral("UART 2 went wrong"));
+        });
+        m_window->registerUpload(handlesItsOwn(QStringLiteral("aux")));
+
+        action("upload_from_plc")->trigger();
+        QCOMPARE(ran, (QStringList{QStringLiteral("UART 1"), QStringLiteral("UART 2"),
+                                   QStringLiteral("aux")}));
+        QCOMPARE(m_prompts.messages(),
+                 (QStringList{m_line->openFailure, QStringLiteral("UART 2 went wrong"),
+                              m_line->openFailure}));
+        QVERIFY(!m_window->link().busy());
+    }
+
+    void closingDuringUploadFromPlcSkipsTheRest()
+    {
+        makeWindow();
+        m_window->show();
+        QStringList ran;
+        for (const QString &name : {QStringLiteral("UART 1"), QStringLiteral("UART 2")}) {
+            m_window->registerUpload([this, &ran, name] {
+                runCommand(m_prompts, [this, &ran, name] {
+                    ran << name;
+                    LinkTransfer transfer(m_window->link(), iniPath());
+                    transfer.open();
+                    m_window->link().Read_plc_block(20000, QStringLiteral("2008"),
+                                                    QStringLiteral("02"));
+                });
+            });
+        }
+        bool ended = false;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            action("upload_from_plc")->trigger();
+            ended = true;
+        });
+        QTimer::singleShot(100, m_window.get(), [&] { m_window->close(); });
+        QTRY_VERIFY(ended);
+        QCOMPARE(ran, QStringList{QStringLiteral("UART 1")});
+        QTRY_VERIFY(!m_window->isVisible());
+        QVERIFY(!m_line->isOpen());
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_main_window.moc"

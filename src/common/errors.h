@@ -21,6 +21,14 @@ private:
     QByteArray m_utf8;
 };
 
+// Bad input rather than a failing platform: a cell or box that does not convert to a number, an
+// unreadable or invalid project file. Shown the same way; the command line exits with 2 for it.
+class InputError : public PlatformError
+{
+public:
+    using PlatformError::PlatformError;
+};
+
 // The running transfer was cut off on purpose (the window is closing). Nothing to show.
 class TransferAborted : public PlatformError
 {

@@ -12,13 +12,30 @@ void SerialLine::setPortNumber(int number)
     }
     if (number < 1 || number > 255)
         throw PlatformError(QStringLiteral("Invalid port number %1").arg(number));
-    m_portNumber = number;
+    if (!m_portPinned)
+        m_portNumber = number;
 }
 
 void SerialLine::setSettings(const QString &text)
 {
+    if (m_settingsPinned)
+        return;
     m_settings = LineSettings::parse(text);
     settingsChanged();
+}
+
+void SerialLine::pinSettings(const QString &text)
+{
+    m_settingsPinned = false;
+    setSettings(text);
+    m_settingsPinned = true;
+}
+
+void SerialLine::pinPortNumber(int number)
+{
+    m_portPinned = false;
+    setPortNumber(number);
+    m_portPinned = true;
 }
 
 QString SerialLine::describe() const

@@ -25,6 +25,13 @@ public:
     QString settingsText() const { return m_settings.text(); }
     const LineSettings &settings() const { return m_settings; }
 
+    // Settings or a port chosen from outside set.ini (the command line's --line and --port):
+    // they stay in force, and later setSettings / setPortNumber calls leave them as they are.
+    void pinSettings(const QString &text);
+    void pinPortNumber(int number);
+    bool settingsPinned() const { return m_settingsPinned; }
+    bool portPinned() const { return m_portPinned; }
+
     // "COM3 (/dev/ttyUSB2)": how the line names itself in messages.
     virtual QString describe() const;
 
@@ -51,4 +58,6 @@ protected:
 private:
     int m_portNumber = 1;
     LineSettings m_settings;
+    bool m_settingsPinned = false;
+    bool m_portPinned = false;
 };

@@ -82,6 +82,20 @@ private Q_SLOTS:
         QCOMPARE(line.portNumber(), 5);
     }
 
+    void pinnedSettingsAndPortOutlastSetIni()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("set.ini");
+        Write_ini(ini, "COM", "Speed", "fast"); // would be refused, but is not asked
+        Write_ini(ini, "COM", "Port_num", "4");
+        ScriptedLine line;
+        line.pinSettings("115200,E,8,1");
+        line.pinPortNumber(2);
+        Open_com_port(line, ini);
+        QCOMPARE(line.settingsText(), QStringLiteral("115200,E,8,1"));
+        QCOMPARE(line.portNumber(), 2);
+    }
+
     void lineSettingsTexts_data()
     {
         QTest::addColumn<QString>("text");

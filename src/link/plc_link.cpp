@@ -320,7 +320,10 @@ QString comSettingsText(const QString &iniPath)
 
 void Open_com_port(SerialLine &line, const QString &iniPath)
 {
-    line.setSettings(comSettingsText(iniPath));
-    line.setPortNumber(readIniNumber(iniPath, QStringLiteral("COM"), QStringLiteral("Port_num")) +
-                       1);
+    if (!line.settingsPinned())
+        line.setSettings(comSettingsText(iniPath));
+    if (!line.portPinned()) {
+        line.setPortNumber(
+            readIniNumber(iniPath, QStringLiteral("COM"), QStringLiteral("Port_num")) + 1);
+    }
 }

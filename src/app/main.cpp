@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "cli/cli.h"
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
@@ -17,17 +18,17 @@
 
 namespace {
 
-// Only the window needs a display: --help and --version (and the command-line commands) must
-// work over ssh and in scripts, so they get a core application.
-bool wantsWindow(int argc, char *argv[])
+// Only the window needs a display: --help, --version and the command-line commands must work
+// over ssh and in scripts, so they get a core application.
+bool wantsWindow(const QStringList &arguments)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-?" || arg == "-v" ||
-            arg == "--version")
+    for (const QString &arg : arguments.mid(1)) {
+        if (arg == QLatin1String("-h") || arg == QLatin1String("--help") ||
+            arg == QLatin1String("--help-all") || arg == QLatin1String("-?") ||
+            arg == QLatin1String("-v") || arg == QLatin1String("--version"))
             return false;
     }
-    return true;
+    return !Cli::isCommandLine(arguments);
 }
 
 // The window on the PLC at the COM port set.ini names; the COM number is mapped to its device
@@ -65,9 +66,16 @@ int runDemo(const QString &iniPath)
 
 int main(int argc, char *argv[])
 {
-    const std::unique_ptr<QCoreApplication> app =
-        wantsWindow(argc, argv) ? std::make_unique<QApplication>(argc, argv)
-                                : std::make_unique<QCoreApplication>(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!wantsWindow(arguments)) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
+        return Cli::run(QCoreApplication::arguments());
+    }
+    const auto app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
 
@@ -88,8 +96,6 @@ int main(int argc, char *argv[])
                                   QStringLiteral("Open the window on a built-in simulated PLC."));
     parser.addOption(demo);
 #endif
-    // The command-line commands are added to the parser here and dispatched below, before the
-    // window is built.
     parser.process(*app);
 
     const QString iniPath = defaultSetIniPath(parser.value(configDir));

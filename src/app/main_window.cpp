@@ -7,15 +7,18 @@
 #include "diag/modbus_diag_tab.h"
 #include "diag/onewire_diag_tab.h"
 #include "io/hw_config_tab.h"
+#include "link/com_setting_dialog.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
+#include "project/project_file.h"
 #include "service/converter_tab.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
@@ -106,6 +109,19 @@ void MainWindow::buildMenus()
     addItem(file, "New_config", QStringLiteral("New config"), false);
     m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), true);
     m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"), true);
+    // The file choosers start in the program's own folder.
+    connect(m_loadConfig, &QAction::triggered, this, [this] {
+        runCommand(*m_prompts, [this] {
+            Load_project(*m_prompts, m_project, projectPorts(),
+                         QCoreApplication::applicationDirPath());
+        });
+    });
+    connect(m_saveConfig, &QAction::triggered, this, [this] {
+        runCommand(*m_prompts, [this] {
+            Save_project(*m_prompts, m_project, projectPorts(),
+                         QCoreApplication::applicationDirPath());
+        });
+    });
     addItem(file, "Print", QStringLiteral("Print"), false);
     addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
     QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
@@ -114,8 +130,15 @@ void MainWindow::buildMenus()
     QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
     plc->setObjectName(QStringLiteral("plc"));
     m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
+    connect(m_commSetting, &QAction::triggered, this, [this] {
+        // The dialog's messages stand over the dialog, unless the window's prompts are a test's.
+        ComSettingDialog::runModal(
+            m_iniPath, m_widgetPrompts ? nullptr : m_prompts, [this] { Change_main_caption(); },
+            this);
+    });
     addItem(plc, "check_config", QStringLiteral("Check config"), false);
     m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);
+    connect(m_search1wire, &QAction::triggered, m_onewire, &OnewireTab::openSearchDialog);
     QAction *upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"), true);
     connect(upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
     addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"), false);
@@ -220,4 +243,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_closing = false;
     event->accept();
+}
+
+ProjectPorts MainWindow::projectPorts()
+{
+    return {m_uart1->port(), m_uart2->port(), m_onewire->auxPort()};
 }

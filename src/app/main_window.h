@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QString>
 
+#include "project/project_record.h"
+
 #include <functional>
 #include <memory>
 
@@ -15,6 +17,7 @@ class ModbusDiagTab;
 class OnewireDiagTab;
 class OnewireTab;
 class PlcLink;
+struct ProjectPorts;
 class Prompts;
 class QAction;
 class QCloseEvent;
@@ -75,8 +78,11 @@ private:
     void startUp();
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
+    ProjectPorts projectPorts();
 
     QString m_iniPath;
+    // The project file as last loaded or saved; a save overwrites only the fields it uses.
+    ProjectRecord m_project;
     // The line before the link: the link refers to it and must go first.
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;

@@ -104,7 +104,7 @@ int TextTable::columnCount(const QModelIndex &parent) const
 
 QVariant TextTable::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
     switch (role) {
     case Qt::DisplayRole:
@@ -121,7 +121,8 @@ QVariant TextTable::data(const QModelIndex &index, int role) const
 
 bool TextTable::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (role != Qt::EditRole || !index.isValid() ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid))
         return false;
     setCell(index.row(), index.column(), value.toString());
     return true;
@@ -143,7 +144,7 @@ QVariant TextTable::headerData(int section, Qt::Orientation orientation, int rol
 
 Qt::ItemFlags TextTable::flags(const QModelIndex &index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid))
         return Qt::NoItemFlags;
     if (index.column() == 0)
         return Qt::ItemIsEnabled; // the number column is part of the frame, not the data

@@ -1,7 +1,46 @@
 #include "io/hw_config_tab.h"
 
+#include "common/command.h"
+#include "service/service_commands.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Paints the address column like the grid's fixed header: it labels the rows, it is no data.
+class FixedColumnDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == IoTable::AddressColumn)
+            option->backgroundBrush = option->palette.button();
+    }
+};
+
+QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+} // namespace
 
 HwConfigTab::HwConfigTab(const TabContext &context, QWidget *parent)
     : MainTab(context, QStringLiteral("tabHwConfig"), parent),
@@ -16,4 +55,162 @@ HwConfigTab::HwConfigTab(const TabContext &context, QWidget *parent)
     layout->addWidget(m_generalFrame, 0, 1);
     layout->setRowStretch(1, 1);
     layout->setColumnStretch(2, 1);
+
+    buildIoFrame();
+    buildGeneralFrame();
+}
+
+void HwConfigTab::buildIoFrame()
+{
+    m_grid = new QTableView(m_ioFrame);
+    m_grid->setObjectName(QStringLiteral("MSFlexGrid1"));
+    m_grid->setAccessibleName(m_ioFrame->title());
+    m_grid->setModel(&m_ioTable);
+    m_grid->setItemDelegate(new FixedColumnDelegate(m_grid));
+    m_grid->verticalHeader()->hide();
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    // Cells change only through the drop-down list.
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the grid, so the buttons after it stay reachable from the keyboard.
+    m_grid->setTabKeyNavigation(false);
+    m_grid->horizontalHeader()->setHighlightSections(false);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setColumnWidth(IoTable::AddressColumn, 70);
+    m_grid->setColumnWidth(IoTable::FunctionColumn, 130);
+
+    // The list lives on the grid's viewport, so it scrolls with the cell it stands over.
+    m_list = new QComboBox(m_grid->viewport());
+    m_list->setObjectName(QStringLiteral("Combo1"));
+    m_list->setAccessibleName(QStringLiteral("Function"));
+    m_list->hide();
+    m_list->installEventFilter(this);
+
+    connect(m_grid, &QTableView::clicked, this, &HwConfigTab::onCellClicked);
+    // Enter on a cell: the keyboard's way to the list.
+    connect(m_grid, &QTableView::activated, this, &HwConfigTab::onCellClicked);
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                // The list belongs to the cell it was opened on; the choice must not land on
+                // another row.
+                if (m_listPoint >= 0 &&
+                    (current.row() != m_listPoint || current.column() != IoTable::FunctionColumn))
+                    hideList();
+            });
+    connect(m_list, &QComboBox::activated, this, &HwConfigTab::onListChosen);
+    // The list keeps the width of its column when the user resizes the columns.
+    connect(m_grid->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &HwConfigTab::placeList);
+    connect(m_grid->verticalHeader(), &QHeaderView::sectionResized, this, &HwConfigTab::placeList);
+
+    // Switched off in the window's definition: they keep their places and have no action.
+    auto *buttons = new QHBoxLayout;
+    for (const auto &[name, caption] :
+         {std::pair{"Command12", QStringLiteral("New IO config")},
+          std::pair{"Command13", QStringLiteral("Upload from PLC")},
+          std::pair{"Command14", QStringLiteral("Download to PLC")}}) {
+        QPushButton *button = makeButton(m_ioFrame, name, caption);
+        button->setEnabled(false);
+        buttons->addWidget(button);
+    }
+
+    auto *layout = new QVBoxLayout(m_ioFrame);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(buttons);
+}
+
+void HwConfigTab::buildGeneralFrame()
+{
+    QPushButton *restart = makeButton(m_generalFrame, "Command32",
+                                      QStringLiteral("Restart PLC, based on the STM32F3"));
+    QPushButton *update = makeButton(m_generalFrame, "Command31",
+                                     QStringLiteral("Start update firmware for STM32F3"));
+    addPlcControl(restart);
+    addPlcControl(update);
+
+    // Their failures are shown under an empty title.
+    connect(restart, &QPushButton::clicked, this, [this] {
+        runCommand(
+            prompts(), [this] { restartPlc(link(), iniPath(), prompts()); }, QString());
+    });
+    connect(update, &QPushButton::clicked, this, [this] {
+        runCommand(
+            prompts(),
+            [this] {
+                startFirmwareUpdate(link(), iniPath(), prompts(), updaterPath(programFolder()));
+            },
+            QString());
+    });
+
+    auto *layout = new QVBoxLayout(m_generalFrame);
+    layout->addWidget(restart);
+    layout->addWidget(update);
+    layout->addStretch(1);
+}
+
+void HwConfigTab::startUp()
+{
+    hideList();
+    m_ioTable.startUp();
+    m_list->clear();
+    m_list->addItems(IoTable::choiceTexts());
+    m_list->setCurrentIndex(-1);
+    // Rows as high as the list, so that it covers its cell exactly.
+    m_grid->verticalHeader()->setMinimumSectionSize(0);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_list->sizeHint().height());
+}
+
+QString HwConfigTab::programFolder() const
+{
+    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
+}
+
+void HwConfigTab::onCellClicked(const QModelIndex &index)
+{
+    const int p = index.row();
+    if (!index.isValid() || index.column() != IoTable::FunctionColumn || p < 0 ||
+        p >= IoTable::PointCount || !m_ioTable.isStarted()) {
+        hideList();
+        return;
+    }
+    m_listPoint = p;
+    m_list->setCurrentIndex(m_list->findText(m_ioTable.functionText(p)));
+    placeList();
+    m_list->show();
+    m_list->raise();
+    m_list->setFocus(Qt::OtherFocusReason);
+}
+
+void HwConfigTab::onListChosen(int choice)
+{
+    const int p = m_listPoint;
+    hideList();
+    m_ioTable.Choose_io_function(p, choice);
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void HwConfigTab::placeList()
+{
+    if (m_listPoint < 0)
+        return;
+    m_list->setGeometry(m_grid->visualRect(m_ioTable.index(m_listPoint, IoTable::FunctionColumn)));
+}
+
+void HwConfigTab::hideList()
+{
+    m_listPoint = -1;
+    if (m_list)
+        m_list->hide();
+}
+
+bool HwConfigTab::eventFilter(QObject *watched, QEvent *event)
+{
+    // Escape puts the list away without a choice and returns to the grid.
+    if (watched == m_list && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        hideList();
+        m_grid->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return MainTab::eventFilter(watched, event);
 }

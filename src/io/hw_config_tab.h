@@ -1,17 +1,48 @@
 #pragma once
 
 #include "app/main_tab.h"
+#include "io/io_table.h"
 
+class QComboBox;
 class QGroupBox;
+class QPushButton;
+class QTableView;
 
-// The "HW config" tab: the input-output table and the general service commands of the PLC.
+// The "HW config" tab: the input-output table with its drop-down editor, and the general service
+// commands of the PLC (restart, firmware update).
 class HwConfigTab final : public MainTab
 {
     Q_OBJECT
 public:
     explicit HwConfigTab(const TabContext &context, QWidget *parent = nullptr);
 
+    // The IO table's header line and 21 point rows, and the drop-down list, prepared and hidden.
+    void startUp() final;
+
+    IoTable &ioTable() { return m_ioTable; }
+    // The folder the firmware updater is looked for in ("update/update" there): the program's
+    // own folder unless set.
+    void setProgramFolder(const QString &folder) { m_programFolder = folder; }
+    QString programFolder() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) final;
+
 private:
-    QGroupBox *m_ioFrame;      // Frame5
-    QGroupBox *m_generalFrame; // Frame4
+    void buildIoFrame();
+    void buildGeneralFrame();
+    // Shows the list over the Function cell of the clicked or activated row, if it is a point.
+    void onCellClicked(const QModelIndex &index);
+    void onListChosen(int choice);
+    void placeList();
+    void hideList();
+
+    IoTable m_ioTable;
+    QString m_programFolder;
+    QGroupBox *m_ioFrame;         // Frame5
+    QGroupBox *m_generalFrame;    // Frame4
+    QTableView *m_grid = nullptr; // MSFlexGrid1
+    QComboBox *m_list = nullptr;  // Combo1
+    // The point the list was shown for; -1 while it is hidden.
+    int m_listPoint = -1;
 };

@@ -1,7 +1,28 @@
 #include "onewire/onewire_tab.h"
 
+#include "app/widget_prompts.h"
+#include "common/command.h"
+#include "common/prompts.h"
+#include "link/device_map.h"
+#include "link/qt_serial_line.h"
+#include "onewire/aux_transfer.h"
+#include "onewire/cell_editor.h"
+#include "onewire/search_dialog.h"
+#include "onewire/sensor_dialog.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
     : MainTab(context, QStringLiteral("tabOnewire"), parent),
@@ -12,6 +33,11 @@ OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
       m_masterFrame(makeFrame(QStringLiteral("Frame3"),
                               QStringLiteral("1-wire master configuration"), QSize(640, 420)))
 {
+    const QString ini = iniPath();
+    m_lineFactory = [ini] {
+        return std::make_unique<QtSerialLine>([ini](int com) { return comDevice(com, ini); });
+    };
+
     // Port mode above the Field Net settings on the left; the sensor table to the right.
     auto *layout = new QGridLayout(this);
     layout->addWidget(m_auxFrame, 0, 0);
@@ -19,4 +45,200 @@ OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
     layout->addWidget(m_masterFrame, 0, 1, 3, 1);
     layout->setRowStretch(2, 1);
     layout->setColumnStretch(1, 1);
+
+    buildAuxFrame();
+    buildFieldNetFrame();
+    buildMasterFrame();
+
+    connect(&m_port, &AuxPort::modeChanged, this, &OnewireTab::showMode);
+    connect(&m_port, &AuxPort::fieldNetChanged, this, &OnewireTab::showFieldNet);
+    addMenuUpload([this] { uploadFromPlc(); });
+}
+
+void OnewireTab::buildAuxFrame()
+{
+    m_modes = new QButtonGroup(this);
+    auto *column = new QVBoxLayout(m_auxFrame);
+    const struct
+    {
+        AuxMode mode;
+        const char *caption;
+    } options[] = {{AuxMode::OnewireMaster, "1-wire master"},
+                   {AuxMode::FieldNet, "Field Net"},
+                   {AuxMode::NotUse, "Not use"}};
+    for (const auto &option : options) {
+        auto *button = new QRadioButton(QLatin1String(option.caption), m_auxFrame);
+        const int index = static_cast<int>(option.mode);
+        button->setObjectName(QStringLiteral("Option1_%1").arg(index));
+        m_modes->addButton(button, index);
+        column->addWidget(button);
+    }
+    // Switched off for good: only an upload or a project load selects Field Net.
+    m_modes->button(static_cast<int>(AuxMode::FieldNet))->setEnabled(false);
+    connect(m_modes, &QButtonGroup::idClicked, this,
+            [this](int id) { m_port.setMode(static_cast<AuxMode>(id)); });
+
+    auto *write = new QPushButton(QStringLiteral("Write to PLC"), m_auxFrame);
+    write->setObjectName(QStringLiteral("Command17"));
+    auto *upload = new QPushButton(QStringLiteral("Upload from PLC"), m_auxFrame);
+    upload->setObjectName(QStringLiteral("Command18"));
+    connect(write, &QPushButton::clicked, this, &OnewireTab::writeToPlc);
+    connect(upload, &QPushButton::clicked, this, &OnewireTab::uploadFromPlc);
+    addPlcControl(write);
+    addPlcControl(upload);
+    column->addStretch(1);
+    column->addWidget(write);
+    column->addWidget(upload);
+}
+
+void OnewireTab::buildFieldNetFrame()
+{
+    auto *form = new QFormLayout(m_fieldNetFrame);
+    auto list = [this, form](const char *name, const QString &label, const QStringList &items) {
+        auto *combo = new QComboBox(m_fieldNetFrame);
+        combo->setObjectName(QLatin1String(name));
+        combo->addItems(items);
+        form->addRow(label, combo);
+        connect(combo, &QComboBox::currentIndexChanged, this, &OnewireTab::storeFieldNet);
+        return combo;
+    };
+    m_speed = list("Combo4", QStringLiteral("Speed setting:"),
+                   {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
+                    QStringLiteral("57600"), QStringLiteral("115200")});
+    m_dataBits =
+        list("Combo3", QStringLiteral("Bit number:"), {QStringLiteral("7"), QStringLiteral("8")});
+    m_parity = list("Combo2", QStringLiteral("Parity setting"),
+                    {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
+    m_stopBits =
+        list("Combo5", QStringLiteral("Stop bit"), {QStringLiteral("1"), QStringLiteral("2")});
+    showFieldNet(m_port.fieldNet());
+}
+
+void OnewireTab::buildMasterFrame()
+{
+    auto button = [this](const char *name, const QString &caption) {
+        auto *b = new QPushButton(caption, m_masterFrame);
+        b->setObjectName(QLatin1String(name));
+        return b;
+    };
+    QPushButton *add = button("Command8", QStringLiteral("Add slave"));
+    QPushButton *modify = button("Command9", QStringLiteral("Modify slave"));
+    QPushButton *search = button("Command10", QStringLiteral("Search slave"));
+    QPushButton *remove = button("Command11", QStringLiteral("Delete slave"));
+    // No action: it only keeps its place in the column.
+    QPushButton *removeAll = button("Command21", QStringLiteral("Delete all slave"));
+    connect(add, &QPushButton::clicked, this, [this] { openSensorDialog(false); });
+    connect(modify, &QPushButton::clicked, this, [this] { openSensorDialog(true); });
+    connect(search, &QPushButton::clicked, this, &OnewireTab::openSearchDialog);
+    connect(remove, &QPushButton::clicked, this, &OnewireTab::deleteSensor);
+    addPlcControl(search);
+
+    m_grid = new QTableView(m_masterFrame);
+    m_grid->setObjectName(QStringLiteral("Grid1"));
+    m_grid->setAccessibleName(QStringLiteral("1-wire sensors"));
+    m_grid->setModel(&m_port.sensors());
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->verticalHeader()->hide();
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_editor = new CellEditor(m_grid, CellEditor::NoGridKeys);
+    m_editor->setObjectName(QStringLiteral("Text4"));
+    m_editor->setAccessibleName(QStringLiteral("Cell of the sensor table"));
+
+    // The selection follows the grid's current row; a table replaced as a whole keeps it.
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    m_selectedRow = current.row();
+            });
+    connect(&m_port.sensors(), &QAbstractItemModel::modelReset, this, [this] {
+        if (m_selectedRow < m_port.sensors().rowCount())
+            m_grid->setCurrentIndex(m_port.sensors().index(m_selectedRow, 1));
+    });
+
+    auto *buttons = new QVBoxLayout;
+    for (QPushButton *b : {add, modify, search, remove, removeAll})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+    auto *row = new QHBoxLayout(m_masterFrame);
+    row->addLayout(buttons);
+    row->addWidget(m_grid, 1);
+}
+
+void OnewireTab::startUp()
+{
+    showFieldNet(FieldNetSettings{});
+    m_port.setFieldNet(FieldNetSettings{});
+    m_port.setMode(AuxMode::NotUse);
+}
+
+void OnewireTab::showMode(AuxMode mode)
+{
+    if (QAbstractButton *option = m_modes->button(static_cast<int>(mode)))
+        option->setChecked(true);
+    m_masterFrame->setVisible(mode == AuxMode::OnewireMaster);
+    m_fieldNetFrame->setVisible(mode == AuxMode::FieldNet);
+}
+
+void OnewireTab::showFieldNet(const FieldNetSettings &settings)
+{
+    const QSignalBlocker b1(m_speed), b2(m_dataBits), b3(m_parity), b4(m_stopBits);
+    m_speed->setCurrentIndex(settings.speed);
+    m_dataBits->setCurrentIndex(settings.dataBits);
+    m_parity->setCurrentIndex(settings.parity);
+    m_stopBits->setCurrentIndex(settings.stopBits);
+}
+
+void OnewireTab::storeFieldNet()
+{
+    m_port.setFieldNet({m_speed->currentIndex(), m_dataBits->currentIndex(),
+                        m_parity->currentIndex(), m_stopBits->currentIndex()});
+}
+
+void OnewireTab::openSensorDialog(bool modify)
+{
+    SensorTable &table = m_port.sensors();
+    // Only a sensor or the placeholder row can be modified; a selection left beyond the table
+    // by deletions names no row.
+    if (modify && m_selectedRow > table.sensorCount())
+        return;
+    SensorDialog dialog(table, modify ? SensorDialog::Purpose::Modify : SensorDialog::Purpose::Add,
+                        m_selectedRow, this);
+    dialog.exec();
+}
+
+void OnewireTab::deleteSensor()
+{
+    if (!prompts().question(QStringLiteral("You are shure for delete this sensor?"), QString()))
+        return;
+    // The selection names a row number, not a sensor: it stays where it was, as the view would
+    // otherwise move it up to the row above.
+    const int selected = m_selectedRow;
+    const int column = std::max(1, m_grid->currentIndex().column());
+    m_port.sensors().deleteSensor(selected);
+    m_selectedRow = selected;
+    if (selected < m_port.sensors().rowCount())
+        m_grid->setCurrentIndex(m_port.sensors().index(selected, column));
+}
+
+void OnewireTab::openSearchDialog()
+{
+    // The window's message boxes would stand over the window; the dialog shows its own.
+    const bool windowPrompts = dynamic_cast<WidgetPrompts *>(&prompts()) != nullptr;
+    SearchDialog dialog(m_lineFactory(), iniPath(), windowPrompts ? nullptr : &prompts(),
+                        m_port.sensors(), this);
+    dialog.exec();
+}
+
+void OnewireTab::writeToPlc()
+{
+    runCommand(prompts(), [this] { writeAuxPort(link(), iniPath(), prompts(), m_port.config()); });
+}
+
+void OnewireTab::uploadFromPlc()
+{
+    runCommand(prompts(), [this] {
+        AuxPortConfig config = m_port.config();
+        if (uploadAuxPort(link(), iniPath(), prompts(), config) == Outcome::Done)
+            m_port.setConfig(config);
+    });
 }

@@ -2,15 +2,38 @@
 
 #include "app/main_tab.h"
 
-class QGroupBox;
+#include <memory>
 
-// The "Converter" tab: decimal numbers to the 4 bytes of a single-precision value and back.
+class ConvLibrary;
+class QGroupBox;
+class QLineEdit;
+struct FloatBytes;
+
+// The "Converter" tab: decimal numbers to the 4 bytes of a single-precision value and back, with
+// the bytes of the last value in the word orders PLCs and Modbus devices use.
 class ConverterTab final : public MainTab
 {
     Q_OBJECT
 public:
     explicit ConverterTab(const TabContext &context, QWidget *parent = nullptr);
+    ~ConverterTab() override;
+
+    // The folder conv is loaded from: the program's own folder unless set.
+    void setLibraryFolder(const QString &folder);
+    QString libraryFolder() const;
 
 private:
+    void onToIeee();
+    void onToFloat();
+    void showWordOrders(const FloatBytes &value);
+    ConvLibrary &conv();
+
+    QString m_libraryFolder;
+    std::unique_ptr<ConvLibrary> m_conv;
     QGroupBox *m_converterFrame; // Frame10
+    QLineEdit *m_decimalIn;      // Text13
+    QLineEdit *m_hexOut;         // Text12
+    QLineEdit *m_hexIn;          // Text15
+    QLineEdit *m_decimalOut;     // Text14
+    QList<QLineEdit *> m_wordOrders;
 };

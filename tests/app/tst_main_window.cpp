@@ -9,6 +9,11 @@
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
+#include "modbus/modbus_port.h"
+#include "modbus/uart_tab.h"
+#include "onewire/aux_port.h"
+#include "onewire/onewire_tab.h"
+#include "project/project_file.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -339,64 +344,62 @@ private Q_SLOTS:
         QVERIFY(m_prompts.shown().isEmpty());
     }
 
-    void uploadFromPlcRunsEveryUploadInOrder()
+    void uploadFromPlcRunsTheThreeUploadsEvenWhenEachFails()
     {
         makeWindow();
         m_line->openFailure = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
-        QStringList ran;
-        // A real upload shows its own failure; the window keeps one that escapes from
-        // stopping the others.
-        auto handlesItsOwn = [this, &ran](const QString &name) {
-            return [this, &ran, name] {
-                runCommand(m_prompts, [this, &ran, name] {
-                    ran << name;
-                    LinkTransfer transfer(m_window->link(), iniPath());
-                    transfer.open();
-                });
-            };
-        };
-        m_window->registerUpload(handlesItsOwn(QStringLiteral("UART 1")));
-        m_window->registerUpload([&ran] {
-            ran << QStringLiteral("UART 2");
-            throw PlatformError(QStringLiteral("UART 2 went wrong"));
-        });
-        m_window->registerUpload(handlesItsOwn(QStringLiteral("aux")));
-
+        // One more upload, whose failure escapes it: shown, and it does not stop the others.
+        m_window->registerUpload([] { throw PlatformError(QStringLiteral("extra went wrong")); });
         action("upload_from_plc")->trigger();
-        QCOMPARE(ran, (QStringList{QStringLiteral("UART 1"), QStringLiteral("UART 2"),
-                                   QStringLiteral("aux")}));
         QCOMPARE(m_prompts.messages(),
-                 (QStringList{m_line->openFailure, QStringLiteral("UART 2 went wrong"),
-                              m_line->openFailure}));
+                 (QStringList{m_line->openFailure, m_line->openFailure, m_line->openFailure,
+                              QStringLiteral("extra went wrong")}));
         QVERIFY(!m_window->link().busy());
+        QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::NotUse);
+        QCOMPARE(m_window->onewireTab()->auxPort().mode(), AuxMode::NotUse);
     }
 
     void closingDuringUploadFromPlcSkipsTheRest()
     {
         makeWindow();
         m_window->show();
-        QStringList ran;
-        for (const QString &name : {QStringLiteral("UART 1"), QStringLiteral("UART 2")}) {
-            m_window->registerUpload([this, &ran, name] {
-                runCommand(m_prompts, [this, &ran, name] {
-                    ran << name;
-                    LinkTransfer transfer(m_window->link(), iniPath());
-                    transfer.open();
-                    m_window->link().Read_plc_block(20000, QStringLiteral("2008"),
-                                                    QStringLiteral("02"));
-                });
-            });
-        }
         bool ended = false;
         QTimer::singleShot(0, m_window.get(), [&] {
             action("upload_from_plc")->trigger();
             ended = true;
         });
+        // The silent PLC keeps UART 1's first read waiting when the window is closed.
         QTimer::singleShot(100, m_window.get(), [&] { m_window->close(); });
         QTRY_VERIFY(ended);
-        QCOMPARE(ran, QStringList{QStringLiteral("UART 1")});
+        QCOMPARE(m_line->sends, 1);
         QTRY_VERIFY(!m_window->isVisible());
         QVERIFY(!m_line->isOpen());
+        QVERIFY(m_prompts.messages().isEmpty());
+    }
+
+    void projectFilesLoadIntoTheTabsAndSaveFromThem()
+    {
+        makeWindow();
+        const QString fixture = QFINDTESTDATA("../fixtures/project/sound.dpc");
+        m_prompts.queueFile(fixture);
+        action("Load_config")->trigger();
+        QVERIFY2(m_prompts.messages().isEmpty(), qPrintable(m_prompts.messages().join('|')));
+        QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::Master);
+        QCOMPARE(m_window->uart1Tab()->port().slaves().itemCount(), 2);
+        QCOMPARE(m_window->onewireTab()->auxPort().mode(), AuxMode::OnewireMaster);
+        QCOMPARE(m_window->onewireTab()->auxPort().sensors().sensorCount(), 1);
+
+        const QString saved = m_dir->filePath(QStringLiteral("again.dpc"));
+        m_prompts.queueFile(saved);
+        action("Save_config")->trigger();
+        QFile a(fixture), b(saved);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+
+        // A cancelled chooser says so and changes nothing.
+        action("Load_config")->trigger();
+        QCOMPARE(m_prompts.messages(), QStringList{cancelledChoiceMessage()});
+        QCOMPARE(m_window->uart1Tab()->port().slaves().itemCount(), 2);
     }
 };
 

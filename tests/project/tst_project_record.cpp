@@ -27,7 +27,8 @@ private Q_SLOTS:
         // Sensor entry 2 of the auxiliary block: a reserved byte, the ROM code, the register.
         r.setSensor(ProjectRecord::Aux, 2,
                     SensorEntry{{0x28, 0xFF, 0x0A, 1, 2, 3, 4, 5}, qint16(3000)});
-        QCOMPARE(r.bytes().mid(7508 + 1161 + 22, 11), QByteArray::fromHex("0028FF0A0102030405B80B"));
+        QCOMPARE(r.bytes().mid(7508 + 1161 + 22, 11),
+                 QByteArray::fromHex("0028FF0A0102030405B80B"));
 
         r.setByteField(ProjectRecord::Uart1, ProjectRecord::SlaveCountOffset, 3);
         r.setByteField(ProjectRecord::Aux, ProjectRecord::SensorCountOffset, 128);
@@ -100,22 +101,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value"); // -99999: fails
-        QTest::newRow("byte 255") << "byte" << "255" << 255;
-        QTest::newRow("byte 256") << "byte" << "256" << -99999;
-        QTest::newRow("byte -1") << "byte" << "-1" << -99999;
-        QTest::newRow("byte 254.5 to even") << "byte" << "254.5" << 254;
-        QTest::newRow("byte 255.5 overflows") << "byte" << "255.5" << -99999;
-        QTest::newRow("byte empty") << "byte" << "" << -99999;
-        QTest::newRow("int16 40000") << "int16" << "40000" << -99999;
-        QTest::newRow("int16 -32768") << "int16" << "-32768" << -32768;
-        QTest::newRow("int16 32767") << "int16" << "32767" << 32767;
-        QTest::newRow("int16 text") << "int16" << "abc" << -99999;
-        QTest::newRow("rom 28") << "rom" << "28" << 0x28;
-        QTest::newRow("rom lower case") << "rom" << "0a" << 0x0A;
-        QTest::newRow("rom up to a non-hex") << "rom" << "Fz" << 0x0F;
-        QTest::newRow("rom no digits") << "rom" << "G1" << 0;
-        QTest::newRow("rom empty") << "rom" << "" << 0;
-        QTest::newRow("rom above FF") << "rom" << "100" << -99999;
+        QTest::newRow("byte 255") << "byte"
+                                  << "255" << 255;
+        QTest::newRow("byte 256") << "byte"
+                                  << "256" << -99999;
+        QTest::newRow("byte -1") << "byte"
+                                 << "-1" << -99999;
+        QTest::newRow("byte 254.5 to even") << "byte"
+                                            << "254.5" << 254;
+        QTest::newRow("byte 255.5 overflows") << "byte"
+                                              << "255.5" << -99999;
+        QTest::newRow("byte empty") << "byte"
+                                    << "" << -99999;
+        QTest::newRow("int16 40000") << "int16"
+                                     << "40000" << -99999;
+        QTest::newRow("int16 -32768") << "int16"
+                                      << "-32768" << -32768;
+        QTest::newRow("int16 32767") << "int16"
+                                     << "32767" << 32767;
+        QTest::newRow("int16 text") << "int16"
+                                    << "abc" << -99999;
+        QTest::newRow("rom 28") << "rom"
+                                << "28" << 0x28;
+        QTest::newRow("rom lower case") << "rom"
+                                        << "0a" << 0x0A;
+        QTest::newRow("rom up to a non-hex") << "rom"
+                                             << "Fz" << 0x0F;
+        QTest::newRow("rom no digits") << "rom"
+                                       << "G1" << 0;
+        QTest::newRow("rom empty") << "rom"
+                                   << "" << 0;
+        QTest::newRow("rom above FF") << "rom"
+                                      << "100" << -99999;
     }
     void cellsConvertWithTheirRanges()
     {

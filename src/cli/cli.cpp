@@ -1,0 +1,414 @@
+#include "cli/cli.h"
+
+#include "cli/frame_trace.h"
+#include "cli/project_text.h"
+#include "cli/terminal_prompts.h"
+#include "common/errors.h"
+#include "diag/error_buffer.h"
+#include "diag/error_buffer_read.h"
+#include "link/com_setting.h"
+#include "link/config_location.h"
+#include "link/device_map.h"
+#include "link/plc_link.h"
+#include "link/qt_serial_line.h"
+#include "modbus/modbus_port.h"
+#include "modbus/modbus_upload.h"
+#include "modbus/modbus_write.h"
+#include "onewire/aux_port.h"
+#include "onewire/aux_transfer.h"
+#include "onewire/bus_search.h"
+#include "project/project_file.h"
+#include "service/conv_library.h"
+#include "service/float_converter.h"
+#include "service/service_commands.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace Cli {
+namespace {
+
+constexpr int ExitDone = 0;
+constexpr int ExitPlc = 1;
+constexpr int ExitInput = 2;
+
+const char *const Usage = "usage: plc-config [OPTIONS] COMMAND [ARGS]";
+
+const char *const CommandHelp =
+    "Without a command it opens the window; with --demo, on a built-in simulated PLC.\n\n"
+    "commands:\n"
+    "  test                          the connection test; prints its message\n"
+    "  write FILE [--only PORT]...   download the project file as the three \"Write to PLC\"\n"
+    "                                buttons would, in the order uart1, uart2, aux\n"
+    "  upload FILE [--force]         read UART 1, UART 2 and the auxiliary port and save them\n"
+    "                                as a project file; an existing FILE is kept unless --force\n"
+    "  show FILE [--json]            the project's contents\n"
+    "  diag uart1|uart2|1wire        the decoded error buffer, one line per slot\n"
+    "  search                        the 1-wire bus search: the count, then one ROM code per line\n"
+    "  restart                       restart the PLC\n"
+    "  to-ieee NUMBER                8 hex digits\n"
+    "  to-float HEX                  the number, as the converter shows it\n";
+
+// Options that take a value: their value is not a command.
+const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral("--port"),
+                                  QStringLiteral("--line"), QStringLiteral("--only")};
+
+int exitFor(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return ExitDone;
+    case Outcome::Invalid:
+        return ExitInput;
+    case Outcome::Cancelled:
+    case Outcome::PlcFailed:
+        break;
+    }
+    return ExitPlc;
+}
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+[[noreturn]] void usageError(const QString &why)
+{
+    throw InputError(QStringLiteral("%1\n%2").arg(why, QLatin1String(Usage)));
+}
+
+// Everything a command needs: the parsed arguments, set.ini, the prompts and the PLC link.
+class Session
+{
+public:
+    Session(const QCommandLineParser &parser, const QStringList &positional)
+        : m_parser(parser), m_args(positional)
+    {
+        m_iniPath = defaultSetIniPath(parser.value(QStringLiteral("config-dir")));
+    }
+
+    const QStringList &args() const { return m_args; }
+    const QCommandLineParser &parser() const { return m_parser; }
+    const QString &iniPath() const { return m_iniPath; }
+    TerminalPrompts &prompts() { return m_prompts; }
+
+    PlcLink &link()
+    {
+        if (!m_link) {
+            const QString port = m_parser.value(QStringLiteral("port"));
+            const QString iniPath = m_iniPath;
+            QString device;
+            int comNumber = 0;
+            if (!port.isEmpty()) {
+                bool ok = false;
+                const int n = port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
+                                  ? port.mid(3).toInt(&ok)
+                                  : 0;
+                if (ok && n >= 1 && n <= 10)
+                    comNumber = n;
+                else if (port.contains(QLatin1Char('/')) || port.contains(QLatin1Char('\\')))
+                    device = port;
+                else
+                    usageError(
+                        QStringLiteral("--port takes COM1 to COM10 or a device path, not \"%1\"")
+                            .arg(port));
+            }
+            m_line = std::make_unique<QtSerialLine>([iniPath, device](int n) {
+                return device.isEmpty() ? comDevice(n, iniPath) : device;
+            });
+            if (comNumber)
+                m_line->pinPortNumber(comNumber);
+            else if (!device.isEmpty())
+                m_line->pinPortNumber(1);
+            const QString line = m_parser.value(QStringLiteral("line"));
+            if (!line.isEmpty()) {
+                try {
+                    m_line->pinSettings(line);
+                } catch (const PlatformError &e) {
+                    throw InputError(e.description());
+                }
+            }
+            m_link = std::make_unique<PlcLink>(*m_line);
+            if (m_parser.isSet(QStringLiteral("trace")))
+                new FrameTrace(*m_link); // owned by the link
+        }
+        return *m_link;
+    }
+
+    void needArgs(int count, const char *shape) const
+    {
+        if (m_args.size() != count + 1)
+            usageError(QStringLiteral("%1 takes %2").arg(m_args.first(), QLatin1String(shape)));
+    }
+
+private:
+    const QCommandLineParser &m_parser;
+    QStringList m_args;
+    QString m_iniPath;
+    TerminalPrompts m_prompts;
+    std::unique_ptr<QtSerialLine> m_line;
+    std::unique_ptr<PlcLink> m_link;
+};
+
+// Ports as a fresh window has them.
+struct FreshPorts
+{
+    ModbusPort uart1{ModbusPortInfo::uart1()};
+    ModbusPort uart2{ModbusPortInfo::uart2()};
+    AuxPort aux;
+    explicit FreshPorts(const QString &iniPath)
+    {
+        uart1.setStartUpValues(iniPath);
+        uart2.setStartUpValues(iniPath);
+    }
+    ProjectPorts ports() { return {uart1, uart2, aux}; }
+};
+
+int commandTest(Session &s)
+{
+    s.needArgs(0, "no arguments");
+    return exitFor(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath())));
+}
+
+int commandWrite(Session &s)
+{
+    s.needArgs(1, "a project file");
+    const QStringList known = {QStringLiteral("uart1"), QStringLiteral("uart2"),
+                               QStringLiteral("aux")};
+    QStringList only = s.parser().values(QStringLiteral("only"));
+    for (const QString &p : only) {
+        if (!known.contains(p))
+            usageError(QStringLiteral("--only takes uart1, uart2 or aux, not \"%1\"").arg(p));
+    }
+    if (only.isEmpty())
+        only = known;
+
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    for (const QString &p : known) {
+        if (!only.contains(p))
+            continue;
+        const Outcome o =
+            p == known[0]   ? writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1)
+            : p == known[1] ? writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2)
+                            : writeAuxPort(s.link(), s.iniPath(), s.prompts(), fresh.aux.config());
+        if (o != Outcome::Done)
+            return exitFor(o);
+    }
+    return ExitDone;
+}
+
+int commandUpload(Session &s)
+{
+    s.needArgs(1, "a project file");
+    const QString path = s.args().at(1);
+    if (QFileInfo::exists(path) && !s.parser().isSet(QStringLiteral("force"))) {
+        throw InputError(QStringLiteral("%1 exists; it is kept (--force replaces it)").arg(path));
+    }
+    FreshPorts fresh(s.iniPath());
+    Outcome o = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1);
+    if (o == Outcome::Done)
+        o = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2);
+    if (o == Outcome::Done) {
+        AuxPortConfig aux = fresh.aux.config();
+        o = uploadAuxPort(s.link(), s.iniPath(), s.prompts(), aux);
+        if (o == Outcome::Done)
+            fresh.aux.setConfig(aux);
+    }
+    if (o != Outcome::Done)
+        return exitFor(o);
+    ProjectRecord record;
+    Fill_project_record(record, fresh.ports());
+    writeProjectFile(path, record);
+    return ExitDone;
+}
+
+int commandShow(Session &s)
+{
+    s.needArgs(1, "a project file");
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    if (s.parser().isSet(QStringLiteral("json")))
+        std::fputs(projectJson(fresh.ports()).constData(), stdout);
+    else
+        std::fputs(projectText(fresh.ports()).toLocal8Bit().constData(), stdout);
+    return ExitDone;
+}
+
+int commandDiag(Session &s)
+{
+    s.needArgs(1, "uart1, uart2 or 1wire");
+    const QString which = s.args().at(1);
+    ErrorBufferSpec spec;
+    if (which == QLatin1String("uart1"))
+        spec = modbusErrorBuffer(1);
+    else if (which == QLatin1String("uart2"))
+        spec = modbusErrorBuffer(2);
+    else if (which == QLatin1String("1wire"))
+        spec = onewireErrorBuffer();
+    else
+        usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
+    const ErrorBufferReading reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), spec);
+    if (reading.outcome != Outcome::Done)
+        return exitFor(reading.outcome);
+    if (!reading.inUse) {
+        out(QStringLiteral("%1 keeps no error buffer (the port is not a Modbus master)")
+                .arg(which));
+        return ExitDone;
+    }
+    for (const ErrorEntry &e : reading.entries) {
+        out(QStringLiteral("%1\t%2\t%3")
+                .arg(e.slot)
+                .arg(e.text.type.trimmed(), e.text.description.value_or(QString()).trimmed()));
+    }
+    return ExitDone;
+}
+
+int commandSearch(Session &s)
+{
+    s.needArgs(0, "no arguments");
+    QList<RomTexts> found;
+    const Outcome o = searchOnewireBus(s.link(), s.iniPath(), s.prompts(), found);
+    if (o != Outcome::Done)
+        return exitFor(o);
+    out(QString::number(found.size()));
+    for (const RomTexts &rom : found) {
+        QString line;
+        for (const QString &b : rom)
+            line += b.toUpper();
+        out(line);
+    }
+    return ExitDone;
+}
+
+int commandRestart(Session &s)
+{
+    s.needArgs(0, "no arguments");
+    return exitFor(restartPlc(s.link(), s.iniPath(), s.prompts()));
+}
+
+int commandToIeee(Session &s)
+{
+    s.needArgs(1, "a number");
+    ConvLibrary conv(QCoreApplication::applicationDirPath());
+    FloatBytes result;
+    const Outcome o = toIeee(conv, s.prompts(), s.args().at(1), result);
+    if (o == Outcome::Done)
+        out(bytesHex(result.bytes));
+    return exitFor(o);
+}
+
+int commandToFloat(Session &s)
+{
+    s.needArgs(1, "8 hex digits");
+    ConvLibrary conv(QCoreApplication::applicationDirPath());
+    FloatBytes result;
+    const Outcome o = toFloat(conv, s.prompts(), s.args().at(1), result);
+    if (o == Outcome::Done)
+        out(floatText(result.value));
+    return exitFor(o);
+}
+
+} // namespace
+
+bool isCommandLine(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        if (ValueOptions.contains(a)) {
+            ++i;
+            continue;
+        }
+        if (!a.startsWith(QLatin1Char('-')))
+            return true;
+    }
+    return false;
+}
+
+int run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Prepares the configuration of the PLC and moves it to and from the PLC "
+                       "over a serial port.\n\n") +
+        QLatin1String(CommandHelp));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("config-dir"), QStringLiteral("Folder of set.ini."), QStringLiteral("DIR")},
+        {QStringLiteral("port"),
+         QStringLiteral("COM1 to COM10, or a device path (default: set.ini)."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("line"),
+         QStringLiteral("Line settings such as 115200,E,8,1 (default: set.ini section COM)."),
+         QStringLiteral("SETTINGS")},
+        {QStringLiteral("trace"),
+         QStringLiteral("Every frame sent and every answer, with times, on stderr.")},
+        {QStringLiteral("only"), QStringLiteral("write: only this port (uart1, uart2, aux)."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("force"), QStringLiteral("upload: replace an existing file.")},
+        {QStringLiteral("json"), QStringLiteral("show: one JSON object.")},
+    });
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("See the commands above."),
+                                 QStringLiteral("COMMAND [ARGS]"));
+
+    TerminalPrompts errors;
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "%s\n%s\n", parser.errorText().toLocal8Bit().constData(), Usage);
+        return ExitInput;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return ExitDone;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return ExitDone;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    static const QHash<QString, std::function<int(Session &)>> commands = {
+        {QStringLiteral("test"), commandTest},        {QStringLiteral("write"), commandWrite},
+        {QStringLiteral("upload"), commandUpload},    {QStringLiteral("show"), commandShow},
+        {QStringLiteral("diag"), commandDiag},        {QStringLiteral("search"), commandSearch},
+        {QStringLiteral("restart"), commandRestart},  {QStringLiteral("to-ieee"), commandToIeee},
+        {QStringLiteral("to-float"), commandToFloat},
+    };
+    try {
+        if (positional.isEmpty())
+            usageError(QStringLiteral("No command given."));
+        const auto command = commands.constFind(positional.first());
+        if (command == commands.constEnd())
+            usageError(QStringLiteral("Unknown command \"%1\".").arg(positional.first()));
+        const QString name = positional.first();
+        auto misplaced = [&](const char *option, const char *owner) {
+            if (parser.isSet(QLatin1String(option)) && name != QLatin1String(owner)) {
+                usageError(QStringLiteral("--%1 goes with %2")
+                               .arg(QLatin1String(option), QLatin1String(owner)));
+            }
+        };
+        misplaced("only", "write");
+        misplaced("force", "upload");
+        misplaced("json", "show");
+        Session session(parser, positional);
+        return (*command)(session);
+    } catch (const TransferAborted &) {
+        return ExitPlc;
+    } catch (const InputError &e) {
+        errors.message(e.description());
+        return ExitInput;
+    } catch (const PlatformError &e) {
+        errors.message(e.description());
+        return ExitPlc;
+    }
+}
+
+} // namespace Cli

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+// The command line: the transfers of the window without it. Exit status 0 done; 1 the PLC
+// refused or did not answer, or the port failed; 2 bad input (usage, a validation message, an
+// unreadable or invalid file, a number that does not convert).
+namespace Cli {
+
+// True when the arguments name a command, so no window (and no display) is wanted.
+bool isCommandLine(const QStringList &arguments);
+
+// Runs the command; arguments as QCoreApplication::arguments(). A core application must exist.
+int run(const QStringList &arguments);
+
+} // namespace Cli

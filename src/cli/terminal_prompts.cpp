@@ -1,0 +1,63 @@
+#include "cli/terminal_prompts.h"
+
+#include <QString>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+TerminalPrompts::TerminalPrompts(std::FILE *err) : m_err(err)
+{
+#ifdef Q_OS_UNIX
+    m_tty = isatty(fileno(err));
+#else
+    m_tty = false;
+#endif
+}
+
+void TerminalPrompts::message(const QString &text, const Title &)
+{
+    if (m_progressShown && m_tty)
+        std::fputs("\n", m_err);
+    // Exactly the window's text, CR LF line breaks included, so scripts can match it.
+    std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(m_err);
+    m_messages << text;
+}
+
+bool TerminalPrompts::question(const QString &, const Title &)
+{
+    return true;
+}
+
+std::optional<QString> TerminalPrompts::chooseFileToOpen(const FileChoice &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> TerminalPrompts::chooseFileToSave(const FileChoice &)
+{
+    return std::nullopt;
+}
+
+void TerminalPrompts::progressShow()
+{
+    m_progressShown = true;
+}
+
+void TerminalPrompts::progressSet(int percent)
+{
+    if (!m_tty)
+        return;
+    std::fprintf(m_err, "\r%3d %%", percent);
+    std::fflush(m_err);
+}
+
+void TerminalPrompts::progressClose()
+{
+    if (m_progressShown && m_tty) {
+        std::fputs("\r      \r", m_err);
+        std::fflush(m_err);
+    }
+    m_progressShown = false;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "common/prompts.h"
+
+#include <QStringList>
+
+#include <cstdio>
+
+// The prompts of the command line: every message goes to stderr exactly as the window would
+// show it, every question is answered OK (the command itself was the confirmation), no file
+// is chosen interactively, and progress is shown on stderr only when it is a terminal.
+class TerminalPrompts final : public Prompts
+{
+public:
+    explicit TerminalPrompts(std::FILE *err = stderr);
+
+    void message(const QString &text, const Title &title = std::nullopt) override;
+    bool question(const QString &text, const Title &title = std::nullopt) override;
+    std::optional<QString> chooseFileToOpen(const FileChoice &choice) override;
+    std::optional<QString> chooseFileToSave(const FileChoice &choice) override;
+    void progressShow() override;
+    void progressSet(int percent) override;
+    void progressClose() override;
+
+    // Every message shown so far.
+    const QStringList &messages() const { return m_messages; }
+
+private:
+    std::FILE *m_err;
+    bool m_tty;
+    bool m_progressShown = false;
+    QStringList m_messages;
+};

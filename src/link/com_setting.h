@@ -1,0 +1,57 @@
+#pragma once
+
+#include "common/outcome.h"
+
+#include <QString>
+#include <QStringList>
+
+class PlcLink;
+class Prompts;
+
+// The PLC port as the COM-port dialog chooses it: each choice is a position in its list, which is
+// what section "COM" of set.ini stores. The list texts are the pieces of the line settings text.
+struct ComSetting
+{
+    int portNum = 0; // 0: COM1 ... 9: COM10
+    int speed = 0;
+    int parity = 0;
+    int bitNum = 0;
+    int stopBit = 0;
+
+    int portNumber() const { return portNum + 1; }
+    // "115200,E,8,1": the chosen list texts joined with commas.
+    QString settingsText() const;
+    friend bool operator==(const ComSetting &, const ComSetting &) = default;
+};
+
+// The dialog's lists, in order.
+QStringList comPortItems();
+QStringList comSpeedItems();
+QStringList comParityItems();
+QStringList comBitItems();
+QStringList comStopBitItems();
+
+// Section "COM" as the dialog shows it. A value that is no whole number or lies outside its list
+// shows the list's first item, so that the dialog is where a spoilt set.ini gets put right.
+ComSetting readComSetting(const QString &iniPath);
+// Stores the five positions in the order "Speed", "Parity", "Bit_num", "Stop_bit", "Port_num".
+// Throws PlatformError with the reason when set.ini cannot be written.
+void writeComSetting(const QString &iniPath, const ComSetting &setting);
+
+// The connection test: on the link's own line, with the given settings (set.ini is not read),
+// sends ENQ and, when the PLC acknowledges it, reads the CPU type word at 0E02; the result is
+// shown as one message. A port that cannot be set up or opened shows "No first answer ..." with
+// the port's own reason under it. The line is closed at the end. Done when the type came.
+Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting);
+
+// Where a COM number leads on this computer, for the user to see beside the port list.
+struct ComDeviceInfo
+{
+    QString device;       // "/dev/ttyUSB0"; on Windows "COM3"
+    QString mappedBy;     // "in set.ini [Devices]", "for this run only"; empty: the usual mapping
+    bool present = false; // the device is there now
+    QString details;      // description, manufacturer, serial number, where the system knows them
+};
+ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath);
+// Two lines: the device and how it was mapped; whether it is there and what it is.
+QString comDeviceText(const ComDeviceInfo &info);

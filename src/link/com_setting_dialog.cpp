@@ -1,0 +1,141 @@
+#include "link/com_setting_dialog.h"
+
+#include "app/widget_prompts.h"
+#include "common/command.h"
+#include "link/device_map.h"
+#include "link/plc_link.h"
+#include "link/qt_serial_line.h"
+#include "link/serial_line.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line,
+                                   Prompts *prompts, std::function<void()> captionChanged,
+                                   QWidget *parent)
+    : QDialog(parent), m_iniPath(iniPath), m_line(std::move(line)),
+      m_link(std::make_unique<PlcLink>(*m_line)),
+      m_ownPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
+      m_prompts(prompts ? prompts : m_ownPrompts.get()),
+      m_captionChanged(std::move(captionChanged)), m_port(new QComboBox(this)),
+      m_speed(new QComboBox(this)), m_parity(new QComboBox(this)), m_bits(new QComboBox(this)),
+      m_stopBits(new QComboBox(this)), m_device(new QLabel(this)),
+      m_ok(new QPushButton(QStringLiteral("OK"), this)),
+      m_test(new QPushButton(QStringLiteral("Test"), this))
+{
+    setObjectName(QStringLiteral("Com_setting"));
+    setWindowTitle(QStringLiteral("COM-port setting"));
+    setModal(true);
+
+    const ComSetting stored = readComSetting(m_iniPath);
+    auto *form = new QFormLayout;
+    auto addList = [&](QComboBox *list, const char *name, const QString &label,
+                       const QStringList &items, int position) {
+        list->setObjectName(QLatin1String(name));
+        list->addItems(items);
+        list->setCurrentIndex(position);
+        auto *caption = new QLabel(label, this);
+        caption->setBuddy(list);
+        form->addRow(caption, list);
+    };
+    addList(m_port, "Port_num", QStringLiteral("COM-port :"), comPortItems(), stored.portNum);
+    m_device->setObjectName(QStringLiteral("portDevice"));
+    m_device->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_device->setWordWrap(true);
+    form->addRow(QString(), m_device);
+    addList(m_speed, "Speed_set", QStringLiteral("Speed setting:"), comSpeedItems(), stored.speed);
+    addList(m_parity, "Parity_set", QStringLiteral("Parity setting"), comParityItems(),
+            stored.parity);
+    addList(m_bits, "Bit_setting", QStringLiteral("Bit number:"), comBitItems(), stored.bitNum);
+    addList(m_stopBits, "Stop_bit", QStringLiteral("Stop bit"), comStopBitItems(), stored.stopBit);
+
+    m_ok->setObjectName(QStringLiteral("Command1"));
+    m_test->setObjectName(QStringLiteral("Command2"));
+    m_ok->setDefault(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_test);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_device->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
+
+    showDevice();
+    connect(m_port, &QComboBox::currentIndexChanged, this, &ComSettingDialog::showDevice);
+    connect(m_ok, &QPushButton::clicked, this, &ComSettingDialog::onOk);
+    connect(m_test, &QPushButton::clicked, this, &ComSettingDialog::onTest);
+    connect(m_link.get(), &PlcLink::busyChanged, this, [this](bool busy) {
+        m_ok->setEnabled(!busy);
+        m_test->setEnabled(!busy);
+    });
+}
+
+ComSettingDialog::~ComSettingDialog()
+{
+    m_link.reset();
+    m_line->close();
+}
+
+void ComSettingDialog::runModal(const QString &iniPath, Prompts *prompts,
+                                std::function<void()> captionChanged, QWidget *parent)
+{
+    auto line = std::make_unique<QtSerialLine>(
+        [iniPath](int comNumber) { return comDevice(comNumber, iniPath); });
+    ComSettingDialog dialog(iniPath, std::move(line), prompts, std::move(captionChanged), parent);
+    dialog.exec();
+}
+
+ComSetting ComSettingDialog::shownSetting() const
+{
+    ComSetting s;
+    s.portNum = m_port->currentIndex();
+    s.speed = m_speed->currentIndex();
+    s.parity = m_parity->currentIndex();
+    s.bitNum = m_bits->currentIndex();
+    s.stopBit = m_stopBits->currentIndex();
+    return s;
+}
+
+void ComSettingDialog::showDevice()
+{
+    m_device->setText(comDeviceText(describeComDevice(m_port->currentIndex() + 1, m_iniPath)));
+}
+
+void ComSettingDialog::onOk()
+{
+    const ComSetting setting = shownSetting();
+    // Settings that were not stored must not look stored: the dialog stays open.
+    if (!runCommand(*m_prompts, [&] { writeComSetting(m_iniPath, setting); }))
+        return;
+    if (m_captionChanged)
+        m_captionChanged();
+    runCommand(*m_prompts, [&] { Open_com_port(*m_line, m_iniPath); });
+    accept();
+}
+
+void ComSettingDialog::onTest()
+{
+    const ComSetting setting = shownSetting();
+    runCommand(*m_prompts, [&] { testConnection(*m_link, *m_prompts, setting); });
+    if (m_pendingResult)
+        done(*std::exchange(m_pendingResult, std::nullopt));
+}
+
+void ComSettingDialog::done(int result)
+{
+    if (m_link->busy()) {
+        // The test's wait ends at once; the dialog closes when the test has unwound.
+        m_pendingResult = result;
+        m_link->abort();
+        return;
+    }
+    m_line->close();
+    QDialog::done(result);
+}

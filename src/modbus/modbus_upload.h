@@ -1,0 +1,30 @@
+#pragma once
+
+#include "common/outcome.h"
+#include "modbus/port_word.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class ModbusPort;
+class PlcLink;
+class Prompts;
+
+// What an upload read from the PLC, decoded: the port word, and the slave rows in master mode.
+struct UploadedPort
+{
+    PortWord word;
+    QList<QStringList> rows;
+};
+
+// Replaces what the port holds by what was uploaded: master sets mode, speed, parity and the
+// whole slave table; slave sets mode, speed, parity and the own address; "Not use" only the mode.
+void applyUploadedPort(ModbusPort &port, const UploadedPort &uploaded);
+
+// "Upload from PLC" of a Modbus port: reads the port word and, in master mode, every slave
+// record, and only when all of it came and makes sense replaces what the port holds. A missing
+// or short answer shows "Answer timeout from PLC", a word the port cannot hold names the word;
+// both leave the port as it was (PlcFailed). Applies set.ini to the line first and closes it at
+// the end. Throws PlatformError for a failing port.
+Outcome uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts, ModbusPort &port);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "common/outcome.h"
+
+#include <QString>
+
+class ModbusPort;
+class PlcLink;
+class Prompts;
+
+// "Write to PLC" of a Modbus port: asks for confirmation, checks the slave table, then writes
+// the port settings word (and in master mode the slave records in 64-byte pieces) inside the
+// configuration bracket, and the run-time control word at 2002 after it. Applies set.ini to the
+// line first and closes the line at the end, however it ends. Throws PlatformError / InputError
+// for a failing port or a cell that does not convert.
+Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                        const ModbusPort &port);

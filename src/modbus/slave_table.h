@@ -1,0 +1,88 @@
+#pragma once
+
+#include "common/text_table.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Columns of the slave table; column 0 is the Slot number.
+namespace SlaveColumn {
+enum : int {
+    Slot = 0,
+    Address = 1,
+    NumWord = 2,
+    AddressSlave = 3,
+    AddressMaster = 4,
+    Function = 5,
+    Timeout = 6,
+    Count = 7,
+};
+} // namespace SlaveColumn
+
+// Function indexes, in the order of the slave dialog's list.
+namespace SlaveFunction {
+enum : int {
+    ReadCoils = 0,
+    ReadHoldingRegister = 1,
+    WriteMultiplyRegister = 2,
+    WriteCoils = 3,
+    ReadInputRegister = 4,
+};
+} // namespace SlaveFunction
+
+// The header line of the slave grids.
+QString slaveTableHeader();
+
+// Largest number of slaves a port polls.
+constexpr int MaxSlaves = 128;
+
+// The in-cell editor's check of a typed text: a number, not above the column's limit (255 for
+// Address, Num word and Function, 65535 for the others), and not negative in the three 8-bit
+// columns. The text is kept as typed when it passes.
+bool cellTextAcceptable(int column, const QString &text);
+
+// The first fault Check_grid found: the 1-based row and the code of its message.
+struct GridError
+{
+    int row = 0;
+    int code = 0;
+    friend bool operator==(const GridError &, const GridError &) = default;
+};
+
+// The check of the slave table before a write, in the PLC's field limits. Reads every cell of a
+// row as a whole number (Function 0..255, the others -32768..32767) and throws InputError naming
+// the cell when one does not convert. Nothing when the table may be written.
+std::optional<GridError> Check_grid(const TextTable &table);
+// The message a GridError shows, title "Error in configurations".
+QString gridErrorMessage(const GridError &error);
+
+// One slave as the PLC stores it.
+struct SlaveRecord
+{
+    int address = 0;
+    int numWord = 0;
+    int addressSlave = 0;
+    int addressMaster = 0;
+    int function = 0;
+    int timeout = 0;
+    friend bool operator==(const SlaveRecord &, const SlaveRecord &) = default;
+};
+
+// Reads the six value cells of a table row as whole numbers, rounding halves to even; throws
+// InputError naming the cell (row counted from 1) when one does not convert.
+SlaveRecord slaveRecordOfRow(const TextTable &table, int row);
+
+// The 16 hex digits of one record: Address, Num word, Address slave and Address master low byte
+// first, then function x 4096 + timeout low byte first. 010A6400C8006410 for 1, 10, 100, 200,
+// 1, 100. The fields are cut to their widths; Check_grid keeps them inside.
+QString encodeSlaveRecord(const SlaveRecord &record);
+// The records of every slave row of a table, joined. Throws InputError like slaveRecordOfRow.
+QString Encode_slave_table(const TextTable &table);
+
+// The rows of `count` records read back from their hex text (16 digits each; digits missing or
+// not upper-case hex read as 0): Slot k, then Address, Num word, Address slave, Address master,
+// Function and Timeout as decimal texts.
+QList<QStringList> Decode_slave_table(const QString &hex, int count);

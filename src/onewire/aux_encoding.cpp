@@ -1,0 +1,141 @@
+#include "onewire/aux_encoding.h"
+
+#include "common/errors.h"
+#include "common/hex_text.h"
+#include "link/plc_link.h"
+
+namespace {
+
+bool isHexDigit(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ||
+           (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+}
+
+// The registers the PLC can store a value into: the check keeps register + 2 at most 7999.
+constexpr int LastRegister = 7997;
+
+// Speed codes of the Field Net lists: 115200 is code 7, not 4.
+constexpr int SpeedCodes[FieldNetSettings::SpeedItems] = {0, 1, 2, 3, 7};
+
+} // namespace
+
+bool Check_hex_byte(const QString &text)
+{
+    return !(text.size() == 2 && isHexDigit(text[0]) && isHexDigit(text[1]));
+}
+
+std::optional<SensorFault> Check_grid_1w(const QList<SensorRow> &sensors)
+{
+    if (sensors.size() > SensorTable::MaxSensors)
+        return SensorFault{SensorTable::MaxSensors, 9};
+    for (int i = 0; i < sensors.size(); ++i) {
+        const int row = i + 1;
+        const SensorRow &s = sensors[i];
+        for (int k = 0; k < 8; ++k) {
+            if (Check_hex_byte(s.rom[size_t(k)]))
+                return SensorFault{row, k};
+        }
+        const auto reg = registerNumber(s.reg);
+        if (!reg || *reg > std::numeric_limits<qint16>::max() - 2)
+            return SensorFault{row, 0};
+        // A negative register has no 16-bit form the PLC could use: refused like one too high.
+        if (*reg < 0 || *reg > LastRegister)
+            return SensorFault{row, 8};
+    }
+    return std::nullopt;
+}
+
+QString sensorFaultMessage(const SensorFault &fault)
+{
+    if (fault.code == 9)
+        return QStringLiteral(
+            "You configuration has error - too much sensors. Maximum value is 128");
+    if (fault.code == 8) {
+        return QStringLiteral(
+                   "You configuration has error in master addresing data Dxxxx. Row is ") +
+               QString::number(fault.row);
+    }
+    return QStringLiteral("You configuration has error in the addresing data - row ") +
+           QString::number(fault.row) + QStringLiteral("\r\nColumn Byte ") +
+           QString::number(fault.code);
+}
+
+quint16 Encode_aux_word(AuxMode mode, int sensorCount, const FieldNetSettings &fieldNet)
+{
+    switch (mode) {
+    case AuxMode::OnewireMaster:
+        return static_cast<quint16>(0xC000 | (sensorCount & 0xFF));
+    case AuxMode::FieldNet: {
+        const int speed = fieldNet.speed >= 0 && fieldNet.speed < FieldNetSettings::SpeedItems
+                              ? SpeedCodes[fieldNet.speed]
+                              : 0;
+        return static_cast<quint16>(0x8000 | (fieldNet.stopBits & 1) << 13 |
+                                    (fieldNet.dataBits & 1) << 12 | (fieldNet.parity & 3) << 10 |
+                                    speed << 7);
+    }
+    case AuxMode::NotUse:
+        break;
+    }
+    return 0;
+}
+
+AuxWord Decode_aux_word(quint16 word)
+{
+    auto bit = [word](int n) { return (word >> n & 1) != 0; };
+    AuxWord w;
+    if (bit(15) && bit(14)) {
+        w.mode = AuxMode::OnewireMaster;
+        w.sensorCount = word & 0xFF;
+    } else if (bit(15)) {
+        w.mode = AuxMode::FieldNet;
+        w.fieldNet.stopBits = bit(13) ? 1 : 0;
+        w.fieldNet.dataBits = bit(12) ? 1 : 0;
+        w.fieldNet.parity = bit(11) ? 2 : bit(10) ? 1 : 0;
+        // Read from the top bit down, as the PLC's own tools read it: codes 4 to 6 fall into the
+        // lower speeds.
+        w.fieldNet.speed = bit(9) && bit(8) && bit(7) ? 4
+                           : bit(8) && bit(7)         ? 3
+                           : bit(8)                   ? 2
+                           : bit(7)                   ? 1
+                                                      : 0;
+    }
+    return w;
+}
+
+QString Encode_sensor_table(const QList<SensorRow> &sensors)
+{
+    static constexpr int order[8] = {1, 0, 3, 2, 5, 4, 7, 6};
+    QString text;
+    text.reserve(20 * sensors.size());
+    for (const SensorRow &s : sensors) {
+        for (const int k : order)
+            text += s.rom[size_t(k)].toUpper();
+        const auto reg = registerNumber(s.reg);
+        if (!reg)
+            throw InputError(QStringLiteral("The register \"%1\" is not a number").arg(s.reg));
+        text += wordLineHex(static_cast<quint16>(*reg));
+    }
+    return text;
+}
+
+QList<SensorRow> Decode_sensor_table(const QString &text, int count)
+{
+    QList<SensorRow> sensors;
+    sensors.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString record = text.mid(20 * i, 20);
+        auto pair = [&record](int p) { return record.mid(2 * (p - 1), 2); }; // P1 .. P10
+        SensorRow s;
+        for (int k = 0; k < 8; k += 2) {
+            s.rom[size_t(k)] = pair(k + 2);
+            s.rom[size_t(k + 1)] = pair(k + 1);
+        }
+        const QString reg = pair(10) + pair(9);
+        if (!reg.isEmpty())
+            s.reg = QString::number(PlcLink::Hex_to_int(reg));
+        sensors.append(s);
+    }
+    return sensors;
+}

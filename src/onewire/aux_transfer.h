@@ -1,0 +1,24 @@
+#pragma once
+
+#include "common/outcome.h"
+#include "onewire/aux_port.h"
+
+#include <QString>
+
+class PlcLink;
+class Prompts;
+
+// "Write to PLC" of the auxiliary port: applies set.ini to the link, asks for confirmation,
+// checks the sensor table (whatever the mode), then sends the mode word and, for 1-wire master,
+// the sensor area in pieces of 64 bytes inside the configuration bracket. Field Net is one write
+// without the bracket. A refusal or silence stops at once with its message. Platform failures
+// are thrown (PlatformError; InputError for Field Net list indexes outside their lists).
+Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                     const AuxPortConfig &config);
+
+// "Upload from PLC" of the auxiliary port: reads the mode word and, for 1-wire master, the
+// sensor area. Only when every answer came is config updated: the mode, the Field Net lists when
+// the PLC is in Field Net mode (otherwise they stay as they were), and the sensors (none unless
+// 1-wire master). A missing answer shows "Answer timeout from PLC" and leaves config as it was.
+Outcome uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                      AuxPortConfig &config);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "common/outcome.h"
+#include "onewire/sensor_table.h"
+
+#include <QList>
+#include <QString>
+
+class PlcLink;
+class Prompts;
+
+// A search of the PLC's 1-wire bus: applies set.ini to the link, writes the start word 8001 to
+// 2000, reads 3000 once (the PLC is still busy; the answer is not used), waits 3500 ms while the
+// PLC searches, reads the count found at 3000 and the ROM codes at 3002 in pieces of 8 sensors.
+// On Done, found holds the ROM codes as hex texts, Byte 0 first (empty when none were found);
+// otherwise it is emptied. A refused or unanswered request shows its message and ends with
+// PlcFailed. Platform failures are thrown (PlatformError); the line is closed in every case.
+Outcome searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                         QList<RomTexts> &found);
+
+// How the sensors found are copied into the sensor table.
+enum class SensorImport {
+    Append,  // after the table's sensors, registers from the last one + 2 (or from the start)
+    Replace, // instead of them, registers from the start address
+};
+
+// Copies the ROM codes into the table with registers numbered in steps of 2 and renumbers Num.
+// startAddress is used for Replace, and for Append to an empty table. A start address or last
+// register that is not a 16-bit decimal number, or registers that would pass 32767, throw
+// InputError naming the value, before anything is changed. With nothing found the table is only
+// renumbered.
+void importFoundSensors(SensorTable &table, const QList<RomTexts> &found, SensorImport how,
+                        const QString &startAddress);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPersistentModelIndex>
+
+class QTableView;
+
+// A text box laid exactly over the current cell of a grid: a double click (or F2) opens it with
+// the cell's text selected; Enter stores the text and moves one row down unless on the last row;
+// losing the focus hides it and drops the text. Optionally Enter on the grid opens it too and
+// Delete on the grid empties the current cell.
+class CellEditor final : public QLineEdit
+{
+    Q_OBJECT
+public:
+    enum GridKey { NoGridKeys = 0, EnterOpens = 1, DeleteEmpties = 2 };
+    Q_DECLARE_FLAGS(GridKeys, GridKey)
+
+    CellEditor(QTableView *grid, GridKeys gridKeys, QWidget *parent = nullptr);
+
+    // Opens over the grid's current cell when that cell can be edited.
+    bool openOnCurrentCell();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) final;
+    void keyPressEvent(QKeyEvent *event) final;
+    void focusOutEvent(QFocusEvent *event) final;
+
+private:
+    void store();
+    void discard();
+
+    QTableView *m_grid;
+    GridKeys m_gridKeys;
+    QPersistentModelIndex m_cell;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(CellEditor::GridKeys)

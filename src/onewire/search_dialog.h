@@ -1,0 +1,65 @@
+#pragma once
+
+#include "common/text_table.h"
+#include "onewire/bus_search.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class CellEditor;
+class PlcLink;
+class Prompts;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class SensorTable;
+class SerialLine;
+
+// "Search_onewire": asks the PLC to search its 1-wire bus over a link of its own, shows the ROM
+// codes found in an editable grid and copies them into the sensor table, appended or replacing
+// it, with registers numbered from a start address in steps of 2.
+class SearchDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    // prompts: nullptr shows the messages in boxes over this dialog.
+    SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath, Prompts *prompts,
+                 SensorTable &table, QWidget *parent = nullptr);
+    ~SearchDialog() override;
+
+    PlcLink &link() { return *m_link; }
+    TextTable &results() { return m_results; }
+    // "found_sensors": how many the last search of this opening found.
+    int foundSensors() const { return m_foundSensors; }
+
+    // "Start search".
+    void startSearch();
+
+public Q_SLOTS:
+    // Closing while a search waits for the PLC ends the search first.
+    void reject() final;
+
+private:
+    void import(SensorImport how);
+    void onBusyChanged(bool busy);
+
+    // The line before the link: the link refers to it and must go first.
+    std::unique_ptr<SerialLine> m_line;
+    std::unique_ptr<PlcLink> m_link;
+    QString m_iniPath;
+    std::unique_ptr<Prompts> m_ownPrompts;
+    Prompts &m_prompts;
+    SensorTable &m_table;
+    TextTable m_results;
+    int m_foundSensors = 0;
+    bool m_closeWhenIdle = false;
+
+    QTableView *m_grid = nullptr;
+    CellEditor *m_editor = nullptr;
+    QLineEdit *m_count = nullptr;
+    QLineEdit *m_start = nullptr;
+    QLabel *m_status = nullptr;
+    QList<QWidget *> m_searchBlocked;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "common/outcome.h"
+
+#include <QString>
+
+class PlcLink;
+class Prompts;
+
+// The service commands of the PLC's sibling board: restart, and the switch into firmware update
+// mode that hands over to the separate updater program. Each is one write of a service word to a
+// service address, after a confirmation, outside the configuration bracket. The PLC's answer is
+// not tested: a PLC that restarts or switches over at once may never answer.
+//
+// Both apply set.ini to the link's line first and close the line at the end, however they end.
+// Platform failures (set.ini, the port, the updater) are thrown as PlatformError.
+
+// "Restart PLC, based on the STM32F3".
+Outcome restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts);
+
+// "Start update firmware for STM32F3": writes the update word, closes the line, waits 100 ms and
+// starts updaterProgram without waiting for it, whether the PLC answered or not. A program that
+// cannot be started is reported after the word was sent.
+Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                            const QString &updaterProgram);
+
+// The updater beside the program: "update/update.exe" on Windows, "update/update" elsewhere.
+QString updaterPath(const QString &programFolder);

@@ -1,0 +1,201 @@
+// The float converter without its window: the conv library, "To IEEE", "To float", the texts of
+// the results, the word orders, and round trips.
+#include "support/scripted_prompts.h"
+
+#include "common/errors.h"
+#include "service/conv_library.h"
+#include "service/float_converter.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+class TestFloatConverter : public QObject
+{
+    Q_OBJECT
+
+    // conv is built beside the tests.
+    ConvLibrary m_conv{QCoreApplication::applicationDirPath()};
+    ScriptedPrompts m_prompts;
+
+    // The hex digits or number shown, "(invalid)" after a message, or the error's description.
+    QString convert(bool toIeee, const QString &text)
+    {
+        FloatBytes value;
+        try {
+            if (toIeee)
+                return ::toIeee(m_conv, m_prompts, text, value) == Outcome::Done
+                           ? bytesHex(value.bytes)
+                           : QStringLiteral("(invalid)");
+            return ::toFloat(m_conv, m_prompts, text, value) == Outcome::Done
+                       ? floatText(value.value)
+                       : QStringLiteral("(invalid)");
+        } catch (const InputError &e) {
+            return e.description();
+        }
+    }
+
+private Q_SLOTS:
+    void init() { m_prompts = ScriptedPrompts(); }
+
+    void convLaysTheBytesOutMostSignificantFirst()
+    {
+        QCOMPARE(m_conv.floatToBytes(1.5f), (ConvLibrary::Bytes{0x3F, 0xC0, 0x00, 0x00}));
+        QCOMPARE(m_conv.toReal({0x3D, 0xCC, 0xCC, 0xCD}), 0.1f);
+    }
+
+    void aLibraryThatCannotBeLoadedSaysWhy()
+    {
+        QTemporaryDir empty;
+        ConvLibrary missing(empty.path());
+        FloatBytes value;
+        try {
+            ::toIeee(missing, m_prompts, QStringLiteral("1"), value);
+            QFAIL("loading conv from an empty folder must fail");
+        } catch (const PlatformError &e) {
+            QVERIFY2(e.description().startsWith(
+                         QStringLiteral("The conversion library conv cannot be loaded: ")) &&
+                         e.description().contains(empty.path()),
+                     qPrintable(e.description()));
+        }
+        // The empty-text message comes before the library is needed.
+        QCOMPARE(::toIeee(missing, m_prompts, QString(), value), Outcome::Invalid);
+        QCOMPARE(m_prompts.messages(),
+                 QStringList{"Incorrect value for conversion to IEEE format!"});
+    }
+
+    void conversions_data()
+    {
+        QTest::addColumn<bool>("toIeee");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("output"); // "...": the text starts so
+        QTest::newRow("1.5") << true << "1.5"
+                             << "3FC00000";
+        QTest::newRow("1,5: the comma is the point") << true << "1,5"
+                                                     << "3FC00000";
+        QTest::newRow("+1 with blanks") << true << " +1 "
+                                        << "3F800000";
+        QTest::newRow("0.1 rounds to nearest") << true << "0.1"
+                                               << "3DCCCCCD";
+        QTest::newRow("exponent with a comma") << true << "-1,5e2"
+                                               << "C3160000";
+        QTest::newRow("largest") << true << "3.4028235E+38"
+                                 << "7F7FFFFF";
+        QTest::newRow("smallest") << true << "1.401298E-45"
+                                  << "00000001";
+        QTest::newRow("-0") << true << "-0"
+                            << "80000000";
+        QTest::newRow("NaN as shown") << true << "NaN"
+                                      << "7FC00000";
+        QTest::newRow("a second comma stays") << true << "1,5,5"
+                                              << "\"1,5,5\" is not a number";
+        QTest::newRow("too large")
+            << true << "-3.5E+38"
+            << "-3.5E+38 is outside the range of a single-precision number...";
+        QTest::newRow("too small") << true << "1e-50"
+                                   << "1e-50 is outside the range of a single-precision number...";
+        QTest::newRow("empty") << true << ""
+                               << "(invalid)";
+
+        QTest::newRow("3FC00000") << false << "3FC00000"
+                                  << "1.5";
+        QTest::newRow("lower case") << false << "3fc00000"
+                                    << "1.5";
+        QTest::newRow("largest, in 7 digits") << false << "7F7FFFFF"
+                                              << "3.402823E+38";
+        QTest::newRow("0.1 in 7 digits") << false << "3DCCCCCD"
+                                         << "0.1";
+        QTest::newRow("1E-05") << false << "3727C5AC"
+                               << "1E-05";
+        QTest::newRow("8 digits need the exponent") << false << "4B3C614E"
+                                                    << "1.234568E+07";
+        QTest::newRow("-0") << false << "80000000"
+                            << "-0";
+        QTest::newRow("inf") << false << "7F800000"
+                             << "inf";
+        QTest::newRow("-inf") << false << "FF800000"
+                              << "-inf";
+        QTest::newRow("NaN with a payload") << false << "FFC00001"
+                                            << "NaN";
+        QTest::newRow("ZZ") << false << "3FC0ZZ00"
+                            << "\"ZZ\" (characters 5 and 6) is not a hexadecimal byte";
+        QTest::newRow("a sign") << false << "-1000000"
+                                << "\"-1\" (characters 1 and 2) is not a hexadecimal byte";
+        QTest::newRow("7 characters") << false << "3FC0000"
+                                      << "(invalid)";
+        QTest::newRow("9 characters") << false << "3FC000000"
+                                      << "(invalid)";
+    }
+    void conversions()
+    {
+        QFETCH(bool, toIeee);
+        QFETCH(QString, input);
+        QFETCH(QString, output);
+        const QString result = convert(toIeee, input);
+        if (output.endsWith(QLatin1String("...")))
+            QVERIFY2(result.startsWith(output.chopped(3)), qPrintable(result));
+        else
+            QCOMPARE(result, output);
+        if (output == QLatin1String("(invalid)")) {
+            QCOMPARE(m_prompts.messages(),
+                     QStringList{toIeee ? "Incorrect value for conversion to IEEE format!"
+                                        : "Incorrect value for conversion to float format!"});
+            QCOMPARE(m_prompts.shown().first().title, Prompts::Title());
+        } else {
+            QVERIFY(m_prompts.shown().isEmpty());
+        }
+    }
+
+    void wordOrders()
+    {
+        const ConvLibrary::Bytes bytes{0x3F, 0xC0, 0x12, 0x34};
+        QCOMPARE(bytesHex(bytes, WordOrder::ABCD), QStringLiteral("3FC01234"));
+        QCOMPARE(bytesHex(bytes, WordOrder::CDAB), QStringLiteral("12343FC0"));
+        QCOMPARE(bytesHex(bytes, WordOrder::BADC), QStringLiteral("C03F3412"));
+        QCOMPARE(bytesHex(bytes, WordOrder::DCBA), QStringLiteral("3412C03F"));
+    }
+
+    // Decimal texts of up to 7 significant digits through both buttons, and any 4 bytes of a
+    // finite number shown and typed back, give the same number to 7 significant digits.
+    void roundTrips()
+    {
+        QRandomGenerator random(20240611);
+        auto same = [](double a, double b) {
+            // Subnormal numbers have fewer bits: there the text is as close as they allow.
+            return std::fabs(a - b) <= 6e-7 * std::fabs(a) ||
+                   (std::fabs(a) < 1.2e-38 && std::fabs(a - b) < 1e-44);
+        };
+        for (int i = 0; i < 20000; ++i) {
+            const int digits = random.bounded(1, 8);
+            const qint64 mantissa = random.bounded(qint64(1), qint64(std::pow(10, digits)));
+            const int exponent = random.bounded(-37, 38) - digits;
+            const QString sign = random.bounded(2) ? QStringLiteral("-") : QString();
+            const double original =
+                (sign + QString::number(mantissa) + 'E' + QString::number(exponent)).toDouble();
+            if (std::fabs(original) < 1.2e-38 || std::fabs(original) > 3.4e38)
+                continue;
+            const QString text = sign + QString::number(mantissa) +
+                                 (random.bounded(2) ? ",0E" : ".0E") + QString::number(exponent);
+            const QString back = convert(false, convert(true, text));
+            QVERIFY2(same(original, back.toDouble()), qPrintable(text + " came back as " + back));
+
+            const quint32 bits = random.generate();
+            float value;
+            std::memcpy(&value, &bits, sizeof value);
+            if (!std::isfinite(value))
+                continue;
+            const QString shown = convert(false, QStringLiteral("%1").arg(bits, 8, 16, QChar('0')));
+            FloatBytes again;
+            ::toIeee(m_conv, m_prompts, shown, again);
+            QVERIFY2(same(value, again.value), qPrintable(shown));
+        }
+        QVERIFY(m_prompts.shown().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFloatConverter)
+#include "tst_float_converter.moc"

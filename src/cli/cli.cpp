@@ -245,16 +245,16 @@ int commandDiag(Session &s)
 {
     s.needArgs(1, "uart1, uart2 or 1wire");
     const QString which = s.args().at(1);
-    ErrorBufferSpec spec;
+    ErrorBufferSpec layout;
     if (which == QLatin1String("uart1"))
-        spec = modbusErrorBuffer(1);
+        layout = modbusErrorBuffer(1);
     else if (which == QLatin1String("uart2"))
-        spec = modbusErrorBuffer(2);
+        layout = modbusErrorBuffer(2);
     else if (which == QLatin1String("1wire"))
-        spec = onewireErrorBuffer();
+        layout = onewireErrorBuffer();
     else
         usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
-    const ErrorBufferReading reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), spec);
+    const ErrorBufferReading reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
     if (reading.outcome != Outcome::Done)
         return exitFor(reading.outcome);
     if (!reading.inUse) {

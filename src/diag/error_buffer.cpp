@@ -102,25 +102,25 @@ int onewireSensorCount(quint16 modeWord)
 
 ErrorBufferSpec modbusErrorBuffer(int port)
 {
-    ErrorBufferSpec spec;
+    ErrorBufferSpec layout;
     const bool second = port == 2;
-    spec.wordAddress = second ? QStringLiteral("2006") : QStringLiteral("2008");
-    spec.firstBlock = second ? QStringLiteral("3680") : QStringLiteral("3600");
-    spec.secondBlock = second ? QStringLiteral("36C0") : QStringLiteral("3640");
-    spec.slotCount = modbusSlaveCount;
-    spec.decode = [port](quint8 b, int slot) { return Decode_error_byte(b, slot, port); };
-    return spec;
+    layout.wordAddress = second ? QStringLiteral("2006") : QStringLiteral("2008");
+    layout.firstBlock = second ? QStringLiteral("3680") : QStringLiteral("3600");
+    layout.secondBlock = second ? QStringLiteral("36C0") : QStringLiteral("3640");
+    layout.slotCount = modbusSlaveCount;
+    layout.decode = [port](quint8 b, int slot) { return Decode_error_byte(b, slot, port); };
+    return layout;
 }
 
 ErrorBufferSpec onewireErrorBuffer()
 {
-    ErrorBufferSpec spec;
-    spec.wordAddress = QStringLiteral("200A");
-    spec.firstBlock = QStringLiteral("3700");
-    spec.secondBlock = QStringLiteral("3740");
-    spec.slotCount = [](quint16 word) { return std::optional<int>(onewireSensorCount(word)); };
-    spec.decode = Decode_onewire_error_byte;
-    return spec;
+    ErrorBufferSpec layout;
+    layout.wordAddress = QStringLiteral("200A");
+    layout.firstBlock = QStringLiteral("3700");
+    layout.secondBlock = QStringLiteral("3740");
+    layout.slotCount = [](quint16 word) { return std::optional<int>(onewireSensorCount(word)); };
+    layout.decode = Decode_onewire_error_byte;
+    return layout;
 }
 
 QString modbusDiagHeader()

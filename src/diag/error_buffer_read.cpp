@@ -16,7 +16,7 @@ constexpr int BlockTimeoutMs = 550;
 } // namespace
 
 ErrorBufferReading fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                    const ErrorBufferSpec &spec)
+                                    const ErrorBufferSpec &layout)
 {
     ErrorBufferReading reading;
     LinkTransfer transfer(link, iniPath);
@@ -32,16 +32,16 @@ ErrorBufferReading fetchErrorBuffer(PlcLink &link, const QString &iniPath, Promp
     };
 
     const auto wordAnswer =
-        link.Read_plc_block(WordTimeoutMs, spec.wordAddress, QStringLiteral("02"));
+        link.Read_plc_block(WordTimeoutMs, layout.wordAddress, QStringLiteral("02"));
     if (!wordAnswer)
         return timedOut();
-    const std::optional<int> word = spec.slotCount(answerWord(*wordAnswer, 0));
+    const std::optional<int> word = layout.slotCount(answerWord(*wordAnswer, 0));
     if (!word)
         return reading;
     reading.inUse = true;
     const int count = std::clamp(*word, 0, MaxErrorSlots); // two blocks are all there is
 
-    const QString blocks[] = {spec.firstBlock, spec.secondBlock};
+    const QString blocks[] = {layout.firstBlock, layout.secondBlock};
     for (int block = 0; block * ErrorBlockSlots < count; ++block) {
         const auto answer =
             link.Read_plc_block(BlockTimeoutMs, blocks[block], byteHex(ErrorBlockSlots));
@@ -51,16 +51,16 @@ ErrorBufferReading fetchErrorBuffer(PlcLink &link, const QString &iniPath, Promp
         const int last = qMin(count, first + ErrorBlockSlots - 1);
         for (int slot = first; slot <= last; ++slot) {
             const quint8 b = answerByte(*answer, slot - first);
-            reading.entries.append({slot, b, spec.decode(b, slot)});
+            reading.entries.append({slot, b, layout.decode(b, slot)});
         }
     }
     return reading;
 }
 
 Outcome readErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                        const ErrorBufferSpec &spec, TextTable &grid)
+                        const ErrorBufferSpec &layout, TextTable &grid)
 {
-    const ErrorBufferReading reading = fetchErrorBuffer(link, iniPath, prompts, spec);
+    const ErrorBufferReading reading = fetchErrorBuffer(link, iniPath, prompts, layout);
     if (reading.outcome == Outcome::Done && reading.inUse)
         showErrorEntries(grid, reading.entries);
     return reading.outcome;

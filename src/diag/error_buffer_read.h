@@ -24,12 +24,12 @@ struct ErrorBufferReading
 // A missing answer shows "Answer timeout from PLC" and ends with PlcFailed. The line gets set.ini's
 // settings first and is closed at the end, whatever happens; platform failures are thrown.
 ErrorBufferReading fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                    const ErrorBufferSpec &spec);
+                                    const ErrorBufferSpec &layout);
 
 // The readers of the diagnostics tabs: fetch, then show in the grid. The grid changes only when
 // every answer came and the port keeps a buffer.
 Outcome readErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                        const ErrorBufferSpec &spec, TextTable &grid);
+                        const ErrorBufferSpec &layout, TextTable &grid);
 // "Read modbus buffer 1" / "Read modbus buffer 2": port 1 or 2.
 Outcome Read_modbus_buffer(PlcLink &link, const QString &iniPath, Prompts &prompts, int port,
                            TextTable &grid);

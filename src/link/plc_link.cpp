@@ -125,18 +125,14 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
         std::ceil(frame.size() * bitsPerChar * 1000.0 / m_line.settings().baudRate));
 
     Outcome outcome;
-    QString failure;
-    bool timedOut = false;
     const int need = awaited < 0 ? 1 : awaited;
 
+    // Everything connected to the loop is disconnected when the loop goes.
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
     timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     auto take = [&] {
         const QByteArray arrived = m_line.takeReceived();
         if (arrived.isEmpty())
@@ -150,24 +146,10 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
             timer.start(timeoutMs); // inactivity limit: every arrival starts a full interval
         }
     };
-    const auto onReceived = connect(&m_line, &SerialLine::received, &loop, take);
-    const auto onSent = connect(&m_line, &SerialLine::sent, &loop, [&] {
+    connect(&m_line, &SerialLine::received, &loop, take);
+    connect(&m_line, &SerialLine::sent, &loop, [&] {
         if (outcome.collected.isEmpty())
             timer.start(timeoutMs + sendingMs);
-    });
-    const auto onFailed = connect(&m_line, &SerialLine::failed, &loop, [&](const QString &why) {
-        failure = why;
-        loop.quit();
-    });
-
-    m_waiting = true;
-    m_loop = &loop;
-    const auto restore = qScopeGuard([&] {
-        m_waiting = false;
-        m_loop = nullptr;
-        disconnect(onReceived);
-        disconnect(onSent);
-        disconnect(onFailed);
     });
 
     // Started here as well, generously, in case the line never reports the frame as sent.
@@ -175,43 +157,40 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
     Q_EMIT frameSent(frame);
     m_line.send(frame);
     take();
-    if (!outcome.complete && failure.isEmpty() && !m_abortRequested)
-        loop.exec();
-
-    if (m_abortRequested)
-        throw TransferAborted();
-    if (!failure.isEmpty())
-        throw PlatformError(failure);
+    if (!outcome.complete)
+        runWait(loop);
     if (!outcome.complete)
         m_settleMs = std::clamp(timeoutMs, 100, 1000);
-    Q_UNUSED(timedOut);
     return outcome;
 }
 
-void PlcLink::settle(int ms)
+void PlcLink::runWait(QEventLoop &loop)
 {
-    QEventLoop loop;
     QString failure;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    const auto onReceived =
-        connect(&m_line, &SerialLine::received, &loop, [this] { m_line.takeReceived(); });
-    const auto onFailed = connect(&m_line, &SerialLine::failed, &loop, [&](const QString &why) {
+    connect(&m_line, &SerialLine::failed, &loop, [&](const QString &why) {
         failure = why;
         loop.quit();
     });
     m_waiting = true;
     m_loop = &loop;
-    const auto restore = qScopeGuard([&] {
+    const auto restore = qScopeGuard([this] {
         m_waiting = false;
         m_loop = nullptr;
-        disconnect(onReceived);
-        disconnect(onFailed);
     });
-    loop.exec();
+    if (!m_abortRequested)
+        loop.exec();
     if (m_abortRequested)
         throw TransferAborted();
     if (!failure.isEmpty())
         throw PlatformError(failure);
+}
+
+void PlcLink::settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    connect(&m_line, &SerialLine::received, &loop, [this] { m_line.takeReceived(); });
+    runWait(loop);
 }
 
 std::optional<QByteArray> PlcLink::Read_plc_block(int timeoutMs, const QString &address,

@@ -90,6 +90,9 @@ private:
     Outcome exchange(const QByteArray &frame, int timeoutMs, int awaited);
     // Waits ms while dropping whatever arrives.
     void settle(int ms);
+    // Runs a wait's event loop until it quits; throws when the line broke or the transfer was
+    // aborted meanwhile.
+    void runWait(class QEventLoop &loop);
     void beginTransfer();
     void endTransfer();
 

@@ -1,5 +1,6 @@
 // "Write to PLC" and "Upload from PLC" of both Modbus ports against the simulated PLC: the
 // frames it received, in order, and what the port holds afterwards.
+#include "support/fake_clock.h"
 #include "support/scripted_prompts.h"
 
 #include "common/clock.h"
@@ -17,14 +18,6 @@
 #include <memory>
 
 namespace {
-
-// Pauses are recorded, not waited.
-class FakeClock final : public Clock
-{
-public:
-    QList<int> pauses;
-    void pause(int ms) override { pauses << ms; }
-};
 
 // A write as the PLC took it: "E11 2008 03D4" (data in line order).
 QString writeText(const sim::PlcModel::Write &w)

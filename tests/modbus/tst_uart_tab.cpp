@@ -1,5 +1,6 @@
 // The UART 1 and UART 2 tabs as the user works them: modes and frames, the slave dialog, the
 // in-cell editor with each port's refusal texts, delete, and the tab's transfers.
+#include "support/fake_clock.h"
 #include "support/scripted_prompts.h"
 
 #include "app/main_window.h"
@@ -28,12 +29,6 @@
 #include <memory>
 
 namespace {
-
-class FakeClock final : public Clock
-{
-public:
-    void pause(int) override {}
-};
 
 const QString Uart1Refusal =
     QStringLiteral("You are enter incorrect value ! Pls use correct value!");

@@ -3,24 +3,12 @@
 // What the 1-wire tests share: a clock that does not wait, the frames the simulated PLC
 // received, and sensors to fill tables with.
 
-#include "common/clock.h"
 #include "onewire/sensor_table.h"
 #include "sim/sim_line.h"
+#include "support/fake_clock.h"
 
 #include <QByteArray>
 #include <QList>
-
-// Records the pauses instead of waiting them out; undone when it goes.
-class FakeClock final : public Clock
-{
-public:
-    FakeClock() { setAppClock(this); }
-    ~FakeClock() override { setAppClock(nullptr); }
-    FakeClock(const FakeClock &) = delete;
-    FakeClock &operator=(const FakeClock &) = delete;
-    void pause(int ms) override { pauses.append(ms); }
-    QList<int> pauses;
-};
 
 // Each request as sent, without STX and without ETX and its sum: "E11200C3C...".
 inline QList<QByteArray> requestBodies(const sim::SimulatedLine &line)

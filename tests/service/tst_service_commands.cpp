@@ -1,5 +1,6 @@
 // Restart and firmware update against the simulated PLC: the frames, the questions, set.ini,
 // and the updater started after the port is closed, whatever the PLC answered.
+#include "support/fake_clock.h"
 #include "support/scripted_prompts.h"
 
 #include "common/clock.h"
@@ -16,24 +17,6 @@
 #include <functional>
 #include <memory>
 
-namespace {
-
-// Pauses at once, recording each pause and calling onPause at that moment.
-class RecordingClock final : public Clock
-{
-public:
-    std::function<void()> onPause;
-    QList<int> pauses;
-    void pause(int ms) override
-    {
-        pauses.append(ms);
-        if (onPause)
-            onPause();
-    }
-};
-
-} // namespace
-
 class TestServiceCommands : public QObject
 {
     Q_OBJECT
@@ -42,7 +25,7 @@ class TestServiceCommands : public QObject
     std::unique_ptr<sim::SimulatedLine> m_line;
     std::unique_ptr<PlcLink> m_link;
     ScriptedPrompts m_prompts;
-    RecordingClock m_clock;
+    FakeClock m_clock;
 
     QString iniPath() const { return m_dir->filePath(QStringLiteral("set.ini")); }
     QString marker(const char *name) const { return m_dir->filePath(QLatin1String(name)); }

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-    qt6-qpa-plugins
+    qt6-qpa-plugins fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,5 @@
-// The main window: its tabs, frames, menus and caption at start-up, the guard on PLC commands
-// while a transfer runs, closing during a transfer, and "Upload from PLC".
+// The main window: tabs, frames, menus and caption at start-up, the guard on PLC commands while a
+// transfer runs, closing during a transfer, "Upload from PLC" and project files.
 #include "support/scripted_prompts.h"
 
 #include "app/main_window.h"
@@ -112,51 +112,31 @@ private Q_SLOTS:
     void tabsHoldTheirFramesInOrder()
     {
         makeWindow();
-        struct Frame
-        {
-            const char *name;
-            const char *caption;
+        // Per tab: its caption, then each frame as name=caption.
+        const QList<QStringList> expected = {
+            {"HW config", "Frame5=Input-output configuration", "Frame4=General setting"},
+            {"UART 1", "Frame1=Modbus general setting", "Frame_master=Modbus master configuration",
+             "Frame_slave=Modbus slave setting"},
+            {"UART 2", "Frame13=Modbus general setting",
+             "Frame_master2=Modbus master configuration", "Frame_slave2=Modbus slave setting"},
+            {"1-wire", "Frame2= Auxiliary port setting ", "USART3_setting=Field Net port setting",
+             "Frame3=1-wire master configuration"},
+            {"Modbus diag", "Frame6=Command panel", "Frame7=UART1 modbus error buffer",
+             "Frame12=UART2 modbus error buffer"},
+            {"1-wire diag", "Frame9=Command panel", "Frame8=1-wire error slave buffer"},
+            {"Converter", "Frame10=Floating-point number to IEEE converter"},
         };
-        struct Tab
-        {
-            const char *caption;
-            QList<Frame> frames;
-        };
-        const QList<Tab> expected = {
-            {"HW config",
-             {{"Frame5", "Input-output configuration"}, {"Frame4", "General setting"}}},
-            {"UART 1",
-             {{"Frame1", "Modbus general setting"},
-              {"Frame_master", "Modbus master configuration"},
-              {"Frame_slave", "Modbus slave setting"}}},
-            {"UART 2",
-             {{"Frame13", "Modbus general setting"},
-              {"Frame_master2", "Modbus master configuration"},
-              {"Frame_slave2", "Modbus slave setting"}}},
-            {"1-wire",
-             {{"Frame2", " Auxiliary port setting "},
-              {"USART3_setting", "Field Net port setting"},
-              {"Frame3", "1-wire master configuration"}}},
-            {"Modbus diag",
-             {{"Frame6", "Command panel"},
-              {"Frame7", "UART1 modbus error buffer"},
-              {"Frame12", "UART2 modbus error buffer"}}},
-            {"1-wire diag", {{"Frame9", "Command panel"}, {"Frame8", "1-wire error slave buffer"}}},
-            {"Converter", {{"Frame10", "Floating-point number to IEEE converter"}}},
-        };
-
         QCOMPARE(m_window->objectName(), QStringLiteral("Main"));
         auto *tabs = m_window->findChild<QTabWidget *>();
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), expected.size());
         for (int i = 0; i < expected.size(); ++i) {
-            QCOMPARE(tabs->tabText(i), QLatin1String(expected[i].caption));
-            const QList<QGroupBox *> onTab = tabs->widget(i)->findChildren<QGroupBox *>();
-            QCOMPARE(onTab.size(), expected[i].frames.size());
-            for (const Frame &frame : expected[i].frames) {
-                auto *box = tabs->widget(i)->findChild<QGroupBox *>(QLatin1String(frame.name));
-                QVERIFY2(box, frame.name);
-                QCOMPARE(box->title(), QLatin1String(frame.caption));
+            QCOMPARE(tabs->tabText(i), expected[i].first());
+            QCOMPARE(tabs->widget(i)->findChildren<QGroupBox *>().size(), expected[i].size() - 1);
+            for (const QString &frame : expected[i].mid(1)) {
+                auto *box = tabs->widget(i)->findChild<QGroupBox *>(frame.section('=', 0, 0));
+                QVERIFY2(box, qPrintable(frame));
+                QCOMPARE(box->title(), frame.section('=', 1));
             }
         }
     }
@@ -164,103 +144,67 @@ private Q_SLOTS:
     void menusHaveTheirItemsWithTheOffOnesGreyed()
     {
         makeWindow();
-        struct Item
-        {
-            const char *name;
-            const char *caption;
-            bool on;
-        };
-        auto check = [this](const char *menuName, const char *title, const QList<Item> &items) {
+        // Each item as name=caption, with a leading '-' when it is greyed.
+        auto check = [this](const char *menuName, const char *title, const QStringList &items) {
             auto *menu = m_window->menuBar()->findChild<QMenu *>(QLatin1String(menuName));
             QVERIFY2(menu, menuName);
             QCOMPARE(menu->title(), QLatin1String(title));
-            const QList<QAction *> actions = menu->actions();
-            QCOMPARE(actions.size(), items.size());
-            for (int i = 0; i < items.size(); ++i) {
-                QCOMPARE(actions[i]->objectName(), QLatin1String(items[i].name));
-                QCOMPARE(actions[i]->text(), QLatin1String(items[i].caption));
-                QCOMPARE(actions[i]->isEnabled(), items[i].on);
-            }
+            QStringList actual;
+            for (const QAction *a : menu->actions())
+                actual << (a->isEnabled() ? "" : "-") + a->objectName() + '=' + a->text();
+            QCOMPARE(actual, items);
         };
         check("menus", "&File",
-              {{"New_config", "New config", false},
-               {"Load_config", "Load config", true},
-               {"Save_config", "Save config", true},
-               {"Print", "Print", false},
-               {"Save_app", "Save app setting", false},
-               {"Exit", "Exit", true}});
+              {"-New_config=New config", "Load_config=Load config", "Save_config=Save config",
+               "-Print=Print", "-Save_app=Save app setting", "Exit=Exit"});
         check("plc", "PLC",
-              {{"Comm_setting", "Comm. setting", true},
-               {"check_config", "Check config", false},
-               {"Search_1wire", "Search 1-wire", true},
-               {"upload_from_plc", "Upload from PLC", true},
-               {"load_to_plc", "Load to PLC", false}});
-
+              {"Comm_setting=Comm. setting", "-check_config=Check config",
+               "Search_1wire=Search 1-wire", "upload_from_plc=Upload from PLC",
+               "-load_to_plc=Load to PLC"});
         const QList<QAction *> bar = m_window->menuBar()->actions();
         QCOMPARE(bar.size(), 3);
-        QCOMPARE(bar[2]->objectName(), QStringLiteral("about"));
-        QCOMPARE(bar[2]->text(), QStringLiteral("About"));
+        QCOMPARE(bar[2]->objectName() + '=' + bar[2]->text(), QStringLiteral("about=About"));
         QVERIFY(!bar[2]->isEnabled());
     }
 
-    void captionNamesTheStoredPort_data()
+    // Start-up takes the caption and the line's settings from set.ini, opens nothing and reports
+    // nothing, even for values the line refuses.
+    void startUpFollowsSetIniQuietly_data()
     {
-        QTest::addColumn<QString>("portNum"); // empty: no set.ini at all
-        QTest::addColumn<QString>("port");
-        QTest::newRow("no set.ini: COM 1") << QString() << QStringLiteral("1");
-        QTest::newRow("Port_num 2: COM 3") << QStringLiteral("2") << QStringLiteral("3");
-        QTest::newRow("Port_num 9: COM 10") << QStringLiteral("9") << QStringLiteral("10");
-        QTest::newRow("not a whole number: no port")
-            << QStringLiteral("two") << QStringLiteral("?");
+        QTest::addColumn<QStringList>("entries"); // key=value in section COM
+        QTest::addColumn<QString>("port");        // as the caption shows it
+        QTest::addColumn<QString>("settings");    // empty: not checked
+        QTest::newRow("no set.ini") << QStringList{} << "1"
+                                    << "9600,N,7,1";
+        QTest::newRow("all stored")
+            << QStringList{"Speed=4", "Parity=2", "Bit_num=1", "Stop_bit=1", "Port_num=2"} << "3"
+            << "115200,E,8,1.5";
+        QTest::newRow("speed 5, refused by the line") << QStringList{"Speed=5", "Port_num=4"} << "5"
+                                                      << "";
+        QTest::newRow("port not a whole number") << QStringList{"Port_num=two"} << "?"
+                                                 << "";
     }
-    void captionNamesTheStoredPort()
+    void startUpFollowsSetIniQuietly()
     {
-        QFETCH(QString, portNum);
+        QFETCH(QStringList, entries);
         QFETCH(QString, port);
-        if (!portNum.isEmpty())
-            Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"), portNum);
+        QFETCH(QString, settings);
+        for (const QString &e : entries)
+            Write_ini(iniPath(), "COM", e.section('=', 0, 0), e.section('=', 1));
         makeWindow();
         QCOMPARE(m_window->windowTitle(), CaptionStart + CaptionPort + port);
+        if (!settings.isEmpty()) {
+            QCOMPARE(m_line->settingsText(), settings);
+            QCOMPARE(m_line->portNumber(), port.toInt());
+        }
         QVERIFY(m_prompts.shown().isEmpty());
-    }
-
-    void captionFollowsSetIniWhenAskedAgain()
-    {
-        makeWindow();
-        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"),
-                  QStringLiteral("2"));
-        QVERIFY(m_window->windowTitle().endsWith(CaptionPort + QLatin1Char('1')));
-        m_window->Change_main_caption();
-        QCOMPARE(m_window->windowTitle(),
-                 QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025   "
-                                "//Active port - COM 3"));
-    }
-
-    void startUpSetsTheLineButLeavesItClosed()
-    {
-        const QString com = QStringLiteral("COM");
-        Write_ini(iniPath(), com, QStringLiteral("Speed"), QStringLiteral("4"));
-        Write_ini(iniPath(), com, QStringLiteral("Parity"), QStringLiteral("2"));
-        Write_ini(iniPath(), com, QStringLiteral("Bit_num"), QStringLiteral("1"));
-        Write_ini(iniPath(), com, QStringLiteral("Stop_bit"), QStringLiteral("1"));
-        Write_ini(iniPath(), com, QStringLiteral("Port_num"), QStringLiteral("2"));
-        makeWindow();
-        QCOMPARE(m_line->settingsText(), QStringLiteral("115200,E,8,1.5"));
-        QCOMPARE(m_line->portNumber(), 3);
         QVERIFY(!m_line->isOpen());
         QCOMPARE(m_line->sends, 0);
-    }
 
-    void startUpReportsNothingForABadSetIni()
-    {
-        // Speed 5 leaves the speed out of the settings text; the line refuses it.
-        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Speed"), QStringLiteral("5"));
-        Write_ini(iniPath(), QStringLiteral("COM"), QStringLiteral("Port_num"),
-                  QStringLiteral("4"));
-        makeWindow();
-        QVERIFY(m_prompts.shown().isEmpty());
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(m_window->windowTitle().endsWith(CaptionPort + QLatin1Char('5')));
+        // The caption is renewed from set.ini when asked.
+        Write_ini(iniPath(), "COM", "Port_num", "2");
+        m_window->Change_main_caption();
+        QCOMPARE(m_window->windowTitle(), CaptionStart + CaptionPort + '3');
     }
 
     void plcCommandsAreGreyedWhileATransferRuns()
@@ -272,33 +216,25 @@ private Q_SLOTS:
         m_window->registerPlcControl(button);
         m_window->registerPlcControl(offButton);
         m_window->show();
-
         const QList<QAction *> plcActions = {action("Comm_setting"), action("Search_1wire"),
                                              action("upload_from_plc")};
-        bool ended = false;
-        bool ranToItsEnd = false;
-        bool greyed = false;
-        bool othersUsable = false;
+        bool ended = false, ranToItsEnd = false, greyed = false, othersUsable = false;
         startSilentTransfer(0, 300, ended, ranToItsEnd);
-        // Runs inside the transfer's wait.
-        QTimer::singleShot(100, m_window.get(), [&] {
+        QTimer::singleShot(100, m_window.get(), [&] { // inside the transfer's wait
             greyed = m_window->link().busy() && !button->isEnabled() && !offButton->isEnabled();
             for (QAction *a : plcActions)
                 greyed = greyed && !a->isEnabled();
             othersUsable = action("Load_config")->isEnabled() && action("Exit")->isEnabled();
         });
         QTRY_VERIFY(ended);
-        QVERIFY(greyed);
-        QVERIFY(othersUsable);
-
+        QVERIFY(greyed && othersUsable);
         QVERIFY(ranToItsEnd);
         QVERIFY(!m_line->isOpen());
+        QVERIFY(button->isEnabled());
         for (QAction *a : plcActions)
             QVERIFY(a->isEnabled());
-        QVERIFY(button->isEnabled());
-        // Greyed for its own reasons before, greyed after.
-        QVERIFY(!offButton->isEnabled());
-        QVERIFY(!action("check_config")->isEnabled());
+        // Greyed for their own reasons before, greyed after.
+        QVERIFY(!offButton->isEnabled() && !action("check_config")->isEnabled());
     }
 
     void closingDuringATransferEndsIt_data()
@@ -318,10 +254,7 @@ private Q_SLOTS:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 
-        bool ended = false;
-        bool ranToItsEnd = true;
-        bool closedAtOnce = true;
-        bool lineWasOpen = false;
+        bool ended = false, ranToItsEnd = true, closedAtOnce = true, lineWasOpen = false;
         QElapsedTimer clock;
         clock.start();
         startSilentTransfer(pauseMs, 20000, ended, ranToItsEnd);
@@ -337,9 +270,7 @@ private Q_SLOTS:
         QVERIFY(lineWasOpen);
         if (!byExit)
             QVERIFY(!closedAtOnce); // held open until the transfer has unwound
-        QVERIFY(!ranToItsEnd);
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(!m_window->link().busy());
+        QVERIFY(!ranToItsEnd && !m_line->isOpen() && !m_window->link().busy());
         QTRY_VERIFY(!m_window->isVisible());
         QVERIFY(m_prompts.shown().isEmpty());
     }

@@ -77,7 +77,6 @@ class TestErrorBufferRead : public QObject
 
     QTemporaryDir m_dir;
     QString ini() const { return m_dir.filePath(QStringLiteral("set.ini")); }
-
 private Q_SLOTS:
     void theStatusWordDecidesTheRows_data()
     {
@@ -92,8 +91,6 @@ private Q_SLOTS:
                     {"4", "", ""}};
         QTest::newRow("4003 slave leaves the grid")
             << 0x4003 << QList<QByteArray>{Uart1Word} << PreviousShown;
-        QTest::newRow("0000 leaves the grid")
-            << 0x0000 << QList<QByteArray>{Uart1Word} << PreviousShown;
         QTest::newRow("C000 keeps row 1")
             << 0xC000 << QList<QByteArray>{Uart1Word} << Rows{Previous.first()};
     }
@@ -109,12 +106,10 @@ private Q_SLOTS:
         ScriptedPrompts prompts;
         TextTable grid(modbusDiagHeader());
         grid.setItems(Previous);
-
         QCOMPARE(Read_modbus_buffer(link, ini(), prompts, 1, grid), Outcome::Done);
         QCOMPARE(line.sends(), sends);
         QCOMPARE(gridRows(grid), rows);
-        QVERIFY(prompts.shown().isEmpty());
-        QVERIFY(!line.isOpen());
+        QVERIFY(prompts.shown().isEmpty() && !line.isOpen());
     }
 
     void moreThan64SlavesReadTheSecondBlock_data()

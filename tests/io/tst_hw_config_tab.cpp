@@ -60,8 +60,8 @@ private Q_SLOTS:
         m_line = std::make_unique<sim::SimulatedLine>();
         m_link = std::make_unique<PlcLink>(*m_line);
         m_prompts = ScriptedPrompts();
-        const QString ini = m_dir.filePath(QStringLiteral("set.ini"));
-        m_tab = std::make_unique<HwConfigTab>(TabContext{*m_link, ini, m_prompts});
+        m_tab = std::make_unique<HwConfigTab>(
+            TabContext{*m_link, m_dir.filePath(QStringLiteral("set.ini")), m_prompts});
         m_tab->setProgramFolder(m_dir.path());
         m_tab->startUp();
         m_tab->resize(800, 600);
@@ -98,7 +98,6 @@ private Q_SLOTS:
         QTest::newRow("IO 0, Function") << 0 << 1 << true;
         QTest::newRow("IO 20, Function") << 20 << 1 << true;
         QTest::newRow("IO 5, Prog.name") << 5 << 2 << false;
-        QTest::newRow("IO 5, Address") << 5 << 0 << false;
         QTest::newRow("the spare row, Function") << 21 << 1 << false;
     }
     void theListAppearsOnlyOverFunctionCellsOfPoints()

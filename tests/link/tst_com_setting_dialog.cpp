@@ -27,6 +27,9 @@ const QByteArray Enquiry("\x05");
 const QByteArray TypeRead("\x02"
                           "00E0202\x03"
                           "6C");
+const QByteArray TypeAnswer("\x02"
+                            "3412\x03"
+                            "CD");
 
 QByteArray fileBytes(const QString &path)
 {
@@ -112,84 +115,67 @@ private Q_SLOTS:
 
     void testReportsWhatThePlcAnswered_data()
     {
-        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QList<QByteArray>>("answers"); // to each send in turn; then silence
+        QTest::addColumn<QString>("openFailure");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QList<QByteArray>>("sends");
-        QTest::newRow("ACK then the type word") << ""
-                                                << "Successful connect to the CPU with type 4660"
-                                                << QList<QByteArray>{Enquiry, TypeRead};
-        QTest::newRow("silent PLC") << "silent" << NoFirst << QList<QByteArray>{Enquiry};
+        using Bytes = QList<QByteArray>;
+        const QString missing = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
+        QTest::newRow("ACK then the type word")
+            << Bytes{"\x06", TypeAnswer} << QString()
+            << "Successful connect to the CPU with type 4660" << Bytes{Enquiry, TypeRead};
+        QTest::newRow("silent PLC") << Bytes{} << QString() << NoFirst << Bytes{Enquiry};
+        QTest::newRow("NAK to the enquiry")
+            << Bytes{"\x15"} << QString() << NoFirst << Bytes{Enquiry};
         QTest::newRow("silence after ACK")
-            << "type silent" << NoSecond << QList<QByteArray>{Enquiry, TypeRead};
+            << Bytes{"\x06"} << QString() << NoSecond << Bytes{Enquiry, TypeRead};
         QTest::newRow("port cannot open")
-            << "open" << NoFirst + "\n\nCOM1 (/dev/ttyUSB0): no such device" << QList<QByteArray>{};
+            << Bytes{} << missing << NoFirst + "\n\n" + missing << Bytes{};
     }
     void testReportsWhatThePlcAnswered()
     {
-        QFETCH(QString, fault);
+        QFETCH(QList<QByteArray>, answers);
+        QFETCH(QString, openFailure);
         QFETCH(QString, message);
         QFETCH(QList<QByteArray>, sends);
-        auto owned = std::make_unique<sim::SimulatedLine>();
-        sim::SimulatedLine &line = *owned;
-        line.model().faults().silent = fault == "silent";
-        if (fault == "type silent")
-            line.model().faults().silentAt = {0x0E02};
-        if (fault == "open")
-            line.setOpenFailure("COM1 (/dev/ttyUSB0): no such device");
+        auto owned = std::make_unique<ScriptedLine>();
+        ScriptedLine &line = *owned;
+        line.openFailure = openFailure;
+        line.onSend = [&line, answers](const QByteArray &) {
+            if (line.frames.size() <= answers.size())
+                line.arrive(answers[line.frames.size() - 1]);
+        };
         auto dialog = dialogOn(std::move(owned));
-
         click(*dialog, "Command2");
         QCOMPARE(m_prompts.messages(), QStringList{message});
-        QCOMPARE(line.sends(), sends);
+        QCOMPARE(line.frames, sends);
         QVERIFY(!line.isOpen());
         QVERIFY(dialog->isVisible());
     }
 
-    void aNakToTheEnquiryReadsNoType()
-    {
-        auto owned = std::make_unique<ScriptedLine>();
-        ScriptedLine &line = *owned;
-        line.onSend = [&line](const QByteArray &) { line.arrive("\x15"); };
-        auto dialog = dialogOn(std::move(owned));
-        click(*dialog, "Command2");
-        QCOMPARE(m_prompts.messages(), QStringList{NoFirst});
-        QCOMPARE(line.frames, QList<QByteArray>{Enquiry});
-    }
-
-    void testUsesTheShownSettingsAndLeavesSetIniAlone()
-    {
-        Write_ini(ini(), "COM", "Port_num", "1");
-        const QByteArray before = fileBytes(ini());
-        auto owned = std::make_unique<sim::SimulatedLine>();
-        sim::SimulatedLine &line = *owned;
-        auto dialog = dialogOn(std::move(owned));
-        choose(*dialog, "Port_num", "COM10");
-        choose(*dialog, "Speed_set", "115200");
-        choose(*dialog, "Parity_set", "E");
-        choose(*dialog, "Bit_setting", "8");
-
-        click(*dialog, "Command2");
-        QCOMPARE(line.portNumber(), 10);
-        QCOMPARE(line.settingsText(), QStringLiteral("115200,E,8,1"));
-        QCOMPARE(line.openCount(), 1);
-        QVERIFY(dialog->close());
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
-        QCOMPARE(fileBytes(ini()), before);
-        QCOMPARE(m_captions, 0);
-    }
-
-    void okStoresRenewsTheCaptionAndCloses()
+    // "Test" tries the shown settings and stores nothing; "OK" stores them, renews the caption
+    // and closes.
+    void testTriesTheShownSettingsAndOkStoresThem()
     {
         auto *line = new sim::SimulatedLine;
-        MainWindow window(ini(), std::unique_ptr<SerialLine>(new sim::SimulatedLine), &m_prompts);
+        MainWindow window(ini(), std::make_unique<sim::SimulatedLine>(), &m_prompts);
         ComSettingDialog dialog(
             ini(), std::unique_ptr<SerialLine>(line), &m_prompts,
             [&] { window.Change_main_caption(); }, &window);
         dialog.show();
+        const QByteArray before = fileBytes(ini());
         choose(dialog, "Port_num", "COM10");
         choose(dialog, "Speed_set", "57600");
         choose(dialog, "Parity_set", "O");
         choose(dialog, "Stop_bit", "2");
+
+        click(dialog, "Command2");
+        QCOMPARE(line->portNumber(), 10);
+        QCOMPARE(line->settingsText(), QStringLiteral("57600,O,7,2"));
+        QCOMPARE(line->openCount(), 1);
+        QVERIFY(!line->isOpen());
+        QCOMPARE(fileBytes(ini()), before);
+        QVERIFY(window.windowTitle().endsWith(QLatin1String("COM 1")));
 
         click(dialog, "Command1");
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
@@ -198,10 +184,8 @@ private Q_SLOTS:
                  QStringLiteral("[COM]\nSpeed=3\nParity=1\nBit_num=0\nStop_bit=2\nPort_num=9\n"));
         QVERIFY2(window.windowTitle().endsWith(QLatin1String("  //Active port - COM 10")),
                  qPrintable(window.windowTitle()));
-        QCOMPARE(line->portNumber(), 10);
-        QCOMPARE(line->settingsText(), QStringLiteral("57600,O,7,2"));
-        QVERIFY(!line->isOpen());
-        QVERIFY(m_prompts.shown().isEmpty());
+        QCOMPARE(m_prompts.messages(),
+                 QStringList{QStringLiteral("Successful connect to the CPU with type 4660")});
     }
 
     void okThatCannotStoreSaysWhyAndStaysOpen()
@@ -230,6 +214,9 @@ private Q_SLOTS:
         click(*dialog, "Command2");
         QVERIFY(okGreyed);
         QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(fileBytes(ini()), QByteArray("<none>")); // closing stores nothing
+        QCOMPARE(m_captions, 0);
         QVERIFY(m_prompts.shown().isEmpty());
         QVERIFY(!line.isOpen());
     }

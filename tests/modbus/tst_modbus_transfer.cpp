@@ -76,6 +76,19 @@ class TestModbusTransfer : public QObject
         port.slaves().setItems(rows);
         port.slaves().renumber(true);
     }
+    static void prepare(ModbusPort &port, PortMode mode, int slaves)
+    {
+        port.setMode(mode);
+        setRows(port, validRows(slaves));
+    }
+    // The requests as sent, between STX and ETX: "E00200802".
+    QList<QByteArray> requests() const
+    {
+        QList<QByteArray> bodies;
+        for (const QByteArray &frame : m_line->sends())
+            bodies << frame.mid(1, frame.indexOf('\x03') - 1);
+        return bodies;
+    }
     Outcome write(const ModbusPort &port)
     {
         return writeModbusPort(*m_link, ini(), *m_prompts, port);
@@ -113,15 +126,12 @@ private Q_SLOTS:
             << true << 8 << "E11 2008 08C4" << QStringList{"2502/64"};
         QTest::newRow("UART 1, 9 slaves")
             << true << 9 << "E11 2008 09C4" << QStringList{"2502/64", "2542/8"};
-        QTest::newRow("UART 2, 9 slaves")
-            << false << 9 << "E11 2006 09C4" << QStringList{"2902/64", "2942/8"};
         QStringList full1, full2;
         for (int k = 0; k < 16; ++k) {
             full1 << QStringLiteral("%1/64").arg(0x2502 + 64 * k, 4, 16).toUpper();
             full2 << QStringLiteral("%1/64").arg(0x2902 + 64 * k, 4, 16).toUpper();
         }
-        QCOMPARE(full1.last(), QStringLiteral("28C2/64")); // ends at 2901
-        QCOMPARE(full2.last(), QStringLiteral("2CC2/64")); // ends at 2D01
+        // The last pieces end at 2901 and 2D01.
         QTest::newRow("UART 1, 128 slaves") << true << 128 << "E11 2008 80C4" << full1;
         QTest::newRow("UART 2, 128 slaves") << false << 128 << "E11 2006 80C4" << full2;
     }
@@ -134,8 +144,7 @@ private Q_SLOTS:
         ModbusPort port(info(uart1));
         port.setSpeed(4);  // 115200
         port.setParity(0); // Odd
-        port.setMode(PortMode::Master);
-        setRows(port, validRows(slaves));
+        prepare(port, PortMode::Master, slaves);
 
         QCOMPARE(write(port), Outcome::Done);
 
@@ -187,40 +196,48 @@ private Q_SLOTS:
                               BracketClose, "E10 2002 0080"}));
     }
 
-    void slaveModeWritesItsAddress_data()
+    void slaveAndNotUseWriteOnlyThePortWord_data()
     {
         QTest::addColumn<bool>("uart1");
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("address");
-        QTest::addColumn<QStringList>("writes");
+        QTest::addColumn<QString>("portWord"); // empty: refused with the message
         QTest::addColumn<QString>("message");
         const QString digits = QStringLiteral("Please, use only digit n the address field ");
         const QString range =
             QStringLiteral("Please, use valid range - address range from 1 to 247 ");
-        QTest::newRow("UART 1, address 1.4 goes as 1")
-            << true << "1.4" << QStringList{Bracket, "E11 2008 0154", BracketClose, "E10 2002 0080"}
-            << QString();
-        QTest::newRow("UART 2, address 247")
-            << false << "247"
-            << QStringList{Bracket, "E11 2006 F754", BracketClose, "E10 2002 0080"} << QString();
-        QTest::newRow("letters") << true << "one" << QStringList() << digits;
-        QTest::newRow("empty") << true << "" << QStringList() << digits;
-        QTest::newRow("0") << true << "0" << QStringList() << range;
-        QTest::newRow("248") << false << "248" << QStringList() << range;
+        QTest::newRow("UART 1, address 1.4 goes as 1") << true << 1 << "1.4"
+                                                       << "E11 2008 0154" << QString();
+        QTest::newRow("UART 2, address 247") << false << 1 << "247"
+                                             << "E11 2006 F754" << QString();
+        QTest::newRow("letters") << true << 1 << "one"
+                                 << "" << digits;
+        QTest::newRow("empty") << true << 1 << ""
+                               << "" << digits;
+        QTest::newRow("0") << true << 1 << "0"
+                           << "" << range;
+        QTest::newRow("248") << false << 1 << "248"
+                             << "" << range;
+        QTest::newRow("UART 2, not use switches the port off") << false << 2 << "1"
+                                                               << "E11 2006 0000" << QString();
     }
-    void slaveModeWritesItsAddress()
+    void slaveAndNotUseWriteOnlyThePortWord()
     {
         QFETCH(bool, uart1);
+        QFETCH(int, mode);
         QFETCH(QString, address);
-        QFETCH(QStringList, writes);
+        QFETCH(QString, portWord);
         QFETCH(QString, message);
         ModbusPort port(info(uart1));
-        port.setMode(PortMode::Slave);
+        prepare(port, static_cast<PortMode>(mode), 3); // checked, but not sent
         port.setSlaveAddress(address);
         QCOMPARE(write(port), message.isEmpty() ? Outcome::Done : Outcome::Invalid);
-        QCOMPARE(writesOf(plc()), writes);
         if (message.isEmpty()) {
+            QCOMPARE(writesOf(plc()), (QStringList{Bracket, portWord, BracketClose,
+                                                   mode == 1 ? "E10 2002 0080" : "E10 2002 8000"}));
             QVERIFY(m_prompts->messages().isEmpty());
         } else {
+            QVERIFY(m_line->sends().isEmpty());
             QCOMPARE(m_prompts->messages(), QStringList{message});
             QCOMPARE(m_prompts->shown().last().title,
                      Prompts::Title(QStringLiteral("Error in configurations")));
@@ -228,15 +245,6 @@ private Q_SLOTS:
         QVERIFY(m_clock.pauses.isEmpty());
         QCOMPARE(m_prompts->progressShows(), 0);
         QVERIFY(!m_line->isOpen());
-    }
-
-    void notUseSwitchesThePortOff()
-    {
-        ModbusPort port(ModbusPortInfo::uart2());
-        setRows(port, validRows(3)); // checked, but not sent
-        QCOMPARE(write(port), Outcome::Done);
-        QCOMPARE(writesOf(plc()),
-                 (QStringList{Bracket, "E11 2006 0000", BracketClose, "E10 2002 8000"}));
     }
 
     void aTableErrorBlocksEveryMode_data()
@@ -259,8 +267,7 @@ private Q_SLOTS:
         QFETCH(int, slaves);
         QFETCH(QString, message);
         ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(static_cast<PortMode>(mode));
-        setRows(port, validRows(slaves));
+        prepare(port, static_cast<PortMode>(mode), slaves);
         port.slaves().setCell(1, SlaveColumn::Timeout, QStringLiteral("5000"));
         QCOMPARE(write(port), Outcome::Invalid);
         QCOMPARE(m_prompts->messages(), QStringList{message});
@@ -272,8 +279,7 @@ private Q_SLOTS:
     void aCellThatIsNoNumberEndsTheWriteUnsent()
     {
         ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Master);
-        setRows(port, validRows(2));
+        prepare(port, PortMode::Master, 2);
         port.slaves().setCell(1, SlaveColumn::NumWord, QString()); // emptied with Delete
         QVERIFY_THROWS_EXCEPTION(InputError, write(port));
         QVERIFY(m_line->sends().isEmpty());
@@ -283,8 +289,7 @@ private Q_SLOTS:
     void cancelSendsNothing()
     {
         ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Master);
-        setRows(port, validRows(200)); // not even checked
+        prepare(port, PortMode::Master, 200); // not even checked
         m_prompts->queueAnswer(false);
         QCOMPARE(write(port), Outcome::Cancelled);
         QVERIFY(m_line->sends().isEmpty());
@@ -295,8 +300,7 @@ private Q_SLOTS:
     void aRefusedPieceEndsTheWrite()
     {
         ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Master);
-        setRows(port, validRows(20)); // pieces at 2502, 2542, 2582
+        prepare(port, PortMode::Master, 20); // pieces at 2502, 2542, 2582
         plc().faults().refuseAt = {0x2582};
         QCOMPARE(write(port), Outcome::PlcFailed);
         const QStringList writes = writesOf(plc());
@@ -330,11 +334,7 @@ private Q_SLOTS:
                                      {"2", "2", "4", "0", "300", "4", "250"},
                                      {"3", "3", "16", "10", "400", "0", "500"}}));
         QCOMPARE(port.slaves().rowCells(3), (QStringList{"4", "", "", "", "", "", ""}));
-        QCOMPARE(m_line->sends().size(), 2);
-        QVERIFY(m_line->sends()[0].startsWith("\x02"
-                                              "E00200802\x03"));
-        QVERIFY(m_line->sends()[1].startsWith("\x02"
-                                              "E00250218\x03"));
+        QCOMPARE(requests(), (QList<QByteArray>{"E00200802", "E00250218"}));
         QVERIFY(m_prompts->messages().isEmpty());
         QVERIFY(!m_line->isOpen());
     }
@@ -354,12 +354,9 @@ private Q_SLOTS:
         QCOMPARE(port.slaves().cell(128, 0), QStringLiteral("129"));
         QCOMPARE(port.speed(), 0);
         QCOMPARE(port.parity(), 0);
-        const QList<QByteArray> &sends = m_line->sends();
-        QCOMPARE(sends.size(), 17);
-        QVERIFY(sends[1].startsWith("\x02"
-                                    "E00290240\x03"));
-        QVERIFY(sends[16].startsWith("\x02"
-                                     "E002CC240\x03"));
+        QCOMPARE(requests().size(), 17);
+        QCOMPARE(requests()[1], "E00290240");
+        QCOMPARE(requests().last(), "E002CC240");
         QCOMPARE(m_prompts->progressValues().size(), 16);
         QCOMPARE(m_prompts->progressValues().last(), 100);
         QVERIFY(!m_prompts->progressVisible());

@@ -1,14 +1,29 @@
 #pragma once
 
-// What the 1-wire tests share: a clock that does not wait, the frames the simulated PLC
-// received, and sensors to fill tables with.
+// What the 1-wire tests share: the simulated PLC on its line with recording prompts and a clock
+// that does not wait, the frames the PLC received, and sensors to fill tables with.
 
+#include "link/plc_link.h"
 #include "onewire/sensor_table.h"
 #include "sim/sim_line.h"
 #include "support/fake_clock.h"
+#include "support/scripted_prompts.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QTemporaryDir>
+
+struct Bench
+{
+    QTemporaryDir dir;
+    sim::SimulatedLine line;
+    PlcLink link{line};
+    ScriptedPrompts prompts;
+    FakeClock clock;
+
+    sim::PlcModel &plc() { return line.model(); }
+    QString ini() const { return dir.filePath(QStringLiteral("set.ini")); }
+};
 
 // Each request as sent, without STX and without ETX and its sum: "E11200C3C...".
 inline QList<QByteArray> requestBodies(const sim::SimulatedLine &line)
@@ -55,6 +70,16 @@ inline QList<SensorRow> goodSensors(int n)
         s.rom[7] = QStringLiteral("%1").arg(i & 0xFF, 2, 16, QLatin1Char('0'));
         s.reg = QString::number(100 + 2 * i);
         rows.append(s);
+    }
+    return rows;
+}
+
+// The ROM bytes as they come back from the PLC: in upper case.
+inline QList<SensorRow> upperCased(QList<SensorRow> rows)
+{
+    for (SensorRow &s : rows) {
+        for (QString &byte : s.rom)
+            byte = byte.toUpper();
     }
     return rows;
 }

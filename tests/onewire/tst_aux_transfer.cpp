@@ -1,12 +1,9 @@
 // "Write to PLC" and "Upload from PLC" of the auxiliary port against the in-process simulated
 // PLC: the frames it received, what it stored, and what comes back.
 #include "onewire_fixtures.h"
-#include "support/scripted_prompts.h"
 
-#include "link/plc_link.h"
 #include "onewire/aux_transfer.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -34,38 +31,27 @@ class TestAuxTransfer : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<FakeClock> m_clock;
+    std::unique_ptr<Bench> m_b;
 
-    sim::PlcModel &plc() { return m_line->model(); }
-    QString ini() const { return m_dir->filePath(QStringLiteral("set.ini")); }
-    Outcome write(const AuxPortConfig &c) { return writeAuxPort(*m_link, ini(), *m_prompts, c); }
-    Outcome upload(AuxPortConfig &c) { return uploadAuxPort(*m_link, ini(), *m_prompts, c); }
+    sim::PlcModel &plc() { return m_b->plc(); }
+    Outcome write(const AuxPortConfig &c)
+    {
+        return writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, c);
+    }
+    Outcome upload(AuxPortConfig &c)
+    {
+        return uploadAuxPort(m_b->link, m_b->ini(), m_b->prompts, c);
+    }
     void verifyEndedCleanly()
     {
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(!m_link->busy());
-        QVERIFY(!m_prompts->progressVisible());
+        QVERIFY(!m_b->line.isOpen());
+        QVERIFY(!m_b->link.busy());
+        QVERIFY(!m_b->prompts.progressVisible());
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_clock = std::make_unique<FakeClock>();
-    }
-    void cleanup()
-    {
-        m_clock.reset();
-        m_link.reset();
-        m_line.reset();
-    }
+    void init() { m_b = std::make_unique<Bench>(); }
+    void cleanup() { m_b.reset(); }
 
     void masterWritesTheTableInPiecesOf64Bytes_data()
     {
@@ -93,23 +79,21 @@ private Q_SLOTS:
         QCOMPARE(write({AuxMode::OnewireMaster, {}, tableOf(sensors)}), Outcome::Done);
 
         const QByteArray count = QByteArray::number(sensors, 16).toUpper().rightJustified(2, '0');
-        QList<QByteArray> requests = requestHeads(*m_line);
-        QCOMPARE(requests.takeFirst(), QByteArray("E11300002"));
-        QCOMPARE(requestBodies(*m_line)[1], "E11200A02" + count + "C0");
-        requests.removeFirst();
-        QCOMPARE(requests.takeLast(), QByteArray("E11300002"));
-        QCOMPARE(requests, pieces);
+        const QList<QByteArray> bracket{"E11300002"};
+        QCOMPARE(requestHeads(m_b->line),
+                 (QList<QByteArray>{"E11300002", "E11200A02"} + pieces + bracket));
+        QCOMPARE(requestBodies(m_b->line)[1], "E11200A02" + count + "C0");
         QCOMPARE(plc().bracketsClosed(), 1);
         if (sensors > 0) {
             QCOMPARE(plc().memory(0x200C, 10), QByteArray::fromHex("FF281E64000F5A00B80B"));
             QCOMPARE(plc().memory(quint16(0x200C + 10 * sensors - 2), 2), QByteArray("\x3D\x1F"));
         }
-        QCOMPARE(m_prompts->questions(),
+        QCOMPARE(m_b->prompts.questions(),
                  QStringList{"You are shure for download configuration to the PLC ? "});
-        QCOMPARE(m_prompts->shown()[0].title, Prompts::Title(QString()));
-        QCOMPARE(m_prompts->progressShows(), sensors > 0 ? 1 : 0);
-        QCOMPARE(m_prompts->progressValues(), progress);
-        QCOMPARE(m_clock->pauses, QList<int>(progress.size(), 100));
+        QCOMPARE(m_b->prompts.shown()[0].title, Prompts::Title(QString()));
+        QCOMPARE(m_b->prompts.progressShows(), sensors > 0 ? 1 : 0);
+        QCOMPARE(m_b->prompts.progressValues(), progress);
+        QCOMPARE(m_b->clock.pauses, QList<int>(progress.size(), 100));
         verifyEndedCleanly();
     }
 
@@ -128,8 +112,8 @@ private Q_SLOTS:
         QFETCH(AuxMode, mode);
         QFETCH(QList<QByteArray>, requests);
         QCOMPARE(write({mode, {}, tableOf(3)}), Outcome::Done);
-        QCOMPARE(requestBodies(*m_line), requests);
-        QCOMPARE(m_prompts->progressShows(), 0);
+        QCOMPARE(requestBodies(m_b->line), requests);
+        QCOMPARE(m_b->prompts.progressShows(), 0);
         verifyEndedCleanly();
     }
 
@@ -152,19 +136,19 @@ private Q_SLOTS:
         QFETCH(Outcome, outcome);
         AuxPortConfig config{mode, {}, tableOf(3)};
         config.sensors[1].rom[4] = QStringLiteral("4");
-        m_prompts->queueAnswer(confirm);
+        m_b->prompts.queueAnswer(confirm);
 
         QCOMPARE(write(config), outcome);
-        QCOMPARE(m_line->openCount(), 0);
-        QVERIFY(m_line->sends().isEmpty());
+        QCOMPARE(m_b->line.openCount(), 0);
+        QVERIFY(m_b->line.sends().isEmpty());
         if (outcome == Outcome::Invalid) {
-            QCOMPARE(m_prompts->messages(),
+            QCOMPARE(m_b->prompts.messages(),
                      QStringList{"You configuration has error in the addresing data - row "
                                  "2\r\nColumn Byte 4"});
-            QCOMPARE(m_prompts->shown().last().title,
+            QCOMPARE(m_b->prompts.shown().last().title,
                      Prompts::Title(QStringLiteral("Error in configuration")));
         } else {
-            QVERIFY(m_prompts->messages().isEmpty());
+            QVERIFY(m_b->prompts.messages().isEmpty());
         }
     }
 
@@ -191,10 +175,10 @@ private Q_SLOTS:
         (silent ? plc().faults().silentAt : plc().faults().refuseAt).insert(quint16(address));
 
         QCOMPARE(write({mode, {}, tableOf(sensors)}), Outcome::PlcFailed);
-        QCOMPARE(m_line->sends().size(), sent);
-        QCOMPARE(m_prompts->messages(),
+        QCOMPARE(m_b->line.sends().size(), sent);
+        QCOMPARE(m_b->prompts.messages(),
                  QStringList{silent ? "Answer timeout from PLC" : "Wrong answer from PLC"});
-        QCOMPARE(m_prompts->shown().last().title, Prompts::Title());
+        QCOMPARE(m_b->prompts.shown().last().title, Prompts::Title());
         QCOMPARE(plc().bracketsClosed(), 0);
         verifyEndedCleanly();
     }
@@ -230,27 +214,21 @@ private Q_SLOTS:
         AuxPortConfig config{AuxMode::OnewireMaster, {0, 0, 1, 0}, tableOf(5)};
         QCOMPARE(upload(config), Outcome::Done);
         QCOMPARE(config, expected);
-        QCOMPARE(requestHeads(*m_line), requests);
-        QVERIFY(m_prompts->shown().isEmpty());
+        QCOMPARE(requestHeads(m_b->line), requests);
+        QVERIFY(m_b->prompts.shown().isEmpty());
         verifyEndedCleanly();
     }
 
     void oneHundredTwentyEightSensorsComeBackAsWritten()
     {
         QCOMPARE(write({AuxMode::OnewireMaster, {}, tableOf(128)}), Outcome::Done);
-        m_line->clearSent();
+        m_b->line.clearSent();
         AuxPortConfig config;
         QCOMPARE(upload(config), Outcome::Done);
         QCOMPARE(config.mode, AuxMode::OnewireMaster);
-        QList<SensorRow> upper = tableOf(128);
-        for (SensorRow &s : upper) {
-            for (QString &byte : s.rom)
-                byte = byte.toUpper();
-        }
-        QCOMPARE(config.sensors, upper);
-        const QList<QByteArray> reads = requestHeads(*m_line);
-        QCOMPARE(reads.size(), 21);
-        QCOMPARE(reads.last(), QByteArray("E0024CC40"));
+        QCOMPARE(config.sensors, upperCased(tableOf(128)));
+        QCOMPARE(requestHeads(m_b->line).size(), 21);
+        QCOMPARE(requestHeads(m_b->line).last(), QByteArray("E0024CC40"));
     }
 
     void uploadLeavesTheTabAsItWasWhenAnAnswerIsMissing_data()
@@ -273,8 +251,8 @@ private Q_SLOTS:
         AuxPortConfig config = before;
         QCOMPARE(upload(config), Outcome::PlcFailed);
         QCOMPARE(config, before);
-        QCOMPARE(m_line->sends().size(), sent);
-        QCOMPARE(m_prompts->messages(), QStringList{"Answer timeout from PLC"});
+        QCOMPARE(m_b->line.sends().size(), sent);
+        QCOMPARE(m_b->prompts.messages(), QStringList{"Answer timeout from PLC"});
         verifyEndedCleanly();
     }
 };

@@ -1,10 +1,8 @@
 // The "1-wire" tab and its dialogs, clicked and typed at: the modes, the sensor dialog, deleting,
 // the in-grid editor, the two transfers, the bus search dialog, and the PLC menu's items.
 #include "onewire_fixtures.h"
-#include "support/scripted_prompts.h"
 
 #include "app/main_window.h"
-#include "link/plc_link.h"
 #include "onewire/onewire_tab.h"
 
 #include <QAction>
@@ -17,7 +15,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -25,26 +22,6 @@
 #include <memory>
 
 namespace {
-
-// Acts on the next modal dialog of that name once it is shown, and closes it if the act left it
-// open, so that a failing check cannot leave a test hanging in exec().
-void onModal(const QString &name, std::function<void(QDialog *)> act, bool *ran)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, name, act, ran] {
-        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || dialog->objectName() != name || !dialog->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        *ran = true;
-        act(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    poll->start();
-}
 
 template <class T> T *child(QWidget *parent, const QString &name)
 {
@@ -87,29 +64,55 @@ void doubleClickCell(QTableView *grid, int row, int column)
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, row, column));
 }
 
+bool labelled(QWidget *parent, QWidget *input, const QString &text)
+{
+    for (QLabel *label : parent->findChildren<QLabel *>()) {
+        if (label->buddy() == input && label->text() == text)
+            return true;
+    }
+    return false;
+}
+
+// Acts on the modal dialog of that name that open() shows, and closes it if the act left it open,
+// so that a failing check cannot leave a test hanging in exec().
+void onModal(const QString &name, const std::function<void()> &open,
+             const std::function<void(QDialog *)> &act)
+{
+    bool ran = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || dialog->objectName() != name || !dialog->isVisible())
+            return;
+        poll.stop();
+        ran = true;
+        act(dialog);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    poll.start(10);
+    open();
+    QVERIFY2(ran, qPrintable(name));
+}
+
 } // namespace
 
 class TestOnewireTab : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<FakeClock> m_clock;
+    std::unique_ptr<Bench> m_b;
     std::unique_ptr<OnewireTab> m_tab;
     QString m_searchOpenFailure;
 
-    QString ini() const { return m_dir->filePath(QStringLiteral("set.ini")); }
-    sim::PlcModel &plc() { return m_line->model(); }
+    sim::PlcModel &plc() { return m_b->plc(); }
     SensorTable &table() { return m_tab->auxPort().sensors(); }
     QTableView *grid() { return child<QTableView>(m_tab.get(), QStringLiteral("Grid1")); }
 
     // The tab at start-up, shown and active, in 1-wire master mode when asked.
     void makeTab(bool master = true)
     {
-        m_tab = std::make_unique<OnewireTab>(TabContext{*m_link, ini(), *m_prompts});
+        m_tab = std::make_unique<OnewireTab>(TabContext{m_b->link, m_b->ini(), m_b->prompts});
         m_tab->setSearchLineFactory([this] {
             auto line = std::make_unique<sim::SimulatedLine>(plc());
             line->setOpenFailure(m_searchOpenFailure);
@@ -122,24 +125,53 @@ class TestOnewireTab : public QObject
         if (master)
             click(m_tab.get(), QStringLiteral("Option1_0"));
     }
+    void sensorDialog(const char *button, const std::function<void(QDialog *)> &act)
+    {
+        onModal(
+            QStringLiteral("Slave_1wire"), [&] { click(m_tab.get(), button); }, act);
+    }
+    // Through the sensor dialog: sets the register when given, clicks OK, and returns what the
+    // first byte and the register held when it opened.
+    QStringList enterSensor(const char *button, const QString &reg = {})
+    {
+        QStringList loaded;
+        sensorDialog(button, [&](QDialog *d) {
+            loaded << child<QLineEdit>(d, "Text1_0")->text()
+                   << child<QLineEdit>(d, "Text2")->text();
+            if (!reg.isEmpty())
+                retype(child<QLineEdit>(d, "Text2"), reg);
+            click(d, "Command2");
+        });
+        return loaded;
+    }
+    void searchDialog(const std::function<void(QDialog *)> &act)
+    {
+        onModal(
+            QStringLiteral("Search_onewire"), [&] { click(m_tab.get(), "Command10"); }, act);
+    }
+    // Through the search dialog: searches, sets the start register when given, and leaves with
+    // that button.
+    void searchAndLeave(const char *button, const QString &start = {})
+    {
+        searchDialog([&](QDialog *d) {
+            click(d, "Command2");
+            if (!start.isEmpty())
+                retype(child<QLineEdit>(d, "Text2"), start);
+            click(d, button);
+        });
+    }
 
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_clock = std::make_unique<FakeClock>();
+        m_b = std::make_unique<Bench>();
         m_searchOpenFailure.clear();
         plc().setSearchDelayMs(0);
     }
     void cleanup()
     {
         m_tab.reset();
-        m_clock.reset();
-        m_link.reset();
-        m_line.reset();
+        m_b.reset();
     }
 
     void startsUnusedAndShowsTheFramesOfEachMode()
@@ -167,10 +199,7 @@ private Q_SLOTS:
             auto *combo = child<QComboBox>(tab, QLatin1String(list.name));
             QCOMPARE(combo->count(), list.items);
             QCOMPARE(combo->currentIndex(), list.index);
-            bool labelled = false;
-            for (QLabel *label : tab->findChildren<QLabel *>())
-                labelled = labelled || (label->buddy() == combo && label->text() == list.label);
-            QVERIFY2(labelled, list.name);
+            QVERIFY2(labelled(tab, combo, QLatin1String(list.label)), list.name);
         }
         QCOMPARE(child<QComboBox>(tab, "Combo4")->currentText(), QStringLiteral("115200"));
 
@@ -193,92 +222,51 @@ private Q_SLOTS:
     void sensorDialogAddsAndModifies()
     {
         makeTab();
-        bool ran = false;
-        onModal(
-            "Slave_1wire",
-            [](QDialog *d) {
-                QCOMPARE(d->windowTitle(), QStringLiteral("Add/modify 1-wire slave"));
-                const QStringList captions{"Byte 0", "Byte1",  "Byte 2", "Byte3",
-                                           "Byte 4", "Byte 5", "Byte 6", "Byte 7"};
-                for (int k = 0; k < 8; ++k) {
-                    auto *box = child<QLineEdit>(d, QStringLiteral("Text1_%1").arg(k));
-                    QCOMPARE(box->text(), QStringLiteral("00"));
-                    bool labelled = false;
-                    for (QLabel *label : d->findChildren<QLabel *>())
-                        labelled =
-                            labelled || (label->buddy() == box && label->text() == captions[k]);
-                    QVERIFY(labelled);
-                }
-                QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("3000"));
-                retype(child<QLineEdit>(d, "Text1_0"), QStringLiteral("28"));
-                retype(child<QLineEdit>(d, "Text1_7"), QStringLiteral("xyz")); // taken as typed
-                click(d, "Command2");
-            },
-            &ran);
-        click(m_tab.get(), "Command8");
-        QVERIFY(ran);
-        QCOMPARE(table().sensorCount(), 1);
-        QCOMPARE(table().sensor(0).rom[0], QStringLiteral("28"));
-        QCOMPARE(table().sensor(0).rom[1], QStringLiteral("00"));
-        QCOMPARE(table().sensor(0).rom[7], QStringLiteral("xyz"));
+        sensorDialog("Command8", [](QDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Add/modify 1-wire slave"));
+            const QStringList captions{"Byte 0", "Byte1",  "Byte 2", "Byte3",
+                                       "Byte 4", "Byte 5", "Byte 6", "Byte 7"};
+            for (int k = 0; k < 8; ++k) {
+                auto *box = child<QLineEdit>(d, QStringLiteral("Text1_%1").arg(k));
+                QCOMPARE(box->text(), QStringLiteral("00"));
+                QVERIFY(labelled(d, box, captions[k]));
+            }
+            QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("3000"));
+            retype(child<QLineEdit>(d, "Text1_0"), QStringLiteral("28"));
+            retype(child<QLineEdit>(d, "Text1_7"), QStringLiteral("xyz")); // taken as typed
+            click(d, "Command2");
+        });
+        QCOMPARE(table().sensors(),
+                 (QList<SensorRow>{{romOf({"28", "00", "00", "00", "00", "00", "00", "xyz"}),
+                                    QStringLiteral("3000")}}));
         QCOMPARE(numColumn(table()), (QStringList{"1", "2"}));
 
         // The first row is selected and has a register: the next one follows the last sensor.
+        // Close adds nothing.
         QString proposed;
-        onModal(
-            "Slave_1wire",
-            [&](QDialog *d) {
-                proposed = child<QLineEdit>(d, "Text2")->text();
-                click(d, "Command1");
-            },
-            &ran);
-        click(m_tab.get(), "Command8");
+        sensorDialog("Command8", [&](QDialog *d) {
+            proposed = child<QLineEdit>(d, "Text2")->text();
+            click(d, "Command1");
+        });
         QCOMPARE(proposed, QStringLiteral("3002"));
         QCOMPARE(table().sensorCount(), 1);
-
-        onModal(
-            "Slave_1wire", [](QDialog *d) { click(d, "Command2"); }, &ran);
-        click(m_tab.get(), "Command8");
+        enterSensor("Command8");
         QCOMPARE(registers(table()), (QStringList{"3000", "3002"}));
         QCOMPARE(numColumn(table()), (QStringList{"1", "2", "3"}));
 
         // Modify loads the selected row and keeps its number.
         clickCell(grid(), 0, 4);
-        QStringList loaded;
-        onModal(
-            "Slave_1wire",
-            [&](QDialog *d) {
-                loaded << child<QLineEdit>(d, "Text1_0")->text()
-                       << child<QLineEdit>(d, "Text2")->text();
-                retype(child<QLineEdit>(d, "Text2"), QStringLiteral("4000"));
-                click(d, "Command2");
-            },
-            &ran);
-        click(m_tab.get(), "Command9");
-        QCOMPARE(loaded, (QStringList{"28", "3000"}));
+        QCOMPARE(enterSensor("Command9", QStringLiteral("4000")), (QStringList{"28", "3000"}));
         QCOMPARE(registers(table()), (QStringList{"4000", "3002"}));
         QCOMPARE(numColumn(table()), (QStringList{"1", "2", "3"}));
 
         // Modifying the placeholder row writes into it; it is still no sensor, and the next "Add
         // slave" takes its place.
         clickCell(grid(), 2, 3);
-        loaded.clear();
-        onModal(
-            "Slave_1wire",
-            [&](QDialog *d) {
-                loaded << child<QLineEdit>(d, "Text1_0")->text()
-                       << child<QLineEdit>(d, "Text2")->text();
-                retype(child<QLineEdit>(d, "Text2"), QStringLiteral("1500"));
-                click(d, "Command2");
-            },
-            &ran);
-        click(m_tab.get(), "Command9");
-        QCOMPARE(loaded, (QStringList{"", ""}));
+        QCOMPARE(enterSensor("Command9", QStringLiteral("1500")), (QStringList{"", ""}));
         QCOMPARE(table().sensorCount(), 2);
         QCOMPARE(table().cell(2, SensorTable::RegisterColumn), QStringLiteral("1500"));
-        onModal(
-            "Slave_1wire", [](QDialog *d) { click(d, "Command2"); }, &ran);
-        click(m_tab.get(), "Command8");
+        enterSensor("Command8");
         QCOMPARE(registers(table()), (QStringList{"4000", "3002", "3004"}));
         QCOMPARE(table().sensor(3), SensorRow{});
     }
@@ -289,10 +277,10 @@ private Q_SLOTS:
         table().setSensors(goodSensors(3));
         clickCell(grid(), 1, 2);
 
-        m_prompts->queueAnswer(false);
+        m_b->prompts.queueAnswer(false);
         click(m_tab.get(), "Command11");
-        QCOMPARE(m_prompts->questions(), QStringList{"You are shure for delete this sensor?"});
-        QCOMPARE(m_prompts->shown().last().title, Prompts::Title(QString()));
+        QCOMPARE(m_b->prompts.questions(), QStringList{"You are shure for delete this sensor?"});
+        QCOMPARE(m_b->prompts.shown().last().title, Prompts::Title(QString()));
         QCOMPARE(table().sensorCount(), 3);
 
         click(m_tab.get(), "Command11");
@@ -308,12 +296,12 @@ private Q_SLOTS:
         QCOMPARE(table().rowCount(), 2);
 
         // "Delete all slave" does nothing, and the grid has no Delete key.
-        m_prompts->clearRecord();
+        m_b->prompts.clearRecord();
         click(m_tab.get(), "Command21");
         clickCell(grid(), 0, 2);
         QTest::keyClick(grid(), Qt::Key_Delete);
         QCOMPARE(table().sensors(), goodSensors(1));
-        QVERIFY(m_prompts->shown().isEmpty());
+        QVERIFY(m_b->prompts.shown().isEmpty());
     }
 
     void gridEditorStoresOnEnterAndDropsWhatIsLeft()
@@ -375,15 +363,15 @@ private Q_SLOTS:
         QVERIFY(child<QGroupBox>(m_tab.get(), "USART3_setting")->isVisible());
         QCOMPARE(child<QComboBox>(m_tab.get(), "Combo4")->currentIndex(), 3);
         QCOMPARE(table().sensorCount(), 0);
-        QVERIFY(m_prompts->messages().isEmpty());
+        QVERIFY(m_b->prompts.messages().isEmpty());
 
         // A failed upload leaves the tab as it was.
         table().setSensors(goodSensors(3));
         plc().faults().silent = true;
         click(m_tab.get(), "Command18");
-        m_line->setOpenFailure(QStringLiteral("COM1 (/dev/ttyUSB0): no such device"));
+        m_b->line.setOpenFailure(QStringLiteral("COM1 (/dev/ttyUSB0): no such device"));
         click(m_tab.get(), "Command18");
-        QCOMPARE(m_prompts->messages(),
+        QCOMPARE(m_b->prompts.messages(),
                  (QStringList{"Answer timeout from PLC", "COM1 (/dev/ttyUSB0): no such device"}));
         QCOMPARE(m_tab->auxPort().mode(), AuxMode::FieldNet);
         QCOMPARE(table().sensors(), goodSensors(3));
@@ -394,38 +382,32 @@ private Q_SLOTS:
         makeTab();
         table().setSensors(goodSensors(2));
         plc().setBusSensors({sim::generatedRom(0), sim::generatedRom(1), sim::generatedRom(2)});
-        bool ran = false;
         int rowsShown = 0;
         QString countShown;
-        onModal(
-            "Search_onewire",
-            [&](QDialog *d) {
-                QCOMPARE(d->windowTitle(), QStringLiteral("Search module for 1-wire device"));
-                QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("0"));
-                QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("1500"));
-                click(d, "Command2");
-                countShown = child<QLineEdit>(d, "Text1")->text();
-                auto *results = child<QTableView>(d, "grid");
-                rowsShown = results->model()->rowCount();
-                QCOMPARE(results->model()->index(3, 0).data().toString(), QStringLiteral("4"));
+        searchDialog([&](QDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("Search module for 1-wire device"));
+            QCOMPARE(child<QLineEdit>(d, "Text1")->text(), QStringLiteral("0"));
+            QCOMPARE(child<QLineEdit>(d, "Text2")->text(), QStringLiteral("1500"));
+            click(d, "Command2");
+            countShown = child<QLineEdit>(d, "Text1")->text();
+            auto *results = child<QTableView>(d, "grid");
+            rowsShown = results->model()->rowCount();
+            QCOMPARE(results->model()->index(3, 0).data().toString(), QStringLiteral("4"));
 
-                // Enter on the grid opens the editor; Enter in it stores and is not taken by a
-                // button; Delete empties the cell.
-                clickCell(results, 0, 1);
-                QTest::keyClick(results, Qt::Key_Return);
-                auto *editor = child<QLineEdit>(d, "Text3");
-                QVERIFY(editor->isVisible());
-                QTest::keyClicks(editor, QStringLiteral("AA"));
-                QTest::keyClick(editor, Qt::Key_Return);
-                QVERIFY(d->isVisible());
-                QCOMPARE(results->currentIndex().row(), 1);
-                QTest::keyClick(results, Qt::Key_Delete);
-                click(d, "Command4");
-                QVERIFY(!d->isVisible());
-            },
-            &ran);
-        click(m_tab.get(), "Command10");
-        QVERIFY(ran);
+            // Enter on the grid opens the editor; Enter in it stores and is not taken by a
+            // button; Delete empties the cell.
+            clickCell(results, 0, 1);
+            QTest::keyClick(results, Qt::Key_Return);
+            auto *editor = child<QLineEdit>(d, "Text3");
+            QVERIFY(editor->isVisible());
+            QTest::keyClicks(editor, QStringLiteral("AA"));
+            QTest::keyClick(editor, Qt::Key_Return);
+            QVERIFY(d->isVisible());
+            QCOMPARE(results->currentIndex().row(), 1);
+            QTest::keyClick(results, Qt::Key_Delete);
+            click(d, "Command4");
+            QVERIFY(!d->isVisible());
+        });
         QCOMPARE(countShown, QStringLiteral("3"));
         QCOMPARE(rowsShown, 4);
         QCOMPARE(plc().searchesStarted(), 1);
@@ -434,44 +416,32 @@ private Q_SLOTS:
         QCOMPARE(table().sensor(0).rom[0], QStringLiteral("AA"));
         QCOMPARE(table().sensor(1).rom[0], QString());
         QCOMPARE(table().sensor(2).rom[0], QStringLiteral("28"));
-        QCOMPARE(m_clock->pauses, QList<int>{3500});
+        QCOMPARE(m_b->clock.pauses, QList<int>{3500});
     }
 
     void searchAppendsAndRefusesAStartItCannotNumber()
     {
         makeTab();
         plc().setBusSensors({sim::generatedRom(0), sim::generatedRom(1)});
-        bool ran = false;
         bool stayedOpen = false;
-        onModal(
-            "Search_onewire",
-            [&](QDialog *d) {
-                click(d, "Command2");
-                retype(child<QLineEdit>(d, "Text2"), QStringLiteral("15x"));
-                click(d, "Command3");
-                stayedOpen = d->isVisible();
-                QCOMPARE(table().sensorCount(), 0);
-                retype(child<QLineEdit>(d, "Text2"), QStringLiteral("1500"));
-                click(d, "Command3");
-            },
-            &ran);
-        click(m_tab.get(), "Command10");
+        searchDialog([&](QDialog *d) {
+            click(d, "Command2");
+            retype(child<QLineEdit>(d, "Text2"), QStringLiteral("15x"));
+            click(d, "Command3");
+            stayedOpen = d->isVisible();
+            QCOMPARE(table().sensorCount(), 0);
+            retype(child<QLineEdit>(d, "Text2"), QStringLiteral("1500"));
+            click(d, "Command3");
+        });
         QVERIFY(stayedOpen);
-        QCOMPARE(m_prompts->messages().size(), 1);
-        QVERIFY(m_prompts->messages().first().contains(QLatin1String("\"15x\"")));
-        QCOMPARE(m_prompts->shown().first().title, Prompts::Title(QStringLiteral("Error in data")));
+        QCOMPARE(m_b->prompts.messages().size(), 1);
+        QVERIFY(m_b->prompts.messages().first().contains(QLatin1String("\"15x\"")));
+        QCOMPARE(m_b->prompts.shown().first().title,
+                 Prompts::Title(QStringLiteral("Error in data")));
         QCOMPARE(registers(table()), (QStringList{"1500", "1502"}));
 
         // A second search appends after the last register, whatever the start address says.
-        onModal(
-            "Search_onewire",
-            [&](QDialog *d) {
-                click(d, "Command2");
-                retype(child<QLineEdit>(d, "Text2"), QStringLiteral("9"));
-                click(d, "Command3");
-            },
-            &ran);
-        click(m_tab.get(), "Command10");
+        searchAndLeave("Command3", QStringLiteral("9"));
         QCOMPARE(registers(table()), (QStringList{"1500", "1502", "1504", "1506"}));
     }
 
@@ -480,31 +450,19 @@ private Q_SLOTS:
         makeTab();
         table().setSensors(goodSensors(2));
         plc().setBusSensors({sim::generatedRom(5)});
-        bool ran = false;
         // Found in one opening and closed; the next opening cannot open its port.
-        onModal(
-            "Search_onewire",
-            [](QDialog *d) {
-                click(d, "Command2");
-                click(d, "Command1");
-            },
-            &ran);
-        click(m_tab.get(), "Command10");
+        searchAndLeave("Command1");
         QCOMPARE(table().sensors(), goodSensors(2));
 
         m_searchOpenFailure = QStringLiteral("COM1 (/dev/ttyUSB0): permission denied");
         table().setCell(0, SensorTable::NumColumn, QStringLiteral("?"));
         int rows = -1;
-        onModal(
-            "Search_onewire",
-            [&](QDialog *d) {
-                click(d, "Command2");
-                rows = child<QTableView>(d, "grid")->model()->rowCount();
-                click(d, "Command4");
-            },
-            &ran);
-        click(m_tab.get(), "Command10");
-        QCOMPARE(m_prompts->messages(), QStringList{m_searchOpenFailure});
+        searchDialog([&](QDialog *d) {
+            click(d, "Command2");
+            rows = child<QTableView>(d, "grid")->model()->rowCount();
+            click(d, "Command4");
+        });
+        QCOMPARE(m_b->prompts.messages(), QStringList{m_searchOpenFailure});
         QCOMPARE(rows, 1);
         QCOMPARE(table().sensors(), goodSensors(2));
         QCOMPARE(numColumn(table()), (QStringList{"1", "2", "3"}));
@@ -518,16 +476,14 @@ private Q_SLOTS:
         windowPlc.setSearchDelayMs(0);
         windowPlc.setWord(0x200A, 0xC001);
         windowPlc.setMemory(0x200C, QByteArray::fromHex("FF281E64000F5A00B80B"));
-        MainWindow window(ini(), std::move(line), m_prompts.get());
+        MainWindow window(m_b->ini(), std::move(line), &m_b->prompts);
         OnewireTab *tab = window.onewireTab();
         tab->setSearchLineFactory(
             [&windowPlc] { return std::make_unique<sim::SimulatedLine>(windowPlc); });
 
-        bool ran = false;
         onModal(
-            "Search_onewire", [](QDialog *d) { click(d, "Command2"); }, &ran);
-        window.search1wireAction()->trigger();
-        QVERIFY(ran);
+            QStringLiteral("Search_onewire"), [&] { window.search1wireAction()->trigger(); },
+            [](QDialog *d) { click(d, "Command2"); });
         QCOMPARE(windowPlc.searchesStarted(), 1);
 
         window.uploadFromPlc();

@@ -110,8 +110,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompts.shown().first().title, Prompts::Title(QString()));
         QCOMPARE(m_line->sends(), QList<QByteArray>{frame});
         QCOMPARE(m_line->model().bracketsOpened(), 0);
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(!m_link->busy());
+        QVERIFY(!m_line->isOpen() && !m_link->busy());
         QCOMPARE(m_prompts.messages(), QStringList());
         QTRY_COMPARE(QFile::exists(marker("started")), isUpdate);
     }
@@ -120,11 +119,10 @@ private Q_SLOTS:
     // restart has to go out there too, not on the port the line had before.
     void restartGoesOutOnThePortSetIniNames()
     {
-        const QString com = QStringLiteral("COM");
-        Write_ini(iniPath(), com, QStringLiteral("Port_num"), QStringLiteral("0"));
+        Write_ini(iniPath(), "COM", "Port_num", "0");
         Open_com_port(*m_line, iniPath()); // as at start-up
-        Write_ini(iniPath(), com, QStringLiteral("Port_num"), QStringLiteral("3"));
-        Write_ini(iniPath(), com, QStringLiteral("Speed"), QStringLiteral("4"));
+        Write_ini(iniPath(), "COM", "Port_num", "3");
+        Write_ini(iniPath(), "COM", "Speed", "4");
         QString lineWhenSent;
         connect(m_line.get(), &SerialLine::sent, this, [&] {
             lineWhenSent =
@@ -163,7 +161,7 @@ private Q_SLOTS:
         // The command has returned while the updater still waits: it was not waited for.
         QTRY_VERIFY(QFile::exists(marker("started")));
         QVERIFY(!QFile::exists(marker("finished")));
-        QFile started(marker("started"));
+        QFile started(marker("started")); // in its own folder
         QVERIFY(started.open(QIODevice::ReadOnly));
         QCOMPARE(started.readAll().trimmed(), (m_dir->path() + QStringLiteral("/update")).toUtf8());
     }

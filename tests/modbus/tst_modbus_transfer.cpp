@@ -1,7 +1,6 @@
 // "Write to PLC" and "Upload from PLC" of both Modbus ports against the simulated PLC: the
 // frames it received, in order, and what the port holds afterwards.
-#include "support/fake_clock.h"
-#include "support/scripted_prompts.h"
+#include "support/sim_bench.h"
 
 #include "common/clock.h"
 #include "common/errors.h"
@@ -59,14 +58,10 @@ class TestModbusTransfer : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    FakeClock m_clock;
+    std::unique_ptr<Bench> m_bench;
 
-    QString ini() const { return m_dir->filePath(QStringLiteral("set.ini")); }
-    sim::PlcModel &plc() { return m_line->model(); }
+    QString ini() const { return m_bench->ini(); }
+    sim::PlcModel &plc() { return m_bench->line.model(); }
     static const ModbusPortInfo &info(bool uart1)
     {
         return uart1 ? ModbusPortInfo::uart1() : ModbusPortInfo::uart2();
@@ -85,32 +80,22 @@ class TestModbusTransfer : public QObject
     QList<QByteArray> requests() const
     {
         QList<QByteArray> bodies;
-        for (const QByteArray &frame : m_line->sends())
+        for (const QByteArray &frame : m_bench->line.sends())
             bodies << frame.mid(1, frame.indexOf('\x03') - 1);
         return bodies;
     }
     Outcome write(const ModbusPort &port)
     {
-        return writeModbusPort(*m_link, ini(), *m_prompts, port);
+        return writeModbusPort(m_bench->link, ini(), m_bench->prompts, port);
     }
-    Outcome upload(ModbusPort &port) { return uploadModbusPort(*m_link, ini(), *m_prompts, port); }
+    Outcome upload(ModbusPort &port)
+    {
+        return uploadModbusPort(m_bench->link, ini(), m_bench->prompts, port);
+    }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_clock.pauses.clear();
-        setAppClock(&m_clock);
-    }
-    void cleanup()
-    {
-        setAppClock(nullptr);
-        m_link.reset();
-        m_line.reset();
-    }
+    void init() { m_bench = std::make_unique<Bench>(); }
+    void cleanup() { m_bench.reset(); }
 
     void masterWritesTheTableInPieces_data()
     {
@@ -165,21 +150,21 @@ private Q_SLOTS:
         QCOMPARE(QString::fromLatin1(plc().memory(base, 8 * slaves).toHex()).toUpper(),
                  Encode_slave_table(port.slaves()));
         if (slaves == 0)
-            QVERIFY(m_line->sentBytes().contains("E11250200\x03"));
+            QVERIFY(m_bench->line.sentBytes().contains("E11250200\x03"));
 
         // Pieces pause 100 ms each and move the bar to 100; the end pauses once more.
         const int pieceCount = slaves >= 8 ? int(pieces.size()) : 0;
-        QCOMPARE(m_clock.pauses, QList<int>(pieceCount + 1, 100));
-        QCOMPARE(m_prompts->progressValues().size(), pieceCount);
+        QCOMPARE(m_bench->clock.pauses, QList<int>(pieceCount + 1, 100));
+        QCOMPARE(m_bench->prompts.progressValues().size(), pieceCount);
         if (pieceCount > 0)
-            QCOMPARE(m_prompts->progressValues().last(), 100);
-        QCOMPARE(m_prompts->progressShows(), 1);
-        QVERIFY(!m_prompts->progressVisible());
-        QVERIFY(!m_line->isOpen());
-        QCOMPARE(m_prompts->messages(), QStringList());
-        QCOMPARE(m_prompts->questions(),
+            QCOMPARE(m_bench->prompts.progressValues().last(), 100);
+        QCOMPARE(m_bench->prompts.progressShows(), 1);
+        QVERIFY(!m_bench->prompts.progressVisible());
+        QVERIFY(!m_bench->line.isOpen());
+        QCOMPARE(m_bench->prompts.messages(), QStringList());
+        QCOMPARE(m_bench->prompts.questions(),
                  QStringList{"You are shure for download configuration to the PLC ? "});
-        QCOMPARE(m_prompts->shown().first().title, Prompts::Title(QString()));
+        QCOMPARE(m_bench->prompts.shown().first().title, Prompts::Title(QString()));
     }
 
     void threeSlavesGoOutAsTheirRecords()
@@ -235,16 +220,16 @@ private Q_SLOTS:
         if (message.isEmpty()) {
             QCOMPARE(writesOf(plc()), (QStringList{Bracket, portWord, BracketClose,
                                                    mode == 1 ? "E10 2002 0080" : "E10 2002 8000"}));
-            QVERIFY(m_prompts->messages().isEmpty());
+            QVERIFY(m_bench->prompts.messages().isEmpty());
         } else {
-            QVERIFY(m_line->sends().isEmpty());
-            QCOMPARE(m_prompts->messages(), QStringList{message});
-            QCOMPARE(m_prompts->shown().last().title,
+            QVERIFY(m_bench->line.sends().isEmpty());
+            QCOMPARE(m_bench->prompts.messages(), QStringList{message});
+            QCOMPARE(m_bench->prompts.shown().last().title,
                      Prompts::Title(QStringLiteral("Error in configurations")));
         }
-        QVERIFY(m_clock.pauses.isEmpty());
-        QCOMPARE(m_prompts->progressShows(), 0);
-        QVERIFY(!m_line->isOpen());
+        QVERIFY(m_bench->clock.pauses.isEmpty());
+        QCOMPARE(m_bench->prompts.progressShows(), 0);
+        QVERIFY(!m_bench->line.isOpen());
     }
 
     void aTableErrorBlocksEveryMode_data()
@@ -270,10 +255,10 @@ private Q_SLOTS:
         prepare(port, static_cast<PortMode>(mode), slaves);
         port.slaves().setCell(1, SlaveColumn::Timeout, QStringLiteral("5000"));
         QCOMPARE(write(port), Outcome::Invalid);
-        QCOMPARE(m_prompts->messages(), QStringList{message});
-        QCOMPARE(m_prompts->shown().last().title,
+        QCOMPARE(m_bench->prompts.messages(), QStringList{message});
+        QCOMPARE(m_bench->prompts.shown().last().title,
                  Prompts::Title(QStringLiteral("Error in configurations")));
-        QVERIFY(m_line->sends().isEmpty());
+        QVERIFY(m_bench->line.sends().isEmpty());
     }
 
     void aCellThatIsNoNumberEndsTheWriteUnsent()
@@ -282,19 +267,19 @@ private Q_SLOTS:
         prepare(port, PortMode::Master, 2);
         port.slaves().setCell(1, SlaveColumn::NumWord, QString()); // emptied with Delete
         QVERIFY_THROWS_EXCEPTION(InputError, write(port));
-        QVERIFY(m_line->sends().isEmpty());
-        QVERIFY(!m_link->busy());
+        QVERIFY(m_bench->line.sends().isEmpty());
+        QVERIFY(!m_bench->link.busy());
     }
 
     void cancelSendsNothing()
     {
         ModbusPort port(ModbusPortInfo::uart1());
         prepare(port, PortMode::Master, 200); // not even checked
-        m_prompts->queueAnswer(false);
+        m_bench->prompts.queueAnswer(false);
         QCOMPARE(write(port), Outcome::Cancelled);
-        QVERIFY(m_line->sends().isEmpty());
-        QVERIFY(m_prompts->messages().isEmpty());
-        QVERIFY(!m_line->isOpen());
+        QVERIFY(m_bench->line.sends().isEmpty());
+        QVERIFY(m_bench->prompts.messages().isEmpty());
+        QVERIFY(!m_bench->line.isOpen());
     }
 
     void aRefusedPieceEndsTheWrite()
@@ -309,9 +294,9 @@ private Q_SLOTS:
         QCOMPARE(plc().writes()[3].address, quint16(0x2542));
         QVERIFY(plc().writesAt(0x2002).isEmpty());
         QVERIFY(plc().bracketOpen()); // the closing request never went
-        QCOMPARE(m_prompts->messages(), QStringList{"Wrong answer from PLC"});
-        QVERIFY(!m_prompts->progressVisible());
-        QVERIFY(!m_line->isOpen());
+        QCOMPARE(m_bench->prompts.messages(), QStringList{"Wrong answer from PLC"});
+        QVERIFY(!m_bench->prompts.progressVisible());
+        QVERIFY(!m_bench->line.isOpen());
     }
 
     void uploadRebuildsAMasterPort()
@@ -335,8 +320,8 @@ private Q_SLOTS:
                                      {"3", "3", "16", "10", "400", "0", "500"}}));
         QCOMPARE(port.slaves().rowCells(3), (QStringList{"4", "", "", "", "", "", ""}));
         QCOMPARE(requests(), (QList<QByteArray>{"E00200802", "E00250218"}));
-        QVERIFY(m_prompts->messages().isEmpty());
-        QVERIFY(!m_line->isOpen());
+        QVERIFY(m_bench->prompts.messages().isEmpty());
+        QVERIFY(!m_bench->line.isOpen());
     }
 
     void uploadReads128SlavesInFullPieces()
@@ -357,9 +342,9 @@ private Q_SLOTS:
         QCOMPARE(requests().size(), 17);
         QCOMPARE(requests()[1], "E00290240");
         QCOMPARE(requests().last(), "E002CC240");
-        QCOMPARE(m_prompts->progressValues().size(), 16);
-        QCOMPARE(m_prompts->progressValues().last(), 100);
-        QVERIFY(!m_prompts->progressVisible());
+        QCOMPARE(m_bench->prompts.progressValues().size(), 16);
+        QCOMPARE(m_bench->prompts.progressValues().last(), 100);
+        QVERIFY(!m_bench->prompts.progressVisible());
     }
 
     void uploadOfAnEmptyMasterLeavesABlankPlaceholder()
@@ -372,7 +357,7 @@ private Q_SLOTS:
         QCOMPARE(port.slaves().itemCount(), 0);
         // No stale slave left in the placeholder row, which a write would never send.
         QCOMPARE(port.slaves().rowCells(0), QStringList(7, QString()));
-        QCOMPARE(m_line->sends().size(), 1);
+        QCOMPARE(m_bench->line.sends().size(), 1);
     }
 
     void uploadOfASlavePortKeepsTheTable_data()
@@ -408,7 +393,7 @@ private Q_SLOTS:
         QCOMPARE(port.speed(), speed);
         QCOMPARE(port.parity(), parity);
         QCOMPARE(port.slaves().items(), rows);
-        QCOMPARE(m_line->sends().size(), 1);
+        QCOMPARE(m_bench->line.sends().size(), 1);
     }
 
     void aFailedUploadLeavesThePortAsItWas_data()
@@ -455,14 +440,14 @@ private Q_SLOTS:
         QSignalSpy resets(&port.slaves(), &QAbstractItemModel::modelReset);
 
         QCOMPARE(upload(port), Outcome::PlcFailed);
-        QCOMPARE(m_prompts->messages(), QStringList{message});
+        QCOMPARE(m_bench->prompts.messages(), QStringList{message});
         QCOMPARE(port.mode(), PortMode::Slave);
         QCOMPARE(port.speed(), 1);
         QCOMPARE(port.slaveAddress(), QStringLiteral("17"));
         QCOMPARE(port.slaves().items(), rows);
         QVERIFY(changes.isEmpty() && modes.isEmpty() && resets.isEmpty());
-        QVERIFY(!m_prompts->progressVisible());
-        QVERIFY(!m_line->isOpen());
+        QVERIFY(!m_bench->prompts.progressVisible());
+        QVERIFY(!m_bench->line.isOpen());
     }
 };
 

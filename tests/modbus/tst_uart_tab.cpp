@@ -1,7 +1,6 @@
 // The UART 1 and UART 2 tabs as the user works them: modes and frames, the slave dialog, the
 // in-cell editor with each port's refusal texts, delete, and the tab's transfers.
-#include "support/fake_clock.h"
-#include "support/scripted_prompts.h"
+#include "support/sim_bench.h"
 
 #include "app/main_window.h"
 #include "common/clock.h"
@@ -43,20 +42,16 @@ class TestUartTab : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<Bench> m_bench;
     std::unique_ptr<UartTab> m_tab;
-    FakeClock m_clock;
 
-    QString ini() const { return m_dir->filePath(QStringLiteral("set.ini")); }
+    QString ini() const { return m_bench->ini(); }
     const UartTabNames &names() const { return m_tab->names(); }
     TextTable &table() { return m_tab->port().slaves(); }
 
     void makeTab(bool uart1)
     {
-        const TabContext context{*m_link, ini(), *m_prompts};
+        const TabContext context{m_bench->link, ini(), m_bench->prompts};
         m_tab = std::make_unique<UartTab>(context,
                                           uart1 ? UartTabNames::uart1() : UartTabNames::uart2());
         m_tab->startUp();
@@ -139,20 +134,11 @@ class TestUartTab : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        setAppClock(&m_clock);
-    }
+    void init() { m_bench = std::make_unique<Bench>(); }
     void cleanup()
     {
         m_tab.reset();
-        m_link.reset();
-        m_line.reset();
-        setAppClock(nullptr);
+        m_bench.reset();
     }
 
     void startUpShowsAnUnusedPortAndModesShowTheirFrames_data()
@@ -267,7 +253,7 @@ private Q_SLOTS:
         QCOMPARE(table().rowCells(1), (QStringList{"2", "5", "100", "100", "100", "1", "100"}));
         QCOMPARE(table().cell(2, 0), QStringLiteral("3"));
         QCOMPARE(m_tab->selectedRow(), 2);
-        QVERIFY(m_prompts->shown().isEmpty());
+        QVERIFY(m_bench->prompts.shown().isEmpty());
     }
 
     void theDialogRefusesAWrongValueAndStaysOpen()
@@ -284,8 +270,9 @@ private Q_SLOTS:
         });
         click(names().add);
         QVERIFY(openAfterOk);
-        QCOMPARE(m_prompts->messages(), QStringList{"You put wrong value  255"});
-        QCOMPARE(m_prompts->shown().first().title, Prompts::Title(QStringLiteral("Error in data")));
+        QCOMPARE(m_bench->prompts.messages(), QStringList{"You put wrong value  255"});
+        QCOMPARE(m_bench->prompts.shown().first().title,
+                 Prompts::Title(QStringLiteral("Error in data")));
         QCOMPARE(table().itemCount(), 0);
     }
 
@@ -333,10 +320,11 @@ private Q_SLOTS:
         onDialog([&](SlaveDialog *d) { address = field(d, "mb_address"); });
         click(names().modify);
         QCOMPARE(address, QStringLiteral("3"));
-        QCOMPARE(m_prompts->messages().size(), 1);
-        QVERIFY(m_prompts->messages().first().startsWith(
+        QCOMPARE(m_bench->prompts.messages().size(), 1);
+        QVERIFY(m_bench->prompts.messages().first().startsWith(
             QStringLiteral("Row 2, column [Address] holds \"\"")));
-        QCOMPARE(m_prompts->shown().first().title, Prompts::Title(QStringLiteral("Error in data")));
+        QCOMPARE(m_bench->prompts.shown().first().title,
+                 Prompts::Title(QStringLiteral("Error in data")));
     }
 
     void deleteRemovesTheSelectedSlaveAfterAsking()
@@ -344,14 +332,15 @@ private Q_SLOTS:
         makeMaster(true, 3);
         clickCell(1, SlaveColumn::Timeout);
 
-        m_prompts->queueAnswer(false);
+        m_bench->prompts.queueAnswer(false);
         click(names().remove);
         QCOMPARE(table().itemCount(), 3);
 
         click(names().remove);
-        QCOMPARE(m_prompts->questions(), (QStringList{"You are shure for delete this sensor?",
-                                                      "You are shure for delete this sensor?"}));
-        QCOMPARE(m_prompts->shown().last().title, Prompts::Title(QString()));
+        QCOMPARE(m_bench->prompts.questions(),
+                 (QStringList{"You are shure for delete this sensor?",
+                              "You are shure for delete this sensor?"}));
+        QCOMPARE(m_bench->prompts.shown().last().title, Prompts::Title(QString()));
         QCOMPARE(table().itemCount(), 2);
         QCOMPARE(table().rowCells(1), (QStringList{"2", "3", "30", "0", "0", "1", "100"}));
         QCOMPARE(table().cell(2, 0), QStringLiteral("3"));
@@ -410,7 +399,8 @@ private Q_SLOTS:
         QTest::keyClick(editor(), Qt::Key_Return);
         QVERIFY(!editor()->isVisible());
         QCOMPARE(table().cell(0, column), refusal.isEmpty() ? typed : QString());
-        QCOMPARE(m_prompts->messages(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
+        QCOMPARE(m_bench->prompts.messages(),
+                 refusal.isEmpty() ? QStringList() : QStringList{refusal});
         // One row down, with the focus back in the table.
         QCOMPARE(grid()->currentIndex(), table().index(1, column));
         QVERIFY(grid()->hasFocus());
@@ -435,7 +425,7 @@ private Q_SLOTS:
         QTest::keyClick(editor(), Qt::Key_Escape);
         QVERIFY(!editor()->isVisible());
         QCOMPARE(table().cell(0, SlaveColumn::Address), QStringLiteral("1"));
-        QVERIFY(m_prompts->shown().isEmpty());
+        QVERIFY(m_bench->prompts.shown().isEmpty());
 
         // Text in the placeholder would look like a slave that no write ever sends.
         clickCell(1, SlaveColumn::Address);
@@ -445,7 +435,7 @@ private Q_SLOTS:
 
     void theTabsUploadShowsTheTable()
     {
-        sim::fillDemoPlc(m_line->model());
+        sim::fillDemoPlc(m_bench->line.model());
         makeTab(true);
         clickMode(0);
         QVERIFY(!grid()->isVisible()); // nothing added or selected yet
@@ -456,14 +446,14 @@ private Q_SLOTS:
         QCOMPARE(table().itemCount(), 3);
         QCOMPARE(child<QComboBox>(names().speed)->currentText(), QStringLiteral("115200"));
         QCOMPARE(child<QComboBox>(names().parity)->currentText(), QStringLiteral("None"));
-        QVERIFY(m_prompts->shown().isEmpty());
+        QVERIFY(m_bench->prompts.shown().isEmpty());
     }
 
     void thePlcMenuUploadsBothPorts()
     {
         auto line = std::make_unique<sim::SimulatedLine>();
         sim::fillDemoPlc(line->model());
-        MainWindow window(ini(), std::move(line), m_prompts.get());
+        MainWindow window(ini(), std::move(line), &m_bench->prompts);
         window.findChild<QAction *>(QStringLiteral("upload_from_plc"))->trigger();
         QCOMPARE(window.uart1Tab()->port().mode(), PortMode::Master);
         QCOMPARE(window.uart1Tab()->port().slaves().itemCount(), 3);
@@ -476,9 +466,9 @@ private Q_SLOTS:
     {
         makeTab(false);
         setSlaves(2);
-        m_line->model().faults().silent = true;
+        m_bench->line.model().faults().silent = true;
         click(names().upload);
-        QCOMPARE(m_prompts->messages(), QStringList{"Answer timeout from PLC"});
+        QCOMPARE(m_bench->prompts.messages(), QStringList{"Answer timeout from PLC"});
         QVERIFY(child<QRadioButton>(names().modeButtons + QStringLiteral("_2"))->isChecked());
         QCOMPARE(table().itemCount(), 2);
     }
@@ -491,10 +481,10 @@ private Q_SLOTS:
         address->selectAll();
         QTest::keyClicks(address, QStringLiteral("12"));
         click(names().write);
-        const auto words = m_line->model().writesAt(0x2008);
+        const auto words = m_bench->line.model().writesAt(0x2008);
         QCOMPARE(words.size(), 1);
         QCOMPARE(words.first().bytes, QByteArray::fromHex("0C54"));
-        QVERIFY(m_prompts->messages().isEmpty());
+        QVERIFY(m_bench->prompts.messages().isEmpty());
     }
 };
 

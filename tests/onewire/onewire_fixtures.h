@@ -1,29 +1,15 @@
 #pragma once
 
-// What the 1-wire tests share: the simulated PLC on its line with recording prompts and a clock
-// that does not wait, the frames the PLC received, and sensors to fill tables with.
+// What the 1-wire tests share: the frames the simulated PLC received, and sensors to fill tables
+// with.
 
 #include "link/plc_link.h"
 #include "onewire/sensor_table.h"
 #include "sim/sim_line.h"
-#include "support/fake_clock.h"
-#include "support/scripted_prompts.h"
+#include "support/sim_bench.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QTemporaryDir>
-
-struct Bench
-{
-    QTemporaryDir dir;
-    sim::SimulatedLine line;
-    PlcLink link{line};
-    ScriptedPrompts prompts;
-    FakeClock clock;
-
-    sim::PlcModel &plc() { return line.model(); }
-    QString ini() const { return dir.filePath(QStringLiteral("set.ini")); }
-};
 
 // Each request as sent, without STX and without ETX and its sum: "E11200C3C...".
 inline QList<QByteArray> requestBodies(const sim::SimulatedLine &line)

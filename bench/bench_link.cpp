@@ -1,5 +1,6 @@
 // Prints what the PLC link costs on top of the PLC: the time per exchange beyond the simulated
 // PLC's own answer delay over a pseudo-terminal, and the CPU time spent while a wait times out.
+#include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
 
@@ -49,7 +50,7 @@ double medianExchangeMs(PlcLink &link, int count)
     QElapsedTimer t;
     for (int i = 0; i < count; ++i) {
         t.start();
-        const auto answer = link.Read_plc_block(650, QStringLiteral("2502"), QStringLiteral("08"));
+        const auto answer = link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8);
         times.push_back(t.nsecsElapsed() / 1e6);
         if (!answer) {
             std::fprintf(stderr, "exchange %d went unanswered\n", i);
@@ -94,7 +95,7 @@ int idleWait()
     QElapsedTimer wall;
     const double before = cpuMs();
     wall.start();
-    const auto answer = link.Read_plc_block(1000, QStringLiteral("2502"), QStringLiteral("08"));
+    const auto answer = link.Read_plc_block(Timeout::Bracket, Addr::Uart1Slaves, 8);
     const double used = cpuMs() - before;
     const double elapsed = wall.nsecsElapsed() / 1e6;
     std::printf("wait that timed out: %.0f ms wall, %.2f ms CPU (%.2f %%)%s\n", elapsed, used,

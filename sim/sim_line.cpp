@@ -1,5 +1,6 @@
 #include "sim/sim_line.h"
 
+#include "common/clock.h"
 #include "common/errors.h"
 
 #include <QTimer>
@@ -8,17 +9,39 @@
 
 namespace sim {
 
+// Answers paced by the program's clock, so that tests on a clock of their own see the PLC's
+// delays and the program's timeouts on one time scale.
+class SimulatedLine::ClockPacer final : public AnswerPacer
+{
+public:
+    using AnswerPacer::AnswerPacer;
+
+protected:
+    qint64 nowMs() const override { return appClock().nowMs(); }
+    void wakeAfter(int ms) override
+    {
+        m_wake = appClock().callAfter(ms, [this] { release(); });
+    }
+    void cancelWake() override { m_wake.reset(); }
+
+private:
+    std::unique_ptr<ClockTimer> m_wake;
+};
+
 SimulatedLine::SimulatedLine(QObject *parent)
     : SerialLine(parent), m_ownModel(std::make_unique<PlcModel>()), m_model(*m_ownModel),
-      m_pacer(m_model)
+      m_pacer(std::make_unique<ClockPacer>(m_model))
 {
-    connect(&m_pacer, &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
+    // The PLC's own sense of time (how long a bus search takes) runs on the same clock.
+    m_model.setClock([] { return appClock().nowMs(); });
+    connect(m_pacer.get(), &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
 }
 
 SimulatedLine::SimulatedLine(PlcModel &model, QObject *parent)
-    : SerialLine(parent), m_model(model), m_pacer(m_model)
+    : SerialLine(parent), m_model(model), m_pacer(std::make_unique<ClockPacer>(m_model))
 {
-    connect(&m_pacer, &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
+    m_model.setClock([] { return appClock().nowMs(); });
+    connect(m_pacer.get(), &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
 }
 
 SimulatedLine::~SimulatedLine() = default;
@@ -43,7 +66,7 @@ void SimulatedLine::close()
 {
     m_open = false;
     // Answers still on their way are lost with the port, as on a real line.
-    m_pacer.clear();
+    m_pacer->clear();
     m_received.clear();
 }
 
@@ -60,7 +83,7 @@ void SimulatedLine::send(const QByteArray &bytes)
         });
         return;
     }
-    m_pacer.takeRequests(bytes);
+    m_pacer->takeRequests(bytes);
     QTimer::singleShot(0, this, [this] {
         if (m_open)
             Q_EMIT sent();

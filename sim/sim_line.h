@@ -51,9 +51,10 @@ public:
 private:
     void deliver(const QByteArray &bytes);
 
+    class ClockPacer;
     std::unique_ptr<PlcModel> m_ownModel;
     PlcModel &m_model;
-    AnswerPacer m_pacer;
+    std::unique_ptr<AnswerPacer> m_pacer;
     bool m_open = false;
     QByteArray m_received;
     QString m_openFailure;

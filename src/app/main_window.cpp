@@ -1,11 +1,8 @@
 #include "app/main_window.h"
 
-#include "app/main_tab.h"
-#include "app/widget_prompts.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "diag/modbus_diag_tab.h"
-#include "diag/onewire_diag_tab.h"
+#include "diag/error_buffer_tab.h"
 #include "io/hw_config_tab.h"
 #include "link/com_setting_dialog.h"
 #include "link/ini_file.h"
@@ -15,6 +12,8 @@
 #include "onewire/onewire_tab.h"
 #include "project/project_file.h"
 #include "service/converter_tab.h"
+#include "widgets/main_tab.h"
+#include "widgets/widget_prompts.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -79,8 +78,8 @@ void MainWindow::buildTabs()
     addTab(m_uart1 = new UartTab(context, UartTabNames::uart1()), QStringLiteral("UART 1"));
     addTab(m_uart2 = new UartTab(context, UartTabNames::uart2()), QStringLiteral("UART 2"));
     addTab(m_onewire = new OnewireTab(context), QStringLiteral("1-wire"));
-    addTab(m_modbusDiag = new ModbusDiagTab(context), QStringLiteral("Modbus diag"));
-    addTab(m_onewireDiag = new OnewireDiagTab(context), QStringLiteral("1-wire diag"));
+    addTab(m_modbusDiag = ErrorBufferTab::modbus(context), QStringLiteral("Modbus diag"));
+    addTab(m_onewireDiag = ErrorBufferTab::onewire(context), QStringLiteral("1-wire diag"));
     addTab(m_converter = new ConverterTab(context), QStringLiteral("Converter"));
 }
 
@@ -115,6 +114,8 @@ void MainWindow::buildMenus()
             Load_project(*m_prompts, m_project, projectPorts(),
                          QCoreApplication::applicationDirPath());
         });
+        // Whatever the load did, the UART 1 table is in view afterwards.
+        m_uart1->showTable();
     });
     connect(m_saveConfig, &QAction::triggered, this, [this] {
         runCommand(*m_prompts, [this] {
@@ -131,10 +132,8 @@ void MainWindow::buildMenus()
     plc->setObjectName(QStringLiteral("plc"));
     m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
     connect(m_commSetting, &QAction::triggered, this, [this] {
-        // The dialog's messages stand over the dialog, unless the window's prompts are a test's.
         ComSettingDialog::runModal(
-            m_iniPath, m_widgetPrompts ? nullptr : m_prompts, [this] { Change_main_caption(); },
-            this);
+            m_iniPath, *m_prompts, [this] { Change_main_caption(); }, this);
     });
     addItem(plc, "check_config", QStringLiteral("Check config"), false);
     m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);

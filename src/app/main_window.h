@@ -13,8 +13,7 @@
 class ConverterTab;
 class HwConfigTab;
 class MainTab;
-class ModbusDiagTab;
-class OnewireDiagTab;
+class ErrorBufferTab;
 class OnewireTab;
 class PlcLink;
 struct ProjectPorts;
@@ -49,8 +48,8 @@ public:
     UartTab *uart1Tab() const { return m_uart1; }
     UartTab *uart2Tab() const { return m_uart2; }
     OnewireTab *onewireTab() const { return m_onewire; }
-    ModbusDiagTab *modbusDiagTab() const { return m_modbusDiag; }
-    OnewireDiagTab *onewireDiagTab() const { return m_onewireDiag; }
+    ErrorBufferTab *modbusDiagTab() const { return m_modbusDiag; }
+    ErrorBufferTab *onewireDiagTab() const { return m_onewireDiag; }
     ConverterTab *converterTab() const { return m_converter; }
 
     // Menu items whose commands live elsewhere: connect to their triggered().
@@ -95,8 +94,8 @@ private:
     UartTab *m_uart1 = nullptr;
     UartTab *m_uart2 = nullptr;
     OnewireTab *m_onewire = nullptr;
-    ModbusDiagTab *m_modbusDiag = nullptr;
-    OnewireDiagTab *m_onewireDiag = nullptr;
+    ErrorBufferTab *m_modbusDiag = nullptr;
+    ErrorBufferTab *m_onewireDiag = nullptr;
     ConverterTab *m_converter = nullptr;
 
     QAction *m_loadConfig = nullptr;

@@ -212,17 +212,16 @@ int commandUpload(Session &s)
         throw InputError(QStringLiteral("%1 exists; it is kept (--force replaces it)").arg(path));
     }
     FreshPorts fresh(s.iniPath());
-    Outcome o = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1);
-    if (o == Outcome::Done)
-        o = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2);
-    if (o == Outcome::Done) {
-        AuxPortConfig aux = fresh.aux.config();
-        o = uploadAuxPort(s.link(), s.iniPath(), s.prompts(), aux);
-        if (o == Outcome::Done)
-            fresh.aux.setConfig(aux);
+    for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
+        const auto uploaded = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info());
+        if (!uploaded)
+            return exitFor(uploaded.outcome());
+        applyUploadedPort(*port, *uploaded);
     }
-    if (o != Outcome::Done)
-        return exitFor(o);
+    const auto aux = uploadAuxPort(s.link(), s.iniPath(), s.prompts());
+    if (!aux)
+        return exitFor(aux.outcome());
+    applyUploadedAux(fresh.aux, *aux);
     ProjectRecord record;
     Fill_project_record(record, fresh.ports());
     writeProjectFile(path, record);
@@ -245,7 +244,7 @@ int commandDiag(Session &s)
 {
     s.needArgs(1, "uart1, uart2 or 1wire");
     const QString which = s.args().at(1);
-    ErrorBufferSpec layout;
+    ErrorBufferLayout layout;
     if (which == QLatin1String("uart1"))
         layout = modbusErrorBuffer(1);
     else if (which == QLatin1String("uart2"))
@@ -254,15 +253,15 @@ int commandDiag(Session &s)
         layout = onewireErrorBuffer();
     else
         usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
-    const ErrorBufferReading reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
-    if (reading.outcome != Outcome::Done)
-        return exitFor(reading.outcome);
-    if (!reading.inUse) {
+    const auto reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
+    if (!reading)
+        return exitFor(reading.outcome());
+    if (!reading->inUse) {
         out(QStringLiteral("%1 keeps no error buffer (the port is not a Modbus master)")
                 .arg(which));
         return ExitDone;
     }
-    for (const ErrorEntry &e : reading.entries) {
+    for (const ErrorEntry &e : reading->entries) {
         out(QStringLiteral("%1\t%2\t%3")
                 .arg(e.slot)
                 .arg(e.text.type.trimmed(), e.text.description.value_or(QString()).trimmed()));
@@ -273,17 +272,12 @@ int commandDiag(Session &s)
 int commandSearch(Session &s)
 {
     s.needArgs(0, "no arguments");
-    QList<RomTexts> found;
-    const Outcome o = searchOnewireBus(s.link(), s.iniPath(), s.prompts(), found);
-    if (o != Outcome::Done)
-        return exitFor(o);
-    out(QString::number(found.size()));
-    for (const RomTexts &rom : found) {
-        QString line;
-        for (const QString &b : rom)
-            line += b.toUpper();
-        out(line);
-    }
+    const auto found = searchOnewireBus(s.link(), s.iniPath(), s.prompts());
+    if (!found)
+        return exitFor(found.outcome());
+    out(QString::number(found->size()));
+    for (const RomTexts &rom : *found)
+        out(QStringList(rom.begin(), rom.end()).join(QString()));
     return ExitDone;
 }
 
@@ -293,26 +287,28 @@ int commandRestart(Session &s)
     return exitFor(restartPlc(s.link(), s.iniPath(), s.prompts()));
 }
 
+// "to-ieee" and "to-float": one direction of the converter, and how its result is printed.
+template <typename Convert, typename Show>
+int commandConvert(Session &s, const char *shape, Convert convert, Show show)
+{
+    s.needArgs(1, shape);
+    ConvLibrary conv(QCoreApplication::applicationDirPath());
+    const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
+    if (result)
+        out(show(*result));
+    return exitFor(result.outcome());
+}
+
 int commandToIeee(Session &s)
 {
-    s.needArgs(1, "a number");
-    ConvLibrary conv(QCoreApplication::applicationDirPath());
-    FloatBytes result;
-    const Outcome o = toIeee(conv, s.prompts(), s.args().at(1), result);
-    if (o == Outcome::Done)
-        out(bytesHex(result.bytes));
-    return exitFor(o);
+    return commandConvert(s, "a number", toIeee,
+                          [](const FloatBytes &v) { return bytesHex(v.bytes); });
 }
 
 int commandToFloat(Session &s)
 {
-    s.needArgs(1, "8 hex digits");
-    ConvLibrary conv(QCoreApplication::applicationDirPath());
-    FloatBytes result;
-    const Outcome o = toFloat(conv, s.prompts(), s.args().at(1), result);
-    if (o == Outcome::Done)
-        out(floatText(result.value));
-    return exitFor(o);
+    return commandConvert(s, "8 hex digits", toFloat,
+                          [](const FloatBytes &v) { return floatText(v.value); });
 }
 
 } // namespace

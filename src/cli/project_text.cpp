@@ -1,5 +1,6 @@
 #include "cli/project_text.h"
 
+#include "link/line_settings.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_port.h"
@@ -23,15 +24,7 @@ QString modeName(const ModbusPort &port)
 
 QString auxModeName(AuxMode mode)
 {
-    switch (mode) {
-    case AuxMode::OnewireMaster:
-        return QStringLiteral("1-wire master");
-    case AuxMode::FieldNet:
-        return QStringLiteral("Field Net");
-    case AuxMode::NotUse:
-        break;
-    }
-    return QStringLiteral("Not use");
+    return item(auxModeNames(), int(mode));
 }
 
 QString romText(const SensorRow &row)
@@ -48,12 +41,12 @@ QString portText(const ModbusPort &port)
     t += port.info().name + QLatin1Char('\n');
     t += QStringLiteral("  mode: %1\n").arg(modeName(port));
     t += QStringLiteral("  line: %1 bit/s, parity %2")
-             .arg(item(PortLists::speeds(), port.speed()),
+             .arg(item(LineChoices::speeds(), port.speed()),
                   item(PortLists::parities(), port.parity()));
     if (port.bitNumber() >= 0)
-        t += QStringLiteral(", %1 data bits").arg(item(PortLists::bitNumbers(), port.bitNumber()));
+        t += QStringLiteral(", %1 data bits").arg(item(LineChoices::dataBits(), port.bitNumber()));
     if (port.stopBit() >= 0)
-        t += QStringLiteral(", stop bits %1").arg(item(PortLists::stopBits(), port.stopBit()));
+        t += QStringLiteral(", stop bits %1").arg(item(LineChoices::stopBits(), port.stopBit()));
     t += QLatin1Char('\n');
     t += QStringLiteral("  slave-mode address: %1, timeout: %2 ms\n")
              .arg(port.slaveAddress(), port.slaveTimeout());
@@ -87,12 +80,12 @@ QJsonObject portJson(const ModbusPort &port)
 {
     QJsonObject o;
     o[QStringLiteral("mode")] = modeName(port);
-    o[QStringLiteral("speed")] = item(PortLists::speeds(), port.speed()).toInt();
+    o[QStringLiteral("speed")] = item(LineChoices::speeds(), port.speed()).toInt();
     o[QStringLiteral("parity")] = item(PortLists::parities(), port.parity());
     if (port.bitNumber() >= 0)
-        o[QStringLiteral("dataBits")] = item(PortLists::bitNumbers(), port.bitNumber()).toInt();
+        o[QStringLiteral("dataBits")] = item(LineChoices::dataBits(), port.bitNumber()).toInt();
     if (port.stopBit() >= 0)
-        o[QStringLiteral("stopBits")] = item(PortLists::stopBits(), port.stopBit()).toDouble();
+        o[QStringLiteral("stopBits")] = item(LineChoices::stopBits(), port.stopBit()).toDouble();
     o[QStringLiteral("slaveAddress")] = port.slaveAddress().toInt();
     o[QStringLiteral("slaveTimeoutMs")] = port.slaveTimeout().toInt();
     QJsonArray slaves;

@@ -30,16 +30,6 @@ bool TerminalPrompts::question(const QString &, const Title &)
     return true;
 }
 
-std::optional<QString> TerminalPrompts::chooseFileToOpen(const FileChoice &)
-{
-    return std::nullopt;
-}
-
-std::optional<QString> TerminalPrompts::chooseFileToSave(const FileChoice &)
-{
-    return std::nullopt;
-}
-
 void TerminalPrompts::progressShow()
 {
     m_progressShown = true;

@@ -16,8 +16,6 @@ public:
 
     void message(const QString &text, const Title &title = std::nullopt) override;
     bool question(const QString &text, const Title &title = std::nullopt) override;
-    std::optional<QString> chooseFileToOpen(const FileChoice &choice) override;
-    std::optional<QString> chooseFileToSave(const FileChoice &choice) override;
     void progressShow() override;
     void progressSet(int percent) override;
     void progressClose() override;

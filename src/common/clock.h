@@ -1,19 +1,44 @@
 #pragma once
 
-// The one seam for pauses, so that tests of long sequences need not wait them out.
+#include <QtGlobal>
+
+#include <functional>
+#include <memory>
+
+// A pending call of a Clock. Destroying it cancels the call.
+class ClockTimer
+{
+public:
+    virtual ~ClockTimer() = default;
+};
+
+// The one seam for time: the pauses of a command and the deadlines of its answer waits, so that
+// tests of long sequences and of timeouts run on a clock of their own instead of waiting.
 class Clock
 {
 public:
     virtual ~Clock() = default;
     // Pauses the command for ms milliseconds. The window keeps painting meanwhile.
     virtual void pause(int ms) = 0;
+    // Calls fire once, ms milliseconds from now, from the event loop, unless the returned timer
+    // is destroyed first.
+    virtual std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) = 0;
+    // Milliseconds on a monotonic scale.
+    virtual qint64 nowMs() const = 0;
 };
 
-// Pauses in a local event loop: the calling command waits, the window repaints.
+// Real time: pauses in a local event loop (the calling command waits, the window repaints) and
+// precise single-shot timers.
 class EventLoopClock final : public Clock
 {
 public:
+    EventLoopClock();
     void pause(int ms) override;
+    std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override;
+    qint64 nowMs() const override;
+
+private:
+    qint64 m_startNs;
 };
 
 // The clock used by the program; tests may set another one.

@@ -4,6 +4,30 @@
 
 #include <cmath>
 
+int hexDigit(QChar c, HexCase letters)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (letters == HexCase::Either && u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return -1;
+}
+
+quint32 Hex_to_int(QStringView text)
+{
+    quint32 value = 0;
+    for (const QChar c : text) {
+        const int digit = hexDigit(c);
+        if (digit < 0)
+            return 0;
+        value = value * 16u + static_cast<quint32>(digit);
+    }
+    return value;
+}
+
 QString byteHex(quint8 value)
 {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -14,41 +38,33 @@ QString wordHex(quint16 value)
     return QStringLiteral("%1").arg(value, 4, 16, QLatin1Char('0')).toUpper();
 }
 
-QString wordLineHex(quint16 value)
+QString hexText(const QByteArray &bytes)
 {
-    return byteHex(static_cast<quint8>(value & 0xFF)) + byteHex(static_cast<quint8>(value >> 8));
+    return QString::fromLatin1(bytes.toHex().toUpper());
 }
 
-namespace {
-int strictHex(const QByteArray &digits)
+QByteArray hexBytes(QStringView text)
 {
-    int v = 0;
-    for (const char c : digits) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return 0;
-        v = v * 16 + d;
-    }
-    return v;
-}
-} // namespace
-
-quint8 answerByte(const QByteArray &answer, int n)
-{
-    const QByteArray digits = answer.mid(1 + 2 * n, 2);
-    return digits.size() == 2 ? static_cast<quint8>(strictHex(digits)) : 0;
+    QByteArray bytes(text.size() / 2, '\0');
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(Hex_to_int(text.mid(2 * i, 2)));
+    return bytes;
 }
 
-quint16 answerWord(const QByteArray &answer, int k)
+QByteArray wordBytes(quint16 value)
 {
-    const QByteArray digits = answer.mid(1 + 4 * k, 4);
-    if (digits.size() != 4)
-        return 0;
-    return static_cast<quint16>(strictHex(digits.mid(2, 2) + digits.left(2)));
+    QByteArray bytes(2, '\0');
+    bytes[0] = static_cast<char>(value & 0xFF);
+    bytes[1] = static_cast<char>(value >> 8);
+    return bytes;
+}
+
+quint16 wordAt(const QByteArray &bytes, int at)
+{
+    auto byte = [&](int i) {
+        return i >= 0 && i < bytes.size() ? static_cast<quint8>(bytes[i]) : quint8(0);
+    };
+    return static_cast<quint16>(byte(at) | byte(at + 1) << 8);
 }
 
 std::optional<double> parseDecimal(const QString &text)

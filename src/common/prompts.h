@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // What a file chooser is asked for: title, filter in the "Text (*.ext)" form, suffix given to a
@@ -30,11 +31,12 @@ public:
     virtual void message(const QString &text, const Title &title = std::nullopt) = 0;
     // A question with OK and Cancel; true on OK.
     virtual bool question(const QString &text, const Title &title = std::nullopt) = 0;
-    // The chosen file, or nothing when the user cancelled.
-    virtual std::optional<QString> chooseFileToOpen(const FileChoice &choice) = 0;
+    // The chosen file, or nothing when the user cancelled. Where nobody can choose (the command
+    // line) nothing is chosen.
+    virtual std::optional<QString> chooseFileToOpen(const FileChoice &) { return std::nullopt; }
     // The chosen file, or nothing when cancelled; an existing file is chosen only after the
     // user agreed to overwrite it.
-    virtual std::optional<QString> chooseFileToSave(const FileChoice &choice) = 0;
+    virtual std::optional<QString> chooseFileToSave(const FileChoice &) { return std::nullopt; }
 
     // The progress window of transfers in pieces: shown, set to 0..100, closed.
     virtual void progressShow() = 0;
@@ -52,6 +54,11 @@ public:
     ProgressScope(const ProgressScope &) = delete;
     ProgressScope &operator=(const ProgressScope &) = delete;
     void set(int percent) { m_prompts.progressSet(percent); }
+    // set() as a callback, for the transfers in pieces.
+    std::function<void(int)> callback()
+    {
+        return [this](int percent) { set(percent); };
+    }
 
 private:
     Prompts &m_prompts;

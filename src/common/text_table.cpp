@@ -148,5 +148,7 @@ Qt::ItemFlags TextTable::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     if (index.column() == 0)
         return Qt::ItemIsEnabled; // the number column is part of the frame, not the data
+    if (index.row() == itemCount() && !m_placeholderEditable)
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }

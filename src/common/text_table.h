@@ -44,6 +44,8 @@ public:
 
     // Centre the text of every column (as the grids of this program show it).
     void setCentred(bool centred) { m_centred = centred; }
+    // Whether a view may edit the placeholder (by default it may).
+    void setPlaceholderEditable(bool editable) { m_placeholderEditable = editable; }
 
     // QAbstractTableModel
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -60,4 +62,5 @@ private:
     QStringList m_titles;
     QList<QStringList> m_rows; // items, then the placeholder
     bool m_centred = false;
+    bool m_placeholderEditable = true;
 };

@@ -1,30 +1,9 @@
 #include "diag/diag_grid.h"
 
 #include "common/text_table.h"
+#include "widgets/controls.h"
 
 #include <QHeaderView>
-#include <QStyledItemDelegate>
-
-namespace {
-
-// Paints the number column like the header it continues, as a fixed column.
-class FixedColumnDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() == 0) {
-            option->backgroundBrush = option->palette.button();
-            option->palette.setBrush(QPalette::Text, option->palette.buttonText());
-        }
-    }
-};
-
-} // namespace
 
 DiagGrid::DiagGrid(const QString &objectName, const QString &accessibleName, QWidget *parent)
     : QTableView(parent)
@@ -41,10 +20,13 @@ DiagGrid::DiagGrid(const QString &objectName, const QString &accessibleName, QWi
     horizontalHeader()->setHighlightSections(false);
 }
 
-void DiagGrid::setTable(TextTable *table)
+void DiagGrid::startUp(const QString &headerFormat)
 {
-    m_table = table;
+    auto *table = new TextTable(headerFormat, this);
+    table->setCentred(true);
     setModel(table);
+    delete m_table;
+    m_table = table;
     QHeaderView *header = horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setStretchLastSection(true);

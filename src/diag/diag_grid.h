@@ -12,8 +12,9 @@ class DiagGrid final : public QTableView
 public:
     DiagGrid(const QString &objectName, const QString &accessibleName, QWidget *parent = nullptr);
 
-    // Shows the table; the grid does not own it.
-    void setTable(TextTable *table);
+    // A fresh table with the header line, centred, with one empty row; it replaces the one shown.
+    void startUp(const QString &headerFormat);
+    // The table shown; nullptr before start-up.
     TextTable *table() const { return m_table; }
 
 private:

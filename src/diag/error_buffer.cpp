@@ -1,6 +1,7 @@
 #include "diag/error_buffer.h"
 
 #include "common/text_table.h"
+#include "link/plc_address.h"
 
 #include <array>
 
@@ -100,24 +101,22 @@ int onewireSensorCount(quint16 modeWord)
     return isMaster(modeWord) ? eightBitCount(modeWord) : (modeWord & 0x7F);
 }
 
-ErrorBufferSpec modbusErrorBuffer(int port)
+ErrorBufferLayout modbusErrorBuffer(int port)
 {
-    ErrorBufferSpec layout;
+    ErrorBufferLayout layout;
     const bool second = port == 2;
-    layout.wordAddress = second ? QStringLiteral("2006") : QStringLiteral("2008");
-    layout.firstBlock = second ? QStringLiteral("3680") : QStringLiteral("3600");
-    layout.secondBlock = second ? QStringLiteral("36C0") : QStringLiteral("3640");
+    layout.wordAddress = second ? Addr::Uart2Port : Addr::Uart1Port;
+    layout.buffer = second ? Addr::Uart2Errors : Addr::Uart1Errors;
     layout.slotCount = modbusSlaveCount;
     layout.decode = [port](quint8 b, int slot) { return Decode_error_byte(b, slot, port); };
     return layout;
 }
 
-ErrorBufferSpec onewireErrorBuffer()
+ErrorBufferLayout onewireErrorBuffer()
 {
-    ErrorBufferSpec layout;
-    layout.wordAddress = QStringLiteral("200A");
-    layout.firstBlock = QStringLiteral("3700");
-    layout.secondBlock = QStringLiteral("3740");
+    ErrorBufferLayout layout;
+    layout.wordAddress = Addr::AuxMode;
+    layout.buffer = Addr::OneWireErrors;
     layout.slotCount = [](quint16 word) { return std::optional<int>(onewireSensorCount(word)); };
     layout.decode = Decode_onewire_error_byte;
     return layout;

@@ -42,16 +42,15 @@ std::optional<int> modbusSlaveCount(quint16 portWord);
 int onewireSensorCount(quint16 modeWord);
 
 // What tells the three buffers apart: where they are, how many slots count, how a byte reads.
-struct ErrorBufferSpec
+struct ErrorBufferLayout
 {
-    QString wordAddress;
-    QString firstBlock;  // slots 1 to 64
-    QString secondBlock; // slots 65 to 128
+    quint16 wordAddress; // the status word in front of the buffer
+    quint16 buffer;      // slots 1 to 64, then slots 65 to 128
     std::function<std::optional<int>(quint16 word)> slotCount;
     std::function<ErrorText(quint8 b, int slot)> decode;
 };
-ErrorBufferSpec modbusErrorBuffer(int port);
-ErrorBufferSpec onewireErrorBuffer();
+ErrorBufferLayout modbusErrorBuffer(int port);
+ErrorBufferLayout onewireErrorBuffer();
 
 constexpr int MaxErrorSlots = 128;
 constexpr int ErrorBlockSlots = 64;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/outcome.h"
+#include "common/result.h"
 #include "diag/error_buffer.h"
 
 #include <QList>
@@ -13,7 +13,6 @@ class TextTable;
 // What one read of an error buffer brought back.
 struct ErrorBufferReading
 {
-    Outcome outcome = Outcome::Done;
     // False when the status word says the port keeps no buffer (a Modbus port that is not a
     // master): there is nothing to show.
     bool inUse = false;
@@ -23,13 +22,13 @@ struct ErrorBufferReading
 // Reads the status word and as many 64-byte blocks as its count needs, and decodes every slot.
 // A missing answer shows "Answer timeout from PLC" and ends with PlcFailed. The line gets set.ini's
 // settings first and is closed at the end, whatever happens; platform failures are thrown.
-ErrorBufferReading fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                    const ErrorBufferSpec &layout);
+Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                                            const ErrorBufferLayout &layout);
 
 // The readers of the diagnostics tabs: fetch, then show in the grid. The grid changes only when
 // every answer came and the port keeps a buffer.
 Outcome readErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                        const ErrorBufferSpec &layout, TextTable &grid);
+                        const ErrorBufferLayout &layout, TextTable &grid);
 // "Read modbus buffer 1" / "Read modbus buffer 2": port 1 or 2.
 Outcome Read_modbus_buffer(PlcLink &link, const QString &iniPath, Prompts &prompts, int port,
                            TextTable &grid);

@@ -2,6 +2,7 @@
 
 #include "common/command.h"
 #include "service/service_commands.h"
+#include "widgets/controls.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -12,35 +13,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
-
-namespace {
-
-// Paints the address column like the grid's fixed header: it labels the rows, it is no data.
-class FixedColumnDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() == IoTable::AddressColumn)
-            option->backgroundBrush = option->palette.button();
-    }
-};
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
-
-} // namespace
 
 HwConfigTab::HwConfigTab(const TabContext &context, QWidget *parent)
     : MainTab(context, QStringLiteral("tabHwConfig"), parent),
@@ -109,7 +83,7 @@ void HwConfigTab::buildIoFrame()
          {std::pair{"Command12", QStringLiteral("New IO config")},
           std::pair{"Command13", QStringLiteral("Upload from PLC")},
           std::pair{"Command14", QStringLiteral("Download to PLC")}}) {
-        QPushButton *button = makeButton(m_ioFrame, name, caption);
+        QPushButton *button = makeButton(m_ioFrame, QLatin1String(name), caption);
         button->setEnabled(false);
         buttons->addWidget(button);
     }
@@ -121,9 +95,9 @@ void HwConfigTab::buildIoFrame()
 
 void HwConfigTab::buildGeneralFrame()
 {
-    QPushButton *restart = makeButton(m_generalFrame, "Command32",
+    QPushButton *restart = makeButton(m_generalFrame, QStringLiteral("Command32"),
                                       QStringLiteral("Restart PLC, based on the STM32F3"));
-    QPushButton *update = makeButton(m_generalFrame, "Command31",
+    QPushButton *update = makeButton(m_generalFrame, QStringLiteral("Command31"),
                                      QStringLiteral("Start update firmware for STM32F3"));
     addPlcControl(restart);
     addPlcControl(update);

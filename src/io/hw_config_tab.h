@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/main_tab.h"
 #include "io/io_table.h"
+#include "widgets/main_tab.h"
 
 class QComboBox;
 class QGroupBox;

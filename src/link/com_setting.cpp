@@ -4,6 +4,8 @@
 #include "common/prompts.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
+#include "link/line_settings.h"
+#include "link/plc_address.h"
 #include "link/plc_link.h"
 
 #include <QFileInfo>
@@ -12,13 +14,6 @@
 namespace {
 
 const QString Section = QStringLiteral("COM");
-
-int position(const QString &iniPath, const QString &key, int itemCount)
-{
-    bool ok = false;
-    const int value = Read_ini(iniPath, Section, key, QStringLiteral("0")).toInt(&ok);
-    return ok && value >= 0 && value < itemCount ? value : 0;
-}
 
 } // namespace
 
@@ -30,43 +25,51 @@ QStringList comPortItems()
     return items;
 }
 
-QStringList comSpeedItems()
-{
-    return {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
-            QStringLiteral("57600"), QStringLiteral("115200")};
-}
-
-QStringList comParityItems()
-{
-    return {QStringLiteral("N"), QStringLiteral("O"), QStringLiteral("E")};
-}
-
-QStringList comBitItems()
-{
-    return {QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")};
-}
-
-QStringList comStopBitItems()
-{
-    return {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
-}
-
 QString ComSetting::settingsText() const
 {
-    return QStringList{comSpeedItems().value(speed), comParityItems().value(parity),
-                       comBitItems().value(bitNum), comStopBitItems().value(stopBit)}
+    return QStringList{
+        LineChoices::portSpeeds().value(speed), LineChoices::parityLetters().value(parity),
+        LineChoices::dataBits().value(bitNum), LineChoices::stopBits().value(stopBit)}
         .join(QLatin1Char(','));
 }
 
 ComSetting readComSetting(const QString &iniPath)
 {
     ComSetting s;
-    s.portNum = position(iniPath, QStringLiteral("Port_num"), comPortItems().size());
-    s.speed = position(iniPath, QStringLiteral("Speed"), comSpeedItems().size());
-    s.parity = position(iniPath, QStringLiteral("Parity"), comParityItems().size());
-    s.bitNum = position(iniPath, QStringLiteral("Bit_num"), comBitItems().size());
-    s.stopBit = position(iniPath, QStringLiteral("Stop_bit"), comStopBitItems().size());
+    s.portNum =
+        readIniPosition(iniPath, Section, QStringLiteral("Port_num"), comPortItems().size());
+    s.speed = readIniPosition(iniPath, Section, QStringLiteral("Speed"),
+                              LineChoices::portSpeeds().size());
+    s.parity = readIniPosition(iniPath, Section, QStringLiteral("Parity"),
+                               LineChoices::parityLetters().size());
+    s.bitNum = readIniPosition(iniPath, Section, QStringLiteral("Bit_num"),
+                               LineChoices::dataBits().size());
+    s.stopBit = readIniPosition(iniPath, Section, QStringLiteral("Stop_bit"),
+                                LineChoices::stopBits().size());
     return s;
+}
+
+QString comSettingsText(const QString &iniPath)
+{
+    // Each field with its comma, as far as the stored positions name one.
+    const QStringList lists[] = {LineChoices::portSpeeds(), LineChoices::parityLetters(),
+                                 LineChoices::dataBits(), LineChoices::stopBits()};
+    const char *const keys[] = {"Speed", "Parity", "Bit_num", "Stop_bit"};
+    QString text;
+    for (int i = 0; i < 4; ++i) {
+        const int v = readIniNumber(iniPath, Section, QLatin1String(keys[i]));
+        if (v >= 0 && v < lists[i].size())
+            text += lists[i][v] + (i < 3 ? QStringLiteral(",") : QString());
+    }
+    return text;
+}
+
+void Open_com_port(SerialLine &line, const QString &iniPath)
+{
+    if (!line.settingsPinned())
+        line.setSettings(comSettingsText(iniPath));
+    if (!line.portPinned())
+        line.setPortNumber(readIniNumber(iniPath, Section, QStringLiteral("Port_num")) + 1);
 }
 
 void writeComSetting(const QString &iniPath, const ComSetting &setting)
@@ -113,14 +116,14 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting)
     step([&] { transfer.open(); });
 
     WriteAnswer enquiry;
-    step([&] { enquiry = link.Send_control_char(100, Ctl::ENQ); });
+    step([&] { enquiry = link.Send_control_char(Timeout::ConnectionTest, Ctl::ENQ); });
     if (enquiry.code != Ctl::ACK) {
         result.text = QStringLiteral(
             "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
         return result;
     }
     std::optional<quint16> type;
-    step([&] { type = link.Read_plc_word(100, QStringLiteral("0E02")); });
+    step([&] { type = link.Read_plc_word(Timeout::ConnectionTest, Addr::CpuType); });
     if (!type) {
         result.text = QStringLiteral(
             "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");

@@ -7,6 +7,7 @@
 
 class PlcLink;
 class Prompts;
+class SerialLine;
 
 // The PLC port as the COM-port dialog chooses it: each choice is a position in its list, which is
 // what section "COM" of set.ini stores. The list texts are the pieces of the line settings text.
@@ -25,11 +26,7 @@ struct ComSetting
 };
 
 // The dialog's lists, in order.
-QStringList comPortItems();
-QStringList comSpeedItems();
-QStringList comParityItems();
-QStringList comBitItems();
-QStringList comStopBitItems();
+QStringList comPortItems(); // "COM1" ... "COM10"; the others are those of LineChoices
 
 // Section "COM" as the dialog shows it. A value that is no whole number or lies outside its list
 // shows the list's first item, so that the dialog is where a spoilt set.ini gets put right.
@@ -37,6 +34,13 @@ ComSetting readComSetting(const QString &iniPath);
 // Stores the five positions in the order "Speed", "Parity", "Bit_num", "Stop_bit", "Port_num".
 // Throws PlatformError with the reason when set.ini cannot be written.
 void writeComSetting(const QString &iniPath, const ComSetting &setting);
+
+// Applies section "COM" of set.ini to the line: settings text and port number. The line is not
+// opened. A value outside its list leaves its field out, and the line refuses the text; a value
+// that is no whole number throws PlatformError naming the key.
+void Open_com_port(SerialLine &line, const QString &iniPath);
+// The settings text section "COM" describes.
+QString comSettingsText(const QString &iniPath);
 
 // The connection test: on the link's own line, with the given settings (set.ini is not read),
 // sends ENQ and, when the PLC acknowledges it, reads the CPU type word at 0E02; the result is

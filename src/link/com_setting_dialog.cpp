@@ -1,11 +1,12 @@
 #include "link/com_setting_dialog.h"
 
-#include "app/widget_prompts.h"
 #include "common/command.h"
 #include "link/device_map.h"
+#include "link/line_settings.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
 #include "link/serial_line.h"
+#include "widgets/controls.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -15,12 +16,10 @@
 #include <QVBoxLayout>
 
 ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line,
-                                   Prompts *prompts, std::function<void()> captionChanged,
+                                   Prompts &prompts, std::function<void()> captionChanged,
                                    QWidget *parent)
     : QDialog(parent), m_iniPath(iniPath), m_line(std::move(line)),
-      m_link(std::make_unique<PlcLink>(*m_line)),
-      m_ownPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
-      m_prompts(prompts ? prompts : m_ownPrompts.get()),
+      m_link(std::make_unique<PlcLink>(*m_line)), m_prompts(prompts),
       m_captionChanged(std::move(captionChanged)), m_port(new QComboBox(this)),
       m_speed(new QComboBox(this)), m_parity(new QComboBox(this)), m_bits(new QComboBox(this)),
       m_stopBits(new QComboBox(this)), m_device(new QLabel(this)),
@@ -38,20 +37,21 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
         list->setObjectName(QLatin1String(name));
         list->addItems(items);
         list->setCurrentIndex(position);
-        auto *caption = new QLabel(label, this);
-        caption->setBuddy(list);
-        form->addRow(caption, list);
+        form->addRow(labelFor(list, label), list);
     };
     addList(m_port, "Port_num", QStringLiteral("COM-port :"), comPortItems(), stored.portNum);
     m_device->setObjectName(QStringLiteral("portDevice"));
     m_device->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_device->setWordWrap(true);
     form->addRow(QString(), m_device);
-    addList(m_speed, "Speed_set", QStringLiteral("Speed setting:"), comSpeedItems(), stored.speed);
-    addList(m_parity, "Parity_set", QStringLiteral("Parity setting"), comParityItems(),
+    addList(m_speed, "Speed_set", QStringLiteral("Speed setting:"), LineChoices::portSpeeds(),
+            stored.speed);
+    addList(m_parity, "Parity_set", QStringLiteral("Parity setting"), LineChoices::parityLetters(),
             stored.parity);
-    addList(m_bits, "Bit_setting", QStringLiteral("Bit number:"), comBitItems(), stored.bitNum);
-    addList(m_stopBits, "Stop_bit", QStringLiteral("Stop bit"), comStopBitItems(), stored.stopBit);
+    addList(m_bits, "Bit_setting", QStringLiteral("Bit number:"), LineChoices::dataBits(),
+            stored.bitNum);
+    addList(m_stopBits, "Stop_bit", QStringLiteral("Stop bit"), LineChoices::stopBits(),
+            stored.stopBit);
 
     m_ok->setObjectName(QStringLiteral("Command1"));
     m_test->setObjectName(QStringLiteral("Command2"));
@@ -83,7 +83,7 @@ ComSettingDialog::~ComSettingDialog()
     m_line->close();
 }
 
-void ComSettingDialog::runModal(const QString &iniPath, Prompts *prompts,
+void ComSettingDialog::runModal(const QString &iniPath, Prompts &prompts,
                                 std::function<void()> captionChanged, QWidget *parent)
 {
     auto line = std::make_unique<QtSerialLine>(
@@ -94,13 +94,8 @@ void ComSettingDialog::runModal(const QString &iniPath, Prompts *prompts,
 
 ComSetting ComSettingDialog::shownSetting() const
 {
-    ComSetting s;
-    s.portNum = m_port->currentIndex();
-    s.speed = m_speed->currentIndex();
-    s.parity = m_parity->currentIndex();
-    s.bitNum = m_bits->currentIndex();
-    s.stopBit = m_stopBits->currentIndex();
-    return s;
+    return {m_port->currentIndex(), m_speed->currentIndex(), m_parity->currentIndex(),
+            m_bits->currentIndex(), m_stopBits->currentIndex()};
 }
 
 void ComSettingDialog::showDevice()
@@ -112,18 +107,18 @@ void ComSettingDialog::onOk()
 {
     const ComSetting setting = shownSetting();
     // Settings that were not stored must not look stored: the dialog stays open.
-    if (!runCommand(*m_prompts, [&] { writeComSetting(m_iniPath, setting); }))
+    if (!runCommand(m_prompts, [&] { writeComSetting(m_iniPath, setting); }))
         return;
     if (m_captionChanged)
         m_captionChanged();
-    runCommand(*m_prompts, [&] { Open_com_port(*m_line, m_iniPath); });
+    runCommand(m_prompts, [&] { Open_com_port(*m_line, m_iniPath); });
     accept();
 }
 
 void ComSettingDialog::onTest()
 {
     const ComSetting setting = shownSetting();
-    runCommand(*m_prompts, [&] { testConnection(*m_link, *m_prompts, setting); });
+    runCommand(m_prompts, [&] { testConnection(*m_link, m_prompts, setting); });
     if (m_pendingResult)
         done(*std::exchange(m_pendingResult, std::nullopt));
 }

@@ -14,7 +14,6 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class SerialLine;
-class WidgetPrompts;
 
 // The modal dialog "Com_setting": chooses the PLC port and its line settings, stores them in
 // section "COM" of set.ini, and tests them on a serial line of its own.
@@ -22,15 +21,14 @@ class ComSettingDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    // line: the dialog's own line, closed whenever the dialog closes. prompts: nullptr shows
-    // message boxes over the dialog. captionChanged renews the main window's caption once "OK"
-    // has stored the settings.
-    ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts *prompts,
+    // line: the dialog's own line, closed whenever the dialog closes. captionChanged renews the
+    // main window's caption once "OK" has stored the settings.
+    ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts &prompts,
                      std::function<void()> captionChanged, QWidget *parent = nullptr);
     ~ComSettingDialog() override;
 
     // Runs the dialog modally on the serial port each COM number maps to.
-    static void runModal(const QString &iniPath, Prompts *prompts,
+    static void runModal(const QString &iniPath, Prompts &prompts,
                          std::function<void()> captionChanged, QWidget *parent);
 
     // The five selections as shown.
@@ -48,8 +46,7 @@ private:
     QString m_iniPath;
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link; // refers to m_line, so it goes first
-    std::unique_ptr<WidgetPrompts> m_ownPrompts;
-    Prompts *m_prompts;
+    Prompts &m_prompts;
     std::function<void()> m_captionChanged;
     std::optional<int> m_pendingResult; // asked to close while a test was running
 

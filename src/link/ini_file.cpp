@@ -161,3 +161,11 @@ int readIniNumber(const QString &path, const QString &section, const QString &ke
     }
     return value;
 }
+
+int readIniPosition(const QString &path, const QString &section, const QString &key,
+                    qsizetype count)
+{
+    bool ok = false;
+    const int value = Read_ini(path, section, key, QStringLiteral("0")).toInt(&ok);
+    return ok && value >= 0 && value < count ? value : 0;
+}

@@ -21,3 +21,8 @@ void Write_ini(const QString &path, const QString &section, const QString &key,
 // Reads a key holding a whole number (default 0). Throws PlatformError naming the file, section
 // and key when the text is not a whole number.
 int readIniNumber(const QString &path, const QString &section, const QString &key);
+
+// A list position stored under key: one that is no whole number or names no item of a list of
+// count items reads as 0, the first item. For what must not fail on a hand-edited set.ini.
+int readIniPosition(const QString &path, const QString &section, const QString &key,
+                    qsizetype count);

@@ -2,16 +2,47 @@
 
 #include "common/errors.h"
 
-#include <QStringList>
+#include <algorithm>
 
 namespace {
+
+// The parity letters in the order of LineSettings::Parity; a text may also name mark and space.
+const char *const ParityLetters[] = {"N", "O", "E", "M", "S"};
+
 [[noreturn]] void refuse(const QString &text, const QString &why)
 {
     throw PlatformError(QStringLiteral("Invalid line settings \"%1\": %2 (expected speed, parity, "
                                        "data bits and stop bits, such as 9600,N,8,1)")
                             .arg(text, why));
 }
+
 } // namespace
+
+namespace LineChoices {
+QStringList speeds()
+{
+    return {QStringLiteral("9600"),   QStringLiteral("19200"),  QStringLiteral("38400"),
+            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("187500"),
+            QStringLiteral("256000"), QStringLiteral("500000")};
+}
+QStringList portSpeeds()
+{
+    return speeds().mid(0, 5);
+}
+QStringList parityLetters()
+{
+    return {QLatin1String(ParityLetters[0]), QLatin1String(ParityLetters[1]),
+            QLatin1String(ParityLetters[2])};
+}
+QStringList dataBits()
+{
+    return {QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")};
+}
+QStringList stopBits()
+{
+    return {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
+}
+} // namespace LineChoices
 
 LineSettings LineSettings::parse(const QString &text)
 {
@@ -25,44 +56,32 @@ LineSettings LineSettings::parse(const QString &text)
         refuse(text, QStringLiteral("\"%1\" is not a speed").arg(parts[0]));
 
     const QString parity = parts[1].trimmed().toUpper();
-    if (parity == QLatin1String("N"))
-        s.parity = Parity::None;
-    else if (parity == QLatin1String("O"))
-        s.parity = Parity::Odd;
-    else if (parity == QLatin1String("E"))
-        s.parity = Parity::Even;
-    else if (parity == QLatin1String("M"))
-        s.parity = Parity::Mark;
-    else if (parity == QLatin1String("S"))
-        s.parity = Parity::Space;
-    else
+    const auto letter = std::find_if(std::begin(ParityLetters), std::end(ParityLetters),
+                                     [&](const char *l) { return parity == QLatin1String(l); });
+    if (letter == std::end(ParityLetters))
         refuse(text, QStringLiteral("\"%1\" is not a parity (N, O, E, M or S)").arg(parts[1]));
+    s.parity = static_cast<Parity>(letter - std::begin(ParityLetters));
 
     s.dataBits = parts[2].trimmed().toInt(&ok);
     if (!ok || s.dataBits < 4 || s.dataBits > 9)
         refuse(text, QStringLiteral("\"%1\" is not a number of data bits").arg(parts[2]));
 
-    const QString stop = parts[3].trimmed();
-    if (stop == QLatin1String("1"))
-        s.stopBits = StopBits::One;
-    else if (stop == QLatin1String("1.5"))
-        s.stopBits = StopBits::OneAndHalf;
-    else if (stop == QLatin1String("2"))
-        s.stopBits = StopBits::Two;
-    else
-        refuse(text, QStringLiteral("\"%1\" is not a number of stop bits (1, 1.5 or 2)").arg(stop));
+    const qsizetype stop = LineChoices::stopBits().indexOf(parts[3].trimmed());
+    if (stop < 0) {
+        refuse(text, QStringLiteral("\"%1\" is not a number of stop bits (1, 1.5 or 2)")
+                         .arg(parts[3].trimmed()));
+    }
+    s.stopBits = static_cast<StopBits>(stop);
     return s;
 }
 
 QString LineSettings::text() const
 {
-    static const char *const parities[] = {"N", "O", "E", "M", "S"};
-    static const char *const stops[] = {"1", "1.5", "2"};
     return QStringLiteral("%1,%2,%3,%4")
         .arg(baudRate)
-        .arg(QLatin1String(parities[static_cast<int>(parity)]))
+        .arg(QLatin1String(ParityLetters[static_cast<int>(parity)]))
         .arg(dataBits)
-        .arg(QLatin1String(stops[static_cast<int>(stopBits)]));
+        .arg(LineChoices::stopBits().at(static_cast<int>(stopBits)));
 }
 
 double LineSettings::bitsPerCharacter() const

@@ -2,14 +2,35 @@
 
 #include "common/clock.h"
 #include "common/errors.h"
-#include "link/ini_file.h"
+#include "common/hex_text.h"
+#include "link/com_setting.h"
 
 #include <QEventLoop>
 #include <QScopeGuard>
-#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
+
+using std::chrono::milliseconds;
+
+QByteArray commandText(WriteCommand command)
+{
+    return command == WriteCommand::Configuration ? QByteArrayLiteral("E11")
+                                                  : QByteArrayLiteral("E10");
+}
+
+QString answerMessage(WriteAnswer::Kind kind)
+{
+    switch (kind) {
+    case WriteAnswer::Kind::Refused:
+        return QStringLiteral("Wrong answer from PLC");
+    case WriteAnswer::Kind::NoAnswer:
+        return QStringLiteral("Answer timeout from PLC");
+    case WriteAnswer::Kind::Accepted:
+        break;
+    }
+    return {};
+}
 
 PlcLink::PlcLink(SerialLine &line, QObject *parent) : QObject(parent), m_line(line) {}
 
@@ -18,29 +39,12 @@ PlcLink::~PlcLink()
     abort();
 }
 
-int PlcLink::Hex_to_int(QStringView text)
-{
-    int value = 0;
-    for (const QChar c : text) {
-        int digit;
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            digit = c.unicode() - '0';
-        else if (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
-            digit = c.unicode() - 'A' + 10;
-        else
-            return 0;
-        // Wraps like the 32-bit original for absurdly long texts instead of overflowing.
-        value = static_cast<int>(static_cast<unsigned>(value) * 16u + static_cast<unsigned>(digit));
-    }
-    return value;
-}
-
 QByteArray PlcLink::checksum(const QByteArray &afterStx)
 {
     unsigned sum = 0;
     for (const char c : afterStx)
         sum += static_cast<unsigned char>(c);
-    return QByteArray::number(sum & 0xFF, 16).toUpper().rightJustified(2, '0');
+    return byteHex(static_cast<quint8>(sum & 0xFF)).toLatin1();
 }
 
 namespace {
@@ -49,22 +53,27 @@ QByteArray framed(const QByteArray &body)
     const QByteArray afterStx = body + Ctl::ETX;
     return Ctl::STX + afterStx + PlcLink::checksum(afterStx);
 }
+
+QByteArray hex(quint16 address)
+{
+    return wordHex(address).toLatin1();
+}
 } // namespace
 
-QByteArray PlcLink::blockReadFrame(const QString &address, const QString &count)
+QByteArray PlcLink::blockReadFrame(quint16 address, quint8 count)
 {
-    return framed("E00" + address.toLatin1() + count.toLatin1());
+    return framed("E00" + hex(address) + byteHex(count).toLatin1());
 }
 
-QByteArray PlcLink::blockWriteFrame(const QString &command, const QString &address,
-                                    const QString &count, const QString &data)
+QByteArray PlcLink::blockWriteFrame(WriteCommand command, quint16 address, const QByteArray &data)
 {
-    return framed(command.toLatin1() + address.toLatin1() + count.toLatin1() + data.toLatin1());
+    return framed(commandText(command) + hex(address) +
+                  byteHex(static_cast<quint8>(data.size())).toLatin1() + data.toHex().toUpper());
 }
 
-QByteArray PlcLink::wordReadFrame(const QString &address)
+QByteArray PlcLink::wordReadFrame(quint16 address)
 {
-    return framed("0" + address.toLatin1() + "02");
+    return framed("0" + hex(address) + "02");
 }
 
 void PlcLink::abort()
@@ -77,11 +86,11 @@ void PlcLink::abort()
         m_loop->quit();
 }
 
-void PlcLink::pause(int ms)
+void PlcLink::pause(milliseconds duration)
 {
     if (m_abortRequested)
         throw TransferAborted();
-    appClock().pause(ms);
+    appClock().pause(static_cast<int>(duration.count()));
     if (m_abortRequested)
         throw TransferAborted();
 }
@@ -100,7 +109,7 @@ void PlcLink::endTransfer()
     }
 }
 
-PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int awaited)
+PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeout, int awaited)
 {
     if (m_waiting) {
         throw PlatformError(QStringLiteral("%1: another exchange with the PLC is still waiting")
@@ -113,55 +122,56 @@ PlcLink::Outcome PlcLink::exchange(const QByteArray &frame, int timeoutMs, int a
 
     // A late answer to an earlier request must not count towards this one: after a request went
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
-    if (m_settleMs > 0) {
-        settle(m_settleMs);
-        m_settleMs = 0;
+    if (m_settle.count() > 0) {
+        settle(m_settle);
+        m_settle = milliseconds(0);
     }
     m_line.takeReceived();
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
     const double bitsPerChar = m_line.settings().bitsPerCharacter();
-    const int sendingMs = static_cast<int>(
+    const auto sendingMs = static_cast<qint64>(
         std::ceil(frame.size() * bitsPerChar * 1000.0 / m_line.settings().baudRate));
+    const qint64 timeoutMs = timeout.count();
 
-    Outcome outcome;
-    const int need = awaited < 0 ? 1 : awaited;
-
-    // Everything connected to the loop is disconnected when the loop goes.
+    Collected collected;
+    // Everything connected to the loop is disconnected when the loop goes; the deadline goes
+    // before the loop does.
     QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    std::unique_ptr<ClockTimer> deadline;
+    auto arm = [&](qint64 ms) {
+        deadline = appClock().callAfter(static_cast<int>(ms), [&loop] { loop.quit(); });
+    };
     auto take = [&] {
         const QByteArray arrived = m_line.takeReceived();
         if (arrived.isEmpty())
             return;
         Q_EMIT bytesReceived(arrived);
-        outcome.collected += arrived;
-        if (outcome.collected.size() >= need) {
-            outcome.complete = true;
+        collected.bytes += arrived;
+        if (collected.bytes.size() >= awaited) {
+            collected.complete = true;
             loop.quit();
         } else {
-            timer.start(timeoutMs); // inactivity limit: every arrival starts a full interval
+            arm(timeoutMs); // inactivity limit: every arrival starts a full interval
         }
     };
     connect(&m_line, &SerialLine::received, &loop, take);
     connect(&m_line, &SerialLine::sent, &loop, [&] {
-        if (outcome.collected.isEmpty())
-            timer.start(timeoutMs + sendingMs);
+        if (collected.bytes.isEmpty())
+            arm(timeoutMs + sendingMs);
     });
 
-    // Started here as well, generously, in case the line never reports the frame as sent.
-    timer.start(timeoutMs + 2 * sendingMs + 1000);
+    // Armed here as well, generously, in case the line never reports the frame as sent.
+    arm(timeoutMs + 2 * sendingMs + 1000);
     Q_EMIT frameSent(frame);
     m_line.send(frame);
     take();
-    if (!outcome.complete)
+    if (!collected.complete)
         runWait(loop);
-    if (!outcome.complete)
-        m_settleMs = std::clamp(timeoutMs, 100, 1000);
-    return outcome;
+    deadline.reset();
+    if (!collected.complete)
+        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
+    return collected;
 }
 
 void PlcLink::runWait(QEventLoop &loop)
@@ -179,29 +189,32 @@ void PlcLink::runWait(QEventLoop &loop)
     });
     if (!m_abortRequested)
         loop.exec();
-    if (m_abortRequested)
+    if (m_abortRequested) {
+        // Outside a transfer nothing else would take the request back.
+        if (m_transfers == 0)
+            m_abortRequested = false;
         throw TransferAborted();
+    }
     if (!failure.isEmpty())
         throw PlatformError(failure);
 }
 
-void PlcLink::settle(int ms)
+void PlcLink::settle(milliseconds duration)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    const auto deadline =
+        appClock().callAfter(static_cast<int>(duration.count()), [&loop] { loop.quit(); });
     connect(&m_line, &SerialLine::received, &loop, [this] { m_line.takeReceived(); });
     runWait(loop);
 }
 
-std::optional<QByteArray> PlcLink::Read_plc_block(int timeoutMs, const QString &address,
-                                                  const QString &count)
+std::optional<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address,
+                                                  quint8 count)
 {
-    // The awaited length is formed in 16 bits, as the PLC's own tools do.
-    const int awaited = static_cast<quint16>(Hex_to_int(count) * 2 + 4);
-    Outcome o = exchange(blockReadFrame(address, count), timeoutMs, awaited);
-    if (!o.complete)
+    const Collected c = exchange(blockReadFrame(address, count), timeout, 2 * count + 4);
+    if (!c.complete)
         return std::nullopt;
-    return o.collected;
+    return hexBytes(QString::fromLatin1(c.bytes.mid(1, 2 * count)));
 }
 
 namespace {
@@ -211,7 +224,7 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete)
     if (!complete || collected.isEmpty())
         return a;
     a.code = static_cast<unsigned char>(collected.at(0));
-    // A received 0x16 cannot be told from silence; it counts as no answer, as it always did.
+    // A received 0x16 cannot be told from silence, whose code it is; it counts as no answer.
     a.kind = a.code == 0x15   ? WriteAnswer::Kind::Refused
              : a.code == 0x16 ? WriteAnswer::Kind::NoAnswer
                               : WriteAnswer::Kind::Accepted;
@@ -219,28 +232,27 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete)
 }
 } // namespace
 
-WriteAnswer PlcLink::Write_plc_block(int timeoutMs, const QString &command, const QString &address,
-                                     const QString &count, const QString &data)
+WriteAnswer PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command, quint16 address,
+                                     const QByteArray &data)
 {
-    const Outcome o = exchange(blockWriteFrame(command, address, count, data), timeoutMs, 1);
-    return answerOf(o.collected, o.complete);
+    const Collected c = exchange(blockWriteFrame(command, address, data), timeout, 1);
+    return answerOf(c.bytes, c.complete);
 }
 
-WriteAnswer PlcLink::Send_control_char(int timeoutMs, int code)
+WriteAnswer PlcLink::Send_control_char(milliseconds timeout, char code)
 {
-    const Outcome o = exchange(QByteArray(1, static_cast<char>(code & 0xFF)), timeoutMs, 1);
-    return answerOf(o.collected, o.complete);
+    const Collected c = exchange(QByteArray(1, code), timeout, 1);
+    return answerOf(c.bytes, c.complete);
 }
 
-std::optional<quint16> PlcLink::Read_plc_word(int timeoutMs, const QString &address)
+std::optional<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
 {
-    const Outcome o = exchange(wordReadFrame(address), timeoutMs, 8);
-    if (!o.complete)
+    const Collected c = exchange(wordReadFrame(address), timeout, 8);
+    if (!c.complete)
         return std::nullopt;
-    const QString digits = QString::fromLatin1(o.collected.mid(1, 4));
-    // Low byte first on the line.
-    const QString swapped = digits.mid(2, 2) + digits.left(2);
-    return static_cast<quint16>(Hex_to_int(swapped));
+    // The word's digits are all or nothing: one that is not upper-case hex makes it 0.
+    const QString digits = QString::fromLatin1(c.bytes.mid(1, 4));
+    return static_cast<quint16>(Hex_to_int(digits.mid(2, 2) + digits.left(2)));
 }
 
 LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings) : m_link(link)
@@ -250,7 +262,7 @@ LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings setti
                                 .arg(m_link.line().describe()));
     }
     m_link.beginTransfer();
-    m_link.m_settleMs = 0; // a fresh opening of the port starts with an empty queue
+    m_link.m_settle = milliseconds(0); // a fresh opening of the port starts with an empty queue
     try {
         if (settings == Settings::FromIni)
             Open_com_port(m_link.line(), iniPath);
@@ -275,34 +287,4 @@ void LinkTransfer::open()
 void LinkTransfer::close()
 {
     m_link.line().close();
-}
-
-QString comSettingsText(const QString &iniPath)
-{
-    static const char *const speeds[] = {"9600,", "19200,", "38400,", "57600,", "115200,"};
-    static const char *const parities[] = {"N,", "O,", "E,"};
-    static const char *const bits[] = {"7,", "8,", "9,"};
-    static const char *const stops[] = {"1", "1.5", "2"};
-    const QString com = QStringLiteral("COM");
-    QString text;
-    auto append = [&](const char *key, const char *const *table, int size) {
-        const int v = readIniNumber(iniPath, com, QLatin1String(key));
-        if (v >= 0 && v < size)
-            text += QLatin1String(table[v]);
-    };
-    append("Speed", speeds, 5);
-    append("Parity", parities, 3);
-    append("Bit_num", bits, 3);
-    append("Stop_bit", stops, 3);
-    return text;
-}
-
-void Open_com_port(SerialLine &line, const QString &iniPath)
-{
-    if (!line.settingsPinned())
-        line.setSettings(comSettingsText(iniPath));
-    if (!line.portPinned()) {
-        line.setPortNumber(
-            readIniNumber(iniPath, QStringLiteral("COM"), QStringLiteral("Port_num")) + 1);
-    }
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 
 namespace Ctl {
@@ -16,6 +17,11 @@ constexpr char ACK = 0x06;
 constexpr char NAK = 0x15;
 } // namespace Ctl
 
+// The two write commands: "E11" for configuration (inside the bracket, the bracket itself and
+// the service words), "E10" for the run-time words at 2000 and 2002. Reads are always "E00".
+enum class WriteCommand { Configuration, RunTime };
+QByteArray commandText(WriteCommand command);
+
 // The answer to a write or a control character.
 struct WriteAnswer
 {
@@ -25,13 +31,18 @@ struct WriteAnswer
     int code = 0x16;
 
     bool accepted() const { return kind == Kind::Accepted; }
-    // The answer code as the PLC's documentation writes it: "6", "15", "16".
+    // The answer code as text, upper-case hex without leading zero: "6", "15", "16".
     QString codeText() const { return QString::number(code, 16).toUpper(); }
 };
 
+// What the user is told when the PLC refused a write ("Wrong answer from PLC") or did not answer
+// ("Answer timeout from PLC"); an empty text for an accepted write.
+QString answerMessage(WriteAnswer::Kind kind);
+
 // One serial line to the PLC and its answer timer: builds request frames, sends each once and
 // waits for its answer. The wait is an inactivity limit, restarted by every arrival, spent in a
-// local event loop so the window keeps painting while the PLC thinks.
+// local event loop so the window keeps painting while the PLC thinks; its deadlines come from
+// the application's clock.
 class PlcLink : public QObject
 {
     Q_OBJECT
@@ -41,26 +52,23 @@ public:
 
     SerialLine &line() { return m_line; }
 
-    // Block read ("E00"): the answer exactly as collected, extra characters of the last arrival
-    // included, or nothing when it did not complete in time.
-    std::optional<QByteArray> Read_plc_block(int timeoutMs, const QString &address,
-                                             const QString &count);
-    // Block write ("E11" or "E10"): data is two hex digits per byte, already in line order.
-    WriteAnswer Write_plc_block(int timeoutMs, const QString &command, const QString &address,
-                                const QString &count, const QString &data);
+    // Block read ("E00") of count bytes: the data bytes of the answer, or nothing when it did not
+    // complete in time. Digit pairs that are not upper-case hex read as 0.
+    std::optional<QByteArray> Read_plc_block(std::chrono::milliseconds timeout, quint16 address,
+                                             quint8 count);
+    // Block write: the bytes go in address order, their number is the frame's count.
+    WriteAnswer Write_plc_block(std::chrono::milliseconds timeout, WriteCommand command,
+                                quint16 address, const QByteArray &data);
     // Word read ("0"): the 16-bit word (0 when its digits are not upper-case hex), or nothing.
-    std::optional<quint16> Read_plc_word(int timeoutMs, const QString &address);
+    std::optional<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
     // One control character alone (ENQ): the first character answered, or NoAnswer.
-    WriteAnswer Send_control_char(int timeoutMs, int code);
+    WriteAnswer Send_control_char(std::chrono::milliseconds timeout, char code);
 
-    // Value of an upper-case hex text; 0 when any character is not '0'-'9' or 'A'-'F', and for
-    // the empty text.
-    static int Hex_to_int(QStringView text);
     // The frames, as they go on the line.
-    static QByteArray blockReadFrame(const QString &address, const QString &count);
-    static QByteArray blockWriteFrame(const QString &command, const QString &address,
-                                      const QString &count, const QString &data);
-    static QByteArray wordReadFrame(const QString &address);
+    static QByteArray blockReadFrame(quint16 address, quint8 count);
+    static QByteArray blockWriteFrame(WriteCommand command, quint16 address,
+                                      const QByteArray &data);
+    static QByteArray wordReadFrame(quint16 address);
     // Two hex digits: the byte sum of everything after STX up to and including ETX.
     static QByteArray checksum(const QByteArray &afterStx);
 
@@ -70,26 +78,27 @@ public:
     // between exchanges, the next exchange or pause throws it before anything is sent.
     void abort();
     // A pause inside a transfer (through the application's clock) that an abort cuts short.
-    void pause(int ms);
+    void pause(std::chrono::milliseconds duration);
 
 Q_SIGNALS:
     void busyChanged(bool busy);
-    // Every frame sent and every arrival, for the trace of the command line.
+    // Every frame sent and every arrival: the tap that --trace listens to.
     void frameSent(const QByteArray &frame);
     void bytesReceived(const QByteArray &bytes);
 
 private:
     friend class LinkTransfer;
-    struct Outcome
+    // What a wait collected, and whether the awaited length came in time.
+    struct Collected
     {
-        QByteArray collected;
+        QByteArray bytes;
         bool complete = false;
     };
     // Sends once and collects until awaited characters are there or the line stays silent for
-    // timeoutMs. awaited < 0 means "at least one".
-    Outcome exchange(const QByteArray &frame, int timeoutMs, int awaited);
-    // Waits ms while dropping whatever arrives.
-    void settle(int ms);
+    // the timeout.
+    Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited);
+    // Waits while dropping whatever arrives.
+    void settle(std::chrono::milliseconds duration);
     // Runs a wait's event loop until it quits; throws when the line broke or the transfer was
     // aborted meanwhile.
     void runWait(class QEventLoop &loop);
@@ -100,7 +109,7 @@ private:
     int m_transfers = 0;
     bool m_waiting = false;
     bool m_abortRequested = false;
-    int m_settleMs = 0; // set after an unanswered request
+    std::chrono::milliseconds m_settle{0}; // set after an unanswered request
     class QEventLoop *m_loop = nullptr;
 };
 
@@ -124,9 +133,3 @@ public:
 private:
     PlcLink &m_link;
 };
-
-// Applies section "COM" of set.ini to the line: settings text and port number. The line is not
-// opened. A value outside its list leaves its field out, and the line refuses the text.
-void Open_com_port(SerialLine &line, const QString &iniPath);
-// The settings text section "COM" describes.
-QString comSettingsText(const QString &iniPath);

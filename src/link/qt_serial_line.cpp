@@ -54,24 +54,26 @@ QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QS
         }
         return QStringLiteral("%1: the port is busy; another program is using it").arg(who);
     }
-    case QSerialPort::OpenError:
-        return QStringLiteral("%1: the port is already open").arg(who);
-    case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("%1: the port refused the settings (%2)").arg(who, systemText);
-    case QSerialPort::ResourceError:
-        return QStringLiteral("%1: the device went away (unplugged or closed by the other side)")
-            .arg(who);
-    case QSerialPort::TimeoutError:
-        return QStringLiteral("%1: the port did not respond in time").arg(who);
-    case QSerialPort::NotOpenError:
-        return QStringLiteral("%1: the port is not open").arg(who);
-    case QSerialPort::WriteError:
-        return QStringLiteral("%1: sending failed (%2)").arg(who, systemText);
-    case QSerialPort::ReadError:
-        return QStringLiteral("%1: receiving failed (%2)").arg(who, systemText);
-    case QSerialPort::NoError:
-    case QSerialPort::UnknownError:
+    default:
         break;
+    }
+    // The others need no more than the port and the platform's own wording (%2).
+    static const struct
+    {
+        QSerialPort::SerialPortError error;
+        const char *text;
+    } sentences[] = {{QSerialPort::OpenError, "the port is already open"},
+                     {QSerialPort::UnsupportedOperationError, "the port refused the settings (%2)"},
+                     {QSerialPort::ResourceError, "the device went away"},
+                     {QSerialPort::TimeoutError, "the port did not respond in time"},
+                     {QSerialPort::NotOpenError, "the port is not open"},
+                     {QSerialPort::WriteError, "sending failed (%2)"},
+                     {QSerialPort::ReadError, "receiving failed (%2)"}};
+    for (const auto &s : sentences) {
+        if (s.error == error) {
+            const QString text = QStringLiteral("%1: ") + QLatin1String(s.text);
+            return text.contains(QLatin1String("%2")) ? text.arg(who, systemText) : text.arg(who);
+        }
     }
     return QStringLiteral("%1: %2").arg(who, systemText);
 }

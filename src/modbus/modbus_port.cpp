@@ -2,6 +2,8 @@
 
 #include "common/errors.h"
 #include "link/ini_file.h"
+#include "link/line_settings.h"
+#include "link/plc_address.h"
 #include "modbus/slave_table.h"
 
 QString ModbusPortInfo::cellRefusal(int column) const
@@ -15,8 +17,8 @@ const ModbusPortInfo &ModbusPortInfo::uart1()
     // UART 1 has one refusal text for every column.
     static const ModbusPortInfo info{
         QStringLiteral("UART 1"),
-        0x2008,
-        0x2502,
+        Addr::Uart1Port,
+        Addr::Uart1Slaves,
         QStringLiteral("1"),
         true,
         QStringLiteral("You are enter incorrect value ! Pls use correct value!"),
@@ -28,8 +30,8 @@ const ModbusPortInfo &ModbusPortInfo::uart2()
 {
     static const ModbusPortInfo info{
         QStringLiteral("UART 2"),
-        0x2006,
-        0x2902,
+        Addr::Uart2Port,
+        Addr::Uart2Slaves,
         QStringLiteral("2"),
         false,
         QStringLiteral("You are enter incorrect value ! Pls use correct value !"),
@@ -43,23 +45,9 @@ QStringList modes()
     return {QStringLiteral("Modbus master"), QStringLiteral("Modbus slave"),
             QStringLiteral("Not use")};
 }
-QStringList speeds()
-{
-    return {QStringLiteral("9600"),   QStringLiteral("19200"),  QStringLiteral("38400"),
-            QStringLiteral("57600"),  QStringLiteral("115200"), QStringLiteral("187500"),
-            QStringLiteral("256000"), QStringLiteral("500000")};
-}
 QStringList parities()
 {
     return {QStringLiteral("Odd"), QStringLiteral("Even"), QStringLiteral("None")};
-}
-QStringList bitNumbers()
-{
-    return {QStringLiteral("7"), QStringLiteral("8"), QStringLiteral("9")};
-}
-QStringList stopBits()
-{
-    return {QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
 }
 QStringList functions()
 {
@@ -74,6 +62,8 @@ ModbusPort::ModbusPort(const ModbusPortInfo &info, QObject *parent)
       m_slaves(new TextTable(slaveTableHeader(), this))
 {
     m_slaves->setCentred(true);
+    // The placeholder is no slave: text typed there would look like one and never be sent.
+    m_slaves->setPlaceholderEditable(false);
 }
 
 void ModbusPort::setMode(PortMode mode)
@@ -87,7 +77,7 @@ void ModbusPort::setMode(PortMode mode)
     Q_EMIT modeSelected(mode);
 }
 
-void ModbusPort::setIndex(int &member, int index, int count)
+void ModbusPort::setIndex(int &member, int index, qsizetype count)
 {
     if (index < -1 || index >= count) {
         throw InputError(
@@ -101,22 +91,22 @@ void ModbusPort::setIndex(int &member, int index, int count)
 
 void ModbusPort::setSpeed(int index)
 {
-    setIndex(m_speed, index, PortLists::SpeedCount);
+    setIndex(m_speed, index, LineChoices::speeds().size());
 }
 
 void ModbusPort::setParity(int index)
 {
-    setIndex(m_parity, index, PortLists::ParityCount);
+    setIndex(m_parity, index, PortLists::parities().size());
 }
 
 void ModbusPort::setBitNumber(int index)
 {
-    setIndex(m_bitNumber, index, PortLists::BitNumberCount);
+    setIndex(m_bitNumber, index, LineChoices::dataBits().size());
 }
 
 void ModbusPort::setStopBit(int index)
 {
-    setIndex(m_stopBit, index, PortLists::StopBitCount);
+    setIndex(m_stopBit, index, LineChoices::stopBits().size());
 }
 
 void ModbusPort::setSlaveAddress(const QString &text)
@@ -141,15 +131,11 @@ void ModbusPort::setStartUpValues(const QString &iniPath)
     if (m_info.lineDefaultsFromIni) {
         // Start-up must not fail on a hand-edited set.ini: a value that is no position of its
         // list reads as a missing key does, position 0.
-        auto stored = [&](const char *key, int count) {
-            bool ok = false;
-            const int v =
-                Read_ini(iniPath, QStringLiteral("COM_MB"), QLatin1String(key), QStringLiteral("0"))
-                    .toInt(&ok);
-            return ok && v >= 0 && v < count ? v : 0;
-        };
-        setBitNumber(stored("Bit_num", PortLists::BitNumberCount));
-        setStopBit(stored("Stop_bit", PortLists::StopBitCount));
+        const QString section = QStringLiteral("COM_MB");
+        setBitNumber(readIniPosition(iniPath, section, QStringLiteral("Bit_num"),
+                                     LineChoices::dataBits().size()));
+        setStopBit(readIniPosition(iniPath, section, QStringLiteral("Stop_bit"),
+                                   LineChoices::stopBits().size()));
     }
     setMode(PortMode::NotUse);
     // The stored parity of "COM_MB" is overridden by the fixed start choice.

@@ -28,19 +28,12 @@ struct ModbusPortInfo
     static const ModbusPortInfo &uart2();
 };
 
-// Choices of the port's lists, in list order: the models keep the list positions.
+// Choices of the port's lists, in list order: the models keep the list positions. Speeds, bit
+// numbers and stop bits are those of LineChoices.
 namespace PortLists {
-QStringList modes();      // "Modbus master", "Modbus slave", "Not use"
-QStringList speeds();     // "9600" ... "500000"
-QStringList parities();   // "Odd", "Even", "None"
-QStringList bitNumbers(); // "7", "8", "9"
-QStringList stopBits();   // "1", "1.5", "2"
-QStringList functions();  // "Read coils" ... "Read input register"
-constexpr int SpeedCount = 8;
-constexpr int ParityCount = 3;
-constexpr int BitNumberCount = 3;
-constexpr int StopBitCount = 3;
-constexpr int FunctionCount = 5;
+QStringList modes();     // "Modbus master", "Modbus slave", "Not use"
+QStringList parities();  // "Odd", "Even", "None": the order of the port settings word
+QStringList functions(); // "Read coils" ... "Read input register"
 } // namespace PortLists
 
 // One Modbus port: mode, line settings, the slave-mode fields and the slave table polled in
@@ -90,7 +83,7 @@ Q_SIGNALS:
     void settingsChanged();
 
 private:
-    void setIndex(int &member, int index, int count);
+    void setIndex(int &member, int index, qsizetype count);
 
     const ModbusPortInfo &m_info;
     PortMode m_mode = PortMode::NotUse;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/outcome.h"
+#include "common/result.h"
 #include "modbus/port_word.h"
 
 #include <QList>
@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class ModbusPort;
+struct ModbusPortInfo;
 class PlcLink;
 class Prompts;
 
@@ -23,8 +24,8 @@ struct UploadedPort
 void applyUploadedPort(ModbusPort &port, const UploadedPort &uploaded);
 
 // "Upload from PLC" of a Modbus port: reads the port word and, in master mode, every slave
-// record, and only when all of it came and makes sense replaces what the port holds. A missing
-// or short answer shows "Answer timeout from PLC", a word the port cannot hold names the word;
-// both leave the port as it was (PlcFailed). Applies set.ini to the line first and closes it at
-// the end. Throws PlatformError for a failing port.
-Outcome uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts, ModbusPort &port);
+// record. A missing answer shows "Answer timeout from PLC", a word the port cannot hold names the
+// word; both end with PlcFailed and nothing. Applies set.ini to the line first and closes it
+// before anything is shown. Throws PlatformError for a failing port.
+Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                                      const ModbusPortInfo &port);

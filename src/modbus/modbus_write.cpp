@@ -3,8 +3,8 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
-#include "link/config_bracket.h"
-#include "link/plc_link.h"
+#include "link/plc_address.h"
+#include "link/transfer_steps.h"
 #include "modbus/modbus_port.h"
 #include "modbus/port_word.h"
 #include "modbus/slave_table.h"
@@ -12,44 +12,36 @@
 namespace {
 
 const QString ConfigErrorTitle = QStringLiteral("Error in configurations");
-constexpr int DataTimeoutMs = 650;
-constexpr int PieceChars = 128; // 64 bytes
-constexpr quint16 ControlWordAddress = 0x2002;
 
 // The run-time control word after a port write; the PLC's answer to it is not examined.
-void writeControlWord(PlcLink &link, const QString &data)
+void writeControlWord(PlcLink &link, quint16 word)
 {
-    link.Write_plc_block(DataTimeoutMs, QStringLiteral("E10"), wordHex(ControlWordAddress),
-                         QStringLiteral("02"), data);
+    link.Write_plc_block(Timeout::Data, WriteCommand::RunTime, Addr::ControlWord, wordBytes(word));
 }
 
-bool writePortWord(PlcLink &link, Prompts &prompts, const ModbusPortInfo &info, quint16 word)
+// The port settings word alone inside the bracket.
+bool writeBracketedWord(PlcLink &link, Prompts &prompts, const ModbusPortInfo &info, quint16 word)
 {
-    return configWrite(link, prompts, DataTimeoutMs, QStringLiteral("E11"),
-                       wordHex(info.portWordAddress), QStringLiteral("02"), wordLineHex(word));
+    return openConfigBracket(link, prompts) &&
+           configWrite(link, prompts, Timeout::Data, info.portWordAddress, wordBytes(word)) &&
+           closeConfigBracket(link, prompts);
 }
 
-// The slave records: one request when they fit in 64 bytes, else 64-byte pieces with the
-// progress bar and a pause after each, so the PLC can store one before the next comes.
-bool writeRecords(PlcLink &link, Prompts &prompts, const ModbusPortInfo &info,
-                  const QString &records, ProgressScope &progress)
+// The slave-mode address box as the PLC's own address, or the message that refuses it.
+std::optional<int> slaveAddress(const ModbusPort &port, Prompts &prompts)
 {
-    if (records.size() < PieceChars) {
-        return configWrite(link, prompts, DataTimeoutMs, QStringLiteral("E11"),
-                           wordHex(info.recordsAddress),
-                           byteHex(static_cast<quint8>(records.size() / 2)), records);
+    const auto value = parseDecimal(port.slaveAddress());
+    if (!value) {
+        prompts.message(QStringLiteral("Please, use only digit n the address field "),
+                        ConfigErrorTitle);
+        return std::nullopt;
     }
-    for (qsizetype sent = 0, k = 0; sent < records.size(); ++k) {
-        const QString piece = records.mid(sent, PieceChars);
-        const auto address = static_cast<quint16>(info.recordsAddress + 64 * k);
-        if (!configWrite(link, prompts, DataTimeoutMs, QStringLiteral("E11"), wordHex(address),
-                         byteHex(static_cast<quint8>(piece.size() / 2)), piece))
-            return false;
-        sent += piece.size();
-        progress.set(static_cast<int>(qMin<qsizetype>(100, sent * 100 / records.size())));
-        link.pause(100);
+    if (*value < 1 || *value > 247) {
+        prompts.message(QStringLiteral("Please, use valid range - address range from 1 to 247 "),
+                        ConfigErrorTitle);
+        return std::nullopt;
     }
-    return true;
+    return static_cast<int>(*roundHalfEven(port.slaveAddress()));
 }
 
 } // namespace
@@ -74,53 +66,39 @@ Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
 
     switch (port.mode()) {
     case PortMode::Master: {
-        const QString records = Encode_slave_table(table);
+        const QByteArray records = Encode_slave_table(table);
         transfer.open();
-        if (!openConfigBracket(link, prompts))
-            return Outcome::PlcFailed;
         const quint16 word =
             Encode_port_word(PortMode::Master, port.speed(), port.parity(), table.itemCount());
-        if (!writePortWord(link, prompts, info, word))
+        if (!openConfigBracket(link, prompts) ||
+            !configWrite(link, prompts, Timeout::Data, info.portWordAddress, wordBytes(word)))
             return Outcome::PlcFailed;
         ProgressScope progress(prompts);
-        if (!writeRecords(link, prompts, info, records, progress))
+        if (!writePieces(link, prompts, info.recordsAddress, records, Timeout::Data,
+                         progress.callback()) ||
+            !closeConfigBracket(link, prompts))
             return Outcome::PlcFailed;
-        if (!closeConfigBracket(link, prompts))
-            return Outcome::PlcFailed;
-        writeControlWord(link, QStringLiteral("0080"));
-        link.pause(100);
+        writeControlWord(link, PlcWord::RestartPolling);
+        link.pause(SettlePause);
         return Outcome::Done;
     }
     case PortMode::Slave: {
-        const auto value = parseDecimal(port.slaveAddress());
-        if (!value) {
-            prompts.message(QStringLiteral("Please, use only digit n the address field "),
-                            ConfigErrorTitle);
+        const auto address = slaveAddress(port, prompts);
+        if (!address)
             return Outcome::Invalid;
-        }
-        if (*value < 1 || *value > 247) {
-            prompts.message(
-                QStringLiteral("Please, use valid range - address range from 1 to 247 "),
-                ConfigErrorTitle);
-            return Outcome::Invalid;
-        }
-        const int address = static_cast<int>(*roundHalfEven(port.slaveAddress()));
         transfer.open();
-        if (!openConfigBracket(link, prompts) ||
-            !writePortWord(
+        if (!writeBracketedWord(
                 link, prompts, info,
-                Encode_port_word(PortMode::Slave, port.speed(), port.parity(), address)) ||
-            !closeConfigBracket(link, prompts))
+                Encode_port_word(PortMode::Slave, port.speed(), port.parity(), *address)))
             return Outcome::PlcFailed;
-        writeControlWord(link, QStringLiteral("0080"));
+        writeControlWord(link, PlcWord::RestartPolling);
         return Outcome::Done;
     }
     case PortMode::NotUse:
         transfer.open();
-        if (!openConfigBracket(link, prompts) || !writePortWord(link, prompts, info, 0) ||
-            !closeConfigBracket(link, prompts))
+        if (!writeBracketedWord(link, prompts, info, 0))
             return Outcome::PlcFailed;
-        writeControlWord(link, QStringLiteral("8000"));
+        writeControlWord(link, PlcWord::StopPort);
         return Outcome::Done;
     }
     return Outcome::Done;

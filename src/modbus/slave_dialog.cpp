@@ -2,6 +2,7 @@
 
 #include "common/prompts.h"
 #include "modbus/modbus_port.h"
+#include "widgets/controls.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -25,9 +26,7 @@ SlaveDialog::SlaveDialog(const QString &name, const QString &caption, const Slav
     int row = 0;
     auto addField = [&](QWidget *field, const char *objectName, const QString &label) {
         field->setObjectName(QLatin1String(objectName));
-        auto *text = new QLabel(label, frame);
-        text->setBuddy(field);
-        grid->addWidget(text, row, 0);
+        grid->addWidget(labelFor(field, label), row, 0);
         grid->addWidget(field, row, 1);
         ++row;
     };
@@ -54,21 +53,12 @@ SlaveDialog::SlaveDialog(const QString &name, const QString &caption, const Slav
     addField(m_addressSlave = lineEdit(form.addressSlave), "mb_slave_addr",
              QStringLiteral("Slave address point start read/write"));
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("Command2"));
-    ok->setDefault(true);
-    auto *close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QStringLiteral("Command1"));
+    QPushButton *ok = makeButton(this, QStringLiteral("Command2"), QStringLiteral("OK"));
     connect(ok, &QPushButton::clicked, this, &SlaveDialog::onOk);
-    connect(close, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(close);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(frame);
-    layout->addLayout(buttons);
+    layout->addLayout(dialogButtons(
+        this, ok, makeButton(this, QStringLiteral("Command1"), QStringLiteral("Close"))));
 }
 
 SlaveForm SlaveDialog::form() const

@@ -80,8 +80,8 @@ SlaveFormStart startSlaveForm(SlaveFormMode mode, const TextTable &table, int se
     SlaveForm form;
     form.slaveNumber = QString::number(row);
     form.address = QString::number(cells.whole(SlaveColumn::Address));
-    form.function =
-        static_cast<int>(cells.whole(SlaveColumn::Function, 0, PortLists::FunctionCount - 1));
+    form.function = static_cast<int>(
+        cells.whole(SlaveColumn::Function, 0, static_cast<int>(PortLists::functions().size()) - 1));
     form.numWord = cells.text(SlaveColumn::NumWord);
     form.timeout = cells.text(SlaveColumn::Timeout);
     if (adding) {
@@ -109,31 +109,33 @@ SlaveFormCheck checkSlaveForm(const SlaveForm &form)
         check.wrongValue = QStringLiteral("You put wrong value  ") + typed;
         return check;
     };
-    // Whole numbers with halves to even; low < value < high, or low <= value when lowIncluded.
-    auto whole = [](const QString &text, qint64 low, bool lowIncluded, qint64 high) {
-        const auto v = roundHalfEven(text);
-        const bool ok = v && (lowIncluded ? *v >= low : *v > low) && *v < high;
-        return ok ? v : std::nullopt;
-    };
-    const auto address = whole(form.address, 0, false, 255);
-    if (!address)
-        return wrong(form.address);
-    const auto addressSlave = whole(form.addressSlave, 0, true, 65535);
-    if (!addressSlave)
-        return wrong(form.addressSlave);
-    const auto numWord = whole(form.numWord, 0, false, 255);
-    if (!numWord)
-        return wrong(form.numWord);
-    const auto addressMaster = whole(form.addressMaster, 0, true, 65535);
-    if (!addressMaster)
-        return wrong(form.addressMaster);
+    // The fields in the order they are checked: whole numbers with halves to even, above their
+    // low (or from it, when lowIncluded) and below their high.
+    const struct
+    {
+        const QString &text;
+        qint64 low;
+        bool lowIncluded;
+        qint64 high;
+    } fields[] = {{form.address, 0, false, 255},
+                  {form.addressSlave, 0, true, 65535},
+                  {form.numWord, 0, false, 255},
+                  {form.addressMaster, 0, true, 65535}};
+    qint64 value[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const auto &f = fields[i];
+        const auto v = roundHalfEven(f.text);
+        if (!v || !(f.lowIncluded ? *v >= f.low : *v > f.low) || *v >= f.high)
+            return wrong(f.text);
+        value[i] = *v;
+    }
     // The timeout is taken as it stands, fractions included.
     const auto timeout = parseDecimal(form.timeout);
     if (!timeout || !(*timeout > 0 && *timeout < 65535))
         return wrong(form.timeout);
 
-    check.cells = {QString::number(*address),      QString::number(*numWord),
-                   QString::number(*addressSlave), QString::number(*addressMaster),
+    check.cells = {QString::number(value[0]),      QString::number(value[2]),
+                   QString::number(value[1]),      QString::number(value[3]),
                    QString::number(form.function), QString::number(*timeout, 'g', 12)};
     return check;
 }

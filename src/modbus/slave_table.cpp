@@ -2,7 +2,6 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
-#include "link/plc_link.h"
 
 #include <limits>
 
@@ -60,34 +59,31 @@ int numWordLimit(int function)
     }
 }
 
-// Error codes of Check_grid, as the messages number them.
-enum Code : int {
-    AddressFault = 0,
-    NumWordFault = 1,
-    SlaveAddressFault = 2,
-    MasterAddressFault = 3,
-    FunctionFault = 4,
-    TimeoutFault = 5,
-    TooManySlaves = 6,
-};
+// The code of a fault in a column, and of too many slaves.
+constexpr int codeOf(int column)
+{
+    return column - 1;
+}
+constexpr int TooManySlaves = 6;
 
+// The column at fault in a row, checked in this order.
 std::optional<int> rowFault(const SlaveRecord &r)
 {
     if (r.function < 0 || r.function > 4)
-        return FunctionFault;
+        return SlaveColumn::Function;
     if (r.address < 0 || r.address > 248)
-        return AddressFault;
+        return SlaveColumn::Address;
     // A negative count or address would be cut to a different value on its way to the PLC.
     if (r.numWord < 0 || r.numWord > numWordLimit(r.function))
-        return NumWordFault;
+        return SlaveColumn::NumWord;
     const int areaEnd = isCoilFunction(r.function) ? 3071 : 7999;
     if (r.addressSlave < 0 || r.addressSlave + r.numWord > areaEnd)
-        return SlaveAddressFault;
+        return SlaveColumn::AddressSlave;
     if (r.addressMaster < 0 || r.addressMaster + r.numWord > areaEnd)
-        return MasterAddressFault;
+        return SlaveColumn::AddressMaster;
     // The timeout has 12 bits in the record; more would run into the function bits.
     if (r.timeout < 1 || r.timeout > 4095)
-        return TimeoutFault;
+        return SlaveColumn::Timeout;
     return std::nullopt;
 }
 
@@ -126,8 +122,8 @@ std::optional<GridError> Check_grid(const TextTable &table)
         r.addressMaster = wholeCell(table, row, SlaveColumn::AddressMaster, -32768, 32767);
         r.function = wholeCell(table, row, SlaveColumn::Function, 0, 255);
         r.timeout = wholeCell(table, row, SlaveColumn::Timeout, -32768, 32767);
-        if (const auto code = rowFault(r))
-            return GridError{row, *code};
+        if (const auto column = rowFault(r))
+            return GridError{row, codeOf(*column)};
     }
     return std::nullopt;
 }
@@ -135,30 +131,19 @@ std::optional<GridError> Check_grid(const TextTable &table)
 QString gridErrorMessage(const GridError &error)
 {
     const QString crlf = QStringLiteral("\r\n");
-    const QString row = QString::number(error.row);
-    switch (error.code) {
-    case AddressFault:
-        return QStringLiteral("You configuration has error in the slave address data - row ") +
-               row + crlf + QStringLiteral("Column [Address]");
-    case NumWordFault:
-        return QStringLiteral("You configuration has error in the size of request  - row ") + row +
-               crlf + QStringLiteral("Column [Num word]");
-    case SlaveAddressFault:
-        return QStringLiteral("You configuration has error in the slave address data - row ") +
-               row + crlf + QStringLiteral("Column [Address slave]");
-    case MasterAddressFault:
-        return QStringLiteral("You configuration has error in the master address data - row ") +
-               row + crlf + QStringLiteral("Column [Address master]");
-    case FunctionFault:
-        return QStringLiteral("You configuration has error in the function code - row ") + row +
-               crlf + QStringLiteral("Column [Function]");
-    case TimeoutFault:
-        return QStringLiteral("You configuration has error in the Timeout - row ") + row + crlf +
-               QStringLiteral("Column [Timeout,[ms]]");
-    default:
+    if (error.code < 0 || error.code >= TooManySlaves) {
         return QStringLiteral("You configuration has error in the number of slaves. ") + crlf +
                QStringLiteral("Maximum allowed number is 128 ");
     }
+    // What is wrong, by code: the column's own name follows on the second line.
+    static const char *const faults[] = {"the slave address data", "the size of request ",
+                                         "the slave address data", "the master address data",
+                                         "the function code",      "the Timeout"};
+    const int column = error.code + 1;
+    return QStringLiteral("You configuration has error in %1 - row %2")
+               .arg(QLatin1String(faults[error.code]))
+               .arg(error.row) +
+           crlf + QStringLiteral("Column [%1]").arg(columnName(column));
 }
 
 SlaveRecord slaveRecordOfRow(const TextTable &table, int row)
@@ -175,37 +160,37 @@ SlaveRecord slaveRecordOfRow(const TextTable &table, int row)
     return r;
 }
 
-QString encodeSlaveRecord(const SlaveRecord &r)
+QByteArray encodeSlaveRecord(const SlaveRecord &r)
 {
     const auto last = static_cast<quint16>((r.function & 0xF) << 12 | (r.timeout & 0xFFF));
-    return byteHex(static_cast<quint8>(r.address)) + byteHex(static_cast<quint8>(r.numWord)) +
-           wordLineHex(static_cast<quint16>(r.addressSlave)) +
-           wordLineHex(static_cast<quint16>(r.addressMaster)) + wordLineHex(last);
+    QByteArray record;
+    record += static_cast<char>(r.address);
+    record += static_cast<char>(r.numWord);
+    record += wordBytes(static_cast<quint16>(r.addressSlave));
+    record += wordBytes(static_cast<quint16>(r.addressMaster));
+    record += wordBytes(last);
+    return record;
 }
 
-QString Encode_slave_table(const TextTable &table)
+QByteArray Encode_slave_table(const TextTable &table)
 {
-    QString text;
+    QByteArray records;
     for (int row = 1; row <= table.itemCount(); ++row)
-        text += encodeSlaveRecord(slaveRecordOfRow(table, row));
-    return text;
+        records += encodeSlaveRecord(slaveRecordOfRow(table, row));
+    return records;
 }
 
-QList<QStringList> Decode_slave_table(const QString &hex, int count)
+QList<QStringList> Decode_slave_table(const QByteArray &records, int count)
 {
     QList<QStringList> rows;
     for (int k = 1; k <= count; ++k) {
-        const QString record = hex.mid(16 * (k - 1), 16);
-        auto hexAt = [&](int from, int size) {
-            const QString digits = record.mid(from, size);
-            return digits.size() == size ? PlcLink::Hex_to_int(digits) : 0;
-        };
-        // 16-bit values travel low byte first.
-        auto wordAt = [&](int from) { return hexAt(from + 2, 2) * 256 + hexAt(from, 2); };
-        const int last = wordAt(12);
-        rows.append({QString::number(k), QString::number(hexAt(0, 2)), QString::number(hexAt(2, 2)),
-                     QString::number(wordAt(4)), QString::number(wordAt(8)),
-                     QString::number(last >> 12), QString::number(last & 0xFFF)});
+        QByteArray record = records.mid(SlaveRecordBytes * (k - 1), SlaveRecordBytes);
+        record.resize(SlaveRecordBytes, '\0');
+        const quint16 last = wordAt(record, 6);
+        rows.append({QString::number(k), QString::number(quint8(record[0])),
+                     QString::number(quint8(record[1])), QString::number(wordAt(record, 2)),
+                     QString::number(wordAt(record, 4)), QString::number(last >> 12),
+                     QString::number(last & 0xFFF)});
     }
     return rows;
 }

@@ -8,29 +8,14 @@
 
 #include <optional>
 
-// Columns of the slave table; column 0 is the Slot number.
+// Columns of the slave table, from 0; column 0 is the Slot number.
 namespace SlaveColumn {
-enum : int {
-    Slot = 0,
-    Address = 1,
-    NumWord = 2,
-    AddressSlave = 3,
-    AddressMaster = 4,
-    Function = 5,
-    Timeout = 6,
-    Count = 7,
-};
+enum : int { Slot, Address, NumWord, AddressSlave, AddressMaster, Function, Timeout, Count };
 } // namespace SlaveColumn
 
 // Function indexes, in the order of the slave dialog's list.
 namespace SlaveFunction {
-enum : int {
-    ReadCoils = 0,
-    ReadHoldingRegister = 1,
-    WriteMultiplyRegister = 2,
-    WriteCoils = 3,
-    ReadInputRegister = 4,
-};
+enum : int { ReadCoils, ReadHoldingRegister, WriteMultiplyRegister, WriteCoils, ReadInputRegister };
 } // namespace SlaveFunction
 
 // The header line of the slave grids.
@@ -44,7 +29,8 @@ constexpr int MaxSlaves = 128;
 // columns. The text is kept as typed when it passes.
 bool cellTextAcceptable(int column, const QString &text);
 
-// The first fault Check_grid found: the 1-based row and the code of its message.
+// The first fault Check_grid found: the 1-based row and the code of its message. Codes 0 to 5
+// name the column at fault (its column number less one), 6 too many slaves.
 struct GridError
 {
     int row = 0;
@@ -75,14 +61,14 @@ struct SlaveRecord
 // InputError naming the cell (row counted from 1) when one does not convert.
 SlaveRecord slaveRecordOfRow(const TextTable &table, int row);
 
-// The 16 hex digits of one record: Address, Num word, Address slave and Address master low byte
-// first, then function x 4096 + timeout low byte first. 010A6400C8006410 for 1, 10, 100, 200,
-// 1, 100. The fields are cut to their widths; Check_grid keeps them inside.
-QString encodeSlaveRecord(const SlaveRecord &record);
+// The 8 bytes of one record: Address, Num word, then Address slave and Address master low byte
+// first, then function x 4096 + timeout low byte first. 01 0A 64 00 C8 00 64 10 for 1, 10, 100,
+// 200, 1, 100. The fields are cut to their widths; Check_grid keeps them inside.
+constexpr int SlaveRecordBytes = 8;
+QByteArray encodeSlaveRecord(const SlaveRecord &record);
 // The records of every slave row of a table, joined. Throws InputError like slaveRecordOfRow.
-QString Encode_slave_table(const TextTable &table);
+QByteArray Encode_slave_table(const TextTable &table);
 
-// The rows of `count` records read back from their hex text (16 digits each; digits missing or
-// not upper-case hex read as 0): Slot k, then Address, Num word, Address slave, Address master,
-// Function and Timeout as decimal texts.
-QList<QStringList> Decode_slave_table(const QString &hex, int count);
+// The rows of `count` records read back (bytes missing at the end read as 0): Slot k, then
+// Address, Num word, Address slave, Address master, Function and Timeout as decimal texts.
+QList<QStringList> Decode_slave_table(const QByteArray &records, int count);

@@ -2,10 +2,13 @@
 
 #include "common/command.h"
 #include "common/prompts.h"
+#include "link/line_settings.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/slave_table.h"
+#include "widgets/cell_editor.h"
+#include "widgets/controls.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -13,95 +16,61 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
+namespace {
+
+// The counterpart controls of the two ports: UART 1's name, then UART 2's.
+UartTabNames namesOf(bool second)
+{
+    auto pick = [second](const char *one, const char *two) {
+        return QString::fromLatin1(second ? two : one);
+    };
+    UartTabNames n;
+    n.tab = pick("tabUart1", "tabUart2");
+    n.general = pick("Frame1", "Frame13");
+    n.master = pick("Frame_master", "Frame_master2");
+    n.slave = pick("Frame_slave", "Frame_slave2");
+    n.modeButtons = pick("Option4", "Option5");
+    n.speed = pick("Speed_set", "Speed_set2");
+    n.parity = pick("Parity_set", "Parity_set2");
+    n.bitNumber = pick("Bit_setting", "Combo10");
+    n.stopBit = pick("Stop_bit", "Combo7");
+    n.write = pick("Command19", "Command7");
+    n.upload = pick("Command20", "Command26");
+    n.grid = pick("grid", "grid2");
+    n.editor = pick("Text3", "Text10");
+    n.add = pick("Command1", "Command27");
+    n.modify = pick("Command2", "Command28");
+    n.remove = pick("Command3", "Command29");
+    n.slaveAddress = pick("Text1", "Text16");
+    n.slaveTimeout = pick("Text2", "Text5");
+    n.dialog = pick("Slave", "Slave2");
+    n.dialogCaption = pick("Slave add/modify", "Form1");
+    // Only UART 2 has the switched-off "Download" and "Upload" buttons.
+    if (second)
+        n.offButtons = {QStringLiteral("Command24"), QStringLiteral("Command25")};
+    n.port = second ? &ModbusPortInfo::uart2() : &ModbusPortInfo::uart1();
+    return n;
+}
+
+} // namespace
+
 UartTabNames UartTabNames::uart1()
 {
-    UartTabNames n;
-    n.tab = QStringLiteral("tabUart1");
-    n.general = QStringLiteral("Frame1");
-    n.master = QStringLiteral("Frame_master");
-    n.slave = QStringLiteral("Frame_slave");
-    n.modeButtons = QStringLiteral("Option4");
-    n.speed = QStringLiteral("Speed_set");
-    n.parity = QStringLiteral("Parity_set");
-    n.bitNumber = QStringLiteral("Bit_setting");
-    n.stopBit = QStringLiteral("Stop_bit");
-    n.write = QStringLiteral("Command19");
-    n.upload = QStringLiteral("Command20");
-    n.grid = QStringLiteral("grid");
-    n.editor = QStringLiteral("Text3");
-    n.add = QStringLiteral("Command1");
-    n.modify = QStringLiteral("Command2");
-    n.remove = QStringLiteral("Command3");
-    n.slaveAddress = QStringLiteral("Text1");
-    n.slaveTimeout = QStringLiteral("Text2");
-    n.dialog = QStringLiteral("Slave");
-    n.dialogCaption = QStringLiteral("Slave add/modify");
-    n.port = &ModbusPortInfo::uart1();
-    return n;
+    return namesOf(false);
 }
 
 UartTabNames UartTabNames::uart2()
 {
-    UartTabNames n;
-    n.tab = QStringLiteral("tabUart2");
-    n.general = QStringLiteral("Frame13");
-    n.master = QStringLiteral("Frame_master2");
-    n.slave = QStringLiteral("Frame_slave2");
-    n.modeButtons = QStringLiteral("Option5");
-    n.speed = QStringLiteral("Speed_set2");
-    n.parity = QStringLiteral("Parity_set2");
-    n.bitNumber = QStringLiteral("Combo10");
-    n.stopBit = QStringLiteral("Combo7");
-    n.write = QStringLiteral("Command7");
-    n.upload = QStringLiteral("Command26");
-    n.grid = QStringLiteral("grid2");
-    n.editor = QStringLiteral("Text10");
-    n.add = QStringLiteral("Command27");
-    n.modify = QStringLiteral("Command28");
-    n.remove = QStringLiteral("Command29");
-    n.slaveAddress = QStringLiteral("Text16");
-    n.slaveTimeout = QStringLiteral("Text5");
-    n.dialog = QStringLiteral("Slave2");
-    n.dialogCaption = QStringLiteral("Form1");
-    n.offButtons = {QStringLiteral("Command24"), QStringLiteral("Command25")};
-    n.port = &ModbusPortInfo::uart2();
-    return n;
+    return namesOf(true);
 }
-
-namespace {
-
-// Shades the Slot column like the header: it is part of the grid's frame, not of the data.
-class SlotColumnDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->backgroundBrush = option->palette.button();
-    }
-};
-
-QPushButton *button(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
 
 UartTab::UartTab(const TabContext &context, const UartTabNames &names, QWidget *parent)
     : MainTab(context, names.tab, parent), m_names(names),
@@ -136,26 +105,18 @@ void UartTab::buildGeneralFrame()
 {
     auto *layout = new QVBoxLayout(m_generalFrame);
 
-    m_modeGroup = new QButtonGroup(this);
-    m_modeGroup->setObjectName(m_names.modeButtons);
-    const QStringList modes = PortLists::modes();
-    for (int i = 0; i < modes.size(); ++i) {
-        auto *option = new QRadioButton(modes[i], m_generalFrame);
-        option->setObjectName(QStringLiteral("%1_%2").arg(m_names.modeButtons).arg(i));
-        m_modeGroup->addButton(option, i);
-        layout->addWidget(option);
-    }
-    connect(m_modeGroup, &QButtonGroup::idClicked, this,
-            [this](int id) { m_port->setMode(static_cast<PortMode>(id)); });
+    // The model's own selections come back here already made.
+    m_modeGroup = makeOptions(m_generalFrame, layout, m_names.modeButtons, PortLists::modes(),
+                              [this](int id) {
+                                  if (m_port->mode() != static_cast<PortMode>(id))
+                                      m_port->setMode(static_cast<PortMode>(id));
+                              });
 
     auto *lists = new QGridLayout;
     auto addList = [&](const QString &name, const QString &label, const QStringList &items,
                        bool on) {
-        auto *list = new QComboBox(m_generalFrame);
-        list->setObjectName(name);
-        list->addItems(items);
-        auto *text = new QLabel(label, m_generalFrame);
-        text->setBuddy(list);
+        QComboBox *list = makeList(m_generalFrame, name, items);
+        QLabel *text = labelFor(list, label);
         // Bit number and stop bit are fixed by the PLC: shown, never changed here.
         list->setEnabled(on);
         text->setEnabled(on);
@@ -164,37 +125,32 @@ void UartTab::buildGeneralFrame()
         lists->addWidget(list, row, 1);
         return list;
     };
-    m_speed = addList(m_names.speed, QStringLiteral("Speed setting:"), PortLists::speeds(), true);
+    m_speed = addList(m_names.speed, QStringLiteral("Speed setting:"), LineChoices::speeds(), true);
     m_parity =
         addList(m_names.parity, QStringLiteral("Parity setting"), PortLists::parities(), true);
     m_bitNumber =
-        addList(m_names.bitNumber, QStringLiteral("Bit number:"), PortLists::bitNumbers(), false);
-    m_stopBit = addList(m_names.stopBit, QStringLiteral("Stop bit"), PortLists::stopBits(), false);
+        addList(m_names.bitNumber, QStringLiteral("Bit number:"), LineChoices::dataBits(), false);
+    m_stopBit =
+        addList(m_names.stopBit, QStringLiteral("Stop bit"), LineChoices::stopBits(), false);
     layout->addLayout(lists);
     connect(m_speed, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_port->setSpeed(index); });
     connect(m_parity, &QComboBox::currentIndexChanged, this,
             [this](int index) { m_port->setParity(index); });
 
-    auto *write = button(m_names.write, QStringLiteral("Write to PLC"), m_generalFrame);
-    auto *upload = button(m_names.upload, QStringLiteral("Upload from PLC"), m_generalFrame);
-    connect(write, &QPushButton::clicked, this, &UartTab::writeToPlc);
-    connect(upload, &QPushButton::clicked, this, &UartTab::uploadFromPlc);
-    addPlcControl(write);
-    addPlcControl(upload);
-    layout->addStretch(1);
-    layout->addWidget(write);
-    layout->addWidget(upload);
+    addTransferButtons(
+        m_generalFrame, layout, m_names.write, m_names.upload, [this] { writeToPlc(); },
+        [this] { uploadFromPlc(); });
 
     if (m_names.offButtons.size() == 2) {
         // Switched off for good: they keep their place and do nothing.
         auto *row = new QHBoxLayout;
-        auto *download = button(m_names.offButtons[0], QStringLiteral("Download"), m_generalFrame);
-        auto *up = button(m_names.offButtons[1], QStringLiteral("Upload"), m_generalFrame);
-        download->setEnabled(false);
-        up->setEnabled(false);
-        row->addWidget(download);
-        row->addWidget(up);
+        for (const auto &[name, caption] : {std::pair{m_names.offButtons[0], "Download"},
+                                            std::pair{m_names.offButtons[1], "Upload"}}) {
+            QPushButton *off = makeButton(m_generalFrame, name, QLatin1String(caption));
+            off->setEnabled(false);
+            row->addWidget(off);
+        }
         layout->addLayout(row);
     }
 }
@@ -207,17 +163,14 @@ void UartTab::buildMasterFrame()
     m_grid->setObjectName(m_names.grid);
     m_grid->setAccessibleName(QStringLiteral("Slave table"));
     m_grid->setModel(&m_port->slaves());
-    m_grid->setItemDelegateForColumn(SlaveColumn::Slot, new SlotColumnDelegate(m_grid));
+    m_grid->setItemDelegate(new FixedColumnDelegate(m_grid));
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->horizontalHeader()->setSectionResizeMode(SlaveColumn::Slot,
                                                      QHeaderView::ResizeToContents);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    // The grid has its own editor box with the port's checks.
-    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setTabKeyNavigation(false);
-    m_grid->installEventFilter(this);
     // While an empty table is hidden, the buttons keep their place below it.
     QSizePolicy policy = m_grid->sizePolicy();
     policy.setRetainSizeWhenHidden(true);
@@ -232,7 +185,6 @@ void UartTab::buildMasterFrame()
                 m_indexGrid = current.row() + 1;
                 m_indexCol = current.column();
             });
-    connect(m_grid, &QAbstractItemView::doubleClicked, this, [this] { openEditor(); });
     TextTable *table = &m_port->slaves();
     // A table filled from elsewhere (upload, project load) is shown with the selection kept.
     connect(table, &QAbstractItemModel::modelReset, this, [this] {
@@ -241,17 +193,18 @@ void UartTab::buildMasterFrame()
     });
     connect(table, &QAbstractItemModel::rowsInserted, this, &UartTab::showTable);
 
-    m_editor = new QLineEdit(m_masterFrame);
+    // The grid's own editor box, with the port's checks.
+    m_editor =
+        new CellEditor(m_grid, CellEditor::EnterOpens | CellEditor::DeleteEmpties, m_masterFrame);
     m_editor->setObjectName(m_names.editor);
     m_editor->setAccessibleName(QStringLiteral("Cell editor"));
-    m_editor->hide();
-    m_editor->installEventFilter(this);
-    connect(m_editor, &QLineEdit::returnPressed, this, &UartTab::commitEditor);
+    m_editor->setCheck(
+        [this](const QModelIndex &cell, const QString &text) { return acceptCell(cell, text); });
 
     auto *buttons = new QHBoxLayout;
-    auto *add = button(m_names.add, QStringLiteral("Add slave "), m_masterFrame);
-    auto *modify = button(m_names.modify, QStringLiteral("Modify slave"), m_masterFrame);
-    auto *remove = button(m_names.remove, QStringLiteral("Delete slave"), m_masterFrame);
+    auto *add = makeButton(m_masterFrame, m_names.add, QStringLiteral("Add slave "));
+    auto *modify = makeButton(m_masterFrame, m_names.modify, QStringLiteral("Modify slave"));
+    auto *remove = makeButton(m_masterFrame, m_names.remove, QStringLiteral("Delete slave"));
     connect(add, &QPushButton::clicked, this, &UartTab::addSlave);
     connect(modify, &QPushButton::clicked, this, &UartTab::modifySlave);
     connect(remove, &QPushButton::clicked, this, &UartTab::deleteSlave);
@@ -269,10 +222,8 @@ void UartTab::buildSlaveFrame()
     m_slaveAddress->setObjectName(m_names.slaveAddress);
     m_slaveTimeout = new QLineEdit(m_slaveFrame);
     m_slaveTimeout->setObjectName(m_names.slaveTimeout);
-    auto *addressLabel = new QLabel(QStringLiteral("MB address"), m_slaveFrame);
-    addressLabel->setBuddy(m_slaveAddress);
-    auto *timeoutLabel = new QLabel(QStringLiteral("Timeout,[msec]"), m_slaveFrame);
-    timeoutLabel->setBuddy(m_slaveTimeout);
+    QLabel *addressLabel = labelFor(m_slaveAddress, QStringLiteral("MB address"));
+    QLabel *timeoutLabel = labelFor(m_slaveTimeout, QStringLiteral("Timeout,[msec]"));
     // The slave-mode timeout is kept in project files only; the PLC has no place for it.
     m_slaveTimeout->setEnabled(false);
     timeoutLabel->setEnabled(false);
@@ -331,9 +282,11 @@ void UartTab::writeToPlc()
 void UartTab::uploadFromPlc()
 {
     runCommand(prompts(), [this] {
-        if (uploadModbusPort(link(), iniPath(), prompts(), *m_port) == Outcome::Done)
-            showTable();
+        if (const auto uploaded = uploadModbusPort(link(), iniPath(), prompts(), m_port->info()))
+            applyUploadedPort(*m_port, *uploaded);
     });
+    // Whatever the upload brought, the table is in view afterwards.
+    showTable();
 }
 
 void UartTab::addSlave()
@@ -379,78 +332,10 @@ void UartTab::selectRow(int gridRow)
         m_grid->setCurrentIndex(cell);
 }
 
-bool UartTab::editableCell(const QModelIndex &index) const
+bool UartTab::acceptCell(const QModelIndex &cell, const QString &text)
 {
-    // The placeholder is no slave: text typed there would look like one and never be sent.
-    return index.isValid() && index.column() >= SlaveColumn::Address &&
-           index.row() < m_port->slaves().itemCount();
-}
-
-void UartTab::openEditor()
-{
-    const QModelIndex cell = m_grid->currentIndex();
-    if (!editableCell(cell) || !m_grid->isVisible())
-        return;
-    m_editing = cell;
-    QRect area = m_grid->visualRect(cell);
-    area.moveTopLeft(m_grid->viewport()->mapTo(m_masterFrame, area.topLeft()));
-    m_editor->setGeometry(area);
-    m_editor->setText(cell.data().toString());
-    m_editor->selectAll();
-    m_editor->show();
-    m_editor->raise();
-    m_editor->setFocus();
-}
-
-void UartTab::closeEditor()
-{
-    m_editing = QPersistentModelIndex();
-    m_editor->hide();
-}
-
-void UartTab::commitEditor()
-{
-    const QModelIndex cell = m_editing;
-    const QString typed = m_editor->text();
-    // Closed first, so the refusal message taking the focus does not count as leaving the box.
-    closeEditor();
-    if (!cell.isValid())
-        return;
-    TextTable &table = m_port->slaves();
-    table.setCell(cell.row(), cell.column(), typed);
-    if (!cellTextAcceptable(cell.column(), typed)) {
-        prompts().message(m_port->info().cellRefusal(cell.column()));
-        table.setCell(cell.row(), cell.column(), QString());
-    }
-    const int next = qMin(cell.row() + 1, table.rowCount() - 1);
-    m_grid->setCurrentIndex(table.index(next, cell.column()));
-    m_grid->setFocus();
-}
-
-bool UartTab::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_grid && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            openEditor();
-            return true;
-        }
-        if (key->key() == Qt::Key_Delete) {
-            const QModelIndex cell = m_grid->currentIndex();
-            if (editableCell(cell))
-                m_port->slaves().setCell(cell.row(), cell.column(), QString());
-            return true;
-        }
-    }
-    if (watched == m_editor) {
-        if (event->type() == QEvent::FocusOut && m_editor->isVisible()) {
-            closeEditor(); // leaving the box drops what was typed
-        } else if (event->type() == QEvent::KeyPress &&
-                   static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-            closeEditor();
-            m_grid->setFocus();
-            return true;
-        }
-    }
-    return MainTab::eventFilter(watched, event);
+    if (cellTextAcceptable(cell.column(), text))
+        return true;
+    prompts().message(m_port->info().cellRefusal(cell.column()));
+    return false;
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "app/main_tab.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_form.h"
+#include "widgets/main_tab.h"
 
-#include <QPersistentModelIndex>
-
+class CellEditor;
 class QButtonGroup;
 class QComboBox;
 class QGroupBox;
@@ -73,9 +72,6 @@ public:
     void modifySlave();
     void deleteSlave();
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) final;
-
 private:
     void buildGeneralFrame();
     void buildMasterFrame();
@@ -84,10 +80,7 @@ private:
     void showSettings();
     void openSlaveDialog(SlaveFormMode mode);
     void selectRow(int gridRow);
-    bool editableCell(const QModelIndex &index) const;
-    void openEditor();
-    void commitEditor();
-    void closeEditor();
+    bool acceptCell(const QModelIndex &cell, const QString &text);
 
     UartTabNames m_names;
     ModbusPort *m_port;
@@ -101,13 +94,11 @@ private:
     QComboBox *m_bitNumber = nullptr;
     QComboBox *m_stopBit = nullptr;
     QTableView *m_grid = nullptr;
-    QLineEdit *m_editor = nullptr;
+    CellEditor *m_editor = nullptr;
     QLineEdit *m_slaveAddress = nullptr;
     QLineEdit *m_slaveTimeout = nullptr;
 
     // index_grid / Index_col: the selected cell, as grid rows count (the header is row 0).
     int m_indexGrid = 0;
     int m_indexCol = 0;
-    // The cell the editor box lies over while it is open.
-    QPersistentModelIndex m_editing;
 };

@@ -2,28 +2,25 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
-#include "link/plc_link.h"
+
+#include <iterator>
 
 namespace {
 
-bool isHexDigit(QChar c)
-{
-    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-           (c >= QLatin1Char('A') && c <= QLatin1Char('F')) ||
-           (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
-}
+// The ROM bytes of a sensor record: the odd byte of each pair first.
+constexpr int RecordOrder[8] = {1, 0, 3, 2, 5, 4, 7, 6};
 
 // The registers the PLC can store a value into: the check keeps register + 2 at most 7999.
 constexpr int LastRegister = 7997;
 
-// Speed codes of the Field Net lists: 115200 is code 7, not 4.
-constexpr int SpeedCodes[FieldNetSettings::SpeedItems] = {0, 1, 2, 3, 7};
+// Speed codes of the Field Net speeds, in list order: 115200 is code 7, not 4.
+constexpr int SpeedCodes[] = {0, 1, 2, 3, 7};
 
 } // namespace
 
 bool Check_hex_byte(const QString &text)
 {
-    return !(text.size() == 2 && isHexDigit(text[0]) && isHexDigit(text[1]));
+    return !romByte(text);
 }
 
 std::optional<SensorFault> Check_grid_1w(const QList<SensorRow> &sensors)
@@ -68,7 +65,7 @@ quint16 Encode_aux_word(AuxMode mode, int sensorCount, const FieldNetSettings &f
     case AuxMode::OnewireMaster:
         return static_cast<quint16>(0xC000 | (sensorCount & 0xFF));
     case AuxMode::FieldNet: {
-        const int speed = fieldNet.speed >= 0 && fieldNet.speed < FieldNetSettings::SpeedItems
+        const int speed = fieldNet.speed >= 0 && fieldNet.speed < int(std::size(SpeedCodes))
                               ? SpeedCodes[fieldNet.speed]
                               : 0;
         return static_cast<quint16>(0x8000 | (fieldNet.stopBits & 1) << 13 |
@@ -93,8 +90,8 @@ AuxWord Decode_aux_word(quint16 word)
         w.fieldNet.stopBits = bit(13) ? 1 : 0;
         w.fieldNet.dataBits = bit(12) ? 1 : 0;
         w.fieldNet.parity = bit(11) ? 2 : bit(10) ? 1 : 0;
-        // Read from the top bit down, as the PLC's own tools read it: codes 4 to 6 fall into the
-        // lower speeds.
+        // Read from the top bit down, so that the codes 4 to 6, which name no speed, fall into
+        // the lower speeds.
         w.fieldNet.speed = bit(9) && bit(8) && bit(7) ? 4
                            : bit(8) && bit(7)         ? 3
                            : bit(8)                   ? 2
@@ -104,37 +101,39 @@ AuxWord Decode_aux_word(quint16 word)
     return w;
 }
 
-QString Encode_sensor_table(const QList<SensorRow> &sensors)
+QByteArray Encode_sensor_table(const QList<SensorRow> &sensors)
 {
-    static constexpr int order[8] = {1, 0, 3, 2, 5, 4, 7, 6};
-    QString text;
-    text.reserve(20 * sensors.size());
+    QByteArray area;
+    area.reserve(SensorRecordBytes * sensors.size());
     for (const SensorRow &s : sensors) {
-        for (const int k : order)
-            text += s.rom[size_t(k)].toUpper();
+        for (const int k : RecordOrder) {
+            const auto byte = romByte(s.rom[size_t(k)]);
+            if (!byte) {
+                throw InputError(QStringLiteral("The ROM byte \"%1\" is not two hex digits")
+                                     .arg(s.rom[size_t(k)]));
+            }
+            area += static_cast<char>(*byte);
+        }
         const auto reg = registerNumber(s.reg);
         if (!reg)
             throw InputError(QStringLiteral("The register \"%1\" is not a number").arg(s.reg));
-        text += wordLineHex(static_cast<quint16>(*reg));
+        area += wordBytes(static_cast<quint16>(*reg));
     }
-    return text;
+    return area;
 }
 
-QList<SensorRow> Decode_sensor_table(const QString &text, int count)
+QList<SensorRow> Decode_sensor_table(const QByteArray &area, int count)
 {
     QList<SensorRow> sensors;
     sensors.reserve(count);
     for (int i = 0; i < count; ++i) {
-        const QString record = text.mid(20 * i, 20);
-        auto pair = [&record](int p) { return record.mid(2 * (p - 1), 2); }; // P1 .. P10
+        const QByteArray record = area.mid(SensorRecordBytes * i, SensorRecordBytes);
         SensorRow s;
-        for (int k = 0; k < 8; k += 2) {
-            s.rom[size_t(k)] = pair(k + 2);
-            s.rom[size_t(k + 1)] = pair(k + 1);
+        if (record.size() == SensorRecordBytes) {
+            for (int p = 0; p < 8; ++p)
+                s.rom[size_t(RecordOrder[p])] = byteHex(static_cast<quint8>(record[p]));
+            s.reg = QString::number(wordAt(record, 8));
         }
-        const QString reg = pair(10) + pair(9);
-        if (!reg.isEmpty())
-            s.reg = QString::number(PlcLink::Hex_to_int(reg));
         sensors.append(s);
     }
     return sensors;

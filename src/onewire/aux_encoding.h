@@ -42,9 +42,11 @@ struct AuxWord
 };
 AuxWord Decode_aux_word(quint16 word);
 
-// 20 hex digits per sensor: the ROM bytes in pairs with the odd byte first (1 0 3 2 5 4 7 6), in
-// upper case, then the register low byte first. The rows must have passed Check_grid_1w; a
-// register that does not convert throws InputError.
-QString Encode_sensor_table(const QList<SensorRow> &sensors);
-// The reverse for count sensors; digits missing at the end give empty cells.
-QList<SensorRow> Decode_sensor_table(const QString &text, int count);
+// 10 bytes per sensor: the ROM bytes in pairs with the odd byte first (1 0 3 2 5 4 7 6), then
+// the register low byte first. The rows must have passed Check_grid_1w; a cell that does not
+// convert throws InputError.
+constexpr int SensorRecordBytes = 10;
+QByteArray Encode_sensor_table(const QList<SensorRow> &sensors);
+// The reverse for count sensors, the ROM bytes as two upper-case hex digits; a record missing at
+// the end gives empty cells.
+QList<SensorRow> Decode_sensor_table(const QByteArray &area, int count);

@@ -1,10 +1,40 @@
 #include "onewire/aux_port.h"
 
+#include "link/line_settings.h"
+
+QStringList auxModeNames()
+{
+    return {QStringLiteral("1-wire master"), QStringLiteral("Field Net"),
+            QStringLiteral("Not use")};
+}
+
+QStringList FieldNetSettings::speeds()
+{
+    return LineChoices::portSpeeds();
+}
+
+QStringList FieldNetSettings::dataBitsItems()
+{
+    return LineChoices::dataBits().mid(0, 2);
+}
+
+QStringList FieldNetSettings::parities()
+{
+    return {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")};
+}
+
+QStringList FieldNetSettings::stopBitsItems()
+{
+    return {QStringLiteral("1"), QStringLiteral("2")};
+}
+
 bool FieldNetSettings::isValid() const
 {
-    auto in = [](int index, int items) { return index >= 0 && index < items; };
-    return in(speed, SpeedItems) && in(dataBits, DataBitsItems) && in(parity, ParityItems) &&
-           in(stopBits, StopBitsItems);
+    auto in = [](int index, const QStringList &items) {
+        return index >= 0 && index < items.size();
+    };
+    return in(speed, speeds()) && in(dataBits, dataBitsItems()) && in(parity, parities()) &&
+           in(stopBits, stopBitsItems());
 }
 
 AuxPort::AuxPort(QObject *parent) : QObject(parent) {}

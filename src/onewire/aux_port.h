@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QStringList>
 
 // The auxiliary port's mode; the value is the index of its option button "Option1".
 enum class AuxMode : int {
@@ -11,6 +12,9 @@ enum class AuxMode : int {
     FieldNet = 1,      // "Field Net": a field-network port with the line settings below
     NotUse = 2,        // "Not use"
 };
+
+// "1-wire master", "Field Net", "Not use": the captions of the modes, in index order.
+QStringList auxModeNames();
 
 // The Field Net line settings as the indexes of their lists.
 struct FieldNetSettings
@@ -20,10 +24,11 @@ struct FieldNetSettings
     int parity = 2;   // Combo2: None, Odd, Even
     int stopBits = 1; // Combo5: 1, 2
 
-    static constexpr int SpeedItems = 5;
-    static constexpr int DataBitsItems = 2;
-    static constexpr int ParityItems = 3;
-    static constexpr int StopBitsItems = 2;
+    // The lists' items, in order.
+    static QStringList speeds();        // the first five line speeds
+    static QStringList dataBitsItems(); // "7", "8"
+    static QStringList parities();      // "None", "Odd", "Even"
+    static QStringList stopBitsItems(); // "1", "2"
 
     // Every index names an item of its list.
     bool isValid() const;

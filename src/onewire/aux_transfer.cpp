@@ -3,54 +3,16 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
-#include "link/config_bracket.h"
-#include "link/plc_link.h"
-#include "onewire/aux_encoding.h"
+#include "link/plc_address.h"
+#include "link/transfer_steps.h"
 
-#include <algorithm>
-#include <cmath>
 #include <optional>
 
 namespace {
 
-constexpr quint16 ModeWordAddress = 0x200A;
-constexpr quint16 SensorAreaAddress = 0x200C;
-constexpr int PieceBytes = 64;
-constexpr int BytesPerSensor = 10;
-
-const QString E11 = QStringLiteral("E11");
-const QString Two = QStringLiteral("02");
-
-int percentOf(qint64 done, qint64 total)
+bool writeModeWord(PlcLink &link, Prompts &prompts, std::chrono::milliseconds timeout, quint16 word)
 {
-    return std::min(100, static_cast<int>(std::nearbyint(100.0 * double(done) / double(total))));
-}
-
-bool writeModeWord(PlcLink &link, Prompts &prompts, int timeoutMs, quint16 word)
-{
-    return configWrite(link, prompts, timeoutMs, E11, wordHex(ModeWordAddress), Two,
-                       wordLineHex(word));
-}
-
-// The sensor area: one request when it is shorter than a piece, else pieces of 64 bytes with
-// the progress bar and a pause after each.
-bool writeSensorArea(PlcLink &link, Prompts &prompts, ProgressScope &progress, const QString &block)
-{
-    const int bytes = static_cast<int>(block.size() / 2);
-    if (bytes < PieceBytes) {
-        return configWrite(link, prompts, 650, E11, wordHex(SensorAreaAddress),
-                           byteHex(static_cast<quint8>(bytes)), block);
-    }
-    for (int offset = 0; offset < bytes; offset += PieceBytes) {
-        const int size = std::min(PieceBytes, bytes - offset);
-        if (!configWrite(link, prompts, 650, E11,
-                         wordHex(static_cast<quint16>(SensorAreaAddress + offset)),
-                         byteHex(static_cast<quint8>(size)), block.mid(2 * offset, 2 * size)))
-            return false;
-        progress.set(percentOf(offset + size, bytes));
-        link.pause(100);
-    }
-    return true;
+    return configWrite(link, prompts, timeout, Addr::AuxMode, wordBytes(word));
 }
 
 } // namespace
@@ -75,14 +37,15 @@ Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     switch (config.mode) {
     case AuxMode::OnewireMaster: {
         if (!openConfigBracket(link, prompts) ||
-            !writeModeWord(link, prompts, 450,
+            !writeModeWord(link, prompts, Timeout::OnewireModeWord,
                            Encode_aux_word(AuxMode::OnewireMaster, n, config.fieldNet)))
             return Outcome::PlcFailed;
         // Shown while the table goes out, closed after the bracket is.
         std::optional<ProgressScope> progress;
         if (n >= 1) {
             progress.emplace(prompts);
-            if (!writeSensorArea(link, prompts, *progress, Encode_sensor_table(config.sensors)))
+            if (!writePieces(link, prompts, Addr::SensorArea, Encode_sensor_table(config.sensors),
+                             Timeout::Data, progress->callback()))
                 return Outcome::PlcFailed;
         }
         if (!closeConfigBracket(link, prompts))
@@ -91,12 +54,12 @@ Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     }
     case AuxMode::FieldNet:
         // The one write that goes out without the bracket.
-        if (!writeModeWord(link, prompts, 350,
+        if (!writeModeWord(link, prompts, Timeout::Word,
                            Encode_aux_word(AuxMode::FieldNet, 0, config.fieldNet)))
             return Outcome::PlcFailed;
         break;
     case AuxMode::NotUse:
-        if (!openConfigBracket(link, prompts) || !writeModeWord(link, prompts, 350, 0) ||
+        if (!openConfigBracket(link, prompts) || !writeModeWord(link, prompts, Timeout::Word, 0) ||
             !closeConfigBracket(link, prompts))
             return Outcome::PlcFailed;
         break;
@@ -104,48 +67,44 @@ Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     return Outcome::Done;
 }
 
-Outcome uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                      AuxPortConfig &config)
+void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)
+{
+    AuxPortConfig config = port.config();
+    config.mode = uploaded.word.mode;
+    if (uploaded.word.mode == AuxMode::FieldNet)
+        config.fieldNet = uploaded.word.fieldNet;
+    config.sensors = uploaded.sensors;
+    port.setConfig(config);
+}
+
+Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
     LinkTransfer transfer(link, iniPath);
     transfer.open();
+    const auto wordData = link.Read_plc_block(Timeout::Word, Addr::AuxMode, 2);
+    if (!wordData)
+        return plcFailed(link, prompts);
+    const quint16 raw = wordAt(*wordData, 0);
+    UploadedAux uploaded{Decode_aux_word(raw), {}};
+    if (uploaded.word.mode != AuxMode::OnewireMaster)
+        return uploaded;
 
-    auto timedOut = [&] {
-        transfer.close();
-        prompts.message(QStringLiteral("Answer timeout from PLC"));
-        return Outcome::PlcFailed;
-    };
-
-    const auto wordAnswer = link.Read_plc_block(350, wordHex(ModeWordAddress), Two);
-    if (!wordAnswer)
-        return timedOut();
-    const AuxWord word = Decode_aux_word(answerWord(*wordAnswer, 0));
-
-    QList<SensorRow> sensors;
-    if (word.mode == AuxMode::OnewireMaster) {
-        // The area holds 128 sensors; a larger count cannot be the PLC's table.
-        const int count = std::min(word.sensorCount, SensorTable::MaxSensors);
-        const int total = count * BytesPerSensor * 2; // characters
-        QString area;
-        if (count > 0) {
-            ProgressScope progress(prompts);
-            for (int k = 0; k < total; k += 2 * PieceBytes) {
-                const int chars = std::min(2 * PieceBytes, total - k);
-                const auto answer = link.Read_plc_block(
-                    350, wordHex(static_cast<quint16>(SensorAreaAddress + k / 2)),
-                    byteHex(static_cast<quint8>(chars / 2)));
-                if (!answer)
-                    return timedOut();
-                area += QString::fromLatin1(answer->mid(1, chars));
-                progress.set(percentOf(k + 2 * PieceBytes, total));
-            }
-        }
-        sensors = Decode_sensor_table(area, count);
+    // The area holds 128 sensors; a larger count cannot be the PLC's table.
+    const int count = uploaded.word.sensorCount;
+    if (count > SensorTable::MaxSensors) {
+        return plcFailed(link, prompts,
+                         QStringLiteral("1-wire: the PLC sent the mode word %1, which names more "
+                                        "than %2 sensors. Nothing was changed.")
+                             .arg(wordHex(raw))
+                             .arg(SensorTable::MaxSensors));
     }
-
-    config.mode = word.mode;
-    if (word.mode == AuxMode::FieldNet)
-        config.fieldNet = word.fieldNet;
-    config.sensors = sensors;
-    return Outcome::Done;
+    if (count > 0) {
+        ProgressScope progress(prompts);
+        const auto area = readPieces(link, Addr::SensorArea, SensorRecordBytes * count,
+                                     Timeout::Word, progress.callback());
+        if (!area)
+            return plcFailed(link, prompts);
+        uploaded.sensors = Decode_sensor_table(*area, count);
+    }
+    return uploaded;
 }

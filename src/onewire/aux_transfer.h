@@ -1,7 +1,8 @@
 #pragma once
 
 #include "common/outcome.h"
-#include "onewire/aux_port.h"
+#include "common/result.h"
+#include "onewire/aux_encoding.h"
 
 #include <QString>
 
@@ -16,9 +17,18 @@ class Prompts;
 Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                      const AuxPortConfig &config);
 
+// What an upload read from the PLC: the mode word decoded, and the sensors of a 1-wire master.
+struct UploadedAux
+{
+    AuxWord word;
+    QList<SensorRow> sensors;
+};
+
+// Replaces what the port holds: the mode, the Field Net lists when the PLC is in Field Net mode
+// (otherwise they stay as they were), and the sensors (none unless 1-wire master).
+void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded);
+
 // "Upload from PLC" of the auxiliary port: reads the mode word and, for 1-wire master, the
-// sensor area. Only when every answer came is config updated: the mode, the Field Net lists when
-// the PLC is in Field Net mode (otherwise they stay as they were), and the sensors (none unless
-// 1-wire master). A missing answer shows "Answer timeout from PLC" and leaves config as it was.
-Outcome uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                      AuxPortConfig &config);
+// sensor area. A missing answer shows "Answer timeout from PLC", a mode word naming more sensors
+// than the area holds names the word; both end with PlcFailed and nothing.
+Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts);

@@ -3,67 +3,45 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
-#include "link/config_bracket.h"
-#include "link/plc_link.h"
+#include "link/plc_address.h"
+#include "link/transfer_steps.h"
 
 #include <algorithm>
 #include <limits>
 
 namespace {
-
-constexpr quint16 StartAddress = 0x2000;
-constexpr quint16 CountAddress = 0x3000;
-constexpr quint16 RomAddress = 0x3002;
-constexpr int SensorsPerRead = 8;
-constexpr int Timeout = 350;
-// What the PLC needs to search its bus; it does not answer meanwhile.
-constexpr int SearchMs = 3500;
-
+constexpr int RomBytes = 8;
 } // namespace
 
-Outcome searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                         QList<RomTexts> &found)
+Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
-    found.clear();
     LinkTransfer transfer(link, iniPath);
     transfer.open();
 
-    if (!configWrite(link, prompts, Timeout, QStringLiteral("E10"), wordHex(StartAddress),
-                     QStringLiteral("02"), QStringLiteral("0180")))
+    if (!configWrite(link, prompts, Timeout::Word, Addr::SearchStart,
+                     wordBytes(PlcWord::StartSearch), WriteCommand::RunTime))
         return Outcome::PlcFailed;
 
-    link.Read_plc_block(Timeout, wordHex(CountAddress), QStringLiteral("02"));
-    link.pause(SearchMs);
+    // The PLC is still busy with the request: this first answer is not used.
+    link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
+    link.pause(BusSearchTime);
 
-    auto timedOut = [&] {
-        transfer.close();
-        prompts.message(QStringLiteral("Answer timeout from PLC"));
-        return Outcome::PlcFailed;
-    };
-    const auto countAnswer =
-        link.Read_plc_block(Timeout, wordHex(CountAddress), QStringLiteral("02"));
-    if (!countAnswer)
-        return timedOut();
-    const int count = answerByte(*countAnswer, 0);
+    const auto count = link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
+    if (!count)
+        return plcFailed(link, prompts);
+    const int found = static_cast<quint8>(count->at(0));
+    const auto roms = readPieces(link, Addr::SearchRoms, RomBytes * found, Timeout::Word);
+    if (!roms)
+        return plcFailed(link, prompts);
 
-    QList<RomTexts> roms;
-    for (int first = 0; first < count; first += SensorsPerRead) {
-        const int sensors = std::min(SensorsPerRead, count - first);
-        const auto answer =
-            link.Read_plc_block(Timeout, wordHex(static_cast<quint16>(RomAddress + 8 * first)),
-                                byteHex(static_cast<quint8>(8 * sensors)));
-        if (!answer)
-            return timedOut();
-        const QString data = QString::fromLatin1(answer->mid(1, 16 * sensors));
-        for (int s = 0; s < sensors; ++s) {
-            RomTexts rom;
-            for (int b = 0; b < 8; ++b)
-                rom[size_t(b)] = data.mid(16 * s + 2 * b, 2);
-            roms.append(rom);
-        }
+    QList<RomTexts> codes;
+    for (int s = 0; s < found; ++s) {
+        RomTexts rom;
+        for (int b = 0; b < RomBytes; ++b)
+            rom[size_t(b)] = byteHex(static_cast<quint8>(roms->at(RomBytes * s + b)));
+        codes.append(rom);
     }
-    found = roms;
-    return Outcome::Done;
+    return codes;
 }
 
 namespace {

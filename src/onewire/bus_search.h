@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/outcome.h"
+#include "common/result.h"
 #include "onewire/sensor_table.h"
 
 #include <QList>
@@ -12,11 +12,10 @@ class Prompts;
 // A search of the PLC's 1-wire bus: applies set.ini to the link, writes the start word 8001 to
 // 2000, reads 3000 once (the PLC is still busy; the answer is not used), waits 3500 ms while the
 // PLC searches, reads the count found at 3000 and the ROM codes at 3002 in pieces of 8 sensors.
-// On Done, found holds the ROM codes as hex texts, Byte 0 first (empty when none were found);
-// otherwise it is emptied. A refused or unanswered request shows its message and ends with
-// PlcFailed. Platform failures are thrown (PlatformError); the line is closed in every case.
-Outcome searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                         QList<RomTexts> &found);
+// Brings back the ROM codes found as hex texts, Byte 0 first (none when none were found). A
+// refused or unanswered request shows its message and ends with PlcFailed. Platform failures are
+// thrown (PlatformError); the line is closed in every case.
+Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts);
 
 // How the sensors found are copied into the sensor table.
 enum class SensorImport {

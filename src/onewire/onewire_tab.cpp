@@ -1,14 +1,14 @@
 #include "onewire/onewire_tab.h"
 
-#include "app/widget_prompts.h"
 #include "common/command.h"
 #include "common/prompts.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
 #include "onewire/aux_transfer.h"
-#include "onewire/cell_editor.h"
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
+#include "widgets/cell_editor.h"
+#include "widgets/controls.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -57,69 +58,41 @@ OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
 
 void OnewireTab::buildAuxFrame()
 {
-    m_modes = new QButtonGroup(this);
     auto *column = new QVBoxLayout(m_auxFrame);
-    const struct
-    {
-        AuxMode mode;
-        const char *caption;
-    } options[] = {{AuxMode::OnewireMaster, "1-wire master"},
-                   {AuxMode::FieldNet, "Field Net"},
-                   {AuxMode::NotUse, "Not use"}};
-    for (const auto &option : options) {
-        auto *button = new QRadioButton(QLatin1String(option.caption), m_auxFrame);
-        const int index = static_cast<int>(option.mode);
-        button->setObjectName(QStringLiteral("Option1_%1").arg(index));
-        m_modes->addButton(button, index);
-        column->addWidget(button);
-    }
+    // The model's own selections come back here already made.
+    m_modes =
+        makeOptions(m_auxFrame, column, QStringLiteral("Option1"), auxModeNames(), [this](int id) {
+            if (m_port.mode() != static_cast<AuxMode>(id))
+                m_port.setMode(static_cast<AuxMode>(id));
+        });
     // Switched off for good: only an upload or a project load selects Field Net.
     m_modes->button(static_cast<int>(AuxMode::FieldNet))->setEnabled(false);
-    connect(m_modes, &QButtonGroup::idClicked, this,
-            [this](int id) { m_port.setMode(static_cast<AuxMode>(id)); });
 
-    auto *write = new QPushButton(QStringLiteral("Write to PLC"), m_auxFrame);
-    write->setObjectName(QStringLiteral("Command17"));
-    auto *upload = new QPushButton(QStringLiteral("Upload from PLC"), m_auxFrame);
-    upload->setObjectName(QStringLiteral("Command18"));
-    connect(write, &QPushButton::clicked, this, &OnewireTab::writeToPlc);
-    connect(upload, &QPushButton::clicked, this, &OnewireTab::uploadFromPlc);
-    addPlcControl(write);
-    addPlcControl(upload);
-    column->addStretch(1);
-    column->addWidget(write);
-    column->addWidget(upload);
+    addTransferButtons(
+        m_auxFrame, column, QStringLiteral("Command17"), QStringLiteral("Command18"),
+        [this] { writeToPlc(); }, [this] { uploadFromPlc(); });
 }
 
 void OnewireTab::buildFieldNetFrame()
 {
     auto *form = new QFormLayout(m_fieldNetFrame);
     auto list = [this, form](const char *name, const QString &label, const QStringList &items) {
-        auto *combo = new QComboBox(m_fieldNetFrame);
-        combo->setObjectName(QLatin1String(name));
-        combo->addItems(items);
-        form->addRow(label, combo);
+        QComboBox *combo = makeList(m_fieldNetFrame, QLatin1String(name), items);
+        form->addRow(labelFor(combo, label), combo);
         connect(combo, &QComboBox::currentIndexChanged, this, &OnewireTab::storeFieldNet);
         return combo;
     };
-    m_speed = list("Combo4", QStringLiteral("Speed setting:"),
-                   {QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
-                    QStringLiteral("57600"), QStringLiteral("115200")});
-    m_dataBits =
-        list("Combo3", QStringLiteral("Bit number:"), {QStringLiteral("7"), QStringLiteral("8")});
-    m_parity = list("Combo2", QStringLiteral("Parity setting"),
-                    {QStringLiteral("None"), QStringLiteral("Odd"), QStringLiteral("Even")});
-    m_stopBits =
-        list("Combo5", QStringLiteral("Stop bit"), {QStringLiteral("1"), QStringLiteral("2")});
+    m_speed = list("Combo4", QStringLiteral("Speed setting:"), FieldNetSettings::speeds());
+    m_dataBits = list("Combo3", QStringLiteral("Bit number:"), FieldNetSettings::dataBitsItems());
+    m_parity = list("Combo2", QStringLiteral("Parity setting"), FieldNetSettings::parities());
+    m_stopBits = list("Combo5", QStringLiteral("Stop bit"), FieldNetSettings::stopBitsItems());
     showFieldNet(m_port.fieldNet());
 }
 
 void OnewireTab::buildMasterFrame()
 {
     auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, m_masterFrame);
-        b->setObjectName(QLatin1String(name));
-        return b;
+        return makeButton(m_masterFrame, QLatin1String(name), caption);
     };
     QPushButton *add = button("Command8", QStringLiteral("Add slave"));
     QPushButton *modify = button("Command9", QStringLiteral("Modify slave"));
@@ -222,10 +195,7 @@ void OnewireTab::deleteSensor()
 
 void OnewireTab::openSearchDialog()
 {
-    // The window's message boxes would stand over the window; the dialog shows its own.
-    const bool windowPrompts = dynamic_cast<WidgetPrompts *>(&prompts()) != nullptr;
-    SearchDialog dialog(m_lineFactory(), iniPath(), windowPrompts ? nullptr : &prompts(),
-                        m_port.sensors(), this);
+    SearchDialog dialog(m_lineFactory(), iniPath(), prompts(), m_port.sensors(), this);
     dialog.exec();
 }
 
@@ -237,8 +207,7 @@ void OnewireTab::writeToPlc()
 void OnewireTab::uploadFromPlc()
 {
     runCommand(prompts(), [this] {
-        AuxPortConfig config = m_port.config();
-        if (uploadAuxPort(link(), iniPath(), prompts(), config) == Outcome::Done)
-            m_port.setConfig(config);
+        if (const auto uploaded = uploadAuxPort(link(), iniPath(), prompts()))
+            applyUploadedAux(m_port, *uploaded);
     });
 }

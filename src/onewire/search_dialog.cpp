@@ -1,11 +1,11 @@
 #include "onewire/search_dialog.h"
 
-#include "app/widget_prompts.h"
 #include "common/command.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
-#include "onewire/cell_editor.h"
 #include "onewire/sensor_table.h"
+#include "widgets/cell_editor.h"
+#include "widgets/controls.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -18,10 +18,9 @@
 #include <QVBoxLayout>
 
 SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath,
-                           Prompts *prompts, SensorTable &table, QWidget *parent)
+                           Prompts &prompts, SensorTable &table, QWidget *parent)
     : QDialog(parent), m_line(std::move(line)), m_link(std::make_unique<PlcLink>(*m_line)),
-      m_iniPath(iniPath), m_ownPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
-      m_prompts(prompts ? *prompts : *m_ownPrompts), m_table(table),
+      m_iniPath(iniPath), m_prompts(prompts), m_table(table),
       m_results(QStringLiteral("Num | Byte 0 | Byte 1 | Byte 2 | Byte 3 | Byte 4 | Byte 5 | "
                                "Byte 6 | Byte 7 "))
 {
@@ -30,19 +29,17 @@ SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniP
     setModal(true);
     m_results.setCentred(true);
 
-    auto *countLabel = new QLabel(QStringLiteral("Number sensor on the bus"), this);
     m_count = new QLineEdit(QStringLiteral("0"), this);
     m_count->setObjectName(QStringLiteral("Text1"));
     m_count->setReadOnly(true); // the PLC's answer, not an input
     m_count->setMaximumWidth(80);
-    countLabel->setBuddy(m_count);
+    QLabel *countLabel = labelFor(m_count, QStringLiteral("Number sensor on the bus"));
 
-    auto *startLabel = new QLabel(
-        QStringLiteral("Start address for automatic slave addition in the main table"), this);
     m_start = new QLineEdit(QStringLiteral("1500"), this);
     m_start->setObjectName(QStringLiteral("Text2"));
     m_start->setMaximumWidth(80);
-    startLabel->setBuddy(m_start);
+    QLabel *startLabel = labelFor(
+        m_start, QStringLiteral("Start address for automatic slave addition in the main table"));
 
     m_grid = new QTableView(this);
     m_grid->setObjectName(QStringLiteral("grid"));
@@ -59,8 +56,7 @@ SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniP
     m_status->setObjectName(QStringLiteral("searchStatus"));
 
     auto button = [this](const char *name, const QString &caption) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
+        QPushButton *b = makeButton(this, QLatin1String(name), caption);
         // Enter belongs to the grid and its editor here, never to a button.
         b->setAutoDefault(false);
         return b;
@@ -109,14 +105,15 @@ void SearchDialog::startSearch()
 {
     m_results.clearItems();
     m_foundSensors = 0;
-    QList<RomTexts> found;
-    Outcome outcome = Outcome::Cancelled;
-    runCommand(m_prompts,
-               [&] { outcome = searchOnewireBus(*m_link, m_iniPath, m_prompts, found); });
-    if (outcome == Outcome::Done) {
-        m_foundSensors = static_cast<int>(found.size());
+    std::optional<QList<RomTexts>> found;
+    runCommand(m_prompts, [&] {
+        if (auto result = searchOnewireBus(*m_link, m_iniPath, m_prompts))
+            found = *result;
+    });
+    if (found) {
+        m_foundSensors = static_cast<int>(found->size());
         m_count->setText(QString::number(m_foundSensors));
-        for (const RomTexts &rom : found) {
+        for (const RomTexts &rom : *found) {
             QStringList cells{QString()};
             for (const QString &byte : rom)
                 cells.append(byte);

@@ -24,8 +24,7 @@ class SearchDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    // prompts: nullptr shows the messages in boxes over this dialog.
-    SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath, Prompts *prompts,
+    SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath, Prompts &prompts,
                  SensorTable &table, QWidget *parent = nullptr);
     ~SearchDialog() override;
 
@@ -49,7 +48,6 @@ private:
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;
     QString m_iniPath;
-    std::unique_ptr<Prompts> m_ownPrompts;
     Prompts &m_prompts;
     SensorTable &m_table;
     TextTable m_results;

@@ -1,6 +1,7 @@
 #include "onewire/sensor_dialog.h"
 
 #include "onewire/sensor_table.h"
+#include "widgets/controls.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ SensorDialog::SensorDialog(SensorTable &table, Purpose purpose, int row, QWidget
     setWindowTitle(QStringLiteral("Add/modify 1-wire slave"));
     setModal(true);
 
-    // The captions as this dialog has always shown them, two without their space.
+    // The captions as the dialog shows them: two of them without their space.
     static const char *const captions[8] = {"Byte 0", "Byte1",  "Byte 2", "Byte3",
                                             "Byte 4", "Byte 5", "Byte 6", "Byte 7"};
     auto *bytes = new QGridLayout;
@@ -33,26 +34,17 @@ SensorDialog::SensorDialog(SensorTable &table, Purpose purpose, int row, QWidget
         m_bytes[size_t(k)] = box;
     }
 
-    auto *addressLabel = new QLabel(QStringLiteral("Address"), this);
     m_address = new QLineEdit(this);
     m_address->setObjectName(QStringLiteral("Text2"));
     m_address->setMaximumWidth(100);
-    addressLabel->setBuddy(m_address);
+    QLabel *addressLabel = labelFor(m_address, QStringLiteral("Address"));
 
-    auto *ok = new QPushButton(QStringLiteral("Add/modify"), this);
-    ok->setObjectName(QStringLiteral("Command2"));
-    ok->setDefault(true);
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("Command1"));
+    QPushButton *ok = makeButton(this, QStringLiteral("Command2"), QStringLiteral("Add/modify"));
     connect(ok, &QPushButton::clicked, this, &SensorDialog::addOrModify);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(addressLabel);
-    bottom->addWidget(m_address);
-    bottom->addStretch(1);
-    bottom->addWidget(ok);
-    bottom->addWidget(cancel);
+    QHBoxLayout *bottom = dialogButtons(
+        this, ok, makeButton(this, QStringLiteral("Command1"), QStringLiteral("Cancel")));
+    bottom->insertWidget(0, addressLabel);
+    bottom->insertWidget(1, m_address);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(bytes);

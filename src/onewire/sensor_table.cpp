@@ -4,6 +4,17 @@
 
 #include <limits>
 
+std::optional<quint8> romByte(const QString &text)
+{
+    if (text.size() != 2)
+        return std::nullopt;
+    const int high = hexDigit(text[0], HexCase::Either);
+    const int low = hexDigit(text[1], HexCase::Either);
+    if (high < 0 || low < 0)
+        return std::nullopt;
+    return static_cast<quint8>(high * 16 + low);
+}
+
 std::optional<qint16> registerNumber(const QString &text)
 {
     const std::optional<qint64> value = roundHalfEven(text);

@@ -20,6 +20,9 @@ struct SensorRow
     friend bool operator==(const SensorRow &, const SensorRow &) = default;
 };
 
+// A ROM byte cell: exactly two hex digits, either case. Nothing for any other text.
+std::optional<quint8> romByte(const QString &text);
+
 // A decimal text as the PLC's 16-bit signed registers take it (halves rounded to even), or
 // nothing when it is not a number in -32768..32767.
 std::optional<qint16> registerNumber(const QString &text);

@@ -34,14 +34,19 @@ qint16 cellToInt16(const QString &text, const QString &where)
     return static_cast<qint16>(v);
 }
 
+quint16 cellToAddressWord(const QString &text, const QString &where)
+{
+    const qint64 v = wholeNumber(text, where);
+    if (v < -32768 || v > 65535)
+        fail(where, text, QStringLiteral("does not fit 0 to 65535 (overflow)"));
+    return static_cast<quint16>(v & 0xFFFF);
+}
+
 quint8 romCellToByte(const QString &text, const QString &where)
 {
     qint64 v = 0;
     for (const QChar c : text) {
-        const int d = c.isDigit() && c.unicode() < 128 ? c.unicode() - '0'
-                      : (c.toUpper() >= QLatin1Char('A') && c.toUpper() <= QLatin1Char('F'))
-                          ? c.toUpper().unicode() - 'A' + 10
-                          : -1;
+        const int d = hexDigit(c, HexCase::Either);
         if (d < 0)
             break;
         v = v * 16 + d;

@@ -8,5 +8,7 @@
 
 quint8 cellToByte(const QString &text, const QString &where);
 qint16 cellToInt16(const QString &text, const QString &where);
+// A 16-bit field that holds an address, 0 to 65535 (a negative number keeps its 16-bit pattern).
+quint16 cellToAddressWord(const QString &text, const QString &where);
 // A ROM byte cell: the hex digits (either case) up to the first other character; none is 0.
 quint8 romCellToByte(const QString &text, const QString &where);

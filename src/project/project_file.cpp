@@ -1,6 +1,7 @@
 #include "project/project_file.h"
 
 #include "common/errors.h"
+#include "common/file_kind.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_port.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -15,6 +17,9 @@
 namespace {
 
 using R = ProjectRecord;
+
+// Larger files are refused without being read.
+constexpr qint64 MaxProjectFileBytes = 1024 * 1024;
 
 QString cellName(const ModbusPort &port, int row, int column)
 {
@@ -32,12 +37,15 @@ void fillSlaves(ProjectRecord &record, R::Block block, const ModbusPort &port)
     for (int r = 0; r < count; ++r) {
         auto byteAt = [&](int c) { return cellToByte(t.cell(r, c), cellName(port, r, c)); };
         auto wordAt = [&](int c) { return cellToInt16(t.cell(r, c), cellName(port, r, c)); };
+        auto addressAt = [&](int c) {
+            return cellToAddressWord(t.cell(r, c), cellName(port, r, c));
+        };
         SlaveEntry e;
         e.address = byteAt(SlaveColumn::Address);
         e.function = byteAt(SlaveColumn::Function);
         e.numWord = byteAt(SlaveColumn::NumWord);
-        e.addressSlave = wordAt(SlaveColumn::AddressSlave);
-        e.addressMaster = wordAt(SlaveColumn::AddressMaster);
+        e.addressSlave = addressAt(SlaveColumn::AddressSlave);
+        e.addressMaster = addressAt(SlaveColumn::AddressMaster);
         e.timeout = wordAt(SlaveColumn::Timeout);
         record.setSlave(block, r, e);
     }
@@ -142,7 +150,13 @@ void Apply_project_record(const ProjectRecord &record, const ProjectPorts &ports
 
 void writeProjectFile(const QString &path, const ProjectRecord &record)
 {
+    requireRegularFileToWrite(path);
     QSaveFile file(path);
+    // A project that may be written but not replaced in its folder is written in place; anything
+    // else goes through a temporary file, so a failed write leaves no half-written project.
+    const QFileInfo target(path);
+    file.setDirectWriteFallback(target.exists() && target.isWritable() &&
+                                !QFileInfo(target.absolutePath()).isWritable());
     if (!file.open(QIODevice::WriteOnly) || file.write(record.bytes()) != record.bytes().size() ||
         !file.commit()) {
         throw PlatformError(QStringLiteral("Cannot write %1: %2")
@@ -152,25 +166,24 @@ void writeProjectFile(const QString &path, const ProjectRecord &record)
 
 ProjectRecord readProjectFile(const QString &path)
 {
+    requireRegularFileToRead(path);
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw InputError(QStringLiteral("Cannot read %1: %2")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw InputError(QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString()));
+    // A record saved in place over a longer file keeps that file's tail: the record is the first
+    // 15040 bytes, and the tail is dropped at the next save. A file far larger is no project.
+    if (file.size() > MaxProjectFileBytes) {
+        throw InputError(QStringLiteral("%1: the file holds %2 bytes; a project file holds %3.")
+                             .arg(shown)
+                             .arg(file.size())
+                             .arg(R::Size));
     }
-    // Read at most one byte more than a record, so a huge file is not loaded to be refused.
-    QByteArray bytes = file.read(R::Size + 1);
-    if (file.error() != QFileDevice::NoError) {
-        throw InputError(QStringLiteral("Cannot read %1: %2")
-                             .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
-    QString fault = projectRecordFault(bytes);
-    if (bytes.size() > R::Size) {
-        fault = QStringLiteral("The file holds %1 bytes; a project file holds exactly %2.")
-                    .arg(file.size())
-                    .arg(R::Size);
-    }
-    if (!fault.isEmpty())
-        throw InputError(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), fault));
+    const QByteArray bytes = file.read(R::Size);
+    if (file.error() != QFileDevice::NoError)
+        throw InputError(QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString()));
+    if (const QString fault = projectRecordFault(bytes); !fault.isEmpty())
+        throw InputError(QStringLiteral("%1: %2").arg(shown, fault));
     return ProjectRecord::fromBytes(bytes);
 }
 
@@ -185,21 +198,33 @@ FileChoice projectFileChoice(const QString &title, const QString &startFolder)
     c.title = title;
     c.filters = {QStringLiteral("Dravik technology PLC config (*.dpc)"),
                  QStringLiteral("All file (*.*)")};
-    // The documented "rfp" contradicts the filter and the files' own extension.
+    // The extension the filter offers and project files carry.
     c.defaultSuffix = QStringLiteral("dpc");
     c.startFolder = startFolder;
     return c;
 }
 
+namespace {
+// The file chosen in the chooser of "Save config" or "Load config"; nothing (and the message of
+// a cancelled choice) when the user cancelled.
+std::optional<QString> chooseProject(Prompts &prompts, bool save, const QString &startFolder)
+{
+    const FileChoice choice = projectFileChoice(save ? QStringLiteral("Save PLC configuration")
+                                                     : QStringLiteral("Load PLC configuration"),
+                                                startFolder);
+    const auto path = save ? prompts.chooseFileToSave(choice) : prompts.chooseFileToOpen(choice);
+    if (!path)
+        prompts.message(cancelledChoiceMessage());
+    return path;
+}
+} // namespace
+
 Outcome Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
                      const QString &startFolder)
 {
-    const auto path = prompts.chooseFileToSave(
-        projectFileChoice(QStringLiteral("Save PLC configuration"), startFolder));
-    if (!path) {
-        prompts.message(cancelledChoiceMessage());
+    const auto path = chooseProject(prompts, true, startFolder);
+    if (!path)
         return Outcome::Cancelled;
-    }
     Fill_project_record(memory, ports);
     writeProjectFile(*path, memory);
     return Outcome::Done;
@@ -208,12 +233,9 @@ Outcome Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts
 Outcome Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
                      const QString &startFolder)
 {
-    const auto path = prompts.chooseFileToOpen(
-        projectFileChoice(QStringLiteral("Load PLC configuration"), startFolder));
-    if (!path) {
-        prompts.message(cancelledChoiceMessage());
+    const auto path = chooseProject(prompts, false, startFolder);
+    if (!path)
         return Outcome::Cancelled;
-    }
     memory = readProjectFile(*path);
     Apply_project_record(memory, ports);
     return Outcome::Done;

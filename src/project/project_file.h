@@ -24,9 +24,12 @@ void Fill_project_record(ProjectRecord &record, const ProjectPorts &ports);
 void Apply_project_record(const ProjectRecord &record, const ProjectPorts &ports);
 
 // Writes the whole file anew through a temporary file renamed over the old one, so neither a
-// longer old file nor a failed write leaves a mixed or half-written project.
+// longer old file nor a failed write leaves a mixed or half-written project. Only a regular file
+// is replaced (PlatformError otherwise).
 void writeProjectFile(const QString &path, const ProjectRecord &record);
-// Reads and checks a project file; InputError naming the fault when it is not one.
+// Reads and checks a project file: its first 15040 bytes are the record, anything after them is
+// ignored; a shorter file, one over 1 MiB and anything but a regular file are refused. InputError
+// naming the fault when it is not a project.
 ProjectRecord readProjectFile(const QString &path);
 
 // The file choosers of "Save config" and "Load config".

@@ -31,8 +31,8 @@ SlaveEntry ProjectRecord::slave(Block block, int index) const
     e.address = static_cast<quint8>(m_bytes[p]);
     e.function = static_cast<quint8>(m_bytes[p + 1]);
     e.numWord = static_cast<quint8>(m_bytes[p + 2]);
-    e.addressSlave = int16At(p + 3);
-    e.addressMaster = int16At(p + 5);
+    e.addressSlave = static_cast<quint16>(int16At(p + 3));
+    e.addressMaster = static_cast<quint16>(int16At(p + 5));
     e.timeout = int16At(p + 7);
     return e;
 }
@@ -43,8 +43,8 @@ void ProjectRecord::setSlave(Block block, int index, const SlaveEntry &e)
     m_bytes[p] = static_cast<char>(e.address);
     m_bytes[p + 1] = static_cast<char>(e.function);
     m_bytes[p + 2] = static_cast<char>(e.numWord);
-    setInt16At(p + 3, e.addressSlave);
-    setInt16At(p + 5, e.addressMaster);
+    setInt16At(p + 3, static_cast<qint16>(e.addressSlave));
+    setInt16At(p + 5, static_cast<qint16>(e.addressMaster));
     setInt16At(p + 7, e.timeout);
 }
 
@@ -102,35 +102,41 @@ QString projectRecordFault(const QByteArray &bytes)
     }
     const ProjectRecord r = ProjectRecord::fromBytes(bytes);
     using R = ProjectRecord;
-    struct Check
+    // A value from limit up names nothing in its list or table.
+    auto beyond = [&](R::Block block, int offset, int limit, const QString &what) -> QString {
+        const int v = r.byteField(block, offset);
+        if (v < limit)
+            return {};
+        return QStringLiteral("The file is not a sound project: the %1 is %2 (at most %3).")
+            .arg(what)
+            .arg(v)
+            .arg(limit - 1);
+    };
+    // The fields of a Modbus port's block in this order; UART 2 keeps the first four only.
+    static const struct
     {
-        R::Block block;
-        int offset;
-        int limit; // values 0 .. limit-1 are sound
+        int offset, limit;
         const char *what;
-    };
-    static const Check checks[] = {
-        {R::Uart1, R::SlaveCountOffset, 129, "UART 1 slave count"},
-        {R::Uart1, R::ModeOffset, 3, "UART 1 mode"},
-        {R::Uart1, R::SpeedOffset, 8, "UART 1 speed"},
-        {R::Uart1, R::ParityOffset, 3, "UART 1 parity"},
-        {R::Uart1, R::BitNumberOffset, 3, "UART 1 bit number"},
-        {R::Uart1, R::StopBitOffset, 3, "UART 1 stop bit"},
-        {R::Uart2, R::SlaveCountOffset, 129, "UART 2 slave count"},
-        {R::Uart2, R::ModeOffset, 3, "UART 2 mode"},
-        {R::Uart2, R::SpeedOffset, 8, "UART 2 speed"},
-        {R::Uart2, R::ParityOffset, 3, "UART 2 parity"},
-        {R::Aux, R::SensorCountOffset, 129, "1-wire sensor count"},
-        {R::Aux, R::ModeOffset, 3, "auxiliary port mode"},
-    };
-    for (const Check &c : checks) {
-        const int v = r.byteField(c.block, c.offset);
-        if (v >= c.limit) {
-            return QStringLiteral("The file is not a sound project: the %1 is %2 (at most %3).")
-                .arg(QLatin1String(c.what))
-                .arg(v)
-                .arg(c.limit - 1);
+    } modbusFields[] = {{R::SlaveCountOffset, 129, "slave count"},
+                        {R::ModeOffset, 3, "mode"},
+                        {R::SpeedOffset, 8, "speed"},
+                        {R::ParityOffset, 3, "parity"},
+                        {R::BitNumberOffset, 3, "bit number"},
+                        {R::StopBitOffset, 3, "stop bit"}};
+    for (const R::Block b : {R::Uart1, R::Uart2}) {
+        const QString port = b == R::Uart1 ? QStringLiteral("UART 1 ") : QStringLiteral("UART 2 ");
+        for (int i = 0; i < (b == R::Uart1 ? 6 : 4); ++i) {
+            const auto &f = modbusFields[i];
+            if (QString fault = beyond(b, f.offset, f.limit, port + QLatin1String(f.what));
+                !fault.isEmpty())
+                return fault;
         }
+    }
+    for (const QString &fault :
+         {beyond(R::Aux, R::SensorCountOffset, 129, QStringLiteral("1-wire sensor count")),
+          beyond(R::Aux, R::ModeOffset, 3, QStringLiteral("auxiliary port mode"))}) {
+        if (!fault.isEmpty())
+            return fault;
     }
     for (const R::Block b : {R::Uart1, R::Uart2}) {
         const float t = r.slaveTimeout(b);

@@ -11,8 +11,8 @@ struct SlaveEntry
     quint8 address = 0;
     quint8 function = 0;
     quint8 numWord = 0;
-    qint16 addressSlave = 0;
-    qint16 addressMaster = 0;
+    quint16 addressSlave = 0; // addresses take the whole 16 bits, 0 to 65535
+    quint16 addressMaster = 0;
     qint16 timeout = 0;
     friend bool operator==(const SlaveEntry &, const SlaveEntry &) = default;
 };
@@ -42,18 +42,14 @@ public:
     static constexpr int SensorEntrySize = 11;
     enum Block { Uart1 = 0, Uart2 = 1, Aux = 2, Unused = 3 };
 
-    // Offsets inside a block.
-    static constexpr int SlavesOffset = 0;
-    static constexpr int SensorsOffset = 1161;
-    static constexpr int SlaveCountOffset = 3741;
-    static constexpr int SensorCountOffset = 3742;
-    static constexpr int SlaveAddressOffset = 3744;
-    static constexpr int ModeOffset = 3745;
-    static constexpr int SpeedOffset = 3746;
-    static constexpr int ParityOffset = 3747;
-    static constexpr int BitNumberOffset = 3748;
-    static constexpr int StopBitOffset = 3749;
+    // Offsets inside a block: the entries, the two counts, then one byte each from the slave-mode
+    // address to the stop bit, then the slave-mode timeout (a float).
+    static constexpr int SlavesOffset = 0, SensorsOffset = 1161;
+    static constexpr int SlaveCountOffset = 3741, SensorCountOffset = 3742;
+    static constexpr int SlaveAddressOffset = 3744, ModeOffset = 3745, SpeedOffset = 3746,
+                         ParityOffset = 3747, BitNumberOffset = 3748, StopBitOffset = 3749;
     static constexpr int SlaveTimeoutOffset = 3750;
+    // The three reserved 8-byte texts after the blocks.
     static constexpr int ReservedTextsOffset = 15016;
 
     ProjectRecord(); // all zeros, as after start-up

@@ -32,7 +32,9 @@ void ConvLibrary::load()
 ConvLibrary::Bytes ConvLibrary::floatToBytes(float value)
 {
     load();
-    unsigned char buffer[4] = {};
+    // The call is made with a 5-byte buffer: a library that ends the bytes with a terminator
+    // writes it into the fifth.
+    unsigned char buffer[BufferSize] = {};
     m_floatToBytes(buffer, 0, value);
     return {buffer[0], buffer[1], buffer[2], buffer[3]};
 }
@@ -40,6 +42,6 @@ ConvLibrary::Bytes ConvLibrary::floatToBytes(float value)
 float ConvLibrary::toReal(const Bytes &bytes)
 {
     load();
-    const unsigned char buffer[4] = {bytes[0], bytes[1], bytes[2], bytes[3]};
+    const unsigned char buffer[BufferSize] = {bytes[0], bytes[1], bytes[2], bytes[3], 0};
     return m_toReal(buffer, 0);
 }

@@ -28,6 +28,7 @@ public:
     float toReal(const Bytes &bytes);
 
 private:
+    static constexpr int BufferSize = 5;
     QLibrary m_library;
     conv_float_to_byte_array m_floatToBytes = nullptr;
     conv_to_real m_toReal = nullptr;

@@ -3,6 +3,7 @@
 #include "common/command.h"
 #include "service/conv_library.h"
 #include "service/float_converter.h"
+#include "widgets/controls.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -11,25 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-
-QLineEdit *makeBox(QWidget *parent, const QString &name, const QString &accessibleName)
-{
-    auto *box = new QLineEdit(parent);
-    box->setObjectName(name);
-    box->setAccessibleName(accessibleName);
-    return box;
-}
-
-QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(QLatin1String(name));
-    return button;
-}
-
-} // namespace
 
 ConverterTab::ConverterTab(const TabContext &context, QWidget *parent)
     : MainTab(context, QStringLiteral("tabConverter"), parent),
@@ -52,9 +34,9 @@ ConverterTab::ConverterTab(const TabContext &context, QWidget *parent)
     layout->setColumnStretch(1, 1);
 
     QPushButton *toIeeeButton =
-        makeButton(m_converterFrame, "Command22", QStringLiteral("To IEEE"));
+        makeButton(m_converterFrame, QStringLiteral("Command22"), QStringLiteral("To IEEE"));
     QPushButton *toFloatButton =
-        makeButton(m_converterFrame, "Command23", QStringLiteral("To float"));
+        makeButton(m_converterFrame, QStringLiteral("Command23"), QStringLiteral("To float"));
     m_hexOut->setReadOnly(true);
     m_decimalOut->setReadOnly(true);
 
@@ -116,22 +98,20 @@ ConvLibrary &ConverterTab::conv()
 void ConverterTab::onToIeee()
 {
     runCommand(prompts(), [this] {
-        FloatBytes value;
-        if (toIeee(conv(), prompts(), m_decimalIn->text(), value) != Outcome::Done)
-            return;
-        m_hexOut->setText(bytesHex(value.bytes));
-        showWordOrders(value);
+        if (const auto value = toIeee(conv(), prompts(), m_decimalIn->text())) {
+            m_hexOut->setText(bytesHex(value->bytes));
+            showWordOrders(*value);
+        }
     });
 }
 
 void ConverterTab::onToFloat()
 {
     runCommand(prompts(), [this] {
-        FloatBytes value;
-        if (toFloat(conv(), prompts(), m_hexIn->text(), value) != Outcome::Done)
-            return;
-        m_decimalOut->setText(floatText(value.value));
-        showWordOrders(value);
+        if (const auto value = toFloat(conv(), prompts(), m_hexIn->text())) {
+            m_decimalOut->setText(floatText(value->value));
+            showWordOrders(*value);
+        }
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/main_tab.h"
+#include "widgets/main_tab.h"
 
 #include <memory>
 

@@ -1,6 +1,7 @@
 #include "service/float_converter.h"
 
 #include "common/errors.h"
+#include "common/hex_text.h"
 #include "common/prompts.h"
 
 #include <QByteArray>
@@ -10,27 +11,26 @@
 #include <iterator>
 #include <limits>
 
+namespace {
+// Where each order takes the bytes A B C D from, and its name.
+const struct
+{
+    int positions[4];
+    const char *name;
+} Orders[] = {
+    {{0, 1, 2, 3}, "ABCD"}, {{2, 3, 0, 1}, "CDAB"}, {{1, 0, 3, 2}, "BADC"}, {{3, 2, 1, 0}, "DCBA"}};
+} // namespace
+
 QString wordOrderName(WordOrder order)
 {
-    switch (order) {
-    case WordOrder::ABCD:
-        return QStringLiteral("ABCD");
-    case WordOrder::CDAB:
-        return QStringLiteral("CDAB");
-    case WordOrder::BADC:
-        return QStringLiteral("BADC");
-    case WordOrder::DCBA:
-        return QStringLiteral("DCBA");
-    }
-    return {};
+    return QLatin1String(Orders[static_cast<int>(order)].name);
 }
 
 QString bytesHex(const ConvLibrary::Bytes &bytes, WordOrder order)
 {
-    static const int positions[4][4] = {{0, 1, 2, 3}, {2, 3, 0, 1}, {1, 0, 3, 2}, {3, 2, 1, 0}};
     QString hex;
-    for (const int i : positions[static_cast<int>(order)])
-        hex += QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper();
+    for (const int i : Orders[static_cast<int>(order)].positions)
+        hex += byteHex(bytes[i]);
     return hex;
 }
 
@@ -80,20 +80,10 @@ float parseFloatText(const QString &text)
 
 ConvLibrary::Bytes parseHexBytes(const QString &text)
 {
-    auto digit = [](QChar c) {
-        const char16_t u = c.unicode();
-        if (u >= u'0' && u <= u'9')
-            return u - u'0';
-        if (u >= u'A' && u <= u'F')
-            return u - u'A' + 10;
-        if (u >= u'a' && u <= u'f')
-            return u - u'a' + 10;
-        return -1;
-    };
     ConvLibrary::Bytes bytes{};
     for (int i = 0; i < 4; ++i) {
-        const int high = digit(text.at(2 * i));
-        const int low = digit(text.at(2 * i + 1));
+        const int high = hexDigit(text.at(2 * i), HexCase::Either);
+        const int low = hexDigit(text.at(2 * i + 1), HexCase::Either);
         if (high < 0 || low < 0) {
             throw InputError(
                 QStringLiteral("\"%1\" (characters %2 and %3) is not a hexadecimal byte")
@@ -106,24 +96,22 @@ ConvLibrary::Bytes parseHexBytes(const QString &text)
     return bytes;
 }
 
-Outcome toIeee(ConvLibrary &conv, Prompts &prompts, const QString &decimalText, FloatBytes &result)
+Result<FloatBytes> toIeee(ConvLibrary &conv, Prompts &prompts, const QString &decimalText)
 {
     if (decimalText.isEmpty()) {
         prompts.message(QStringLiteral("Incorrect value for conversion to IEEE format!"));
         return Outcome::Invalid;
     }
     const float value = parseFloatText(decimalText);
-    result = {value, conv.floatToBytes(value)};
-    return Outcome::Done;
+    return FloatBytes{value, conv.floatToBytes(value)};
 }
 
-Outcome toFloat(ConvLibrary &conv, Prompts &prompts, const QString &hexText, FloatBytes &result)
+Result<FloatBytes> toFloat(ConvLibrary &conv, Prompts &prompts, const QString &hexText)
 {
     if (hexText.size() != 8) {
         prompts.message(QStringLiteral("Incorrect value for conversion to float format!"));
         return Outcome::Invalid;
     }
     const ConvLibrary::Bytes bytes = parseHexBytes(hexText);
-    result = {conv.toReal(bytes), bytes};
-    return Outcome::Done;
+    return FloatBytes{conv.toReal(bytes), bytes};
 }

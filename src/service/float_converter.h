@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/outcome.h"
+#include "common/result.h"
 #include "service/conv_library.h"
 
 #include <QString>
@@ -42,9 +42,9 @@ ConvLibrary::Bytes parseHexBytes(const QString &text);
 
 // "To IEEE": the decimal text to its bytes. An empty text shows "Incorrect value for conversion
 // to IEEE format!" and gives Invalid; a text that does not convert and a library that cannot be
-// loaded throw (InputError, PlatformError). result is set only on Done.
-Outcome toIeee(ConvLibrary &conv, Prompts &prompts, const QString &decimalText, FloatBytes &result);
+// loaded throw (InputError, PlatformError).
+Result<FloatBytes> toIeee(ConvLibrary &conv, Prompts &prompts, const QString &decimalText);
 
 // "To float": 8 hex digits to the number. Any other length shows "Incorrect value for conversion
 // to float format!" and gives Invalid; otherwise as toIeee.
-Outcome toFloat(ConvLibrary &conv, Prompts &prompts, const QString &hexText, FloatBytes &result);
+Result<FloatBytes> toFloat(ConvLibrary &conv, Prompts &prompts, const QString &hexText);

@@ -1,7 +1,9 @@
 #include "service/service_commands.h"
 
 #include "common/errors.h"
+#include "common/hex_text.h"
 #include "common/prompts.h"
+#include "link/plc_address.h"
 #include "link/plc_link.h"
 
 #include <QDir>
@@ -10,19 +12,18 @@
 
 namespace {
 
-const int ServiceTimeoutMs = 1000;
-
 // One service word to one service address, the answer untested.
-void writeServiceWord(LinkTransfer &transfer, const QString &address, const QString &word)
+void writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word)
 {
     transfer.open();
-    transfer.link().Write_plc_block(ServiceTimeoutMs, QStringLiteral("E11"), address,
-                                    QStringLiteral("02"), word);
+    transfer.link().Write_plc_block(Timeout::Bracket, WriteCommand::Configuration, address,
+                                    wordBytes(word));
     transfer.close();
 }
 
-// Starts the updater in its own folder as a process of its own, not waited for.
-void startUpdater(const QString &program)
+// Throws when the updater is not a program that can be started: the PLC must not be switched
+// into update mode for an updater that never comes.
+void checkUpdater(const QString &program)
 {
     const QFileInfo info(program);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
@@ -32,7 +33,13 @@ void startUpdater(const QString &program)
         throw PlatformError(
             QStringLiteral("The firmware updater %1 is not a program that can be started")
                 .arg(shown));
+}
 
+// Starts the updater in its own folder as a process of its own, not waited for.
+void startUpdater(const QString &program)
+{
+    const QFileInfo info(program);
+    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     QProcess process;
     process.setProgram(info.absoluteFilePath());
     process.setWorkingDirectory(info.absolutePath());
@@ -52,21 +59,22 @@ Outcome restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts)
     LinkTransfer transfer(link, iniPath);
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
         return Outcome::Cancelled;
-    writeServiceWord(transfer, QStringLiteral("3011"), QStringLiteral("7B49"));
+    writeServiceWord(transfer, Addr::Restart, PlcWord::Restart);
     return Outcome::Done;
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
                             const QString &updaterProgram)
 {
+    checkUpdater(updaterProgram);
     {
         LinkTransfer transfer(link, iniPath);
         if (!prompts.question(QStringLiteral("You are shure for update firmware for the PLC ? "),
                               QString()))
             return Outcome::Cancelled;
-        writeServiceWord(transfer, QStringLiteral("3010"), QStringLiteral("6D2A"));
+        writeServiceWord(transfer, Addr::FirmwareUpdate, PlcWord::FirmwareUpdate);
         // The port is free before the updater starts: it opens the same port itself.
-        link.pause(100);
+        link.pause(SettlePause);
     }
     startUpdater(updaterProgram);
     return Outcome::Done;

@@ -18,9 +18,10 @@ class Prompts;
 // "Restart PLC, based on the STM32F3".
 Outcome restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts);
 
-// "Start update firmware for STM32F3": writes the update word, closes the line, waits 100 ms and
-// starts updaterProgram without waiting for it, whether the PLC answered or not. A program that
-// cannot be started is reported after the word was sent.
+// "Start update firmware for STM32F3": checks that updaterProgram is there and can be started
+// (PlatformError naming it, before anything is asked or sent), writes the update word, closes the
+// line, waits 100 ms and starts the updater without waiting for it, whether the PLC answered or
+// not.
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
                             const QString &updaterProgram);
 

@@ -1,90 +1,69 @@
 // The window's prompts: message boxes, questions, file dialogs and the progress window.
-#include "app/progress_window.h"
-#include "app/widget_prompts.h"
+#include "support/widget_driver.h"
+#include "widgets/progress_window.h"
+#include "widgets/widget_prompts.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
-
-namespace {
-
-// Acts on the next modal dialog as soon as it is up (inside its exec()).
-void whenModal(std::function<void(QWidget *)> act)
-{
-    auto *poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(modal);
-        }
-    });
-    poll->start();
-}
-
-QList<QWidget *> progressWindows()
-{
-    QList<QWidget *> found;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == QLatin1String("Progress"))
-            found << w;
-    }
-    return found;
-}
-
-} // namespace
-
 class TestWidgetPrompts : public QObject
 {
     Q_OBJECT
 
-    QWidget m_parent;
+    QWidget m_window;
 
 private Q_SLOTS:
     void initTestCase()
     {
         QApplication::setApplicationName(QStringLiteral("plc-config"));
-        m_parent.show();
+        m_window.show();
     }
 
     // A question has OK and Cancel under an empty title and is true only on OK; a message has OK
-    // only, under the application's name.
+    // only, under the application's name. Both stand over the modal dialog the user is in, else
+    // over the window.
     void messageBoxes_data()
     {
         QTest::addColumn<bool>("isQuestion");
-        QTest::addColumn<QString>("press"); // "ok", "cancel", "escape", "return"
+        QTest::addColumn<int>("press"); // a button of the box, or a key
         QTest::addColumn<bool>("expected");
-        QTest::newRow("question, OK") << true << QStringLiteral("ok") << true;
-        QTest::newRow("question, Cancel") << true << QStringLiteral("cancel") << false;
-        QTest::newRow("question, Escape") << true << QStringLiteral("escape") << false;
-        QTest::newRow("message, Return") << false << QStringLiteral("return") << false;
+        QTest::addColumn<bool>("overADialog");
+        const int ok = QMessageBox::Ok, cancel = QMessageBox::Cancel;
+        QTest::newRow("question, OK") << true << ok << true << false;
+        QTest::newRow("question, Cancel") << true << cancel << false << false;
+        QTest::newRow("question, Escape") << true << int(Qt::Key_Escape) << false << false;
+        QTest::newRow("message, Return") << false << int(Qt::Key_Return) << false << false;
+        QTest::newRow("question over an open dialog") << true << ok << true << true;
+        QTest::newRow("message over an open dialog") << false << ok << false << true;
     }
     void messageBoxes()
     {
         QFETCH(bool, isQuestion);
-        QFETCH(QString, press);
+        QFETCH(int, press);
         QFETCH(bool, expected);
-        WidgetPrompts prompts(&m_parent);
+        QFETCH(bool, overADialog);
+        WidgetPrompts prompts(&m_window);
+        QDialog dialog(&m_window);
+        dialog.setModal(true);
+        dialog.setVisible(overADialog);
         QString title, text;
         QMessageBox::StandardButtons buttons;
-        whenModal([&](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            QVERIFY(box);
+        QWidget *over = nullptr;
+        WidgetDriver::onModal<QMessageBox>([&](QMessageBox *box) {
             title = box->windowTitle();
             text = box->text();
             buttons = box->standardButtons();
-            if (press == QLatin1String("escape") || press == QLatin1String("return"))
-                QTest::keyClick(box,
-                                press == QLatin1String("escape") ? Qt::Key_Escape : Qt::Key_Return);
+            over = box->parentWidget();
+            if (QAbstractButton *button = box->button(QMessageBox::StandardButton(press)))
+                button->click();
             else
-                box->button(press == QLatin1String("ok") ? QMessageBox::Ok : QMessageBox::Cancel)
-                    ->click();
+                QTest::keyClick(box, Qt::Key(press));
         });
         const QString said = QStringLiteral("You are shure ? ");
         if (isQuestion) {
@@ -97,31 +76,25 @@ private Q_SLOTS:
             QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         }
         QCOMPARE(text, said);
+        QCOMPARE(over, overADialog ? &dialog : &m_window);
     }
 
     void fileDialogsAskWhatTheyAreTold()
     {
         QTemporaryDir dir;
-        WidgetPrompts prompts(&m_parent);
+        WidgetPrompts prompts(&m_window);
         const FileChoice choice{QStringLiteral("Save configuration"),
                                 {QStringLiteral("Config (*.dpc)")},
                                 QStringLiteral("dpc"),
                                 dir.path()};
 
         QFileDialog::FileMode openMode = QFileDialog::AnyFile;
-        whenModal([&](QWidget *modal) {
-            auto *dialog = qobject_cast<QFileDialog *>(modal);
-            QVERIFY(dialog);
-            openMode = dialog->fileMode();
-            dialog->reject();
-        });
+        WidgetDriver::onModal<QFileDialog>([&](QFileDialog *d) { openMode = d->fileMode(); });
         QCOMPARE(prompts.chooseFileToOpen(choice), std::nullopt);
         QCOMPARE(openMode, QFileDialog::ExistingFile);
 
         bool asksBeforeOverwriting = false;
-        whenModal([&](QWidget *modal) {
-            auto *dialog = qobject_cast<QFileDialog *>(modal);
-            QVERIFY(dialog);
+        WidgetDriver::onModal<QFileDialog>([&](QFileDialog *dialog) {
             QCOMPARE(dialog->windowTitle(), choice.title);
             QCOMPARE(dialog->nameFilters(), choice.filters);
             QCOMPARE(dialog->directory().absolutePath(), QDir(dir.path()).absolutePath());
@@ -137,33 +110,27 @@ private Q_SLOTS:
 
     void progressWindowExistsOnlyWhileShown()
     {
-        WidgetPrompts prompts(&m_parent);
-        QVERIFY(progressWindows().isEmpty());
+        WidgetPrompts prompts(&m_window);
+        QPointer<ProgressWindow> window;
         {
             ProgressScope progress(prompts);
-            QCOMPARE(progressWindows().size(), 1);
-            QWidget *window = progressWindows().first();
-            QVERIFY(window->isVisible());
+            window = prompts.progressWindow();
+            QVERIFY(window && window->isVisible() && window->isWindow());
             QCOMPARE(window->windowTitle(), QStringLiteral("Download/upload progress"));
-            QCOMPARE(window->windowModality(), Qt::NonModal);
-            const QList<QWidget *> children = window->findChildren<QWidget *>();
-            QCOMPARE(children.size(), 1);
-            auto *bar = qobject_cast<QProgressBar *>(children.first());
-            QVERIFY(bar);
-            QCOMPARE(bar->objectName(), QStringLiteral("ProgressBar1"));
+            auto *bar = WidgetDriver(window).find<QProgressBar>(QStringLiteral("ProgressBar1"));
             QCOMPARE(bar->maximum(), 100);
             progress.set(40);
             QCOMPARE(bar->value(), 40);
         }
-        QVERIFY(progressWindows().isEmpty());
+        QVERIFY(!window); // gone, not just hidden
 
         // Closed by hand in the middle of a transfer: the rest of the transfer goes on.
         prompts.progressShow();
-        progressWindows().first()->close();
-        QTRY_VERIFY(progressWindows().isEmpty());
+        window = prompts.progressWindow();
+        window->close();
+        QTRY_VERIFY(!window);
         prompts.progressSet(70);
         prompts.progressClose();
-        QVERIFY(!prompts.progressWindow());
     }
 };
 

@@ -1,27 +1,17 @@
 // Reading the error buffers from the simulated PLC: the frames sent, the rows shown, and what a
-// silent PLC or a failing port does to the grid and the line.
-#include "support/scripted_prompts.h"
+// silent PLC or a broken line does to the grid and the line.
+#include "support/sim_bench.h"
 
 #include "common/command.h"
-#include "common/errors.h"
 #include "common/text_table.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
-#include "link/plc_link.h"
-#include "sim/sim_line.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
-using sim::PlcModel;
-using Rows = QList<QStringList>;
+#include <memory>
 
 namespace {
-
-QByteArray frame(const char *body, const char *sum)
-{
-    return '\x02' + QByteArray(body) + '\x03' + QByteArray(sum);
-}
 
 // Block reads of the status words and buffers, with the sums the PLC expects.
 const QByteArray Uart1Word = frame("E00200802", "D4"), Uart2Word = frame("E00200602", "D2");
@@ -30,44 +20,7 @@ const QByteArray Uart2First = frame("E00368040", "DD"), Uart2Second = frame("E00
 const QByteArray AuxWord = frame("E00200A02", "DD");
 const QByteArray WireFirst = frame("E00370040", "D6"), WireSecond = frame("E00374040", "DA");
 
-const Rows Previous = {{"1", "Active error", "MBErr 8"}, {"2", "", ""}};
-const Rows PreviousShown = Previous + Rows{{"", "", ""}}; // with the placeholder row
-
-Rows gridRows(const TextTable &grid)
-{
-    Rows rows;
-    for (int r = 0; r < grid.rowCount(); ++r)
-        rows.append(grid.rowCells(r));
-    return rows;
-}
-
-// A line to the simulated PLC whose chosen send fails with the port left open, as a driver
-// error does.
-class FlakyLine final : public SerialLine
-{
-    Q_OBJECT
-public:
-    explicit FlakyLine(PlcModel &plc) : m_inner(plc)
-    {
-        connect(&m_inner, &SerialLine::received, this, &SerialLine::received);
-        connect(&m_inner, &SerialLine::sent, this, &SerialLine::sent);
-    }
-    int failAtSend = 0; // counts down; the send that reaches 0 fails
-
-    void open() override { m_inner.open(); }
-    void close() override { m_inner.close(); }
-    bool isOpen() const override { return m_inner.isOpen(); }
-    void send(const QByteArray &bytes) override
-    {
-        if (failAtSend > 0 && --failAtSend == 0)
-            throw PlatformError(QStringLiteral("COM1: sending failed (I/O error)"));
-        m_inner.send(bytes);
-    }
-    QByteArray takeReceived() override { return m_inner.takeReceived(); }
-
-private:
-    sim::SimulatedLine m_inner;
-};
+const QList<QStringList> Previous = {{"1", "Active error", "MBErr 8"}, {"2", "", ""}};
 
 } // namespace
 
@@ -75,155 +28,106 @@ class TestErrorBufferRead : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString ini() const { return m_dir.filePath(QStringLiteral("set.ini")); }
-private Q_SLOTS:
-    void theStatusWordDecidesTheRows_data()
+    std::unique_ptr<Bench> m_b;
+    TextTable m_grid{modbusDiagHeader()};
+
+    Outcome readUart1()
     {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<QList<QByteArray>>("sends");
-        QTest::addColumn<Rows>("rows");
-        QTest::newRow("C003 three slaves")
-            << 0xC003 << QList<QByteArray>{Uart1Word, Uart1First}
-            << Rows{{"1", "Active error", " timeout error occurred  "},
-                    {"2", "No error", ""},
-                    {"3", "Active error", ""},
-                    {"4", "", ""}};
-        QTest::newRow("4003 slave leaves the grid")
-            << 0x4003 << QList<QByteArray>{Uart1Word} << PreviousShown;
-        QTest::newRow("C000 keeps row 1")
-            << 0xC000 << QList<QByteArray>{Uart1Word} << Rows{Previous.first()};
-    }
-    void theStatusWordDecidesTheRows()
-    {
-        QFETCH(int, word);
-        QFETCH(QList<QByteArray>, sends);
-        QFETCH(Rows, rows);
-        sim::SimulatedLine line;
-        line.model().setWord(sim::Addr::Uart1Port, quint16(word));
-        line.model().setErrorBuffer(PlcModel::ErrorBuffer::Uart1, QByteArray::fromHex("840009"));
-        PlcLink link(line);
-        ScriptedPrompts prompts;
-        TextTable grid(modbusDiagHeader());
-        grid.setItems(Previous);
-        QCOMPARE(Read_modbus_buffer(link, ini(), prompts, 1, grid), Outcome::Done);
-        QCOMPARE(line.sends(), sends);
-        QCOMPARE(gridRows(grid), rows);
-        QVERIFY(prompts.shown().isEmpty() && !line.isOpen());
+        return Read_modbus_buffer(m_b->link, m_b->ini(), m_b->prompts, 1, m_grid);
     }
 
-    void moreThan64SlavesReadTheSecondBlock_data()
+private Q_SLOTS:
+    void init()
     {
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("word");
-        QTest::addColumn<QList<QByteArray>>("sends");
-        QTest::addColumn<QString>("slot67");
-        QTest::newRow("UART 1, 128 slaves")
-            << 1 << 0xC080 << QList<QByteArray>{Uart1Word, Uart1First, Uart1Second}
-            << "Inactive error";
-        QTest::newRow("UART 2, 70 slaves, old errors")
-            << 2 << 0xC046 << QList<QByteArray>{Uart2Word, Uart2First, Uart2Second} << "Old error";
+        m_b = std::make_unique<Bench>();
+        m_grid.setItems(Previous);
+        m_grid.renumber(true);
     }
-    void moreThan64SlavesReadTheSecondBlock()
+    void cleanup() { m_b.reset(); }
+
+    // The same buffer read through each status word: as many slots as it counts, in blocks of
+    // 64, each decoded by its buffer's rules and its slot number.
+    void readsTheSlotsTheStatusWordCounts_data()
+    {
+        QTest::addColumn<int>("port"); // UART 1 or 2; 0: the 1-wire buffer
+        QTest::addColumn<int>("word");
+        QTest::addColumn<QByteArray>("sent");
+        // "number|type|description", found by the number; the last one is the grid's last row.
+        QTest::addColumn<QStringList>("rows");
+        const QString timeout = "1|Active error| timeout error occurred  ";
+        QTest::newRow("C003 three slaves")
+            << 1 << 0xC003 << Uart1Word + Uart1First
+            << QStringList{timeout, "2|Active error|", "3|No error|", "4||"};
+        QTest::newRow("4003 a slave keeps no buffer: the grid stays")
+            << 1 << 0x4003 << Uart1Word << QStringList{"1|Active error|MBErr 8", "2||", "3||"};
+        QTest::newRow("C000 no slot: row 1 stays alone")
+            << 1 << 0xC000 << Uart1Word << QStringList{"1|Active error|MBErr 8"};
+        QTest::newRow("UART 1, 128 slaves: two blocks")
+            << 1 << 0xC080 << Uart1Word + Uart1First + Uart1Second
+            << QStringList{timeout, "65|Active error|illegal register address ",
+                           "67|Inactive error|", "129||"};
+        QTest::newRow("UART 2, 70 slaves, slots from 65 old")
+            << 2 << 0xC046 << Uart2Word + Uart2First + Uart2Second
+            << QStringList{timeout, "67|Old error|", "70|Active error|", "71||"};
+        QTest::newRow("1-wire, 70 sensors")
+            << 0 << 0xC046 << AuxWord + WireFirst + WireSecond
+            << QStringList{"1|Active error|Number of error :4", "2|No error|Number of error :5",
+                           "10|Active error|No device found error :2",
+                           "70|Active error|No any device error :2", "71||"};
+    }
+    void readsTheSlotsTheStatusWordCounts()
     {
         QFETCH(int, port);
         QFETCH(int, word);
-        QFETCH(QList<QByteArray>, sends);
-        QFETCH(QString, slot67);
+        QFETCH(QByteArray, sent);
+        QFETCH(QStringList, rows);
         QByteArray bytes(128, '\0');
-        bytes[0] = char(0x80);
-        bytes[63] = 0x05;
-        bytes[64] = 0x01;
-        bytes[66] = char(0x80);
-        bytes[69] = 0x12;
-        sim::SimulatedLine line;
-        line.model().setWord(port == 1 ? sim::Addr::Uart1Port : sim::Addr::Uart2Port, word);
-        line.model().setErrorBuffer(
-            port == 1 ? PlcModel::ErrorBuffer::Uart1 : PlcModel::ErrorBuffer::Uart2, bytes);
-        PlcLink link(line);
-        ScriptedPrompts prompts;
-        TextTable grid(modbusDiagHeader());
+        for (const auto &[slot, b] :
+             {std::pair{1, 0x84}, {2, 0x25}, {10, 0xE2}, {65, 0x01}, {67, 0x80}, {70, 0xE2}})
+            bytes[slot - 1] = char(b);
+        const auto layout = port == 0 ? onewireErrorBuffer() : modbusErrorBuffer(port);
+        m_b->plc().setWord(layout.wordAddress, quint16(word));
+        m_b->plc().setMemory(layout.buffer, bytes);
 
-        QCOMPARE(Read_modbus_buffer(link, ini(), prompts, port, grid), Outcome::Done);
-        QCOMPARE(line.sends(), sends);
-        const int slaves = word & 0xFF;
-        QCOMPARE(grid.itemCount(), slaves);
-        QCOMPARE(grid.rowCells(0), (QStringList{"1", "Inactive error", ""}));
-        QCOMPARE(grid.rowCells(63), (QStringList{"64", "Active error", "master is busy now "}));
-        QCOMPARE(grid.rowCells(64),
-                 (QStringList{"65", "Active error", "illegal register address "}));
-        QCOMPARE(grid.rowCells(66), (QStringList{"67", slot67, ""}));
-        QCOMPARE(grid.rowCells(69), (QStringList{"70", "Active error", "MBErr 17"}));
-        QCOMPARE(grid.rowCells(slaves), (QStringList{QString::number(slaves + 1), "", ""}));
+        QCOMPARE(readErrorBuffer(m_b->link, m_b->ini(), m_b->prompts, layout, m_grid),
+                 Outcome::Done);
+        QCOMPARE(m_b->line.sentBytes(), sent);
+        for (const QString &row : rows)
+            QCOMPARE(m_grid.rowCells(row.section('|', 0, 0).toInt() - 1).join('|'), row);
+        QCOMPARE(m_grid.rowCount(), rows.last().section('|', 0, 0).toInt());
+        QVERIFY(m_b->prompts.shown().isEmpty() && !m_b->line.isOpen());
     }
 
-    void aSilentPlcChangesNothingAndSaysSo_data()
+    // A failed read changes nothing and says why, and the next read works. A silent PLC must not
+    // read as zeros, which would show every slot as "No error".
+    void aFailedReadChangesNothing_data()
     {
-        QTest::addColumn<int>("silentAt");
-        QTest::newRow("no status word") << 0x2008;
-        QTest::newRow("no second block") << 0x3640;
+        QTest::addColumn<int>("silentAt"); // 0: the line breaks at the second block's read instead
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no status word") << 0x2008 << "Answer timeout from PLC";
+        QTest::newRow("no second block") << 0x3640 << "Answer timeout from PLC";
+        QTest::newRow("the line breaks") << 0 << "COM1: the device was removed";
     }
-    void aSilentPlcChangesNothingAndSaysSo()
+    void aFailedReadChangesNothing()
     {
         QFETCH(int, silentAt);
-        sim::SimulatedLine line;
-        line.model().setWord(sim::Addr::Uart1Port, 0xC046);
-        line.model().faults().silentAt = {quint16(silentAt)};
-        PlcLink link(line);
-        ScriptedPrompts prompts;
-        TextTable grid(modbusDiagHeader());
-        grid.setItems(Previous);
+        QFETCH(QString, message);
+        m_b->plc().setWord(sim::Addr::Uart1Port, 0xC046);
+        m_b->plc().faults().silentAt = {quint16(silentAt)};
+        if (silentAt == 0)
+            m_b->line.breakOnSend(3, message);
+        std::optional<Outcome> outcome;
+        const auto read = [&] { return runCommand(m_b->prompts, [&] { outcome = readUart1(); }); };
+        QCOMPARE(read(), silentAt != 0); // a broken line is thrown
+        QCOMPARE(outcome, silentAt != 0 ? std::optional(Outcome::PlcFailed) : std::nullopt);
+        QCOMPARE(m_b->prompts.messages(), QStringList{message});
+        QCOMPARE(m_grid.items(), Previous);
+        QVERIFY(!m_b->line.isOpen() && !m_b->link.busy());
 
-        QCOMPARE(Read_modbus_buffer(link, ini(), prompts, 1, grid), Outcome::PlcFailed);
-        QCOMPARE(prompts.messages(), QStringList{"Answer timeout from PLC"});
-        QCOMPARE(prompts.shown().first().title, Prompts::Title());
-        QCOMPARE(grid.items(), Previous);
-        QVERIFY(!line.isOpen());
-    }
-
-    void aFailureWithThePortOpenClosesItAndTheNextReadWorks()
-    {
-        PlcModel plc;
-        plc.setWord(sim::Addr::Uart1Port, 0xC001);
-        FlakyLine line(plc);
-        line.failAtSend = 2; // the block read
-        PlcLink link(line);
-        ScriptedPrompts prompts;
-        TextTable grid(modbusDiagHeader());
-        auto read = [&] {
-            return runCommand(prompts, [&] { Read_modbus_buffer(link, ini(), prompts, 1, grid); });
-        };
-
-        QVERIFY(!read());
-        QCOMPARE(prompts.messages(), QStringList{"COM1: sending failed (I/O error)"});
-        QVERIFY(!line.isOpen());
+        m_b->plc().faults().silentAt.clear();
         QVERIFY(read());
-        QCOMPARE(prompts.messages().size(), 1);
-        QCOMPARE(grid.rowCells(0), (QStringList{"1", "No error", ""}));
-    }
-
-    void theOnewireBufferDecodesBySensorNumber()
-    {
-        QByteArray bytes(70, '\0');
-        bytes[0] = char(0xC5);
-        bytes[1] = 0x25;
-        bytes[9] = char(0xE2);
-        bytes[69] = char(0xE2);
-        sim::SimulatedLine line;
-        line.model().setWord(sim::Addr::AuxMode, 0xC046);
-        line.model().setErrorBuffer(PlcModel::ErrorBuffer::OneWire, bytes);
-        PlcLink link(line);
-        ScriptedPrompts prompts;
-        TextTable grid(onewireDiagHeader());
-
-        QCOMPARE(Read_onewire_buffer(link, ini(), prompts, grid), Outcome::Done);
-        QCOMPARE(line.sends(), (QList<QByteArray>{AuxWord, WireFirst, WireSecond}));
-        QCOMPARE(grid.rowCount(), 71);
-        QCOMPARE(grid.rowCells(0), (QStringList{"1", "Active error", "Timeout error number :5"}));
-        QCOMPARE(grid.rowCells(1), (QStringList{"2", "No error", "Number of error :5"}));
-        QCOMPARE(grid.rowCells(2), (QStringList{"3", "No error", ""}));
-        QCOMPARE(grid.rowCells(9), (QStringList{"10", "Active error", "No device found error :2"}));
-        QCOMPARE(grid.rowCells(69), (QStringList{"70", "Active error", "No any device error :2"}));
+        QCOMPARE(m_grid.itemCount(), 70);
+        QCOMPARE(m_b->prompts.messages(), QStringList{message}); // nothing more to say
     }
 };
 

@@ -1,107 +1,44 @@
-// Error bytes to texts, and the slot counts in the status words.
+// Error bytes to texts, the slot counts in the status words, and how a read is shown.
 #include "common/text_table.h"
 #include "diag/error_buffer.h"
 
 #include <QtTest>
-
-#include <array>
-
-namespace {
-
-// The Modbus description of each code (byte AND 7F) as the PLC's documentation lists it;
-// nullptr where the cell is not written. Codes from 19 on have no text.
-const std::array<const char *, 19> ModbusDescriptions = {
-    "",
-    "illegal register address ",
-    " illegal argument ",
-    " receive data error ",
-    " timeout error occurred  ",
-    "master is busy now ",
-    "execute function error ",
-    "MBErr 8",
-    "MBErr 9",
-    nullptr,
-    "MBErr 10",
-    "MBErr 11",
-    "MBErr 12",
-    "MBErr 13",
-    "MBErr 13",
-    "MBErr 14",
-    "MBErr 15",
-    "MBErr 16",
-    "MBErr 17",
-};
-
-// "84: Active error| timeout error occurred  " for every byte, so a mismatch names its byte.
-QStringList decodedBytes(const std::function<ErrorText(quint8)> &decode)
-{
-    QStringList lines;
-    for (int b = 0; b < 256; ++b) {
-        const ErrorText text = decode(quint8(b));
-        lines << QStringLiteral("%1: %2|%3")
-                     .arg(b, 2, 16, QLatin1Char('0'))
-                     .arg(text.type, text.description.value_or(QStringLiteral("<not written>")));
-    }
-    return lines;
-}
-
-} // namespace
 
 class TestErrorDecode : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void modbusBytes_data()
+    void errorBytes_data()
     {
-        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("port"); // UART 1 or 2; 0: the 1-wire buffer
         QTest::addColumn<int>("slot");
-        QTest::addColumn<QString>("type80"); // the type of the byte 80 hex
-        QTest::newRow("UART 1, slot 65") << 1 << 65 << "Inactive error";
-        QTest::newRow("UART 2, slot 64") << 2 << 64 << "Inactive error";
-        QTest::newRow("UART 2, slot 65 is an old error") << 2 << 65 << "Old error";
+        QTest::addColumn<int>("byte");
+        // Type and description; "-": a code without a text of its own, whose cell is not written.
+        QTest::addColumn<QString>("texts");
+        QTest::newRow("00 no error") << 1 << 1 << 0x00 << "No error|";
+        QTest::newRow("84 timeout") << 1 << 1 << 0x84 << "Active error| timeout error occurred  ";
+        QTest::newRow("80 on UART 1, slot 65") << 1 << 65 << 0x80 << "Inactive error|";
+        QTest::newRow("80 on UART 2, slot 64") << 2 << 64 << 0x80 << "Inactive error|";
+        QTest::newRow("80 on UART 2, slot 65") << 2 << 65 << 0x80 << "Old error|";
+        QTest::newRow("09 has no text") << 1 << 1 << 0x09 << "Active error|-";
+        QTest::newRow("0E") << 1 << 1 << 0x0E << "Active error|MBErr 13";
+        QTest::newRow("13 beyond the texts") << 1 << 1 << 0x13 << "Active error|-";
+        QTest::newRow("1-wire C5") << 0 << 1 << 0xC5 << "Active error|Timeout error number :5";
+        QTest::newRow("1-wire E3, sensor 65")
+            << 0 << 65 << 0xE3 << "Active error|No any device error :3";
+        QTest::newRow("1-wire 25") << 0 << 1 << 0x25 << "No error|Number of error :5";
+        QTest::newRow("1-wire A0") << 0 << 1 << 0xA0 << "Active error|General error number :0";
     }
-    void modbusBytes()
+    void errorBytes()
     {
         QFETCH(int, port);
         QFETCH(int, slot);
-        QFETCH(QString, type80);
-        const QStringList expected = decodedBytes([&](quint8 b) {
-            const char *text = (b & 0x7F) < 19 ? ModbusDescriptions[b & 0x7F] : nullptr;
-            return ErrorText{b == 0      ? "No error"
-                             : b == 0x80 ? type80
-                                         : "Active error",
-                             text ? std::optional<QString>(text) : std::nullopt};
-        });
-        QCOMPARE(decodedBytes([&](quint8 b) { return Decode_error_byte(b, slot, port); }),
-                 expected);
-    }
-
-    void onewireBytes_data()
-    {
-        QTest::addColumn<int>("sensor");
-        QTest::addColumn<QString>("classE0");
-        QTest::newRow("sensor 64") << 64 << "No device found error :";
-        QTest::newRow("sensor 65") << 65 << "No any device error :";
-    }
-    void onewireBytes()
-    {
-        QFETCH(int, sensor);
-        QFETCH(QString, classE0);
-        const QString classes[8] = {"",
-                                    "Number of error :",
-                                    "Number of error :",
-                                    "Number of error :",
-                                    "Number of error :",
-                                    "General error number :",
-                                    "Timeout error number :",
-                                    classE0};
-        const QStringList expected = decodedBytes([&](quint8 b) {
-            return ErrorText{b >= 0x80 ? "Active error" : "No error",
-                             b < 0x20 ? QString() : classes[b >> 5] + QString::number(b & 0x1F)};
-        });
-        QCOMPARE(decodedBytes([&](quint8 b) { return Decode_onewire_error_byte(b, sensor); }),
-                 expected);
+        QFETCH(int, byte);
+        QFETCH(QString, texts);
+        const ErrorText decoded = port == 0 ? Decode_onewire_error_byte(quint8(byte), slot)
+                                            : Decode_error_byte(quint8(byte), slot, port);
+        QCOMPARE(decoded.type + '|' + decoded.description.value_or("-"), texts);
     }
 
     void slotCounts_data()
@@ -126,6 +63,7 @@ private Q_SLOTS:
         QCOMPARE(onewireSensorCount(quint16(word)), onewire);
     }
 
+    // Rows are written whole: a code without a text leaves no description of an earlier read.
     void aCodeWithoutTextLeavesNoStaleDescriptionInRowOne()
     {
         TextTable grid(modbusDiagHeader());

@@ -1,35 +1,36 @@
 // The command line against plc-sim on a pty: the same frames as the window's buttons, uploads
 // that give back what was written, exit statuses and messages.
 #include "plc_sim_process.h"
+#include "support/sim_bench.h"
+#include "support/widget_driver.h"
 
 #include "app/main_window.h"
 #include "cli/frame_trace.h"
-#include "modbus/modbus_port.h"
 #include "project/project_record.h"
-#include "sim/sim_line.h"
-#include "support/scripted_prompts.h"
 
 #include <QAction>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPushButton>
 #include <QtTest>
 
 namespace {
-
 struct Run
 {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    int exitCode = -1; // -1: crashed or hung
+    QByteArray out, err;
 };
 
-QJsonObject json(const QByteArray &text)
+// The frames --trace wrote to stderr ("... > frame").
+QList<QByteArray> tracedFrames(const QByteArray &stderrText)
 {
-    return QJsonDocument::fromJson(text).object();
+    QList<QByteArray> frames;
+    for (const QByteArray &line : stderrText.split('\n')) {
+        if (const qsizetype at = line.indexOf(" > "); at >= 0)
+            frames << line.mid(at + 3);
+    }
+    return frames;
 }
-
 } // namespace
 
 class TestCli : public QObject
@@ -37,110 +38,80 @@ class TestCli : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config;
+    const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
 
     Run plcConfig(const QStringList &args)
     {
         QProcess p;
-        p.setProgram(QStringLiteral(PLC_CONFIG_PATH));
-        p.setArguments(QStringList{QStringLiteral("--config-dir"), m_config.path()} + args);
-        p.start();
-        Run r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+        p.start(QStringLiteral(PLC_CONFIG_PATH),
+                QStringList{"--config-dir", m_config.path()} + args);
+        // One that hangs is killed as p goes.
+        const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+        return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
     }
-    QString fixture(const char *name)
+    // The same against plc-sim.
+    Run plcConfig(const PlcSimProcess &sim, const QStringList &args)
     {
-        return QFINDTESTDATA(QStringLiteral("../fixtures/project/") + QLatin1String(name));
+        return plcConfig(QStringList{"--port", sim.linkPath()} + args);
     }
 
-    // The frames the window's three "Write to PLC" buttons send for a project, as trace text.
-    QList<QByteArray> windowWriteFrames(const QString &project)
+    // The frames the window's "Write to PLC" buttons (Command19, Command7, Command17: UART 1,
+    // UART 2, auxiliary port) send for the sound project, as trace text.
+    static QList<QByteArray> windowWriteFrames(const QStringList &buttons)
     {
-        QTemporaryDir dir;
-        auto line = std::make_unique<sim::SimulatedLine>();
-        sim::SimulatedLine *sim = line.get();
-        ScriptedPrompts prompts;
-        MainWindow window(dir.filePath(QStringLiteral("set.ini")), std::move(line), &prompts);
-        prompts.queueFile(project);
-        window.findChild<QAction *>(QStringLiteral("Load_config"))->trigger();
-        for (const char *button : {"Command19", "Command7", "Command17"})
-            window.findChild<QPushButton *>(QLatin1String(button))->click();
-        if (!prompts.messages().isEmpty())
-            qWarning() << prompts.messages();
+        Bench b; // its clock lets the simulated PLC's delays and the pauses cost no time
+        auto *sim = new sim::SimulatedLine(b.plc());
+        MainWindow window(b.ini(), std::unique_ptr<SerialLine>(sim), &b.prompts);
+        WidgetDriver ui(&window);
+        b.prompts.queueFile(QFINDTESTDATA("../fixtures/project/sound.dpc"));
+        ui.find<QAction>(QStringLiteral("Load_config"))->trigger();
+        for (const QString &button : buttons)
+            ui.find<QPushButton>(button)->click();
         QList<QByteArray> frames;
         for (const QByteArray &sent : sim->sends())
             frames << FrameTrace::readable(sent);
         return frames;
     }
 
-    static QList<QByteArray> tracedFrames(const QByteArray &stderrText)
-    {
-        QList<QByteArray> frames;
-        for (const QByteArray &line : stderrText.split('\n')) {
-            const qsizetype at = line.indexOf(" > ");
-            if (at >= 0)
-                frames << line.mid(at + 3);
-        }
-        return frames;
-    }
-
 private Q_SLOTS:
-    void writeSendsWhatTheWindowsButtonsSend()
+    // "write" sends what the window's buttons send, and "upload" gives it back.
+    void writeSendsWhatTheWindowsButtonsSendAndUploadGivesItBack()
     {
-        const QString project = fixture("sound.dpc");
-        const QList<QByteArray> expected = windowWriteFrames(project);
-        QVERIFY(expected.size() > 6);
+        const QList<QByteArray> expected =
+            windowWriteFrames({"Command19", "Command7", "Command17"});
 
         PlcSimProcess sim;
         QVERIFY(sim.start());
-        const Run r = plcConfig({"--port", sim.linkPath(), "--trace", "write", project});
+        const Run r = plcConfig(sim, {"--trace", "write", m_sound});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(tracedFrames(r.err), expected);
 
-        // --only picks ports, in the fixed order.
-        const Run only = plcConfig({"--port", sim.linkPath(), "--trace", "write", project, "--only",
-                                    "aux", "--only", "uart1"});
-        QCOMPARE(only.exitCode, 0);
-        const QByteArray frames = tracedFrames(only.err).join('|');
-        const qsizetype uart1 = frames.indexOf("E11200802"); // UART 1's port word
-        const qsizetype aux = frames.indexOf("E11200A02");   // the auxiliary port's mode word
-        QVERIFY(uart1 >= 0 && aux > uart1);
-        QVERIFY(!frames.contains("E11200602")); // nothing of UART 2
-    }
-
-    void uploadGivesBackWhatWasWritten()
-    {
-        PlcSimProcess sim;
-        QVERIFY(sim.start());
-        const QString project = fixture("sound.dpc");
-        QCOMPARE(plcConfig({"--port", sim.linkPath(), "write", project}).exitCode, 0);
         const QString uploaded = sim.folder() + QStringLiteral("/uploaded.dpc");
-        const Run up = plcConfig({"--port", sim.linkPath(), "upload", uploaded});
+        const Run up = plcConfig(sim, {"upload", uploaded});
         QCOMPARE(up.exitCode, 0);
         QVERIFY2(up.err.isEmpty(), up.err.constData());
-
-        const QJsonObject before = json(plcConfig({"show", project, "--json"}).out);
-        const QJsonObject after = json(plcConfig({"show", uploaded, "--json"}).out);
+        const QJsonObject before =
+            QJsonDocument::fromJson(plcConfig({"show", m_sound, "--json"}).out).object();
+        const QJsonObject after =
+            QJsonDocument::fromJson(plcConfig({"show", uploaded, "--json"}).out).object();
         QVERIFY(!before.isEmpty());
         for (const char *port : {"uart1", "uart2"}) {
-            const QJsonObject a = before[QLatin1String(port)].toObject();
-            const QJsonObject b = after[QLatin1String(port)].toObject();
-            QCOMPARE(b["mode"], a["mode"]);
-            QCOMPARE(b["slaves"], a["slaves"]);
+            for (const char *key : {"mode", "slaves"})
+                QCOMPARE(after[port][key], before[port][key]);
         }
         QCOMPARE(after["aux"], before["aux"]);
 
         // An existing file is kept unless --force.
-        const Run again = plcConfig({"--port", sim.linkPath(), "upload", uploaded});
+        const Run again = plcConfig(sim, {"upload", uploaded});
         QCOMPARE(again.exitCode, 2);
         QVERIFY(again.err.contains("--force"));
-        QCOMPARE(plcConfig({"--port", sim.linkPath(), "upload", uploaded, "--force"}).exitCode, 0);
+        QCOMPARE(plcConfig(sim, {"upload", uploaded, "--force"}).exitCode, 0);
+
+        // --only picks ports, in the fixed order.
+        const Run only =
+            plcConfig(sim, {"--trace", "write", m_sound, "--only", "aux", "--only", "uart1"});
+        QCOMPARE(only.exitCode, 0);
+        QCOMPARE(tracedFrames(only.err), windowWriteFrames({"Command19", "Command17"}));
     }
 
     void aSilentPlcFailsWithoutAFile()
@@ -148,43 +119,14 @@ private Q_SLOTS:
         PlcSimProcess sim;
         QVERIFY(sim.start({"--silent"}));
         const QString path = sim.folder() + QStringLiteral("/never.dpc");
-        const Run r = plcConfig({"--port", sim.linkPath(), "upload", path});
+        const Run r = plcConfig(sim, {"upload", path});
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains("Answer timeout from PLC"), r.err.constData());
         QVERIFY(!QFile::exists(path));
 
-        const Run w = plcConfig({"--port", sim.linkPath(), "write", fixture("sound.dpc")});
+        const Run w = plcConfig(sim, {"write", m_sound});
         QCOMPARE(w.exitCode, 1);
         QCOMPARE(w.err, QByteArray("Answer timeout from PLC\n"));
-    }
-
-    void aValidationFaultSendsNothing()
-    {
-        // Row 2 of UART 1 polls slave address 249, one above the highest.
-        ProjectRecord record;
-        record.setByteField(ProjectRecord::Uart1, ProjectRecord::ModeOffset, 0);
-        record.setByteField(ProjectRecord::Uart1, ProjectRecord::SpeedOffset, 4);
-        record.setByteField(ProjectRecord::Uart1, ProjectRecord::SlaveCountOffset, 2);
-        record.setSlave(ProjectRecord::Uart1, 0, SlaveEntry{1, 1, 1, 0, 0, 100});
-        record.setSlave(ProjectRecord::Uart1, 1, SlaveEntry{249, 1, 1, 0, 0, 100});
-        for (const auto block : {ProjectRecord::Uart2, ProjectRecord::Aux})
-            record.setByteField(block, ProjectRecord::ModeOffset, 2);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("fault.dpc"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(record.bytes());
-        f.close();
-
-        PlcSimProcess sim;
-        const QString log = dir.filePath(QStringLiteral("frames.log"));
-        QVERIFY(sim.start({"--log", log}));
-        const Run r = plcConfig({"--port", sim.linkPath(), "write", path});
-        QCOMPARE(r.exitCode, 2);
-        QCOMPARE(r.err, QByteArray("You configuration has error in the slave address data - row "
-                                   "2\r\nColumn [Address]\n"));
-        QFile frames(log);
-        QVERIFY(!frames.open(QIODevice::ReadOnly) || !frames.readAll().contains("request"));
     }
 
     void badArgumentsGiveTheUsage_data()
@@ -209,32 +151,44 @@ private Q_SLOTS:
     void theOtherCommands()
     {
         PlcSimProcess sim;
-        QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("frames.log"));
+        const QString log = sim.folder() + QStringLiteral("/frames.log");
         QVERIFY(sim.start({"--demo", "--search-delay", "0", "--log", log}));
-        const QStringList port{"--port", sim.linkPath()};
+        QFile frames(log);
 
-        Run r = plcConfig(port + QStringList{"test"});
+        // A validation fault sends nothing. The sound project, but row 2 of UART 1 polls slave
+        // address 249, one above the highest.
+        QFile sound(m_sound);
+        QVERIFY(sound.open(QIODevice::ReadOnly));
+        ProjectRecord record = ProjectRecord::fromBytes(sound.readAll());
+        SlaveEntry row2 = record.slave(ProjectRecord::Uart1, 1);
+        row2.address = 249;
+        record.setSlave(ProjectRecord::Uart1, 1, row2);
+        QFile fault(sim.folder() + QStringLiteral("/fault.dpc"));
+        QVERIFY(fault.open(QIODevice::WriteOnly) && fault.write(record.bytes()) > 0 &&
+                fault.flush());
+        Run r = plcConfig(sim, {"write", fault.fileName()});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.err, QByteArray("You configuration has error in the slave address data - row "
+                                   "2\r\nColumn [Address]\n"));
+        QVERIFY(!frames.open(QIODevice::ReadOnly) || !frames.readAll().contains("request"));
+        frames.close();
+
+        r = plcConfig(sim, {"test"});
         QCOMPARE(r.exitCode, 0);
         QVERIFY2(r.err.contains("Successful connect to the CPU with type 4660"), r.err.constData());
 
-        r = plcConfig(port + QStringList{"search"});
+        r = plcConfig(sim, {"search"});
         QCOMPARE(r.exitCode, 0);
-        const QList<QByteArray> lines = r.out.trimmed().split('\n');
-        QVERIFY(lines.size() >= 2);
-        QCOMPARE(lines.size(), lines.first().toInt() + 1);
-        QVERIFY(
-            QRegularExpression("^[0-9A-F]{16}$").match(QString::fromLatin1(lines[1])).hasMatch());
+        QCOMPARE(r.out, QByteArray("5\n28F95221670000CC\n28B44944730100FE\n281F3703F702005A\n"
+                                   "28501DA3120300D1\n28CD5ADB93040081\n"));
 
-        r = plcConfig(port + QStringList{"diag", "uart1"});
+        r = plcConfig(sim, {"diag", "uart1"});
         QCOMPARE(r.exitCode, 0);
-        QVERIFY2(r.out.startsWith("1\t"), r.out.constData());
+        QVERIFY2(r.out.startsWith("1\tActive error\ttimeout error occurred\n"), r.out.constData());
 
-        r = plcConfig(port + QStringList{"restart"});
+        r = plcConfig(sim, {"restart"});
         QCOMPARE(r.exitCode, 0);
-        QFile frames(log);
-        QVERIFY(frames.open(QIODevice::ReadOnly));
-        QVERIFY(frames.readAll().contains("E113011027B49"));
+        QVERIFY(frames.open(QIODevice::ReadOnly) && frames.readAll().contains("E113011027B49"));
 
         r = plcConfig({"to-ieee", "1,5"});
         QCOMPARE(r.out, QByteArray("3FC00000\n"));
@@ -244,7 +198,7 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.err, QByteArray("Incorrect value for conversion to float format!\n"));
 
-        r = plcConfig({"show", fixture("short.dpc")});
+        r = plcConfig({"show", QFINDTESTDATA("../fixtures/project/short.dpc")});
         QCOMPARE(r.exitCode, 2);
         QVERIFY(r.err.contains("holds 15000 bytes"));
     }

@@ -1,93 +1,64 @@
-// The "HW config" tab as the user clicks and types: the IO grid with its drop-down list, the
-// switched-off buttons, and the service buttons' failures under an empty title.
-#include "support/scripted_prompts.h"
+// The "HW config" tab as the user clicks and types: the IO grid with its drop-down list, and the
+// firmware update refused before anything is asked or sent.
+#include "support/sim_bench.h"
+#include "support/widget_driver.h"
 
-#include "common/clock.h"
 #include "io/hw_config_tab.h"
-#include "link/plc_link.h"
 #include "service/service_commands.h"
-#include "sim/sim_line.h"
 
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
-#include <QPushButton>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 class TestHwConfigTab : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    ScriptedPrompts m_prompts;
+    std::unique_ptr<Bench> m_b;
     std::unique_ptr<HwConfigTab> m_tab;
+    WidgetDriver m_ui;
     QTableView *m_grid = nullptr;
     QComboBox *m_list = nullptr;
 
     QModelIndex cell(int row, int column) const { return m_grid->model()->index(row, column); }
-    QString text(int row, int column) const { return cell(row, column).data().toString(); }
-    void click(int row, int column)
+    // Function=Prog.name of IO 0 to 4.
+    QString names() const
     {
-        m_grid->scrollTo(cell(row, column));
-        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {},
-                          m_grid->visualRect(cell(row, column)).center());
+        QString all;
+        for (int row = 0; row < 5; ++row)
+            all += cell(row, 1).data().toString() + '=' + cell(row, 2).data().toString() + ' ';
+        return all;
     }
-    QPushButton *button(const char *name) const
-    {
-        return m_tab->findChild<QPushButton *>(QLatin1String(name));
-    }
+    void click(int row, int column) { WidgetDriver::clickCell(m_grid, row, column); }
     // Opens the list's popup and clicks the item, as the user picks it.
     void pick(const QString &item)
     {
         m_list->showPopup();
         QAbstractItemView *view = m_list->view();
         QTRY_VERIFY(view->isVisible());
-        const QModelIndex index = view->model()->index(m_list->findText(item), 0);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+        WidgetDriver::clickCell(view, m_list->findText(item), 0);
         QTRY_VERIFY(!m_list->isVisible());
     }
 
 private Q_SLOTS:
     void init()
     {
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = ScriptedPrompts();
-        m_tab = std::make_unique<HwConfigTab>(
-            TabContext{*m_link, m_dir.filePath(QStringLiteral("set.ini")), m_prompts});
-        m_tab->setProgramFolder(m_dir.path());
+        m_b = std::make_unique<Bench>();
+        m_tab = std::make_unique<HwConfigTab>(TabContext{m_b->link, m_b->ini(), m_b->prompts});
+        m_tab->setProgramFolder(m_b->dir.path());
         m_tab->startUp();
-        m_tab->resize(800, 600);
         m_tab->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
-        m_grid = m_tab->findChild<QTableView *>(QStringLiteral("MSFlexGrid1"));
-        m_list = m_tab->findChild<QComboBox *>(QStringLiteral("Combo1"));
-        QVERIFY(m_grid && m_list);
+        m_ui.setRoot(m_tab.get());
+        m_grid = m_ui.find<QTableView>(QStringLiteral("MSFlexGrid1"));
+        m_list = m_ui.find<QComboBox>(QStringLiteral("Combo1"));
     }
     void cleanup()
     {
         m_tab.reset();
-        m_link.reset();
-        m_line.reset();
-    }
-
-    void startUpHidesTheListAndGreysTheSwitchedOffButtons()
-    {
-        QVERIFY(!m_list->isVisible());
-        QCOMPARE(m_list->count(), 3);
-        QVERIFY(!m_grid->accessibleName().isEmpty() && !m_list->accessibleName().isEmpty());
-        QVERIFY(m_grid->rowHeight(0) >= m_list->sizeHint().height()); // the list fits a cell
-        for (const char *name : {"Command12", "Command13", "Command14"})
-            QVERIFY2(!button(name)->isEnabled(), name);
-        QCOMPARE(m_tab->plcControls(),
-                 (QList<QWidget *>{button("Command32"), button("Command31")}));
+        m_b.reset();
     }
 
     void theListAppearsOnlyOverFunctionCellsOfPoints_data()
@@ -105,80 +76,65 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(bool, shown);
+        m_grid->scrollTo(cell(row, column));
         click(row, column);
-        QCOMPARE(m_list->isVisible(), shown);
-        if (shown) {
+        QCOMPARE(m_list->isVisible() && m_list->hasFocus(), shown);
+        if (shown)
             QCOMPARE(m_list->geometry(), m_grid->visualRect(cell(row, column)));
-            QVERIFY(m_list->hasFocus());
-        }
     }
 
-    void choosingAnItemAppliesItToThatPoint()
+    // By mouse and by keyboard the choice goes to the point the list was opened on. The list
+    // shows that point's text, keeps to its cell when the columns are resized, and one left open
+    // over a row does not give its choice to another.
+    void theChoiceGoesToItsOwnPoint()
     {
+        // Hidden at start-up, and as high as a row: it covers its cell exactly.
+        QVERIFY(!m_list->isVisible() && m_grid->rowHeight(0) >= m_list->sizeHint().height());
         click(0, 1);
         pick(QStringLiteral("Input -X"));
         click(1, 1);
-        QCOMPARE(m_list->currentText(), QString()); // the list shows the cell's text
+        QCOMPARE(m_list->currentText(), QString());
         pick(QStringLiteral("Output-Y"));
-        QCOMPARE(text(0, 2) + text(1, 2), QStringLiteral("X0Y0"));
-
         click(0, 1);
         QCOMPARE(m_list->currentText(), QStringLiteral("Input -X"));
+        click(3, 1);
+        click(0, 2);
+        QVERIFY(!m_list->isVisible());
+        click(4, 1);
+        m_grid->horizontalHeader()->resizeSection(1, 210);
+        m_grid->horizontalHeader()->resizeSection(0, 40);
+        QCOMPARE(m_list->geometry(), m_grid->visualRect(cell(4, 1)));
         pick(QStringLiteral("Not use"));
-        QCOMPARE(text(0, 1), QStringLiteral("Not use"));
-        QCOMPARE(text(0, 2), QString());
-    }
+        QCOMPARE(names(), "Input -X=X0 Output-Y=Y0 = = Not use= ");
 
-    void theKeyboardReachesTheList()
-    {
-        m_grid->setFocus();
-        m_grid->setCurrentIndex(cell(0, 1));
+        QTest::keyClick(m_grid, Qt::Key_Up); // to IO 3
         QTest::keyClick(m_grid, Qt::Key_Return);
         QVERIFY(m_list->isVisible() && m_list->hasFocus());
         QTest::keyClick(m_list, Qt::Key_Escape); // away without a choice
         QVERIFY(!m_list->isVisible() && m_grid->hasFocus());
-        QCOMPARE(text(0, 1), QString());
-
+        QTest::keyClick(m_grid, Qt::Key_Up); // to IO 2
         QTest::keyClick(m_grid, Qt::Key_Return);
         QTest::keyClick(m_list, Qt::Key_Down); // the first item
-        QVERIFY(!m_list->isVisible());
-        QCOMPARE(text(0, 2), QStringLiteral("X0"));
+        QCOMPARE(names(), "Input -X=X0 Output-Y=Y0 Input -X=X1 = Not use= ");
     }
 
-    // A list left open over one row must not give its choice to another.
-    void movingToAnotherCellPutsTheListAway()
+    // An updater that is missing or cannot be started would leave the PLC waiting in update mode:
+    // the tab names it under an empty title before the question, and sends nothing.
+    void aFirmwareUpdateWithoutItsUpdaterIsRefusedFirst()
     {
-        click(3, 1);
-        click(0, 2);
-        QVERIFY(!m_list->isVisible());
-        click(0, 1);
-        click(4, 1);
-        QCOMPARE(m_list->geometry(), m_grid->visualRect(cell(4, 1)));
-        pick(QStringLiteral("Not use"));
-        QCOMPARE(text(4, 1), QStringLiteral("Not use"));
-        QCOMPARE(text(0, 1), QString());
-    }
-
-    void theListFollowsItsCell()
-    {
-        click(2, 1);
-        const int before = m_list->width();
-        m_grid->horizontalHeader()->resizeSection(1, 210);
-        m_grid->horizontalHeader()->resizeSection(0, 40);
-        QVERIFY(m_list->width() > before);
-        QCOMPARE(m_list->geometry(), m_grid->visualRect(cell(2, 1)));
-    }
-
-    void serviceFailuresShowUnderAnEmptyTitle()
-    {
-        m_prompts.queueAnswer(true);
-        QTest::mouseClick(button("Command31"), Qt::LeftButton);
-        // The word went out; the updater, missing from the program folder, is reported after it.
-        QCOMPARE(m_line->model().writesAt(0x3010).size(), 1);
-        QCOMPARE(m_prompts.messages(),
-                 QStringList{QStringLiteral("The firmware updater %1 was not found")
-                                 .arg(QDir::toNativeSeparators(updaterPath(m_dir.path())))});
-        QCOMPARE(m_prompts.shown().last().title, Prompts::Title(QString()));
+        const QString updater = updaterPath(m_b->dir.path());
+        m_ui.click(QStringLiteral("Command31"));
+        // There, but not a program.
+        QVERIFY(QDir().mkpath(QFileInfo(updater).path()) &&
+                QFile(updater).open(QIODevice::WriteOnly));
+        m_ui.click(QStringLiteral("Command31"));
+        const QString named = "The firmware updater " + QDir::toNativeSeparators(updater);
+        QCOMPARE(m_b->prompts.messages(),
+                 (QStringList{named + " was not found",
+                              named + " is not a program that can be started"}));
+        QCOMPARE(m_b->prompts.shown().size(), 2); // no question
+        QCOMPARE(m_b->prompts.shown().first().title, Prompts::Title(QString()));
+        QCOMPARE(m_b->line.sends().size() + m_b->line.openCount(), 0);
     }
 };
 

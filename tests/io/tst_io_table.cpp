@@ -2,111 +2,62 @@
 // the numbers in use matching the names shown after any sequence of choices.
 #include "io/io_table.h"
 
-#include <QAbstractItemModelTester>
 #include <QRandomGenerator>
 #include <QtTest>
 
-namespace {
-
 // "0X 1X 2Y 1N": point and choice (X input, Y output, N not used), applied in order.
-void apply(IoTable &table, const QString &choices)
+static void apply(IoTable &table, const QString &choices)
 {
     for (const QString &step : choices.split(QLatin1Char(' '), Qt::SkipEmptyParts))
         table.Choose_io_function(step.chopped(1).toInt(),
                                  QStringLiteral("XYN").indexOf(step.back()));
 }
 
-// The names of the points, "-" for none, up to the last one named.
-QString names(const IoTable &table)
-{
-    QStringList all;
-    for (int p = 0; p < IoTable::PointCount; ++p)
-        all << (table.programName(p).isEmpty() ? QStringLiteral("-") : table.programName(p));
-    while (!all.isEmpty() && all.last() == QLatin1String("-"))
-        all.removeLast();
-    return all.join(QLatin1Char(' '));
-}
-
-} // namespace
-
 class TestIoTable : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void startUpInsertsTheLabelledRowsBeforeTheSpareRow()
-    {
-        IoTable table;
-        QAbstractItemModelTester tester(&table,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(table.rowCount(), 1);
-        table.startUp();
-        QCOMPARE(table.rowCount(), 22);
-        QCOMPARE(table.headerData(2, Qt::Horizontal).toString(), QStringLiteral(" Prog.name "));
-        auto text = [&](int row, int column) { return table.index(row, column).data().toString(); };
-        QCOMPARE(text(0, 0), QStringLiteral("IO  0"));
-        QCOMPARE(text(20, 0), QStringLiteral("IO  20"));
-        QCOMPARE(text(21, 0) + text(21, 1) + text(21, 2), QString());
-        apply(table, QStringLiteral("0X 1Y"));
-        QCOMPARE(text(1, 1) + text(1, 2), QStringLiteral("Output-YY0"));
-    }
-
+    // The names of the points after the choices: "-" for none, up to the last one named.
     void choices_data()
     {
-        QTest::addColumn<QString>("choices");
-        QTest::addColumn<QString>("names");
-        QTest::addColumn<int>("point"); // whose Function text is checked
-        QTest::addColumn<QString>("function");
-        QTest::newRow("input on IO 0 is X0") << "0X"
-                                             << "X0" << 0 << "Input -X";
-        QTest::newRow("input on IO 3 first: only its text") << "3X"
-                                                            << "" << 3 << "Input -X";
+        QTest::addColumn<QString>("choicesAndNames"); // "choices -> names"
+        QTest::newRow("input on IO 3 first: only its text") << "3X -> ";
         QTest::newRow("ten inputs: octal names")
-            << "0X 1X 2X 3X 4X 5X 6X 7X 8X 9X"
-            << "X0 X1 X2 X3 X4 X5 X6 X7 X10 X11" << 9 << "Input -X";
-        QTest::newRow("input, input, output, input") << "0X 1X 2Y 3X"
-                                                     << "X0 X1 Y0 X2" << 2 << "Output-Y";
-        QTest::newRow("Not use clears") << "0X 1X 1N"
-                                        << "X0" << 1 << "Not use";
+            << "0X 1X 2X 3X 4X 5X 6X 7X 8X 9X -> X0 X1 X2 X3 X4 X5 X6 X7 X10 X11";
+        QTest::newRow("input, input, output, input") << "0X 1X 2Y 3X -> X0 X1 Y0 X2";
         QTest::newRow("a freed number goes to the next point of its kind")
-            << "0X 1Y 2X 3Y 4X 0N 3N"
-            << "- Y0 X0 - X1" << 3 << "Not use";
+            << "0X 1Y 2X 3Y 4X 0N 3N -> - Y0 X0 - X1";
         // Its own number counts as assigned: a point changes role through "Not use".
-        QTest::newRow("the last point keeps its role, takes the text")
-            << "0X 1X 1Y"
-            << "X0 X1" << 1 << "Output-Y";
-        QTest::newRow("the last point changes role through Not use") << "0X 1X 1N 1Y"
-                                                                     << "X0 Y0" << 1 << "Output-Y";
-        QTest::newRow("points outside the table are ignored") << "21X -1Y 0X"
-                                                              << "X0" << 0 << "Input -X";
+        QTest::newRow("the last point keeps its role") << "0X 1X 1Y -> X0 X1";
+        QTest::newRow("the last point changes role through Not use") << "0X 1X 1N 1Y -> X0 Y0";
+        QTest::newRow("points outside the table are ignored") << "21X -1Y 0X -> X0";
+        QString allInputs;
+        for (int p = 0; p < IoTable::PointCount; ++p)
+            allInputs += QStringLiteral("%1X ").arg(p);
+        // With every input number in use, the next point counts as IO 0.
+        QTest::newRow("all 21 inputs, then outputs on 5 and 0")
+            << allInputs + "5Y 0Y -> Y0 X0 X1 X2 X3 X4 X5 X6 X7 X10 X11 X12 X13 X14 X15 X16 X17 "
+                           "X20 X21 X22 X23";
     }
     void choices()
     {
-        QFETCH(QString, choices);
-        QFETCH(QString, names);
-        QFETCH(int, point);
-        QFETCH(QString, function);
+        QFETCH(QString, choicesAndNames);
         IoTable table;
         table.startUp();
-        apply(table, choices);
-        QCOMPARE(::names(table), names);
-        QCOMPARE(table.functionText(point), function);
-    }
-
-    // With all 21 input numbers in use, Lowest_free gives 0 and IO 0 counts as the next point.
-    void allInputsInUse()
-    {
-        IoTable table;
-        table.startUp();
+        apply(table, choicesAndNames.section(QStringLiteral("->"), 0, 0));
+        QString shown;
         for (int p = 0; p < IoTable::PointCount; ++p)
-            table.Choose_io_function(p, IoTable::InputX);
-        QCOMPARE(table.programName(20), QStringLiteral("X24"));
-        apply(table, QStringLiteral("5Y 0Y"));
-        QCOMPARE(names(table).left(20), QStringLiteral("Y0 X0 X1 X2 X3 X4 X5"));
+            shown +=
+                ' ' + (table.programName(p).isEmpty() ? QStringLiteral("-") : table.programName(p));
+        while (shown.endsWith(QLatin1String(" -")))
+            shown.chop(2);
+        QCOMPARE(shown.trimmed(), choicesAndNames.section(QStringLiteral("-> "), 1).trimmed());
     }
 
-    // Any sequence of choices: the flags hold exactly the numbers shown, without gaps and in
-    // table order, and a role is taken exactly when the point is the next after the assigned.
+    // Any sequence of choices: a role is taken exactly when the point is the next after the
+    // assigned ones, the names run without gaps in table order, and the flags hold exactly the
+    // numbers shown.
     void theNumbersInUseAreTheNamesShown()
     {
         QRandomGenerator random(466);
@@ -128,24 +79,17 @@ private Q_SLOTS:
                 // A kind with all 21 numbers in use counts as 0.
                 const int next = count[1] % 21 + count[2] % 21;
                 QCOMPARE(int(table.io_type(p)), choice == 2 ? 0 : p == next ? choice + 1 : before);
-                QCOMPARE(table.functionText(p), IoTable::choiceTexts().at(choice));
 
-                IoTable::Flags shown[2] = {};
-                int numbered[2] = {};
+                int numbered[3] = {};
+                IoTable::Flags used[3] = {};
                 for (int q = 0; q < IoTable::PointCount; ++q) {
-                    const int type = table.io_type(q);
-                    const QString name = table.programName(q);
-                    if (type == 0) {
-                        QVERIFY(name.isEmpty());
-                        continue;
-                    }
-                    QCOMPARE(name.front(), QLatin1Char(type == 1 ? 'X' : 'Y'));
-                    const int number = name.mid(1).toInt(nullptr, 8);
-                    QCOMPARE(number, numbered[type - 1]++);
-                    shown[type - 1][number] = 1;
+                    const int type = table.io_type(q), number = numbered[type]++;
+                    used[type][number] = 1;
+                    QCOMPARE(table.programName(q),
+                             type ? QChar(" XY"[type]) + QString::number(number, 8) : QString());
                 }
-                QCOMPARE(table.in_used(), shown[0]);
-                QCOMPARE(table.out_used(), shown[1]);
+                QCOMPARE(table.in_used(), used[1]);
+                QCOMPARE(table.out_used(), used[2]);
             }
         }
     }

@@ -1,5 +1,6 @@
 // set.ini: reading and writing single keys the way the profile functions do.
 #include "common/errors.h"
+#include "link/com_setting.h"
 #include "link/config_location.h"
 #include "link/ini_file.h"
 
@@ -12,40 +13,33 @@ class TestIniFile : public QObject
 {
     Q_OBJECT
 
-    QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString path() const { return m_dir->filePath(QStringLiteral("set.ini")); }
+    // set.ini with this content; a null content leaves it missing.
+    QString withFile(const QByteArray &content)
     {
-        const QString path = dir.filePath(QStringLiteral("set.ini"));
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(content);
-        return path;
+        QFile f(path());
+        if (!content.isNull() && f.open(QIODevice::WriteOnly))
+            f.write(content);
+        return path();
     }
-    QByteArray readFile(const QString &path)
+    QByteArray text()
     {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private Q_SLOTS:
-    void missingFileSectionOrKeyGiveTheDefault()
-    {
-        QTemporaryDir dir;
-        const QString none = dir.filePath(QStringLiteral("set.ini"));
-        QCOMPARE(Read_ini(none, "COM", "Speed", "0"), QStringLiteral("0"));
-        const QString path = writeFile(dir, "[COM]\nSpeed=3\n");
-        QCOMPARE(Read_ini(path, "COM_MB", "Speed", "0"), QStringLiteral("0"));
-        QCOMPARE(Read_ini(path, "COM", "Parity", "0"), QStringLiteral("0"));
-        QCOMPARE(Read_ini(path, "COM", "Speed", "0"), QStringLiteral("3"));
-    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
-    void namesMatchWithoutCaseAndBlanksAroundValuesAreDropped_data()
+    // Key Port_num of section COM, "0" when missing.
+    void readingFindsTheKeyLikeTheProfileFunctions_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain") << QByteArray("[COM]\nPort_num=2\n") << "2";
-        QTest::newRow("section case") << QByteArray("[com]\nPort_num=2\n") << "2";
-        QTest::newRow("key case") << QByteArray("[COM]\nPORT_NUM=2\n") << "2";
+        QTest::newRow("no file") << QByteArray() << "0";
+        QTest::newRow("no such key") << QByteArray("[COM_MB]\nPort_num=7\n[COM]\nSpeed=3\n") << "0";
+        QTest::newRow("names in any case") << QByteArray("[com]\nPORT_NUM=2\n") << "2";
         QTest::newRow("blanks") << QByteArray("[ COM ]\n  Port_num =   2  \t\n") << "2";
         QTest::newRow("crlf") << QByteArray("[COM]\r\nPort_num=2\r\n") << "2";
         QTest::newRow("quoted") << QByteArray("[COM]\nPort_num=\"2\"\n") << "2";
@@ -53,95 +47,48 @@ private Q_SLOTS:
             << QByteArray("[COM_MB]\nPort_num=7\n[COM]\nPort_num=2\n") << "2";
         QTest::newRow("comment not a key") << QByteArray("[COM]\n;Port_num=5\nPort_num=2\n") << "2";
         QTest::newRow("empty value") << QByteArray("[COM]\nPort_num=\n") << "";
+        QTest::newRow("cut at 254 characters")
+            << QByteArray("[COM]\nPort_num=" + QByteArray(300, '7') + "\n") << QString(254, '7');
     }
-    void namesMatchWithoutCaseAndBlanksAroundValuesAreDropped()
+    void readingFindsTheKeyLikeTheProfileFunctions()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
-        QTemporaryDir dir;
-        QCOMPARE(Read_ini(writeFile(dir, content), "COM", "Port_num", "0"), expected);
+        QCOMPARE(Read_ini(withFile(content), "COM", "Port_num", "0"), expected);
     }
 
-    void longValuesAreCutAt254Characters()
+    void writingChangesOnlyItsKey()
     {
-        QTemporaryDir dir;
-        const QByteArray longValue(300, '7');
-        const QString path = writeFile(dir, "[COM]\nSpeed=" + longValue + "\n");
-        QCOMPARE(Read_ini(path, "COM", "Speed", "0").size(), 254);
-    }
+        // A new file holds the keys in the order first written, with the system's line ends; a
+        // key is replaced whatever its case. "OK" of the COM-port dialog writes them in this order.
+        writeComSetting(path(), ComSetting{9, 2, 1, 0, 2});
+        Write_ini(path(), "COM", "speed", "4");
+        QCOMPARE(text().replace("\r\n", "\n"),
+                 "[COM]\nspeed=4\nParity=1\nBit_num=0\nStop_bit=2\nPort_num=9\n");
 
-    void creationWritesKeysInTheOrderFirstWritten()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("set.ini"));
-        for (const char *key : {"Speed", "Parity", "Bit_num", "Stop_bit", "Port_num"})
-            Write_ini(path, "COM", QLatin1String(key), QStringLiteral("1"));
-        Write_ini(path, "COM", "speed", QStringLiteral("4")); // replaces, whatever the case
-        QByteArray text = readFile(path);
-        text.replace("\r\n", "\n");
-        QCOMPARE(text, QByteArray("[COM]\nspeed=4\nParity=1\nBit_num=1\nStop_bit=1\nPort_num=1\n"));
-        QCOMPARE(Read_ini(path, "com", "SPEED", "0"), QStringLiteral("4"));
-    }
+        // Every other line of a file stays as it is.
+        withFile(
+            "; PLC port\n[COM_MB]\nParity = 2\n\n[COM]\nSpeed=1\n\n[Devices]\nCOM1=/dev/ttyUSB3\n");
+        Write_ini(path(), "COM", "Speed", "4");
+        Write_ini(path(), "COM", "Port_num", "9");
+        Write_ini(path(), "Extra", "Key", "x");
+        QCOMPARE(text(), "; PLC port\n[COM_MB]\nParity = 2\n\n[COM]\nSpeed=4\nPort_num=9\n\n"
+                         "[Devices]\nCOM1=/dev/ttyUSB3\n[Extra]\nKey=x\n");
 
-    void writingKeepsEveryOtherLineAsItIs()
-    {
-        QTemporaryDir dir;
-        const QByteArray before = "; PLC port\n[COM_MB]\nParity = 2\n\n[COM]\nSpeed=1\n\n"
-                                  "[Devices]\nCOM1=/dev/ttyUSB3\n";
-        const QString path = writeFile(dir, before);
-        Write_ini(path, "COM", "Speed", "4");
-        Write_ini(path, "COM", "Port_num", "9");
-        Write_ini(path, "Extra", "Key", "x");
-        QCOMPARE(readFile(path), QByteArray("; PLC port\n[COM_MB]\nParity = 2\n\n[COM]\nSpeed=4\n"
-                                            "Port_num=9\n\n[Devices]\nCOM1=/dev/ttyUSB3\n"
-                                            "[Extra]\nKey=x\n"));
-    }
-
-    void aFailedWriteIsReportedWithItsReason()
-    {
-        QTemporaryDir dir;
-        // A folder where the file should be: nothing can write it, even as root.
-        const QString path = dir.filePath(QStringLiteral("set.ini"));
-        QDir().mkpath(path);
-        try {
-            Write_ini(path, "COM", "Speed", "1");
-            QFAIL("the write was reported as done");
-        } catch (const PlatformError &e) {
-            QVERIFY2(e.description().contains(QStringLiteral("set.ini")),
-                     qPrintable(e.description()));
-        }
-        // A folder that does not exist either.
-        QVERIFY_THROWS_EXCEPTION(
-            PlatformError, Write_ini(dir.filePath("no/such/folder/set.ini"), "COM", "S", "1"));
-    }
-
-    void numbersThatAreNotWholeNumbersNameTheirKey()
-    {
-        QTemporaryDir dir;
-        const QString path = writeFile(dir, "[COM]\nSpeed=fast\nParity= 2 \n");
-        QCOMPARE(readIniNumber(path, "COM", "Parity"), 2);
-        QCOMPARE(readIniNumber(path, "COM", "Bit_num"), 0);
-        try {
-            readIniNumber(path, "COM", "Speed");
-            QFAIL("no error");
-        } catch (const PlatformError &e) {
-            QVERIFY(e.description().contains(QStringLiteral("\"fast\"")));
-            QVERIFY(e.description().contains(QStringLiteral("Speed")));
-        }
+        // A write that cannot be done says so (the COM-port dialog's test shows the message).
+        QVERIFY_THROWS_EXCEPTION(PlatformError,
+                                 Write_ini(m_dir->filePath("no/such/set.ini"), "A", "B", "1"));
     }
 
     void setIniLivesBesideTheProgramWhenItCan()
     {
-        QTemporaryDir exe, user, explicitDir;
-        // Writable program folder.
-        QCOMPARE(resolveSetIniPath({}, exe.path(), user.path()),
-                 QDir(exe.path()).absoluteFilePath("set.ini"));
-        // An explicit folder wins.
-        QCOMPARE(resolveSetIniPath(explicitDir.path(), exe.path(), user.path()),
-                 QDir(explicitDir.path()).absoluteFilePath("set.ini"));
+        QTemporaryDir exe, user, chosen;
+        QCOMPARE(resolveSetIniPath({}, exe.path(), user.path()), exe.filePath("set.ini"));
+        QCOMPARE(resolveSetIniPath(chosen.path(), exe.path(), user.path()),
+                 chosen.filePath("set.ini"));
         // A program folder that does not exist (and so cannot be written) sends it to the user's.
         QCOMPARE(resolveSetIniPath({}, exe.filePath("gone"), user.path()),
-                 QDir(user.path()).absoluteFilePath("set.ini"));
+                 user.filePath("set.ini"));
     }
 };
 

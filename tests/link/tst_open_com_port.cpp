@@ -1,147 +1,120 @@
-// Applying set.ini to a line: the settings text, the port number, refusals, the COM mapping.
-#include "scripted_line.h"
-
+// Section COM of set.ini as the dialog shows it and as a line takes it, line settings texts, the
+// COM mapping.
 #include "common/errors.h"
+#include "link/com_setting.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
-#include "link/plc_link.h"
+#include "sim/sim_line.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+
+namespace {
+QString described(int port, const QString &settings)
+{
+    return QStringLiteral("COM%1 %2").arg(port).arg(settings);
+}
+} // namespace
 
 class TestOpenComPort : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void settingsTextAndPortComeFromSectionCom_data()
+    std::unique_ptr<QTemporaryDir> m_dir;
+    // set.ini with these key=value entries in section COM.
+    QString iniWith(const QStringList &entries)
     {
-        QTest::addColumn<QStringList>("entries"); // key=value pairs in section COM
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("port");
-        QTest::newRow("no set.ini") << QStringList{} << "9600,N,7,1" << 1;
+        const QString path = m_dir->filePath(QStringLiteral("set.ini"));
+        for (const QString &e : entries)
+            Write_ini(path, "COM", e.section('=', 0, 0), e.section('=', 1));
+        return path;
+    }
+
+private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    // The dialog shows a spoilt value as the first item of its list, where the user can put it
+    // right; the line refuses it, with the reason.
+    void sectionComIsShownAndApplied_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QString>("shown");   // and applied to the line, unless
+        QTest::addColumn<QString>("refusal"); // the line refuses it with this
+        QTest::newRow("no set.ini") << QStringList{} << "COM1 9600,N,7,1" << QString();
         QTest::newRow("all set") << QStringList{"Speed=4", "Parity=2", "Bit_num=1", "Stop_bit=1",
                                                 "Port_num=2"}
-                                 << "115200,E,8,1.5" << 3;
+                                 << "COM3 115200,E,8,1.5" << QString();
         QTest::newRow("COM10") << QStringList{"Port_num=9", "Stop_bit=2", "Speed=3"}
-                               << "57600,N,7,2" << 10;
+                               << "COM10 57600,N,7,2" << QString();
+        QTest::newRow("a position outside its list") << QStringList{"Speed=5"} << "COM1 9600,N,7,1"
+                                                     << "Invalid line settings \"N,7,1\"";
+        QTest::newRow("no whole number")
+            << QStringList{"Port_num=two", "Speed=1"} << "COM1 19200,N,7,1"
+            << "\"two\" of Port_num";
+        QTest::newRow("no COM number") << QStringList{"Port_num=-1"} << "COM1 9600,N,7,1"
+                                       << "Invalid port number 0";
     }
-    void settingsTextAndPortComeFromSectionCom()
+    void sectionComIsShownAndApplied()
     {
         QFETCH(QStringList, entries);
-        QFETCH(QString, text);
-        QFETCH(int, port);
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-        for (const QString &e : entries)
-            Write_ini(ini, "COM", e.section('=', 0, 0), e.section('=', 1));
-        QCOMPARE(comSettingsText(ini), text);
-        ScriptedLine line;
-        Open_com_port(line, ini);
-        QCOMPARE(line.settingsText(), text);
-        QCOMPARE(line.portNumber(), port);
-        QVERIFY(!line.isOpen());
-    }
-
-    void aValueOutsideItsListIsRefusedByTheLine()
-    {
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-        Write_ini(ini, "COM", "Speed", "5");
-        QCOMPARE(comSettingsText(ini), QStringLiteral("N,7,1"));
-        ScriptedLine line;
-        line.setSettings("19200,O,8,2");
+        QFETCH(QString, shown);
+        QFETCH(QString, refusal);
+        const QString path = iniWith(entries);
+        const ComSetting setting = readComSetting(path);
+        QCOMPARE(described(setting.portNumber(), setting.settingsText()), shown);
+        sim::SimulatedLine line;
+        QString applied;
         try {
-            Open_com_port(line, ini);
-            QFAIL("incomplete settings were taken");
+            Open_com_port(line, path);
+            applied = described(line.portNumber(), line.settingsText());
         } catch (const PlatformError &e) {
-            QVERIFY2(e.description().contains("N,7,1"), qPrintable(e.description()));
+            applied = e.description();
         }
-        QCOMPARE(line.settingsText(), QStringLiteral("19200,O,8,2")); // what was in force stays
+        QVERIFY2(refusal.isEmpty() ? applied == shown : applied.contains(refusal),
+                 qPrintable(applied));
     }
 
-    void aValueThatIsNotANumberEndsWithItsDescription()
-    {
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-        Write_ini(ini, "COM", "Port_num", "two");
-        ScriptedLine line;
-        QVERIFY_THROWS_EXCEPTION(PlatformError, Open_com_port(line, ini));
-    }
-
-    void thePortNumberOfAnOpenLineCannotChange()
-    {
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-        Write_ini(ini, "COM", "Port_num", "4");
-        ScriptedLine line;
-        line.open();
-        QVERIFY_THROWS_EXCEPTION(PlatformError, Open_com_port(line, ini));
-        line.close();
-        Open_com_port(line, ini);
-        QCOMPARE(line.portNumber(), 5);
-    }
-
-    void pinnedSettingsAndPortOutlastSetIni()
-    {
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-        Write_ini(ini, "COM", "Speed", "fast"); // would be refused, but is not asked
-        Write_ini(ini, "COM", "Port_num", "4");
-        ScriptedLine line;
-        line.pinSettings("115200,E,8,1");
-        line.pinPortNumber(2);
-        Open_com_port(line, ini);
-        QCOMPARE(line.settingsText(), QStringLiteral("115200,E,8,1"));
-        QCOMPARE(line.portNumber(), 2);
-    }
-
-    void lineSettingsTexts_data()
+    // A refused text leaves the settings in force as they were.
+    void badLineSettingsTextsAreRefused_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("valid");
-        QTest::newRow("9600,N,8,1") << "9600,N,8,1" << true;
-        QTest::newRow("115200,E,7,1.5") << "115200,E,7,1.5" << true;
-        QTest::newRow("9 data bits parse; the port decides") << "9600,O,9,2" << true;
-        QTest::newRow("missing speed") << "N,7,1" << false;
-        QTest::newRow("empty") << "" << false;
-        QTest::newRow("bad parity") << "9600,X,8,1" << false;
-        QTest::newRow("bad stop bits") << "9600,N,8,3" << false;
-        QTest::newRow("speed not a number") << "fast,N,8,1" << false;
-        QTest::newRow("five fields") << "9600,N,8,1,1" << false;
+        QTest::newRow("bad parity") << "9600,X,8,1";
+        QTest::newRow("bad stop bits") << "9600,N,8,3";
+        QTest::newRow("speed not a number") << "fast,N,8,1";
+        QTest::newRow("five fields") << "9600,N,8,1,1";
     }
-    void lineSettingsTexts()
+    void badLineSettingsTextsAreRefused()
     {
         QFETCH(QString, text);
-        QFETCH(bool, valid);
-        if (valid)
-            QCOMPARE(LineSettings::parse(text).text(), text);
-        else
-            QVERIFY_THROWS_EXCEPTION(PlatformError, LineSettings::parse(text));
+        sim::SimulatedLine line;
+        line.setSettings(QStringLiteral("19200,O,8,2"));
+        QVERIFY_THROWS_EXCEPTION(PlatformError, line.setSettings(text));
+        QCOMPARE(line.settingsText(), QStringLiteral("19200,O,8,2"));
     }
 
-    void comNumbersMapToDevices()
+    // Settings and port chosen on the command line outlast set.ini.
+    void pinnedChoicesOutlastSetIni()
     {
-        QTemporaryDir dir;
-        const QString ini = dir.filePath("set.ini");
-#ifdef Q_OS_WIN
-        QCOMPARE(comDevice(3, ini), QStringLiteral("COM3"));
-#else
+        // Speed would be refused, but is not asked.
+        const QString path = iniWith({"Speed=fast", "Port_num=4"});
+        sim::SimulatedLine line;
+        line.pinSettings("115200,E,8,1");
+        line.pinPortNumber(2);
+        Open_com_port(line, path);
+        QCOMPARE(described(line.portNumber(), line.settingsText()), "COM2 115200,E,8,1");
+    }
+
+    // The demo's simulated PLC takes a COM number for the run, whatever set.ini maps it to.
+    void aComNumberCanBeMappedForThisRunOnly()
+    {
+        const QString ini = iniWith({});
         Write_ini(ini, "Devices", "COM2", "/dev/ttyUSB7");
-        QCOMPARE(comDevice(2, ini), QStringLiteral("/dev/ttyUSB7"));
-        QVERIFY(mapComNumber(2, ini).fromIni);
-        // Without an entry: a USB adapter, an ACM modem, or the built-in port, whichever exists.
-        const QString usb = QStringLiteral("/dev/ttyUSB%1").arg(8);
-        const QString acm = QStringLiteral("/dev/ttyACM%1").arg(8);
-        const QString expected = QFile::exists(usb)   ? usb
-                                 : QFile::exists(acm) ? acm
-                                                      : QStringLiteral("/dev/ttyS8");
-        QCOMPARE(comDevice(9, ini), expected);
-#endif
-        setComOverride(1, "/tmp/sim-pty");
-        QCOMPARE(comDevice(1, ini), QStringLiteral("/tmp/sim-pty"));
-        setComOverride(1, QString());
-        QVERIFY(!mapComNumber(1, ini).fromOverride);
+        setComOverride(2, "/tmp/sim-pty");
+        QCOMPARE(comDevice(2, ini), QStringLiteral("/tmp/sim-pty"));
+        setComOverride(2, QString());
+        QVERIFY(!mapComNumber(2, ini).fromOverride);
     }
 };
 

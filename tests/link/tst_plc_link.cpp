@@ -1,304 +1,233 @@
-// The frame protocol as seen on the line: frames, checksums, waits and answers.
-#include "scripted_line.h"
+// The frame protocol as seen on the line: frames, checksums, waits and answers. The line and the
+// link run on a fake clock: every timeout and delayed arrival happens in deadline order, at once.
+#include "support/fake_clock.h"
+#include "support/frames.h"
+#include "support/scripted_prompts.h"
 
 #include "common/errors.h"
-#include "link/config_bracket.h"
-#include "link/plc_link.h"
+#include "common/hex_text.h"
+#include "link/plc_address.h"
+#include "link/transfer_steps.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
-#include <memory>
+using namespace std::chrono_literals;
+// Bytes arriving at their time (ms) after each send.
+using Arrivals = QList<QPair<int, QByteArray>>;
 
 namespace {
-// Control characters written out, so golden frames read like the protocol tables.
-QByteArray stx(const char *body, const char *sum)
-{
-    return QByteArray("\x02") + body + "\x03" + sum;
-}
-
-// A prompts fake that only records messages.
-class RecordingPrompts final : public Prompts
+// A serial line, open at 115200,N,8,1, whose other side is the test: it records what was sent and
+// answers every send as told, on the application's clock.
+class ScriptedLine final : public SerialLine
 {
 public:
-    QStringList messages;
-    void message(const QString &text, const Title &) override { messages << text; }
-    bool question(const QString &, const Title &) override { return true; }
-    std::optional<QString> chooseFileToOpen(const FileChoice &) override { return {}; }
-    std::optional<QString> chooseFileToSave(const FileChoice &) override { return {}; }
-    void progressShow() override {}
-    void progressSet(int) override {}
-    void progressClose() override {}
+    QList<QByteArray> frames; // every send, in order
+    Arrivals answer;          // to every send, each piece at its time
+    int sentDelayMs = 0;      // how long the bytes take to leave
+    QString breaksWith;       // the port breaks 20 ms after a send, with this description
+
+    ScriptedLine() { setSettings(QStringLiteral("115200,N,8,1")); }
+    void open() override { m_open = true; }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    void send(const QByteArray &bytes) override
+    {
+        frames << bytes;
+        after(sentDelayMs, [this] { Q_EMIT sent(); });
+        for (const auto &[ms, piece] : answer)
+            after(ms, [this, piece] {
+                m_queue += piece;
+                Q_EMIT received();
+            });
+        if (!breaksWith.isEmpty())
+            after(20, [this] { Q_EMIT failed(breaksWith); });
+    }
+    QByteArray takeReceived() override { return std::exchange(m_queue, QByteArray()); }
+
+private:
+    // Pending calls go with the line.
+    void after(int ms, std::function<void()> call)
+    {
+        m_calls.push_back(appClock().callAfter(ms, std::move(call)));
+    }
+    bool m_open = true;
+    QByteArray m_queue;
+    std::vector<std::unique_ptr<ClockTimer>> m_calls;
 };
+
+const QByteArray Answer8 = framed("0102030405060708"); // a block read of 8 bytes: 20 characters
+const QByteArray Data8 = QByteArray::fromHex("0102030405060708");
+const QByteArray BracketOpen = frame("E113000020FFF", "D1");
 } // namespace
 
 class TestPlcLink : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<ScriptedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
+    struct Rig
+    {
+        FakeClock clock; // first made, last gone
+        ScriptedLine line;
+        PlcLink link{line};
+    };
+    std::unique_ptr<Rig> m;
+
+    WriteAnswer write(const QByteArray &data, quint16 address = Addr::Bracket)
+    {
+        return m->link.Write_plc_block(100ms, WriteCommand::Configuration, address, data);
+    }
+    QByteArray read8(quint16 address = 0x2000)
+    {
+        return m->link.Read_plc_block(60ms, address, 8).value_or("none");
+    }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_line = std::make_unique<ScriptedLine>();
-        m_line->setSettings(QStringLiteral("115200,N,8,1"));
-        m_line->open();
-        m_link = std::make_unique<PlcLink>(*m_line);
-    }
-    void cleanup()
-    {
-        m_link.reset();
-        m_line.reset();
-    }
+    void init() { m = std::make_unique<Rig>(); }
+    void cleanup() { m.reset(); }
 
-    void framesCarryTheirChecksum_data()
-    {
-        QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("block read 2000, 8 bytes")
-            << PlcLink::blockReadFrame("2000", "08") << stx("E00200008", "D2");
-        QTest::newRow("bracket opening")
-            << PlcLink::blockWriteFrame("E11", "3000", "02", "0FFF") << stx("E113000020FFF", "D1");
-        QTest::newRow("bracket closing")
-            << PlcLink::blockWriteFrame("E11", "3000", "02", "0000") << stx("E113000020000", "8F");
-        QTest::newRow("word read 0E02") << PlcLink::wordReadFrame("0E02") << stx("00E0202", "6C");
-        // 64 data bytes of FF: the longest frame, whose sum passes 255 many times.
-        QTest::newRow("64-byte write")
-            << PlcLink::blockWriteFrame("E11", "2502", "40", QString(128, QLatin1Char('F')))
-            << stx(QByteArray("E11250240" + QByteArray(128, 'F')).constData(), "D7");
-    }
-    void framesCarryTheirChecksum()
-    {
-        QFETCH(QByteArray, frame);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(frame, expected);
-    }
-
-    void hexToIntTakesOnlyUpperCaseDigits_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("value");
-        QTest::newRow("0A") << "0A" << 10;
-        QTest::newRow("FFFF") << "FFFF" << 65535;
-        QTest::newRow("lower case") << "0a" << 0;
-        QTest::newRow("empty") << "" << 0;
-        QTest::newRow("bad last digit") << "12G" << 0;
-        QTest::newRow("blank") << " 1" << 0;
-        QTest::newRow("1234") << "1234" << 0x1234;
-    }
+    // The PLC's reading of hex digits: upper case only, and one bad digit spoils the number.
     void hexToIntTakesOnlyUpperCaseDigits()
     {
-        QFETCH(QString, text);
-        QFETCH(int, value);
-        QCOMPARE(PlcLink::Hex_to_int(text), value);
+        QCOMPARE(Hex_to_int(u"0A"), 10u);
+        QCOMPARE(Hex_to_int(u"FFFF"), 65535u);
+        QCOMPARE(Hex_to_int(u"0a"), 0u);
+        QCOMPARE(Hex_to_int(u""), 0u);
+        QCOMPARE(Hex_to_int(u"12G"), 0u);
     }
 
+    // Every answer to a write as the link types it, and as a transfer step takes it: a step that
+    // fails closes the line, so the PLC is free while the user reads why.
     void writeAnswersAreTyped_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("code");
-        QTest::newRow("ACK") << QByteArray("\x06") << int(WriteAnswer::Kind::Accepted) << "6";
-        QTest::newRow("NAK") << QByteArray("\x15") << int(WriteAnswer::Kind::Refused) << "15";
+        QTest::addColumn<WriteAnswer::Kind>("kind");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        using K = WriteAnswer::Kind;
+        QTest::newRow("ACK") << Ack << K::Accepted << 0x06 << QString();
+        QTest::newRow("NAK") << Nak << K::Refused << 0x15 << "Wrong answer from PLC";
         QTest::newRow("STX counts as accepted")
-            << QByteArray("\x02") << int(WriteAnswer::Kind::Accepted) << "2";
-        QTest::newRow("silence") << QByteArray() << int(WriteAnswer::Kind::NoAnswer) << "16";
+            << QByteArray("\x02") << K::Accepted << 0x02 << QString();
+        QTest::newRow("silence") << QByteArray() << K::NoAnswer << 0x16
+                                 << "Answer timeout from PLC";
+        QTest::newRow("a received 16 is silence")
+            << QByteArray("\x16") << K::NoAnswer << 0x16 << "Answer timeout from PLC";
     }
     void writeAnswersAreTyped()
     {
         QFETCH(QByteArray, answer);
-        QFETCH(int, kind);
-        QFETCH(QString, code);
+        QFETCH(WriteAnswer::Kind, kind);
+        QFETCH(int, code);
+        QFETCH(QString, message);
         if (!answer.isEmpty())
-            m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(5, answer); };
-        const WriteAnswer a = m_link->Write_plc_block(60, "E11", "3000", "02", "0FFF");
-        QCOMPARE(int(a.kind), kind);
-        QCOMPARE(a.codeText(), code);
-        QCOMPARE(m_line->frames, QList<QByteArray>{stx("E113000020FFF", "D1")});
+            m->line.answer = {{5, answer}};
+        const WriteAnswer a = write(QByteArray(2, '\0'));
+        QCOMPARE(a.kind, kind);
+        QCOMPARE(a.code, code);
+        ScriptedPrompts prompts;
+        QCOMPARE(openConfigBracket(m->link, prompts), a.accepted());
+        QCOMPARE(prompts.messages(), a.accepted() ? QStringList() : QStringList{message});
+        QCOMPARE(m->line.isOpen(), a.accepted());
+        QCOMPARE(m->line.frames, (QList<QByteArray>{frame("E113000020000", "8F"), BracketOpen}));
     }
 
     void wordReadSwapsTheBytes_data()
     {
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<int>("value");
-        QTest::newRow("3412 is 4660") << stx("3412", "CD") << 4660;
-        QTest::newRow("D204 is 1234") << stx("D204", "00") << 1234;
-        QTest::newRow("lower-case digits read as 0") << stx("d204", "00") << 0;
+        QTest::newRow("3412 is 4660") << frame("3412", "CD") << 4660;
+        QTest::newRow("D204 is 1234") << frame("D204", "DD") << 1234;
+        QTest::newRow("lower-case digits read as 0") << framed("d204") << 0;
     }
     void wordReadSwapsTheBytes()
     {
         QFETCH(QByteArray, answer);
         QFETCH(int, value);
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(2, answer); };
-        const auto word = m_link->Read_plc_word(100, "0E02");
-        QVERIFY(word.has_value());
-        QCOMPARE(int(*word), value);
+        m->line.answer = {{2, answer}};
+        QCOMPARE(m->link.Read_plc_word(100ms, Addr::CpuType), std::optional<quint16>(value));
+        QCOMPARE(m->line.frames, QList<QByteArray>{frame("00E0202", "6C")});
     }
 
-    void blockReadsWaitForTheirLength()
+    // The 60 ms timeout is an inactivity limit: every arrival starts it again.
+    void blockReadsCollectUntilTheLineFallsSilent_data()
     {
-        const QByteArray answer = stx("0102030405060708", "24"); // 20 characters
-        m_line->onSend = [&](const QByteArray &) {
-            m_line->arriveAfter(40, answer.left(7));
-            m_line->arriveAfter(80, answer.mid(7, 7));
-            m_line->arriveAfter(120, answer.mid(14));
-        };
-        QCOMPARE(m_link->Read_plc_block(60, "2000", "08").value_or("none"), answer);
-
-        // Half the answer, then silence: nothing, the half is dropped.
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(5, answer.left(10)); };
-        QCOMPARE(m_link->Read_plc_block(60, "2000", "08").value_or("none"), QByteArray("none"));
-
-        // Extra characters of the last arrival are kept.
-        const QByteArray longer = answer + "XYZZY";
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(5, longer); };
-        QCOMPARE(m_link->Read_plc_block(60, "2000", "08").value_or("none"), longer);
-
-        // A count of "0a" reads as 0, so 4 characters are enough.
-        m_line->onSend = [&](const QByteArray &) {
-            m_line->arriveAfter(5, "\x02"
-                                   "AB\x03");
-        };
-        QCOMPARE(m_link->Read_plc_block(60, "2000", "0a").value_or("none"), QByteArray("\x02"
-                                                                                       "AB\x03"));
+        QTest::addColumn<Arrivals>("arrivals");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("three pieces, each within the timeout")
+            << Arrivals{{40, Answer8.left(7)}, {80, Answer8.mid(7, 7)}, {120, Answer8.mid(14)}}
+            << Data8;
+        QTest::newRow("10 of 20 characters, then nothing")
+            << Arrivals{{5, Answer8.left(10)}} << QByteArray("none");
+        QTest::newRow("a gap longer than the timeout")
+            << Arrivals{{10, Answer8.left(10)}, {100, Answer8.mid(10)}} << QByteArray("none");
+        QTest::newRow("characters beyond the answer are no data")
+            << Arrivals{{5, Answer8 + "XYZZY"}} << Data8;
+        QTest::newRow("a pair that is not upper-case hex reads as 0")
+            << Arrivals{{5, framed("0a02030405060708")}} << QByteArray::fromHex("0002030405060708");
     }
-
-    void theTimeoutIsAnInactivityLimit()
+    void blockReadsCollectUntilTheLineFallsSilent()
     {
-        // Pieces 70 ms apart with a 100 ms timeout: 280 ms in all, collected whole.
-        const QByteArray answer = stx("0102030405060708", "24");
-        m_line->onSend = [&](const QByteArray &) {
-            for (int i = 0; i < 4; ++i)
-                m_line->arriveAfter(70 * (i + 1), answer.mid(i * 5, 5));
-        };
-        QElapsedTimer t;
-        t.start();
-        QCOMPARE(m_link->Read_plc_block(100, "2000", "08").value_or("none"), answer);
-        QVERIFY(t.elapsed() >= 270);
-
-        // A pause longer than the timeout in the middle ends the wait.
-        m_line->onSend = [&](const QByteArray &) {
-            m_line->arriveAfter(10, answer.left(10));
-            m_line->arriveAfter(200, answer.mid(10));
-        };
-        QCOMPARE(m_link->Read_plc_block(100, "2000", "08").value_or("none"), QByteArray("none"));
+        QFETCH(Arrivals, arrivals);
+        QFETCH(QByteArray, expected);
+        m->line.answer = arrivals;
+        QCOMPARE(read8(), expected);
+        QCOMPARE(m->line.frames, QList<QByteArray>{frame("E00200008", "D2")});
     }
 
+    // Fault prevented: an answer arriving after its request timed out was taken as the answer of
+    // the next request. The link now lets the line fall quiet before sending again.
     void aLateAnswerIsNotTakenForTheNextOne()
     {
-        const QByteArray stale = stx("AAAAAAAAAAAAAAAA", "00");
-        const QByteArray fresh = stx("0102030405060708", "24");
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(120, stale); };
-        QVERIFY(!m_link->Read_plc_block(60, "2000", "08").has_value());
-        QTest::qWait(100); // the stale answer arrives while nobody waits
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(10, fresh); };
-        QCOMPARE(m_link->Read_plc_block(60, "2100", "08").value_or("none"), fresh);
+        m->line.answer = {{80, framed("AAAAAAAAAAAAAAAA")}}; // 60 ms timeout
+        QCOMPARE(read8(), QByteArray("none"));
+        m->line.answer = {{40, Answer8}};
+        QCOMPARE(read8(0x2100), Data8);
 
-        // The late answer comes just as the next request would go out.
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(75, "\x06"); };
-        QVERIFY(!m_link->Write_plc_block(60, "E11", "3000", "02", "0FFF").accepted());
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(40, fresh); };
-        QCOMPARE(m_link->Read_plc_block(60, "2100", "08").value_or("none"), fresh);
+        m->line.answer = {{115, Ack}}; // 100 ms timeout
+        QCOMPARE(write(QByteArray(2, '\0')).kind, WriteAnswer::Kind::NoAnswer);
+        m->line.answer = {{40, Answer8}};
+        QCOMPARE(read8(0x2100), Data8);
     }
 
+    // The answer comes 200 ms after the call, 100 ms timeout: in time only when the timeout is
+    // counted from when the frame has left.
     void theTimeoutRunsFromWhenTheFrameHasLeft()
     {
-        // The frame takes 150 ms to leave; the answer comes 50 ms after that: inside a 100 ms
-        // timeout counted from the end of sending, outside one counted from the call.
-        m_line->sentDelayMs = 150;
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(200, "\x06"); };
-        QVERIFY(m_link->Write_plc_block(100, "E11", "3000", "02", "0FFF").accepted());
+        m->line.answer = {{200, Ack}};
+        m->line.sentDelayMs = 150; // the port reports the frame sent after 150 ms
+        QVERIFY(write(QByteArray(2, '\0')).accepted());
+        m->line.sentDelayMs = 0;
+        m->line.setSettings(QStringLiteral("9600,N,8,1")); // 141 characters: about 147 ms
+        QVERIFY(write(QByteArray(64, '\xFF'), Addr::Uart1Slaves).accepted());
+        // The longest frame, whose sum passes 255 many times.
+        QCOMPARE(m->line.frames.last(),
+                 frame(("E11250240" + QByteArray(128, 'F')).constData(), "D7"));
     }
 
-    void aLongFrameAtALowSpeedDoesNotEatItsTimeout()
+    // Both would otherwise end as a timeout, without an error.
+    void aPortThatBreaksEndsTheWait()
     {
-        // 141 characters at 9600,N,8,1 take about 147 ms on the wire.
-        m_line->setSettings(QStringLiteral("9600,N,8,1"));
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(200, "\x06"); };
-        const WriteAnswer a =
-            m_link->Write_plc_block(100, "E11", "2502", "40", QString(128, QLatin1Char('0')));
-        QVERIFY(a.accepted());
+        m->line.breaksWith = QStringLiteral("COM1 (/dev/x): gone");
+        QVERIFY_THROWS_EXCEPTION(PlatformError, m->link.Read_plc_block(2000ms, 0x2000, 8));
+    }
+    void abortEndsTheWait()
+    {
+        const auto abort = appClock().callAfter(30, [this] { m->link.abort(); });
+        QVERIFY_THROWS_EXCEPTION(TransferAborted, m->link.Read_plc_block(2000ms, 0x2000, 8));
     }
 
-    void aPortThatBreaksEndsTheWaitAtOnce()
+    void transfersAreOneAtATimeAndCloseTheLine()
     {
-        m_line->onSend = [&](const QByteArray &) { m_line->breakAfter(20, "COM1 (/dev/x): gone"); };
-        QElapsedTimer t;
-        t.start();
-        try {
-            m_link->Read_plc_block(2000, "2000", "08");
-            QFAIL("no error");
-        } catch (const PlatformError &e) {
-            QCOMPARE(e.description(), QStringLiteral("COM1 (/dev/x): gone"));
-        }
-        QVERIFY(t.elapsed() < 1000);
-    }
-
-    void abortEndsTheWaitAndTheTransfer()
-    {
-        QTimer::singleShot(30, this, [this] { m_link->abort(); });
-        QElapsedTimer t;
-        t.start();
-        QVERIFY_THROWS_EXCEPTION(TransferAborted, m_link->Read_plc_block(2000, "2000", "08"));
-        QVERIFY(t.elapsed() < 1000);
-    }
-
-    void aClosedLineIsAnError()
-    {
-        m_line->close();
-        QVERIFY_THROWS_EXCEPTION(PlatformError, m_link->Read_plc_word(100, "0E02"));
-    }
-
-    void transfersAreOneAtATimeAndAlwaysCloseTheLine()
-    {
-        m_line->close();
-        QSignalSpy busy(m_link.get(), &PlcLink::busyChanged);
+        m->line.close();
+        const auto asTheyAre = LinkTransfer::Settings::AsTheyAre;
         {
-            LinkTransfer first(*m_link, QString(), LinkTransfer::Settings::AsTheyAre);
+            LinkTransfer first(m->link, QString(), asTheyAre);
             first.open();
-            QVERIFY(m_link->busy());
-            QVERIFY_THROWS_EXCEPTION(
-                PlatformError, LinkTransfer(*m_link, QString(), LinkTransfer::Settings::AsTheyAre));
-            QVERIFY(m_line->isOpen());
+            QVERIFY(m->link.busy());
+            QVERIFY_THROWS_EXCEPTION(PlatformError, LinkTransfer(m->link, QString(), asTheyAre));
         }
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(!m_link->busy());
-        QCOMPARE(busy.size(), 2);
-
-        // Closed also when the command fails in the middle.
-        try {
-            LinkTransfer t(*m_link, QString(), LinkTransfer::Settings::AsTheyAre);
-            t.open();
-            throw PlatformError(QStringLiteral("boom"));
-        } catch (const PlatformError &) {
-        }
-        QVERIFY(!m_line->isOpen());
-        QVERIFY(!m_link->busy());
-    }
-
-    void theBracketStopsAtTheFirstRefusal()
-    {
-        RecordingPrompts prompts;
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(2, "\x15"); };
-        QVERIFY(!openConfigBracket(*m_link, prompts));
-        QCOMPARE(prompts.messages, QStringList{QStringLiteral("Wrong answer from PLC")});
-        QCOMPARE(m_line->frames.size(), 1);
-        QVERIFY(!m_line->isOpen());
-
-        m_line->open();
-        m_line->frames.clear();
-        m_line->onSend = {};
-        QVERIFY(!closeConfigBracket(*m_link, prompts));
-        QCOMPARE(prompts.messages.last(), QStringLiteral("Answer timeout from PLC"));
-        QCOMPARE(m_line->frames, QList<QByteArray>{stx("E113000020000", "8F")});
-
-        m_line->open();
-        m_line->onSend = [&](const QByteArray &) { m_line->arriveAfter(2, "\x06"); };
-        QVERIFY(openConfigBracket(*m_link, prompts));
-        QVERIFY(m_line->isOpen());
-        QCOMPARE(prompts.messages.size(), 2);
+        QVERIFY(!m->line.isOpen());
+        QVERIFY(!m->link.busy());
     }
 };
 

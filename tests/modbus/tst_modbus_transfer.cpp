@@ -1,56 +1,59 @@
 // "Write to PLC" and "Upload from PLC" of both Modbus ports against the simulated PLC: the
-// frames it received, in order, and what the port holds afterwards.
+// requests it received, in order, and what the port holds afterwards.
 #include "support/sim_bench.h"
 
-#include "common/clock.h"
 #include "common/errors.h"
-#include "link/plc_link.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"
 #include "modbus/slave_table.h"
-#include "sim/sim_line.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 namespace {
 
-// A write as the PLC took it: "E11 2008 03D4" (data in line order).
-QString writeText(const sim::PlcModel::Write &w)
-{
-    return QStringLiteral("%1 %2 %3")
-        .arg(QString::fromLatin1(w.command))
-        .arg(w.address, 4, 16, QLatin1Char('0'))
-        .arg(QString::fromLatin1(w.bytes.toHex()))
-        .toUpper()
-        .trimmed();
-}
-
-QStringList writesOf(const sim::PlcModel &model)
-{
-    QStringList texts;
-    for (const auto &w : model.writes())
-        texts << writeText(w);
-    return texts;
-}
-
 // Slaves that pass the check; row i differs from its neighbours in every field.
 QList<QStringList> validRows(int count)
 {
     QList<QStringList> rows;
     for (int i = 0; i < count; ++i) {
-        rows.append({QString(), QString::number(1 + i % 200), QString::number(1 + i % 50),
-                     QString::number(10 * i), QString::number(20 * i), QString::number(i % 5),
-                     QString::number(100 + i)});
+        rows.append({QString::number(i + 1), QString::number(1 + i % 200),
+                     QString::number(1 + i % 50), QString::number(10 * i), QString::number(20 * i),
+                     QString::number(i % 5), QString::number(100 + i)});
     }
     return rows;
 }
 
-const QString Bracket = QStringLiteral("E11 3000 0FFF");
-const QString BracketClose = QStringLiteral("E11 3000 0000");
+const QString Open = QStringLiteral("E11 3000 02 0FFF");
+const QString Close = QStringLiteral("E11 3000 02 0000");
+const QString Restart = QStringLiteral("E10 2002 02 0080");
+const QString Timeout = QStringLiteral("Answer timeout from PLC");
+
+// The bar after each of 16 pieces of 64 bytes: done * 100 / total, rounded down.
+const QList<int> SixteenPieces{6, 12, 18, 25, 31, 37, 43, 50, 56, 62, 68, 75, 81, 87, 93, 100};
+
+// Three slaves as the grid shows them, and their records.
+const QList<QStringList> ThreeSlaves{{"1", "1", "10", "100", "200", "1", "100"},
+                                     {"2", "2", "4", "0", "300", "4", "250"},
+                                     {"3", "3", "16", "10", "400", "0", "500"}};
+const QByteArray ThreeRecords =
+    QByteArray::fromHex("010A6400C8006410020400002C01FA4003100A009001F401");
+
+// One "Upload from PLC" into a UART 1 master port with two slaves at 500000, Odd, address 9.
+struct UploadCase
+{
+    quint16 word = 0;
+    QByteArray records{};
+    int silentAt = 0;             // the PLC drops the request covering it; -1: every request
+    QList<int> settings{0, 7, 0}; // mode, speed, parity afterwards
+    QString address = QStringLiteral("9");
+    QList<QStringList> slaves = validRows(2);
+    QStringList reads{QStringLiteral("E00 2008 02")};
+    QList<int> progress{};
+    QString message{}; // a failure's
+};
 
 } // namespace
 
@@ -59,394 +62,248 @@ class TestModbusTransfer : public QObject
     Q_OBJECT
 
     std::unique_ptr<Bench> m_bench;
+    std::unique_ptr<ModbusPort> m_port;
 
-    QString ini() const { return m_bench->ini(); }
-    sim::PlcModel &plc() { return m_bench->line.model(); }
-    static const ModbusPortInfo &info(bool uart1)
+    sim::PlcModel &plc() { return m_bench->plc(); }
+    ScriptedPrompts &prompts() { return m_bench->prompts; }
+    ModbusPort &makePort(bool uart1, PortMode mode, const QList<QStringList> &rows)
     {
-        return uart1 ? ModbusPortInfo::uart1() : ModbusPortInfo::uart2();
+        m_port =
+            std::make_unique<ModbusPort>(uart1 ? ModbusPortInfo::uart1() : ModbusPortInfo::uart2());
+        m_port->setMode(mode);
+        m_port->slaves().setItems(rows);
+        m_port->slaves().renumber(true);
+        return *m_port;
     }
-    static void setRows(ModbusPort &port, const QList<QStringList> &rows)
+    // The requests as sent: command, address, byte count, and the data when it is one word
+    // ("E11 2008 02 03D4"; a table piece shows as "E11 2502 40").
+    QStringList requests() const
     {
-        port.slaves().setItems(rows);
-        port.slaves().renumber(true);
+        QStringList texts;
+        for (const QByteArray &frame : m_bench->line.sends()) {
+            const QString b = QString::fromLatin1(frame.mid(1, frame.indexOf('\x03') - 1));
+            texts << b.left(3) + ' ' + b.mid(3, 4) + ' ' + b.mid(7, 2) +
+                         (b.size() == 13 ? ' ' + b.mid(9) : QString());
+        }
+        return texts;
     }
-    static void prepare(ModbusPort &port, PortMode mode, int slaves)
-    {
-        port.setMode(mode);
-        setRows(port, validRows(slaves));
-    }
-    // The requests as sent, between STX and ETX: "E00200802".
-    QList<QByteArray> requests() const
-    {
-        QList<QByteArray> bodies;
-        for (const QByteArray &frame : m_bench->line.sends())
-            bodies << frame.mid(1, frame.indexOf('\x03') - 1);
-        return bodies;
-    }
-    Outcome write(const ModbusPort &port)
-    {
-        return writeModbusPort(m_bench->link, ini(), m_bench->prompts, port);
-    }
-    Outcome upload(ModbusPort &port)
-    {
-        return uploadModbusPort(m_bench->link, ini(), m_bench->prompts, port);
-    }
+    Outcome write() { return writeModbusPort(m_bench->link, m_bench->ini(), prompts(), *m_port); }
 
 private Q_SLOTS:
-    void init() { m_bench = std::make_unique<Bench>(); }
-    void cleanup() { m_bench.reset(); }
-
-    void masterWritesTheTableInPieces_data()
+    void init()
     {
-        QTest::addColumn<bool>("uart1");
-        QTest::addColumn<int>("slaves");
-        QTest::addColumn<QString>("portWord");   // as received, in line order
-        QTest::addColumn<QStringList>("pieces"); // address and byte count of each record write
-        QTest::newRow("UART 1, empty table")
-            << true << 0 << "E11 2008 00C4" << QStringList{"2502/0"};
-        QTest::newRow("UART 1, 3 slaves in one request")
-            << true << 3 << "E11 2008 03C4" << QStringList{"2502/24"};
-        QTest::newRow("UART 1, 8 slaves: one full piece")
-            << true << 8 << "E11 2008 08C4" << QStringList{"2502/64"};
-        QTest::newRow("UART 1, 9 slaves")
-            << true << 9 << "E11 2008 09C4" << QStringList{"2502/64", "2542/8"};
-        QStringList full1, full2;
-        for (int k = 0; k < 16; ++k) {
-            full1 << QStringLiteral("%1/64").arg(0x2502 + 64 * k, 4, 16).toUpper();
-            full2 << QStringLiteral("%1/64").arg(0x2902 + 64 * k, 4, 16).toUpper();
-        }
-        // The last pieces end at 2901 and 2D01.
-        QTest::newRow("UART 1, 128 slaves") << true << 128 << "E11 2008 80C4" << full1;
-        QTest::newRow("UART 2, 128 slaves") << false << 128 << "E11 2006 80C4" << full2;
+        m_port.reset();
+        m_bench.reset(); // its clock first: a clock leaving puts the default one back
+        m_bench = std::make_unique<Bench>();
     }
-    void masterWritesTheTableInPieces()
+
+    void aMasterWriteSendsTheTableInPieces_data()
     {
-        QFETCH(bool, uart1);
+        QTest::addColumn<int>("slaves");
+        QTest::addColumn<int>("refuseAt");     // the PLC refuses the piece written there
+        QTest::addColumn<QStringList>("sent"); // after the bracket's opening
+        QTest::addColumn<QList<int>>("progress");
+        const QStringList end{Close, Restart};
+        QStringList all{"E11 2008 02 80D4"};
+        for (int k = 0; k < 16; ++k)
+            all << QStringLiteral("E11 %1 40").arg(0x2502 + 64 * k, 4, 16).toUpper();
+        QTest::newRow("empty table: one empty request")
+            << 0 << 0 << QStringList{"E11 2008 02 00D4", "E11 2502 00"} + end << QList<int>();
+        QTest::newRow("8 slaves: one full piece")
+            << 8 << 0 << QStringList{"E11 2008 02 08D4", "E11 2502 40"} + end << QList<int>{100};
+        QTest::newRow("9 slaves: 64 bytes and 8")
+            << 9 << 0 << QStringList{"E11 2008 02 09D4", "E11 2502 40", "E11 2542 08"} + end
+            << QList<int>{88, 100};
+        // The last piece ends at 2901.
+        QTest::newRow("128 slaves") << 128 << 0 << all + end << SixteenPieces;
+        // The first two pieces stay written; neither the bracket's end nor the control word
+        // follows.
+        QTest::newRow("20 slaves, the third piece refused")
+            << 20 << 0x2582
+            << QStringList{"E11 2008 02 14D4", "E11 2502 40", "E11 2542 40", "E11 2582 20"}
+            << QList<int>{40, 80};
+    }
+    void aMasterWriteSendsTheTableInPieces()
+    {
         QFETCH(int, slaves);
-        QFETCH(QString, portWord);
-        QFETCH(QStringList, pieces);
-        ModbusPort port(info(uart1));
-        port.setSpeed(4);  // 115200
-        port.setParity(0); // Odd
-        prepare(port, PortMode::Master, slaves);
-
-        QCOMPARE(write(port), Outcome::Done);
-
-        const QStringList writes = writesOf(plc());
-        QCOMPARE(writes.size(), pieces.size() + 4);
-        QCOMPARE(writes.first(), Bracket);
-        QCOMPARE(writes[1], portWord);
-        QStringList sent;
-        for (const auto &w : plc().writes().mid(2, pieces.size())) {
-            QVERIFY(w.inBracket);
-            sent << QStringLiteral("%1/%2").arg(w.address, 4, 16).toUpper().arg(w.bytes.size());
-        }
-        QCOMPARE(sent, pieces);
-        QCOMPARE(writes[writes.size() - 2], BracketClose);
-        QCOMPARE(writes.last(), QStringLiteral("E10 2002 0080"));
-        // Everything the table holds arrived where it belongs.
-        const quint16 base = info(uart1).recordsAddress;
-        QCOMPARE(QString::fromLatin1(plc().memory(base, 8 * slaves).toHex()).toUpper(),
-                 Encode_slave_table(port.slaves()));
-        if (slaves == 0)
-            QVERIFY(m_bench->line.sentBytes().contains("E11250200\x03"));
-
-        // Pieces pause 100 ms each and move the bar to 100; the end pauses once more.
-        const int pieceCount = slaves >= 8 ? int(pieces.size()) : 0;
-        QCOMPARE(m_bench->clock.pauses, QList<int>(pieceCount + 1, 100));
-        QCOMPARE(m_bench->prompts.progressValues().size(), pieceCount);
-        if (pieceCount > 0)
-            QCOMPARE(m_bench->prompts.progressValues().last(), 100);
-        QCOMPARE(m_bench->prompts.progressShows(), 1);
-        QVERIFY(!m_bench->prompts.progressVisible());
+        QFETCH(int, refuseAt);
+        QFETCH(QStringList, sent);
+        QFETCH(QList<int>, progress);
+        const QByteArray records =
+            Encode_slave_table(makePort(true, PortMode::Master, validRows(slaves)).slaves());
+        if (refuseAt)
+            plc().faults().refuseAt = {quint16(refuseAt)};
+        QCOMPARE(write(), refuseAt ? Outcome::PlcFailed : Outcome::Done);
+        QCOMPARE(requests(), QStringList{Open} + sent);
+        QCOMPARE(prompts().messages(),
+                 refuseAt ? QStringList{"Wrong answer from PLC"} : QStringList());
+        QCOMPARE(plc().bracketOpen(), refuseAt != 0);
+        // What was accepted arrived where it belongs, inside the bracket.
+        const int stored = refuseAt ? 64 * progress.size() : records.size();
+        QCOMPARE(plc().memory(sim::Addr::Uart1Slaves, stored), records.left(stored));
+        for (const auto &w : plc().writes())
+            QVERIFY(w.inBracket || w.address == sim::Addr::Bracket ||
+                    w.address == sim::Addr::ControlWord);
+        // A pause after each piece, and one at the end of a write that went through.
+        QCOMPARE(m_bench->clock.pauses, QList<int>(progress.size() + (refuseAt ? 0 : 1), 100));
+        QCOMPARE(prompts().progressValues(), progress);
+        QVERIFY(!prompts().progressVisible());
         QVERIFY(!m_bench->line.isOpen());
-        QCOMPARE(m_bench->prompts.messages(), QStringList());
-        QCOMPARE(m_bench->prompts.questions(),
+        QCOMPARE(prompts().questions(),
                  QStringList{"You are shure for download configuration to the PLC ? "});
-        QCOMPARE(m_bench->prompts.shown().first().title, Prompts::Title(QString()));
+    }
+
+    void slaveAndNotUseWriteOnlyThePortWord()
+    {
+        // The table is checked, but not sent.
+        makePort(true, PortMode::Slave, validRows(3)).setSlaveAddress(QStringLiteral("1.4"));
+        QCOMPARE(write(), Outcome::Done);
+        makePort(false, PortMode::NotUse, validRows(3));
+        QCOMPARE(write(), Outcome::Done);
+        QCOMPARE(requests(), (QStringList{Open, "E11 2008 02 0154", Close, Restart, // 1.4 goes as 1
+                                          Open, "E11 2006 02 0000", Close, "E10 2002 02 8000"}));
+        QVERIFY(prompts().messages().isEmpty());
+        QVERIFY(m_bench->clock.pauses.isEmpty());
+        QCOMPARE(prompts().progressShows(), 0);
+        QVERIFY(!m_bench->line.isOpen());
+    }
+
+    void aRefusedWriteSendsNothing_data()
+    {
+        QTest::addColumn<PortMode>("mode");
+        QTest::addColumn<int>("slaves");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message"); // empty: the user cancels
+        const QString digits = "Please, use only digit n the address field ";
+        const QString range = "Please, use valid range - address range from 1 to 247 ";
+        const QString tooMany = QStringLiteral("You configuration has error in the number of "
+                                               "slaves. \r\nMaximum allowed number is 128 ");
+        const auto master = PortMode::Master, slave = PortMode::Slave;
+        QTest::newRow("cancelled: not even checked") << master << 200 << "1"
+                                                     << "";
+        QTest::newRow("address letters") << slave << 3 << "one" << digits;
+        QTest::newRow("address 0") << slave << 3 << "0" << range;
+        QTest::newRow("address 248") << slave << 3 << "248" << range;
+        QTest::newRow("master, 129 slaves") << master << 129 << "1" << tooMany;
+        QTest::newRow("not use, 129 slaves") << PortMode::NotUse << 129 << "1" << tooMany;
+    }
+    void aRefusedWriteSendsNothing()
+    {
+        QFETCH(PortMode, mode);
+        QFETCH(int, slaves);
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        makePort(true, mode, validRows(slaves)).setSlaveAddress(address);
+        prompts().queueAnswer(!message.isEmpty());
+        QCOMPARE(write(), message.isEmpty() ? Outcome::Cancelled : Outcome::Invalid);
+        QCOMPARE(prompts().messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!message.isEmpty())
+            QCOMPARE(prompts().shown().last().title, Prompts::Title("Error in configurations"));
+        QVERIFY(m_bench->line.sends().isEmpty());
+        QVERIFY(!m_bench->line.isOpen());
     }
 
     void threeSlavesGoOutAsTheirRecords()
     {
-        ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Master);
-        setRows(port, {{"", "1", "10", "100", "200", "1", "100"},
-                       {"", "2", "4", "0", "300", "4", "250"},
-                       {"", "3", "16", "10", "400", "0", "500"}});
-        QCOMPARE(write(port), Outcome::Done);
-        QCOMPARE(writesOf(plc()),
-                 (QStringList{Bracket, "E11 2008 03D4",
-                              "E11 2502 010A6400C8006410020400002C01FA4003100A009001F401",
-                              BracketClose, "E10 2002 0080"}));
-    }
-
-    void slaveAndNotUseWriteOnlyThePortWord_data()
-    {
-        QTest::addColumn<bool>("uart1");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("portWord"); // empty: refused with the message
-        QTest::addColumn<QString>("message");
-        const QString digits = QStringLiteral("Please, use only digit n the address field ");
-        const QString range =
-            QStringLiteral("Please, use valid range - address range from 1 to 247 ");
-        QTest::newRow("UART 1, address 1.4 goes as 1") << true << 1 << "1.4"
-                                                       << "E11 2008 0154" << QString();
-        QTest::newRow("UART 2, address 247") << false << 1 << "247"
-                                             << "E11 2006 F754" << QString();
-        QTest::newRow("letters") << true << 1 << "one"
-                                 << "" << digits;
-        QTest::newRow("empty") << true << 1 << ""
-                               << "" << digits;
-        QTest::newRow("0") << true << 1 << "0"
-                           << "" << range;
-        QTest::newRow("248") << false << 1 << "248"
-                             << "" << range;
-        QTest::newRow("UART 2, not use switches the port off") << false << 2 << "1"
-                                                               << "E11 2006 0000" << QString();
-    }
-    void slaveAndNotUseWriteOnlyThePortWord()
-    {
-        QFETCH(bool, uart1);
-        QFETCH(int, mode);
-        QFETCH(QString, address);
-        QFETCH(QString, portWord);
-        QFETCH(QString, message);
-        ModbusPort port(info(uart1));
-        prepare(port, static_cast<PortMode>(mode), 3); // checked, but not sent
-        port.setSlaveAddress(address);
-        QCOMPARE(write(port), message.isEmpty() ? Outcome::Done : Outcome::Invalid);
-        if (message.isEmpty()) {
-            QCOMPARE(writesOf(plc()), (QStringList{Bracket, portWord, BracketClose,
-                                                   mode == 1 ? "E10 2002 0080" : "E10 2002 8000"}));
-            QVERIFY(m_bench->prompts.messages().isEmpty());
-        } else {
-            QVERIFY(m_bench->line.sends().isEmpty());
-            QCOMPARE(m_bench->prompts.messages(), QStringList{message});
-            QCOMPARE(m_bench->prompts.shown().last().title,
-                     Prompts::Title(QStringLiteral("Error in configurations")));
-        }
-        QVERIFY(m_bench->clock.pauses.isEmpty());
-        QCOMPARE(m_bench->prompts.progressShows(), 0);
-        QVERIFY(!m_bench->line.isOpen());
-    }
-
-    void aTableErrorBlocksEveryMode_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("slaves");
-        QTest::addColumn<QString>("message");
-        const QString tooMany = QStringLiteral("You configuration has error in the number of "
-                                               "slaves. \r\nMaximum allowed number is 128 ");
-        const QString timeout = QStringLiteral(
-            "You configuration has error in the Timeout - row 2\r\nColumn [Timeout,[ms]]");
-        QTest::newRow("master, 129 slaves") << 0 << 129 << tooMany;
-        QTest::newRow("slave, 129 slaves") << 1 << 129 << tooMany;
-        QTest::newRow("not use, 129 slaves") << 2 << 129 << tooMany;
-        QTest::newRow("slave, timeout 5000 in row 2") << 1 << 3 << timeout;
-    }
-    void aTableErrorBlocksEveryMode()
-    {
-        QFETCH(int, mode);
-        QFETCH(int, slaves);
-        QFETCH(QString, message);
-        ModbusPort port(ModbusPortInfo::uart1());
-        prepare(port, static_cast<PortMode>(mode), slaves);
-        port.slaves().setCell(1, SlaveColumn::Timeout, QStringLiteral("5000"));
-        QCOMPARE(write(port), Outcome::Invalid);
-        QCOMPARE(m_bench->prompts.messages(), QStringList{message});
-        QCOMPARE(m_bench->prompts.shown().last().title,
-                 Prompts::Title(QStringLiteral("Error in configurations")));
-        QVERIFY(m_bench->line.sends().isEmpty());
+        makePort(true, PortMode::Master, ThreeSlaves);
+        QCOMPARE(write(), Outcome::Done);
+        // The port word D403 travels low byte first.
+        QCOMPARE(m_bench->line.sends().value(1), framed("E1120080203D4"));
+        QCOMPARE(m_bench->line.sends().value(2),
+                 framed("E11250218010A6400C8006410020400002C01FA4003100A009001F401"));
     }
 
     void aCellThatIsNoNumberEndsTheWriteUnsent()
     {
-        ModbusPort port(ModbusPortInfo::uart1());
-        prepare(port, PortMode::Master, 2);
-        port.slaves().setCell(1, SlaveColumn::NumWord, QString()); // emptied with Delete
-        QVERIFY_THROWS_EXCEPTION(InputError, write(port));
+        ModbusPort &port = makePort(true, PortMode::Master, validRows(2));
+        port.slaves().setCell(1, SlaveColumn::NumWord, {}); // emptied
+        QVERIFY_THROWS_EXCEPTION(InputError, write());
         QVERIFY(m_bench->line.sends().isEmpty());
         QVERIFY(!m_bench->link.busy());
     }
 
-    void cancelSendsNothing()
+    void anUploadReplacesWhatThePortHolds_data()
     {
-        ModbusPort port(ModbusPortInfo::uart1());
-        prepare(port, PortMode::Master, 200); // not even checked
-        m_bench->prompts.queueAnswer(false);
-        QCOMPARE(write(port), Outcome::Cancelled);
-        QVERIFY(m_bench->line.sends().isEmpty());
-        QVERIFY(m_bench->prompts.messages().isEmpty());
-        QVERIFY(!m_bench->line.isOpen());
-    }
-
-    void aRefusedPieceEndsTheWrite()
-    {
-        ModbusPort port(ModbusPortInfo::uart1());
-        prepare(port, PortMode::Master, 20); // pieces at 2502, 2542, 2582
-        plc().faults().refuseAt = {0x2582};
-        QCOMPARE(write(port), Outcome::PlcFailed);
-        const QStringList writes = writesOf(plc());
-        QCOMPARE(writes.size(), 4); // bracket, port word, two pieces
-        QCOMPARE(plc().writes()[2].address, quint16(0x2502));
-        QCOMPARE(plc().writes()[3].address, quint16(0x2542));
-        QVERIFY(plc().writesAt(0x2002).isEmpty());
-        QVERIFY(plc().bracketOpen()); // the closing request never went
-        QCOMPARE(m_bench->prompts.messages(), QStringList{"Wrong answer from PLC"});
-        QVERIFY(!m_bench->prompts.progressVisible());
-        QVERIFY(!m_bench->line.isOpen());
-    }
-
-    void uploadRebuildsAMasterPort()
-    {
-        plc().setWord(sim::Addr::Uart1Port, 0xD403);
-        plc().setMemory(sim::Addr::Uart1Slaves, QByteArray::fromHex("010A6400C8006410"
-                                                                    "020400002C01FA40"
-                                                                    "03100A009001F401"));
-        ModbusPort port(ModbusPortInfo::uart1());
-        setRows(port, validRows(5));
-        QSignalSpy modes(&port, &ModbusPort::modeSelected);
-        QCOMPARE(upload(port), Outcome::Done);
-
-        QCOMPARE(port.mode(), PortMode::Master);
-        QCOMPARE(modes.size(), 1);
-        QCOMPARE(port.speed(), 4);
-        QCOMPARE(port.parity(), 2);
-        QCOMPARE(port.slaves().items(),
-                 (QList<QStringList>{{"1", "1", "10", "100", "200", "1", "100"},
-                                     {"2", "2", "4", "0", "300", "4", "250"},
-                                     {"3", "3", "16", "10", "400", "0", "500"}}));
-        QCOMPARE(port.slaves().rowCells(3), (QStringList{"4", "", "", "", "", "", ""}));
-        QCOMPARE(requests(), (QList<QByteArray>{"E00200802", "E00250218"}));
-        QVERIFY(m_bench->prompts.messages().isEmpty());
-        QVERIFY(!m_bench->line.isOpen());
-    }
-
-    void uploadReads128SlavesInFullPieces()
-    {
-        plc().setWord(sim::Addr::Uart2Port, 0xC080);
-        QByteArray records;
+        QTest::addColumn<UploadCase>("c");
+        auto refused = [](const char *word, const char *why) {
+            return QStringLiteral("UART 1: the PLC sent the port settings word %1, %2. Nothing was "
+                                  "changed.")
+                .arg(QLatin1String(word), QLatin1String(why));
+        };
+        QList<QStringList> many;
+        QStringList reads{"E00 2008 02"};
         for (int k = 0; k < 128; ++k)
-            records += QByteArray::fromHex("05FFFFFF00000110");
-        plc().setMemory(sim::Addr::Uart2Slaves, records);
-        ModbusPort port(ModbusPortInfo::uart2());
-        QCOMPARE(upload(port), Outcome::Done);
-        QCOMPARE(port.slaves().itemCount(), 128);
-        QCOMPARE(port.slaves().rowCells(127),
-                 (QStringList{"128", "5", "255", "65535", "0", "1", "1"}));
-        QCOMPARE(port.slaves().cell(128, 0), QStringLiteral("129"));
-        QCOMPARE(port.speed(), 0);
-        QCOMPARE(port.parity(), 0);
-        QCOMPARE(requests().size(), 17);
-        QCOMPARE(requests()[1], "E00290240");
-        QCOMPARE(requests().last(), "E002CC240");
-        QCOMPARE(m_bench->prompts.progressValues().size(), 16);
-        QCOMPARE(m_bench->prompts.progressValues().last(), 100);
-        QVERIFY(!m_bench->prompts.progressVisible());
-    }
-
-    void uploadOfAnEmptyMasterLeavesABlankPlaceholder()
-    {
-        plc().setWord(sim::Addr::Uart1Port, 0xC400);
-        ModbusPort port(ModbusPortInfo::uart1());
-        setRows(port, validRows(2));
-        QCOMPARE(upload(port), Outcome::Done);
-        QCOMPARE(port.mode(), PortMode::Master);
-        QCOMPARE(port.slaves().itemCount(), 0);
+            many.append({QString::number(k + 1), "5", "255", "65535", "0", "1", "1"});
+        for (int k = 0; k < 16; ++k)
+            reads << QStringLiteral("E00 %1 40").arg(0x2502 + 64 * k, 4, 16).toUpper();
+        QTest::newRow("D403: master, 3 slaves")
+            << UploadCase{.word = 0xD403,
+                          .records = ThreeRecords,
+                          .settings = {0, 4, 2},
+                          .slaves = ThreeSlaves,
+                          .reads = {"E00 2008 02", "E00 2502 18"},
+                          .progress = {100}};
+        QTest::newRow("C080: master, 128 slaves in full pieces")
+            << UploadCase{.word = 0xC080,
+                          .records = QByteArray::fromHex("05FFFFFF00000110").repeated(128),
+                          .settings = {0, 0, 0},
+                          .slaves = many,
+                          .reads = reads,
+                          .progress = SixteenPieces};
         // No stale slave left in the placeholder row, which a write would never send.
-        QCOMPARE(port.slaves().rowCells(0), QStringList(7, QString()));
-        QCOMPARE(m_bench->line.sends().size(), 1);
+        QTest::newRow("C400: master without slaves")
+            << UploadCase{.word = 0xC400, .settings = {0, 4, 0}, .slaves = {}};
+        // The slave modes keep the table; "Not use" touches neither the lists nor the address.
+        QTest::newRow("5401: slave 1, 115200, None")
+            << UploadCase{.word = 0x5401, .settings = {1, 4, 2}, .address = "1"};
+        QTest::newRow("0000: not use") << UploadCase{.word = 0x0000, .settings = {2, 7, 0}};
+        // A failed upload brings nothing: the port stays as it was.
+        QTest::newRow("silent PLC")
+            << UploadCase{.word = 0xC403, .silentAt = -1, .message = Timeout};
+        QTest::newRow("second piece unanswered")
+            << UploadCase{.word = 0xC409,
+                          .silentAt = 0x2542,
+                          .reads = {"E00 2008 02", "E00 2502 40", "E00 2542 08"},
+                          .progress = {88},
+                          .message = Timeout};
+        QTest::newRow("parity bits 11 and 12 both set") << UploadCase{
+            .word = 0xDC03, .message = refused("DC03", "whose parity bits name no parity")};
+        QTest::newRow("no known pattern") << UploadCase{
+            .word = 0x8000, .message = refused("8000", "which is no known port setting")};
+        QTest::newRow("more than 128 slaves") << UploadCase{
+            .word = 0xC481, .message = refused("C481", "which names more than 128 slaves")};
     }
-
-    void uploadOfASlavePortKeepsTheTable_data()
+    void anUploadReplacesWhatThePortHolds()
     {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("speed");
-        QTest::addColumn<int>("parity");
-        QTest::newRow("5401: slave 1, 115200, None") << 0x5401 << 1 << "1" << 4 << 2;
-        QTest::newRow("49F7: slave 247, 19200, Even") << 0x49F7 << 1 << "247" << 1 << 1;
-        // "Not use" touches neither the lists nor the address.
-        QTest::newRow("0000: not use") << 0x0000 << 2 << "9" << 7 << 0;
-    }
-    void uploadOfASlavePortKeepsTheTable()
-    {
-        QFETCH(int, word);
-        QFETCH(int, mode);
-        QFETCH(QString, address);
-        QFETCH(int, speed);
-        QFETCH(int, parity);
-        plc().setWord(sim::Addr::Uart1Port, quint16(word));
-        ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Master);
+        QFETCH(UploadCase, c);
+        plc().setWord(sim::Addr::Uart1Port, c.word);
+        plc().setMemory(sim::Addr::Uart1Slaves, c.records);
+        plc().faults().silent = c.silentAt < 0;
+        if (c.silentAt > 0)
+            plc().faults().silentAt = {quint16(c.silentAt)};
+        ModbusPort &port = makePort(true, PortMode::Master, validRows(2));
         port.setSpeed(7);
         port.setParity(0);
         port.setSlaveAddress(QStringLiteral("9"));
-        setRows(port, validRows(2));
-        const QList<QStringList> rows = port.slaves().items();
-        QCOMPARE(upload(port), Outcome::Done);
-        QCOMPARE(port.mode(), static_cast<PortMode>(mode));
-        QCOMPARE(port.slaveAddress(), address);
-        QCOMPARE(port.speed(), speed);
-        QCOMPARE(port.parity(), parity);
-        QCOMPARE(port.slaves().items(), rows);
-        QCOMPARE(m_bench->line.sends().size(), 1);
-    }
 
-    void aFailedUploadLeavesThePortAsItWas_data()
-    {
-        QTest::addColumn<int>("word");
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<int>("silentAt");
-        QTest::addColumn<QString>("message");
-        const QString timeout = QStringLiteral("Answer timeout from PLC");
-        QTest::newRow("silent PLC") << 0xC403 << true << 0 << timeout;
-        QTest::newRow("second piece unanswered") << 0xC409 << false << 0x2542 << timeout;
-        QTest::newRow("parity bits 11 and 12 both set")
-            << 0xDC03 << false << 0
-            << "UART 1: the PLC sent the port settings word DC03, whose parity bits name no "
-               "parity. Nothing was changed.";
-        QTest::newRow("no known pattern")
-            << 0x8000 << false << 0
-            << "UART 1: the PLC sent the port settings word 8000, which is no known port "
-               "setting. Nothing was changed.";
-        QTest::newRow("more than 128 slaves")
-            << 0xC481 << false << 0
-            << "UART 1: the PLC sent the port settings word C481, which names more than 128 "
-               "slaves. Nothing was changed.";
-    }
-    void aFailedUploadLeavesThePortAsItWas()
-    {
-        QFETCH(int, word);
-        QFETCH(bool, silent);
-        QFETCH(int, silentAt);
-        QFETCH(QString, message);
-        plc().setWord(sim::Addr::Uart1Port, quint16(word));
-        plc().faults().silent = silent;
-        if (silentAt)
-            plc().faults().silentAt = {quint16(silentAt)};
-
-        ModbusPort port(ModbusPortInfo::uart1());
-        port.setMode(PortMode::Slave);
-        port.setSpeed(1);
-        port.setSlaveAddress(QStringLiteral("17"));
-        setRows(port, validRows(2));
-        const QList<QStringList> rows = port.slaves().items();
-        QSignalSpy changes(&port, &ModbusPort::settingsChanged);
-        QSignalSpy modes(&port, &ModbusPort::modeSelected);
-        QSignalSpy resets(&port.slaves(), &QAbstractItemModel::modelReset);
-
-        QCOMPARE(upload(port), Outcome::PlcFailed);
-        QCOMPARE(m_bench->prompts.messages(), QStringList{message});
-        QCOMPARE(port.mode(), PortMode::Slave);
-        QCOMPARE(port.speed(), 1);
-        QCOMPARE(port.slaveAddress(), QStringLiteral("17"));
-        QCOMPARE(port.slaves().items(), rows);
-        QVERIFY(changes.isEmpty() && modes.isEmpty() && resets.isEmpty());
-        QVERIFY(!m_bench->prompts.progressVisible());
+        const auto uploaded =
+            uploadModbusPort(m_bench->link, m_bench->ini(), prompts(), port.info());
+        QCOMPARE(uploaded.outcome(), c.message.isEmpty() ? Outcome::Done : Outcome::PlcFailed);
+        if (uploaded)
+            applyUploadedPort(port, *uploaded);
+        QCOMPARE((QList<int>{int(port.mode()), port.speed(), port.parity()}), c.settings);
+        QCOMPARE(port.slaveAddress(), c.address);
+        QCOMPARE(port.slaves().items(), c.slaves);
+        // The placeholder shows the next slot once there are slaves.
+        QStringList placeholder(SlaveColumn::Count, QString());
+        if (!c.slaves.isEmpty())
+            placeholder[0] = QString::number(c.slaves.size() + 1);
+        QCOMPARE(port.slaves().rowCells(c.slaves.size()), placeholder);
+        QCOMPARE(requests(), c.reads);
+        QCOMPARE(prompts().progressValues(), c.progress);
+        QCOMPARE(prompts().messages(),
+                 c.message.isEmpty() ? QStringList() : QStringList{c.message});
+        QVERIFY(!prompts().progressVisible());
         QVERIFY(!m_bench->line.isOpen());
     }
 };

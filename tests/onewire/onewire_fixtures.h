@@ -3,6 +3,7 @@
 // What the 1-wire tests share: the frames the simulated PLC received, and sensors to fill tables
 // with.
 
+#include "common/hex_text.h"
 #include "link/plc_link.h"
 #include "onewire/sensor_table.h"
 #include "sim/sim_line.h"
@@ -11,65 +12,45 @@
 #include <QByteArray>
 #include <QList>
 
-// Each request as sent, without STX and without ETX and its sum: "E11200C3C...".
-inline QList<QByteArray> requestBodies(const sim::SimulatedLine &line)
+// The requests the PLC received, without STX, ETX and sum, one space apart: reads and one-word
+// writes whole ("E11200A0203C0"), longer writes cut to command, address and count ("E11200C3C").
+inline QByteArray requests(const sim::SimulatedLine &line)
 {
-    QList<QByteArray> bodies;
-    for (const QByteArray &frame : line.sends())
-        bodies.append(frame.size() >= 4 ? frame.mid(1, frame.size() - 4) : frame);
-    return bodies;
+    QByteArrayList bodies;
+    for (const QByteArray &frame : line.sends()) {
+        const QByteArray body = frame.mid(1, frame.size() - 4);
+        bodies.append(body.size() > 13 ? body.left(9) : body);
+    }
+    return bodies.join(' ');
 }
 
-// The same cut to command, address and count: "E11200C3C".
-inline QList<QByteArray> requestHeads(const sim::SimulatedLine &line)
-{
-    QList<QByteArray> heads;
-    for (const QByteArray &body : requestBodies(line))
-        heads.append(body.left(body.startsWith('E') ? 9 : 7));
-    return heads;
-}
-
-inline RomTexts romOf(const QStringList &bytes)
+// Sixteen hex digits, Byte 0 first, as the eight cells of a ROM code.
+inline RomTexts romOf(const char *digits)
 {
     RomTexts rom;
-    for (int k = 0; k < 8 && k < bytes.size(); ++k)
-        rom[size_t(k)] = bytes[k];
+    for (int k = 0; k < 8; ++k)
+        rom[size_t(k)] = QString::fromLatin1(digits + 2 * k, 2);
     return rom;
 }
 
-// The example sensor of the PLC's documentation: its record is FF281E64000F5A00B80B.
+// A sensor whose record is FF281E64000F5A00B80B: the ROM bytes swapped in pairs, then register
+// 3000 (0BB8) low byte first.
 inline SensorRow exampleSensor()
 {
-    return {romOf({"28", "FF", "64", "1E", "0F", "00", "00", "5A"}), QStringLiteral("3000")};
+    return {romOf("28FF641E0F00005A"), QStringLiteral("3000")};
 }
 
-// n good sensors, ROM bytes in lower case (as a user may type them), registers 100, 102 ...
+// n good sensors, ROM 2800000000000000, 2800000000000001 ..., registers 100, 102 ...
 inline QList<SensorRow> goodSensors(int n)
 {
     QList<SensorRow> rows;
-    for (int i = 0; i < n; ++i) {
-        SensorRow s;
-        s.rom[0] = QStringLiteral("28");
-        for (int k = 1; k < 7; ++k)
-            s.rom[size_t(k)] =
-                QStringLiteral("%1").arg((i * 7 + k * 31) & 0xFF, 2, 16, QLatin1Char('0'));
-        s.rom[7] = QStringLiteral("%1").arg(i & 0xFF, 2, 16, QLatin1Char('0'));
-        s.reg = QString::number(100 + 2 * i);
-        rows.append(s);
-    }
+    for (int i = 0; i < n; ++i)
+        rows.append({romOf(qPrintable("28" + wordHex(quint16(i)).rightJustified(14, '0'))),
+                     QString::number(100 + 2 * i)});
     return rows;
 }
 
-// The ROM bytes as they come back from the PLC: in upper case.
-inline QList<SensorRow> upperCased(QList<SensorRow> rows)
-{
-    for (SensorRow &s : rows) {
-        for (QString &byte : s.rom)
-            byte = byte.toUpper();
-    }
-    return rows;
-}
-
+// The number column, placeholder included, and the registers of the sensors.
 inline QStringList numColumn(const SensorTable &t)
 {
     QStringList nums;
@@ -77,7 +58,6 @@ inline QStringList numColumn(const SensorTable &t)
         nums << t.cell(r, SensorTable::NumColumn);
     return nums;
 }
-
 inline QStringList registers(const SensorTable &t)
 {
     QStringList regs;

@@ -8,20 +8,22 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(AuxMode)
 Q_DECLARE_METATYPE(AuxPortConfig)
 Q_DECLARE_METATYPE(Outcome)
 
 namespace {
 
-// The first sensor carries the documented example record, the last one register 7997.
+const auto Master = AuxMode::OnewireMaster;
+const auto FieldNet = AuxMode::FieldNet;
+// The bracket's opening and closing writes.
+const QByteArray Open = "E113000020FFF ", Close = " E113000020000";
+
+// n sensors, the first one with the record FF281E64000F5A00B80B.
 QList<SensorRow> tableOf(int n)
 {
     QList<SensorRow> rows = goodSensors(n);
     if (n > 0)
         rows.first() = exampleSensor();
-    if (n > 1)
-        rows.last().reg = QStringLiteral("7997");
     return rows;
 }
 
@@ -34,226 +36,175 @@ class TestAuxTransfer : public QObject
     std::unique_ptr<Bench> m_b;
 
     sim::PlcModel &plc() { return m_b->plc(); }
-    Outcome write(const AuxPortConfig &c)
-    {
-        return writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, c);
-    }
-    Outcome upload(AuxPortConfig &c)
-    {
-        return uploadAuxPort(m_b->link, m_b->ini(), m_b->prompts, c);
-    }
-    void verifyEndedCleanly()
+    Result<UploadedAux> upload() { return uploadAuxPort(m_b->link, m_b->ini(), m_b->prompts); }
+    // The line closed, the link free, no progress window left, and the messages shown.
+    void verifyEndedWith(const QString &message)
     {
         QVERIFY(!m_b->line.isOpen());
         QVERIFY(!m_b->link.busy());
         QVERIFY(!m_b->prompts.progressVisible());
+        QCOMPARE(m_b->prompts.messages(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
 private Q_SLOTS:
     void init() { m_b = std::make_unique<Bench>(); }
     void cleanup() { m_b.reset(); }
 
-    void masterWritesTheTableInPiecesOf64Bytes_data()
+    // A write asks first and checks the table in every mode; a refusal or silence stops it at
+    // once, the bracket left open.
+    void writeSendsTheModeWordAndTheSensorArea_data()
     {
-        QTest::addColumn<int>("sensors");
-        QTest::addColumn<QList<QByteArray>>("pieces"); // the sensor area's requests
+        QTest::addColumn<AuxPortConfig>("config");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("faultAt"); // refused there; negative: unanswered there
+        QTest::addColumn<QByteArray>("requests");
         QTest::addColumn<QList<int>>("progress");
-        QTest::newRow("no sensor") << 0 << QList<QByteArray>{} << QList<int>{};
+        QTest::addColumn<QString>("message"); // empty: none
+        const auto done = Outcome::Done, failed = Outcome::PlcFailed;
+        QTest::newRow("no sensor") << AuxPortConfig{Master, {}, {}} << done << 0
+                                   << Open + "E11200A0200C0" + Close << QList<int>{} << "";
         QTest::newRow("6 sensors: one request of 60 bytes")
-            << 6 << QList<QByteArray>{"E11200C3C"} << QList<int>{};
+            << AuxPortConfig{Master, {}, tableOf(6)} << done << 0
+            << Open + "E11200A0206C0 E11200C3C" + Close << QList<int>{} << "";
         QTest::newRow("7 sensors: 64 bytes, then 6 at 204C")
-            << 7 << QList<QByteArray>{"E11200C40", "E11204C06"} << QList<int>{91, 100};
-        QList<QByteArray> all;
+            << AuxPortConfig{Master, {}, tableOf(7)} << done << 0
+            << Open + "E11200A0207C0 E11200C40 E11204C06" + Close << QList<int>{91, 100} << "";
+        // The count field is 8 bits wide: 128 is 80.
+        QByteArray all = Open + "E11200A0280C0";
         QList<int> steps;
         for (int j = 0; j < 20; ++j) {
-            all.append("E11" + QByteArray::number(0x200C + 64 * j, 16).toUpper() + "40");
+            all += " E11" + QByteArray::number(0x200C + 64 * j, 16).toUpper() + "40";
             steps.append(5 * (j + 1));
         }
-        QTest::newRow("128 sensors: 20 pieces up to 24CC") << 128 << all << steps;
-    }
-    void masterWritesTheTableInPiecesOf64Bytes()
-    {
-        QFETCH(int, sensors);
-        QFETCH(QList<QByteArray>, pieces);
-        QFETCH(QList<int>, progress);
-        QCOMPARE(write({AuxMode::OnewireMaster, {}, tableOf(sensors)}), Outcome::Done);
+        QTest::newRow("128 sensors: 20 pieces up to 24CC")
+            << AuxPortConfig{Master, {}, tableOf(128)} << done << 0 << all + Close << steps << "";
+        QTest::newRow("Field Net 115200 8 Even 2: the word alone, no bracket")
+            << AuxPortConfig{FieldNet, {}, tableOf(3)} << done << 0 << QByteArray("E11200A0280BB")
+            << QList<int>{} << "";
+        QTest::newRow("Field Net 57600 7 None 1")
+            << AuxPortConfig{FieldNet, {3, 0, 0, 0}, {}} << done << 0 << QByteArray("E11200A028081")
+            << QList<int>{} << "";
+        QTest::newRow("Not use: the word in the bracket")
+            << AuxPortConfig{AuxMode::NotUse, {}, tableOf(3)} << done << 0
+            << Open + "E11200A020000" + Close << QList<int>{} << "";
 
-        const QByteArray count = QByteArray::number(sensors, 16).toUpper().rightJustified(2, '0');
-        const QList<QByteArray> bracket{"E11300002"};
-        QCOMPARE(requestHeads(m_b->line),
-                 (QList<QByteArray>{"E11300002", "E11200A02"} + pieces + bracket));
-        QCOMPARE(requestBodies(m_b->line)[1], "E11200A02" + count + "C0");
-        QCOMPARE(plc().bracketsClosed(), 1);
-        if (sensors > 0) {
-            QCOMPARE(plc().memory(0x200C, 10), QByteArray::fromHex("FF281E64000F5A00B80B"));
-            QCOMPARE(plc().memory(quint16(0x200C + 10 * sensors - 2), 2), QByteArray("\x3D\x1F"));
-        }
+        QTest::newRow("the question is cancelled")
+            << AuxPortConfig{Master, {}, tableOf(3)} << Outcome::Cancelled << 0 << QByteArray()
+            << QList<int>{} << "";
+        QList<SensorRow> faulty = tableOf(3);
+        faulty[1].rom[4] = QStringLiteral("4");
+        const QString fault = "You configuration has error in the addresing data - row 2\r\n"
+                              "Column Byte 4";
+        QTest::newRow("a ROM byte of one digit, whatever the mode")
+            << AuxPortConfig{FieldNet, {}, faulty} << Outcome::Invalid << 0 << QByteArray()
+            << QList<int>{} << fault;
+        QTest::newRow("mode word unanswered")
+            << AuxPortConfig{Master, {}, tableOf(3)} << failed << -0x200A << Open + "E11200A0203C0"
+            << QList<int>{} << "Answer timeout from PLC";
+        QTest::newRow("third piece refused")
+            << AuxPortConfig{Master, {}, tableOf(128)} << failed << 0x208C
+            << Open + "E11200A0280C0 E11200C40 E11204C40 E11208C40" << QList<int>{5, 10}
+            << "Wrong answer from PLC";
+    }
+    void writeSendsTheModeWordAndTheSensorArea()
+    {
+        QFETCH(AuxPortConfig, config);
+        QFETCH(Outcome, outcome);
+        QFETCH(int, faultAt);
+        QFETCH(QByteArray, requests);
+        QFETCH(QList<int>, progress);
+        QFETCH(QString, message);
+        (faultAt < 0 ? plc().faults().silentAt : plc().faults().refuseAt)
+            .insert(quint16(qAbs(faultAt)));
+        m_b->prompts.queueAnswer(outcome != Outcome::Cancelled);
+
+        QCOMPARE(writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, config), outcome);
+        QCOMPARE(::requests(m_b->line), requests);
         QCOMPARE(m_b->prompts.questions(),
                  QStringList{"You are shure for download configuration to the PLC ? "});
         QCOMPARE(m_b->prompts.shown()[0].title, Prompts::Title(QString()));
-        QCOMPARE(m_b->prompts.progressShows(), sensors > 0 ? 1 : 0);
+        if (!message.isEmpty())
+            QCOMPARE(m_b->prompts.shown().last().title,
+                     outcome == Outcome::Invalid
+                         ? Prompts::Title(QStringLiteral("Error in configuration"))
+                         : Prompts::Title());
+        const bool done = outcome == Outcome::Done;
+        QCOMPARE(plc().bracketsClosed(), done && config.mode != FieldNet ? 1 : 0);
+        QCOMPARE(m_b->prompts.progressShows(), requests.contains(" E11200C") ? 1 : 0);
         QCOMPARE(m_b->prompts.progressValues(), progress);
         QCOMPARE(m_b->clock.pauses, QList<int>(progress.size(), 100));
-        verifyEndedCleanly();
-    }
+        verifyEndedWith(message);
 
-    void otherModesWriteOnlyTheModeWord_data()
-    {
-        QTest::addColumn<AuxMode>("mode");
-        QTest::addColumn<QList<QByteArray>>("requests");
-        QTest::newRow("Field Net: one request, no bracket")
-            << AuxMode::FieldNet << QList<QByteArray>{"E11200A0280BB"};
-        QTest::newRow("Not use") << AuxMode::NotUse
-                                 << QList<QByteArray>{"E113000020FFF", "E11200A020000",
-                                                      "E113000020000"};
-    }
-    void otherModesWriteOnlyTheModeWord()
-    {
-        QFETCH(AuxMode, mode);
-        QFETCH(QList<QByteArray>, requests);
-        QCOMPARE(write({mode, {}, tableOf(3)}), Outcome::Done);
-        QCOMPARE(requestBodies(m_b->line), requests);
-        QCOMPARE(m_b->prompts.progressShows(), 0);
-        verifyEndedCleanly();
-    }
-
-    void nothingIsSentWhen_data()
-    {
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<AuxMode>("mode");
-        QTest::addColumn<Outcome>("outcome");
-        QTest::newRow("the question is cancelled")
-            << false << AuxMode::OnewireMaster << Outcome::Cancelled;
-        QTest::newRow("the table has a fault")
-            << true << AuxMode::OnewireMaster << Outcome::Invalid;
-        QTest::newRow("the table has a fault in Field Net mode")
-            << true << AuxMode::FieldNet << Outcome::Invalid;
-    }
-    void nothingIsSentWhen()
-    {
-        QFETCH(bool, confirm);
-        QFETCH(AuxMode, mode);
-        QFETCH(Outcome, outcome);
-        AuxPortConfig config{mode, {}, tableOf(3)};
-        config.sensors[1].rom[4] = QStringLiteral("4");
-        m_b->prompts.queueAnswer(confirm);
-
-        QCOMPARE(write(config), outcome);
-        QCOMPARE(m_b->line.openCount(), 0);
-        QVERIFY(m_b->line.sends().isEmpty());
-        if (outcome == Outcome::Invalid) {
-            QCOMPARE(m_b->prompts.messages(),
-                     QStringList{"You configuration has error in the addresing data - row "
-                                 "2\r\nColumn Byte 4"});
-            QCOMPARE(m_b->prompts.shown().last().title,
-                     Prompts::Title(QStringLiteral("Error in configuration")));
-        } else {
-            QVERIFY(m_b->prompts.messages().isEmpty());
+        // The area as stored, read back by an upload.
+        if (done && config.mode == Master && !config.sensors.isEmpty()) {
+            QCOMPARE(plc().memory(0x200C, 10), QByteArray::fromHex("FF281E64000F5A00B80B"));
+            const auto uploaded = upload();
+            QVERIFY(uploaded.done());
+            QCOMPARE(uploaded->sensors, config.sensors);
+            QVERIFY(config.sensors.size() < 128 || ::requests(m_b->line).endsWith(" E0024CC40"));
         }
     }
 
-    void aRefusalOrSilenceStopsTheWrite_data()
-    {
-        QTest::addColumn<AuxMode>("mode");
-        QTest::addColumn<int>("sensors");
-        QTest::addColumn<int>("address");
-        QTest::addColumn<bool>("silent");
-        QTest::addColumn<int>("sent");
-        const auto master = AuxMode::OnewireMaster;
-        QTest::newRow("bracket refused") << master << 3 << 0x3000 << false << 1;
-        QTest::newRow("mode word unanswered") << master << 3 << 0x200A << true << 2;
-        QTest::newRow("third piece refused") << master << 128 << 0x208C << false << 5;
-        QTest::newRow("Field Net word refused") << AuxMode::FieldNet << 0 << 0x200A << false << 1;
-    }
-    void aRefusalOrSilenceStopsTheWrite()
-    {
-        QFETCH(AuxMode, mode);
-        QFETCH(int, sensors);
-        QFETCH(int, address);
-        QFETCH(bool, silent);
-        QFETCH(int, sent);
-        (silent ? plc().faults().silentAt : plc().faults().refuseAt).insert(quint16(address));
-
-        QCOMPARE(write({mode, {}, tableOf(sensors)}), Outcome::PlcFailed);
-        QCOMPARE(m_b->line.sends().size(), sent);
-        QCOMPARE(m_b->prompts.messages(),
-                 QStringList{silent ? "Answer timeout from PLC" : "Wrong answer from PLC"});
-        QCOMPARE(m_b->prompts.shown().last().title, Prompts::Title());
-        QCOMPARE(plc().bracketsClosed(), 0);
-        verifyEndedCleanly();
-    }
-
-    void uploadRebuildsTheTab_data()
+    // Nothing comes back to apply when an answer is missing. A mode word naming more sensors than
+    // the area holds (129 to 255) is refused before the area is read: cut to 128, it would bring
+    // back a table the PLC does not hold.
+    void uploadRebuildsThePort_data()
     {
         QTest::addColumn<int>("word");
-        QTest::addColumn<QList<QByteArray>>("requests");
+        QTest::addColumn<int>("silentAt"); // -1: everywhere
+        QTest::addColumn<QByteArray>("requests");
         QTest::addColumn<AuxPortConfig>("expected");
-        const FieldNetSettings before{0, 0, 1, 0};
+        QTest::addColumn<QString>("message"); // empty: none
+        const FieldNetSettings lists{0, 0, 1, 0};
+        const AuxPortConfig before{Master, lists, tableOf(5)};
+        const QByteArray word = "E00200A02";
         QTest::newRow("C003: three sensors from 30 bytes")
-            << 0xC003 << QList<QByteArray>{"E00200A02", "E00200C1E"}
-            << AuxPortConfig{AuxMode::OnewireMaster,
-                             before,
+            << 0xC003 << 0 << word + " E00200C1E"
+            << AuxPortConfig{Master,
+                             lists,
                              {exampleSensor(),
-                              {romOf({"01", "02", "03", "04", "05", "06", "07", "08"}), "2000"},
-                              {romOf({"0B", "0A", "0D", "0C", "0F", "0E", "11", "10"}), "7997"}}};
+                              {romOf("0102030405060708"), "2000"},
+                              {romOf("0B0A0D0C0F0E1110"), "7997"}}}
+            << "";
         QTest::newRow("Field Net 57600 8 None 2")
-            << 0xB180 << QList<QByteArray>{"E00200A02"}
-            << AuxPortConfig{AuxMode::FieldNet, {3, 1, 0, 1}, {}};
-        QTest::newRow("Not use keeps the lists") << 0x0000 << QList<QByteArray>{"E00200A02"}
-                                                 << AuxPortConfig{AuxMode::NotUse, before, {}};
+            << 0xB180 << 0 << word << AuxPortConfig{FieldNet, {3, 1, 0, 1}, {}} << "";
+        QTest::newRow("Not use keeps the lists")
+            << 0x0000 << 0 << word << AuxPortConfig{AuxMode::NotUse, lists, {}} << "";
+        const QString timeout = "Answer timeout from PLC";
+        QTest::newRow("the PLC does not answer") << 0xC00A << -1 << word << before << timeout;
+        // Ten sensors take two reads; the second one gets no answer.
+        QTest::newRow("the second piece of the sensor area is missing")
+            << 0xC00A << 0x204C << word + " E00200C40 E00204C24" << before << timeout;
+        const QString tooMany = "1-wire: the PLC sent the mode word %1, which names more than 128 "
+                                "sensors. Nothing was changed.";
+        QTest::newRow("C081 names 129 sensors: refused, nothing read")
+            << 0xC081 << 0 << word << before << tooMany.arg("C081");
+        QTest::newRow("C0FF names 255 sensors: refused, nothing read")
+            << 0xC0FF << 0 << word << before << tooMany.arg("C0FF");
     }
-    void uploadRebuildsTheTab()
+    void uploadRebuildsThePort()
     {
         QFETCH(int, word);
-        QFETCH(QList<QByteArray>, requests);
+        QFETCH(int, silentAt);
+        QFETCH(QByteArray, requests);
         QFETCH(AuxPortConfig, expected);
+        QFETCH(QString, message);
         plc().setWord(0x200A, quint16(word));
         plc().setMemory(0x200C, QByteArray::fromHex("FF281E64000F5A00B80B"
                                                     "0201040306050807D007"
                                                     "0A0B0C0D0E0F10113D1F"));
-        AuxPortConfig config{AuxMode::OnewireMaster, {0, 0, 1, 0}, tableOf(5)};
-        QCOMPARE(upload(config), Outcome::Done);
-        QCOMPARE(config, expected);
-        QCOMPARE(requestHeads(m_b->line), requests);
-        QVERIFY(m_b->prompts.shown().isEmpty());
-        verifyEndedCleanly();
-    }
+        plc().faults().silent = silentAt < 0;
+        plc().faults().silentAt.insert(quint16(silentAt));
+        AuxPort port;
+        port.setConfig({Master, {0, 0, 1, 0}, tableOf(5)});
 
-    void oneHundredTwentyEightSensorsComeBackAsWritten()
-    {
-        QCOMPARE(write({AuxMode::OnewireMaster, {}, tableOf(128)}), Outcome::Done);
-        m_b->line.clearSent();
-        AuxPortConfig config;
-        QCOMPARE(upload(config), Outcome::Done);
-        QCOMPARE(config.mode, AuxMode::OnewireMaster);
-        QCOMPARE(config.sensors, upperCased(tableOf(128)));
-        QCOMPARE(requestHeads(m_b->line).size(), 21);
-        QCOMPARE(requestHeads(m_b->line).last(), QByteArray("E0024CC40"));
-    }
-
-    void uploadLeavesTheTabAsItWasWhenAnAnswerIsMissing_data()
-    {
-        QTest::addColumn<bool>("allSilent");
-        QTest::addColumn<int>("sent");
-        QTest::newRow("the PLC does not answer") << true << 1;
-        // Ten sensors take two reads; the second one gets no answer.
-        QTest::newRow("the second piece of the sensor area is missing") << false << 3;
-    }
-    void uploadLeavesTheTabAsItWasWhenAnAnswerIsMissing()
-    {
-        QFETCH(bool, allSilent);
-        QFETCH(int, sent);
-        plc().setWord(0x200A, 0xC00A);
-        plc().faults().silent = allSilent;
-        plc().faults().silentAt.insert(0x204C);
-
-        const AuxPortConfig before{AuxMode::OnewireMaster, {1, 0, 0, 0}, tableOf(4)};
-        AuxPortConfig config = before;
-        QCOMPARE(upload(config), Outcome::PlcFailed);
-        QCOMPARE(config, before);
-        QCOMPARE(m_b->line.sends().size(), sent);
-        QCOMPARE(m_b->prompts.messages(), QStringList{"Answer timeout from PLC"});
-        verifyEndedCleanly();
+        const auto uploaded = upload();
+        QCOMPARE(uploaded.outcome(), message.isEmpty() ? Outcome::Done : Outcome::PlcFailed);
+        if (uploaded)
+            applyUploadedAux(port, *uploaded);
+        QCOMPARE(port.config(), expected);
+        QCOMPARE(::requests(m_b->line), requests);
+        verifyEndedWith(message);
     }
 };
 

@@ -27,52 +27,43 @@ class TestBusSearch : public QObject
 
     std::unique_ptr<Bench> m_b;
 
-    Outcome search(QList<RomTexts> &found)
+    Result<QList<RomTexts>> search()
     {
-        return searchOnewireBus(m_b->link, m_b->ini(), m_b->prompts, found);
+        return searchOnewireBus(m_b->link, m_b->ini(), m_b->prompts);
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_b = std::make_unique<Bench>();
-        // The fake clock skips the 3500 ms; the PLC must be done by then too.
-        m_b->plc().setSearchDelayMs(0);
-    }
+    void init() { m_b = std::make_unique<Bench>(); }
     void cleanup() { m_b.reset(); }
 
     void readsTheRomCodesInPiecesOfEightSensors_data()
     {
         QTest::addColumn<int>("sensors");
-        QTest::addColumn<QList<QByteArray>>("romReads");
-        QTest::newRow("none found: no ROM read") << 0 << QList<QByteArray>{};
-        QTest::newRow("8 sensors: 64 bytes at 3002") << 8 << QList<QByteArray>{"E00300240"};
+        QTest::addColumn<QByteArray>("romReads");
+        QTest::newRow("none found: no ROM read") << 0 << QByteArray();
+        QTest::newRow("8 sensors: 64 bytes at 3002") << 8 << QByteArray(" E00300240");
         QTest::newRow("10 sensors: 64 bytes at 3002, 16 at 3042")
-            << 10 << QList<QByteArray>{"E00300240", "E00304210"};
+            << 10 << QByteArray(" E00300240 E00304210");
         QTest::newRow("17 sensors: three reads")
-            << 17 << QList<QByteArray>{"E00300240", "E00304240", "E00308208"};
+            << 17 << QByteArray(" E00300240 E00304240 E00308208");
     }
     void readsTheRomCodesInPiecesOfEightSensors()
     {
         QFETCH(int, sensors);
-        QFETCH(QList<QByteArray>, romReads);
+        QFETCH(QByteArray, romReads);
         m_b->plc().setBusSensors(busOf(sensors));
 
-        QList<RomTexts> found{RomTexts{}};
-        QCOMPARE(search(found), Outcome::Done);
+        const auto found = search();
+        QVERIFY(found.done());
 
-        // The start word whole, the reads by command, address and count.
-        QList<QByteArray> bodies = requestBodies(m_b->line);
-        for (int i = 1; i < bodies.size(); ++i)
-            bodies[i] = bodies[i].left(9);
-        QCOMPARE(bodies, (QList<QByteArray>{"E102000020180", "E00300002", "E00300002"} + romReads));
+        QCOMPARE(requests(m_b->line), "E102000020180 E00300002 E00300002" + romReads);
         QCOMPARE(m_b->plc().searchesStarted(), 1);
         QCOMPARE(m_b->clock.pauses, QList<int>{3500});
 
-        QCOMPARE(found.size(), sensors);
+        QCOMPARE(found->size(), sensors);
         for (int i = 0; i < sensors; ++i) {
             const sim::RomCode rom = sim::generatedRom(i);
-            QCOMPARE(QStringList(found[i].begin(), found[i].end()).join(QString()),
+            QCOMPARE(QStringList(found->at(i).begin(), found->at(i).end()).join(QString()),
                      QByteArray(reinterpret_cast<const char *>(rom.data()), 8).toHex().toUpper());
         }
         QVERIFY(m_b->prompts.shown().isEmpty());
@@ -99,9 +90,7 @@ private Q_SLOTS:
         auto &faults = m_b->plc().faults();
         (silent ? faults.silentAt : faults.refuseAt).insert(quint16(address));
 
-        QList<RomTexts> found{RomTexts{}};
-        QCOMPARE(search(found), Outcome::PlcFailed);
-        QVERIFY(found.isEmpty());
+        QCOMPARE(search().outcome(), Outcome::PlcFailed);
         QCOMPARE(m_b->line.sends().size(), sent);
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{silent ? "Answer timeout from PLC" : "Wrong answer from PLC"});
@@ -113,8 +102,7 @@ private Q_SLOTS:
     void aPortThatCannotBeOpenedIsThrownWithItsDescription()
     {
         m_b->line.setOpenFailure(QStringLiteral("COM1 (/dev/ttyS0): permission denied"));
-        QList<RomTexts> found;
-        QVERIFY_THROWS_EXCEPTION(PlatformError, search(found));
+        QVERIFY_THROWS_EXCEPTION(PlatformError, search());
         QVERIFY(m_b->line.sends().isEmpty());
         QVERIFY(!m_b->link.busy());
     }

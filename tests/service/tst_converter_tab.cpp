@@ -1,10 +1,9 @@
 // The "Converter" tab as the user types and clicks: results, word orders, and outputs left alone
 // when a click fails.
-#include "support/scripted_prompts.h"
+#include "support/sim_bench.h"
+#include "support/widget_driver.h"
 
-#include "link/plc_link.h"
 #include "service/converter_tab.h"
-#include "sim/sim_line.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,20 +16,17 @@ class TestConverterTab : public QObject
 {
     Q_OBJECT
 
-    sim::SimulatedLine m_line;
-    PlcLink m_link{m_line};
-    ScriptedPrompts m_prompts;
+    Bench m_b;
+    ScriptedPrompts &m_prompts = m_b.prompts;
     std::unique_ptr<ConverterTab> m_tab;
+    WidgetDriver m_driver;
 
-    QLineEdit *box(const char *name) const
-    {
-        return m_tab->findChild<QLineEdit *>(QLatin1String(name));
-    }
+    QLineEdit *box(const char *name) const { return m_driver.find<QLineEdit>(QLatin1String(name)); }
     void convert(const char *input, const QString &text, const char *button)
     {
         box(input)->clear();
         QTest::keyClicks(box(input), text);
-        QTest::mouseClick(m_tab->findChild<QPushButton *>(QLatin1String(button)), Qt::LeftButton);
+        m_driver.click(QLatin1String(button));
     }
     QString shown() const
     {
@@ -45,7 +41,8 @@ private Q_SLOTS:
     void init()
     {
         m_prompts = ScriptedPrompts();
-        m_tab = std::make_unique<ConverterTab>(TabContext{m_link, QString(), m_prompts});
+        m_tab = std::make_unique<ConverterTab>(TabContext{m_b.link, QString(), m_prompts});
+        m_driver.setRoot(m_tab.get());
         m_tab->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_tab.get()));
     }

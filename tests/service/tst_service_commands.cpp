@@ -1,52 +1,42 @@
 // Restart and firmware update against the simulated PLC: the frames, the questions, set.ini,
-// and the updater started after the port is closed, whatever the PLC answered.
-#include "support/fake_clock.h"
-#include "support/scripted_prompts.h"
+// and the updater: checked before anything is asked, started after the port is closed.
+#include "support/sim_bench.h"
 
-#include "common/clock.h"
 #include "common/errors.h"
-#include "link/ini_file.h"
-#include "link/plc_link.h"
+#include "link/com_setting.h"
 #include "service/service_commands.h"
-#include "sim/sim_line.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
 class TestServiceCommands : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<sim::SimulatedLine> m_line;
-    std::unique_ptr<PlcLink> m_link;
-    ScriptedPrompts m_prompts;
-    FakeClock m_clock;
+    std::unique_ptr<Bench> m_b;
 
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("set.ini")); }
-    QString marker(const char *name) const { return m_dir->filePath(QLatin1String(name)); }
+    QString folder() const { return m_b->dir.path(); }
+    QString marker(const char *name) const { return m_b->dir.filePath(QLatin1String(name)); }
     Outcome update()
     {
-        return startFirmwareUpdate(*m_link, iniPath(), m_prompts, updaterPath(m_dir->path()));
+        return startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath(folder()));
     }
+    Outcome restart() { return restartPlc(m_b->link, m_b->ini(), m_b->prompts); }
 
     // update/update with the given text. The default script notes its working folder in
-    // "started", then waits (at most 10 s) for "go" before it writes "finished".
+    // "started", then waits for "go" (at most 10 s) before it writes "finished".
     void makeUpdater(QByteArray script = {}, bool executable = true)
     {
-        const QByteArray dir = m_dir->path().toUtf8();
+        const QByteArray dir = folder().toUtf8();
         if (script.isEmpty())
             script = "#!/bin/sh\npwd > '" + dir + "/s' && mv '" + dir + "/s' '" + dir +
                      "/started'\ni=0\nwhile [ ! -e '" + dir +
-                     "/go' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
-                     "echo > '" +
-                     dir + "/finished'\n";
-        QDir(m_dir->path()).mkpath(QStringLiteral("update"));
-        QFile file(updaterPath(m_dir->path()));
+                     "/go' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\necho > '" + dir +
+                     "/finished'\n";
+        QDir(folder()).mkpath(QStringLiteral("update"));
+        QFile file(updaterPath(folder()));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(script);
         file.close();
@@ -55,16 +45,7 @@ class TestServiceCommands : public QObject
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_line = std::make_unique<sim::SimulatedLine>();
-        m_link = std::make_unique<PlcLink>(*m_line);
-        m_prompts = ScriptedPrompts();
-        m_clock.pauses.clear();
-        m_clock.onPause = nullptr;
-        setAppClock(&m_clock);
-    }
+    void init() { m_b = std::make_unique<Bench>(); }
     void cleanup()
     {
         // An updater that was started finishes before its folder goes.
@@ -72,46 +53,38 @@ private Q_SLOTS:
             QFile(marker("go")).open(QIODevice::WriteOnly);
             QTRY_VERIFY(QFile::exists(marker("finished")));
         }
-        setAppClock(nullptr);
-        m_link.reset();
-        m_line.reset();
-        m_dir.reset();
+        m_b.reset();
     }
 
     void eachCommandAsksThenWritesItsWordOnce_data()
     {
         QTest::addColumn<bool>("isUpdate");
         QTest::addColumn<QString>("question");
-        QTest::addColumn<QByteArray>("frame"); // as the PLC's documentation gives it
+        QTest::addColumn<QByteArray>("sent");
         QTest::newRow("restart") << false << "You are shure for restart PLC ? "
-                                 << QByteArray("\x02"
-                                               "E113011027B49\x03"
-                                               "B7");
+                                 << frame("E113011027B49", "B7");
         QTest::newRow("firmware update")
             << true << "You are shure for update firmware for the PLC ? "
-            << QByteArray("\x02"
-                          "E113010026D2A\x03"
-                          "BD");
+            << frame("E113010026D2A", "BD");
     }
     void eachCommandAsksThenWritesItsWordOnce()
     {
         QFETCH(bool, isUpdate);
         QFETCH(QString, question);
-        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, sent);
         makeUpdater();
-        m_prompts.queueAnswer(false);
-        QCOMPARE(isUpdate ? update() : restartPlc(*m_link, iniPath(), m_prompts),
-                 Outcome::Cancelled);
-        QCOMPARE(m_line->openCount(), 0); // Cancel: no port, nothing sent
+        m_b->prompts.queueAnswer(false);
+        QCOMPARE(isUpdate ? update() : restart(), Outcome::Cancelled);
+        QCOMPARE(m_b->line.openCount(), 0); // Cancel: no port, nothing sent
 
-        m_prompts.queueAnswer(true);
-        QCOMPARE(isUpdate ? update() : restartPlc(*m_link, iniPath(), m_prompts), Outcome::Done);
-        QCOMPARE(m_prompts.questions(), QStringList(2, question));
-        QCOMPARE(m_prompts.shown().first().title, Prompts::Title(QString()));
-        QCOMPARE(m_line->sends(), QList<QByteArray>{frame});
-        QCOMPARE(m_line->model().bracketsOpened(), 0);
-        QVERIFY(!m_line->isOpen() && !m_link->busy());
-        QCOMPARE(m_prompts.messages(), QStringList());
+        m_b->prompts.queueAnswer(true);
+        QCOMPARE(isUpdate ? update() : restart(), Outcome::Done);
+        QCOMPARE(m_b->prompts.questions(), QStringList(2, question));
+        QCOMPARE(m_b->prompts.shown().first().title, Prompts::Title(QString()));
+        QCOMPARE(m_b->line.sends(), QList<QByteArray>{sent});
+        QCOMPARE(m_b->plc().bracketsOpened(), 0);
+        QVERIFY(!m_b->line.isOpen() && !m_b->link.busy());
+        QCOMPARE(m_b->prompts.messages(), QStringList());
         QTRY_COMPARE(QFile::exists(marker("started")), isUpdate);
     }
 
@@ -119,17 +92,17 @@ private Q_SLOTS:
     // restart has to go out there too, not on the port the line had before.
     void restartGoesOutOnThePortSetIniNames()
     {
-        Write_ini(iniPath(), "COM", "Port_num", "0");
-        Open_com_port(*m_line, iniPath()); // as at start-up
-        Write_ini(iniPath(), "COM", "Port_num", "3");
-        Write_ini(iniPath(), "COM", "Speed", "4");
+        m_b->setIni("COM", "Port_num", "0");
+        Open_com_port(m_b->line, m_b->ini()); // as at start-up
+        m_b->setIni("COM", "Port_num", "3");
+        m_b->setIni("COM", "Speed", "4");
         QString lineWhenSent;
-        connect(m_line.get(), &SerialLine::sent, this, [&] {
-            lineWhenSent =
-                QStringLiteral("COM%1 ").arg(m_line->portNumber()) + m_line->settingsText();
+        connect(&m_b->line, &SerialLine::sent, this, [&] {
+            lineWhenSent = QStringLiteral("COM%1 %2")
+                               .arg(m_b->line.portNumber())
+                               .arg(m_b->line.settingsText());
         });
-        m_prompts.queueAnswer(true);
-        QCOMPARE(restartPlc(*m_link, iniPath(), m_prompts), Outcome::Done);
+        QCOMPARE(restart(), Outcome::Done);
         QCOMPARE(lineWhenSent, QStringLiteral("COM4 115200,N,7,1"));
     }
 
@@ -144,59 +117,62 @@ private Q_SLOTS:
     {
         QFETCH(int, fault);
         makeUpdater();
+        auto &faults = m_b->plc().faults();
         if (fault)
-            (fault == 1 ? m_line->model().faults().silentAt : m_line->model().faults().refuseAt)
-                .insert(0x3010);
+            (fault == 1 ? faults.silentAt : faults.refuseAt).insert(0x3010);
         bool closedAndNotStarted = false;
-        m_clock.onPause = [&] {
-            closedAndNotStarted = !m_line->isOpen() && !QFile::exists(marker("started"));
+        m_b->clock.onPause = [&] {
+            closedAndNotStarted = !m_b->line.isOpen() && !QFile::exists(marker("started"));
         };
-        m_prompts.queueAnswer(true);
         QCOMPARE(update(), Outcome::Done);
-        QCOMPARE(m_line->sends().size(), 1);
-        QCOMPARE(m_clock.pauses, QList<int>{100});
+        QCOMPARE(m_b->line.sends().size(), 1);
+        QCOMPARE(m_b->clock.pauses, QList<int>{100});
         QVERIFY(closedAndNotStarted);
-        QCOMPARE(m_prompts.messages(), QStringList());
+        QCOMPARE(m_b->prompts.messages(), QStringList());
 
         // The command has returned while the updater still waits: it was not waited for.
         QTRY_VERIFY(QFile::exists(marker("started")));
         QVERIFY(!QFile::exists(marker("finished")));
         QFile started(marker("started")); // in its own folder
         QVERIFY(started.open(QIODevice::ReadOnly));
-        QCOMPARE(started.readAll().trimmed(), (m_dir->path() + QStringLiteral("/update")).toUtf8());
+        QCOMPARE(started.readAll().trimmed(), (folder() + QStringLiteral("/update")).toUtf8());
     }
 
-    void anUpdaterThatDoesNotStartIsReportedAfterTheWordWasSent_data()
+    // An updater that is not there, or is no program, would leave the PLC waiting for a firmware
+    // that never comes: it is named before anything is asked or sent. One that is a program but
+    // fails to start can only be found once the word went out.
+    void anUpdaterThatCannotStartIsNamed_data()
     {
         QTest::addColumn<QByteArray>("script"); // empty: no file
         QTest::addColumn<bool>("executable");
         QTest::addColumn<QString>("said");
-        QTest::newRow("missing") << QByteArray() << false << "was not found";
+        QTest::addColumn<int>("sent");
+        QTest::newRow("missing") << QByteArray() << false << "was not found" << 0;
         QTest::newRow("not executable")
-            << QByteArray("#!/bin/sh\n") << false << "is not a program that can be started";
+            << QByteArray("#!/bin/sh\n") << false << "is not a program that can be started" << 0;
         QTest::newRow("its interpreter is missing")
-            << QByteArray("#!/nonexistent/sh\n") << true << "cannot be started: ";
+            << QByteArray("#!/nonexistent/sh\n") << true << "cannot be started: " << 1;
     }
-    void anUpdaterThatDoesNotStartIsReportedAfterTheWordWasSent()
+    void anUpdaterThatCannotStartIsNamed()
     {
         QFETCH(QByteArray, script);
         QFETCH(bool, executable);
         QFETCH(QString, said);
+        QFETCH(int, sent);
         if (!script.isEmpty())
             makeUpdater(script, executable);
-        m_prompts.queueAnswer(true);
         try {
             update();
             QFAIL("an updater that does not start must be reported");
         } catch (const PlatformError &e) {
             const QString expected =
                 QStringLiteral("The firmware updater %1 %2")
-                    .arg(QDir::toNativeSeparators(updaterPath(m_dir->path())), said);
+                    .arg(QDir::toNativeSeparators(updaterPath(folder())), said);
             QVERIFY2(e.description().startsWith(expected), qPrintable(e.description()));
-            // The PLC already switched over when the user reads this.
-            QCOMPARE(m_line->model().writesAt(0x3010).size(), 1);
-            QVERIFY(!m_line->isOpen() && !m_link->busy());
         }
+        QCOMPARE(m_b->prompts.questions().size(), sent);
+        QCOMPARE(m_b->plc().writesAt(0x3010).size(), sent);
+        QVERIFY(!m_b->line.isOpen() && !m_b->link.busy());
     }
 };
 

@@ -1,53 +1,27 @@
-// The in-process simulated line, driven by the program's own PlcLink.
+// The in-process simulated line, driven by the program's own PlcLink, on a clock of its own: the
+// PLC's delays and gaps take virtual time, and each arrival is stamped with it.
 
 #include "common/errors.h"
-#include "link/plc_link.h"
-#include "sim/sim_line.h"
+#include "support/sim_bench.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
-using sim::SimulatedLine;
+using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(sim::Faults)
 
-namespace {
+// Faults are written with only the fields a case sets; the others keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-QByteArray frame(const char *body, const char *sum)
-{
-    return '\x02' + QByteArray(body) + '\x03' + QByteArray(sum);
-}
-
-// Collects what arrives on the line until `count` bytes are there or `ms` have passed.
-QByteArray collect(SimulatedLine &line, int count, int ms)
-{
-    QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    while (got.size() < count && clock.elapsed() < ms) {
-        QTest::qWait(5);
-        got += line.takeReceived();
-    }
-    return got;
-}
-
-// Faults that shape every answer.
-sim::Faults shape(int delayMs, int pieces, int gapMs, const char *after = "", bool silent = false)
-{
-    sim::Faults f;
-    f.delayMs = delayMs;
-    f.pieces = pieces;
-    f.gapMs = gapMs;
-    f.strayAfter = after;
-    f.silent = silent;
-    return f;
-}
+const QByteArray Data = QByteArray::fromHex("0102030405060708");
+const QByteArray Answer = frame("0102030405060708", "27");
 
 // The description of the PlatformError that act throws, or "no error".
-QString failure(const std::function<void()> &act)
+static QString failure(const std::function<void()> &act)
 {
     try {
         act();
@@ -57,135 +31,118 @@ QString failure(const std::function<void()> &act)
     return QStringLiteral("no error");
 }
 
-} // namespace
-
 class TestSimLine : public QObject
 {
     Q_OBJECT
+
+    std::unique_ptr<Bench> m_b;
+    QList<qint64> m_arrivals; // virtual time of every arrival on m_b->line
+
 private Q_SLOTS:
-    void connectionTestSendsGoldenFrames()
+    void init()
     {
-        SimulatedLine line;
-        PlcLink link(line);
-        line.open();
-        QCOMPARE(link.Send_control_char(100, 0x05).codeText(), QStringLiteral("6"));
-        QCOMPARE(link.Read_plc_word(100, QStringLiteral("0E02")), std::optional<quint16>(0x1234));
-        QCOMPARE(line.sentBytes(), QByteArray("\x05") + frame("00E0202", "6C"));
-        QCOMPARE(line.sends().size(), 2);
-        QVERIFY(line.describe().contains(QLatin1String("simulated")));
+        m_b = std::make_unique<Bench>();
+        m_arrivals.clear();
+        connect(&m_b->line, &SerialLine::received, this,
+                [this] { m_arrivals.append(m_b->clock.nowMs()); });
+        m_b->line.open();
+    }
+    void cleanup() { m_b.reset(); }
+
+    // The link's exchanges go out as golden frames. The third request breaks the line instead of
+    // being answered, and the link reports the break.
+    void goldenExchangesThenABrokenLine()
+    {
+        const QString gone = QStringLiteral("COM1: the device went away");
+        m_b->line.breakOnSend(3, gone);
+        QSignalSpy failed(&m_b->line, &SerialLine::failed);
+        QCOMPARE(m_b->link.Send_control_char(100ms, 0x05).codeText(), QStringLiteral("6"));
+        QCOMPARE(m_b->link.Read_plc_word(100ms, 0x0E02), std::optional<quint16>(0x1234));
+        QCOMPARE(m_b->line.sentBytes(), Enq + frame("00E0202", "6C"));
+        QCOMPARE(failure([&] { m_b->link.Read_plc_word(1000ms, 0x0E02); }), gone);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY(!m_b->line.isOpen());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, m_b->line.send(Enq));
     }
 
-    // Read with a 150 ms inactivity limit.
+    // Read with a 150 ms inactivity limit. The pieces arrive the answer's delay after the request
+    // and its gap apart. A read that completes returns at the arrival that completes it; one that
+    // does not waits the limit after the last arrival, or after the line reported the request sent
+    // (not the link's fallback of a second more).
     void blockReadUnderFaults_data()
     {
         QTest::addColumn<sim::Faults>("faults");
-        QTest::addColumn<QByteArray>("expected"); // empty: no answer in time
-        const QByteArray answer = frame("0102030405060708", "27");
-        QTest::newRow("plain") << shape(0, 1, 0) << answer;
+        QTest::addColumn<QByteArray>("onLine"); // what reaches the link during the read
+        QTest::addColumn<int>("arrivals");
+        QTest::newRow("plain") << sim::Faults{} << Answer << 1;
+        QTest::newRow("delayed below the limit") << sim::Faults{.delayMs = 100} << Answer << 1;
         // Each gap is below the limit, the whole answer takes longer.
-        QTest::newRow("five pieces with gaps") << shape(0, 5, 60) << answer;
-        QTest::newRow("delayed past the timeout") << shape(400, 1, 0) << QByteArray();
-        QTest::newRow("gap past the timeout") << shape(0, 2, 400) << QByteArray();
-        QTest::newRow("silent") << shape(0, 1, 0, "", true) << QByteArray();
-        QTest::newRow("stray bytes after") << shape(0, 1, 0, "\r\n") << answer + "\r\n";
+        QTest::newRow("five pieces with gaps")
+            << sim::Faults{.pieces = 5, .gapMs = 60} << Answer << 5;
+        QTest::newRow("more pieces than bytes: one byte each")
+            << sim::Faults{.pieces = 40, .gapMs = 5} << Answer << 20;
+        QTest::newRow("delayed past the limit") << sim::Faults{.delayMs = 400} << QByteArray() << 0;
+        QTest::newRow("gap past the limit")
+            << sim::Faults{.pieces = 2, .gapMs = 400} << Answer.left(10) << 1;
+        QTest::newRow("silent") << sim::Faults{.silent = true} << QByteArray() << 0;
+        QTest::newRow("stray bytes after") << sim::Faults{.strayAfter = "\r\n"} << Answer + "\r\n"
+                                           << 1;
     }
     void blockReadUnderFaults()
     {
         QFETCH(sim::Faults, faults);
-        QFETCH(QByteArray, expected);
-        SimulatedLine line;
-        PlcLink link(line);
-        line.model().setMemory(0x2000, QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
-        line.model().faults() = faults;
-        line.open();
-        const auto got = link.Read_plc_block(150, QStringLiteral("2000"), QStringLiteral("08"));
-        QCOMPARE(got.value_or(QByteArray()), expected);
-        QCOMPARE(line.sentBytes(), frame("E00200008", "D2"));
+        QFETCH(QByteArray, onLine);
+        QFETCH(int, arrivals);
+        m_b->plc().setMemory(0x2000, Data);
+        m_b->plc().faults() = faults;
+        QByteArray received;
+        connect(&m_b->link, &PlcLink::bytesReceived, &m_b->link,
+                [&](const QByteArray &b) { received += b; });
+        const auto got = m_b->link.Read_plc_block(150ms, 0x2000, 8);
+        QCOMPARE(received, onLine);
+        QCOMPARE(got.value_or(QByteArray()), onLine.startsWith(Answer) ? Data : QByteArray());
+        QCOMPARE(m_arrivals.size(), arrivals);
+        for (int i = 0; i < arrivals; ++i)
+            QCOMPARE(m_arrivals[i], faults.delayMs + i * faults.gapMs);
+        const qint64 last = m_arrivals.value(arrivals - 1, 0);
+        if (got)
+            QCOMPARE(m_b->clock.nowMs(), last);
+        else
+            QVERIFY(m_b->clock.nowMs() >= last + 150 && m_b->clock.nowMs() < last + 1000);
+        QCOMPARE(m_b->line.sentBytes(), frame("E00200008", "D2"));
     }
 
+    // An answer held back past the client's timeout arrives while the client waits for the next
+    // one, ahead of that one's answer.
     void lateAnswerComesAheadOfTheNext()
     {
-        // An answer held back past the client's timeout arrives while the client waits for the
-        // next one, ahead of that one's answer.
-        SimulatedLine line;
-        line.model().faults().lateOnceMs = 150;
-        line.open();
-        QElapsedTimer clock;
-        clock.start();
-        line.send(frame("E113000020FFF", "D1"));
-        QCOMPARE(collect(line, 1, 60), QByteArray());
-        line.send(frame("00E0202", "6C"));
-        QCOMPARE(collect(line, 9, 1000), QByteArray("\x06") + frame("3412", "CD"));
-        QVERIFY(clock.elapsed() >= 150);
+        m_b->plc().faults().lateOnceMs = 150;
+        m_b->line.send(frame("E113000020FFF", "D1"));
+        m_b->clock.pause(60);
+        QVERIFY(m_arrivals.isEmpty());
+        m_b->line.send(frame("00E0202", "6C"));
+        m_b->clock.pause(1000);
+        QCOMPARE(m_b->line.takeReceived(), Ack + frame("3412", "CD"));
+        QCOMPARE(m_arrivals, (QList<qint64>{150, 150}));
     }
 
-    void sentIsReportedThroughTheEventLoop()
+    // Answers on their way are lost with the port, as on a real line. An open refused on purpose
+    // leaves the line closed.
+    void closingAndOpening()
     {
-        SimulatedLine line;
-        QSignalSpy sent(&line, &SerialLine::sent);
-        QSignalSpy received(&line, &SerialLine::received);
-        line.open();
-        line.send("\x05");
-        QCOMPARE(sent.size() + received.size(), 0);
-        QVERIFY(received.wait(1000));
-        QCOMPARE(sent.size(), 1);
-        QCOMPARE(line.takeReceived(), QByteArray("\x06"));
-        QCOMPARE(line.takeReceived(), QByteArray());
-    }
-
-    void closingDropsAnswersOnTheirWay()
-    {
-        SimulatedLine line;
-        line.model().faults().delayMs = 30;
-        line.open();
-        line.send("\x05");
+        sim::SimulatedLine &line = m_b->line;
+        m_b->plc().faults().delayMs = 30;
+        line.send(Enq);
         line.close();
-        line.open();
-        QCOMPARE(collect(line, 1, 100), QByteArray());
-        QCOMPARE(line.openCount(), 2);
-        QVERIFY_THROWS_EXCEPTION(PlatformError, line.open()); // already open
-    }
-
-    void openFailureAndBrokenLine()
-    {
-        SimulatedLine line;
-        PlcLink link(line);
         const QString missing = QStringLiteral("COM3 (/dev/ttyUSB2): no such device");
         line.setOpenFailure(missing);
         QCOMPARE(failure([&] { line.open(); }), missing);
-        QVERIFY(!line.isOpen());
         line.setOpenFailure(QString());
         line.open();
-
-        // The second request breaks the line instead of being answered.
-        const QString gone = QStringLiteral("COM1: the device went away");
-        line.breakOnSend(2, gone);
-        QSignalSpy failed(&line, &SerialLine::failed);
-        QCOMPARE(link.Send_control_char(100, 0x05).codeText(), QStringLiteral("6"));
-        QCOMPARE(failure([&] { link.Read_plc_word(1000, QStringLiteral("0E02")); }), gone);
-        QCOMPARE(failed.size(), 1);
-        QVERIFY(!line.isOpen());
-        QVERIFY_THROWS_EXCEPTION(PlatformError, line.send("\x05"));
-
-        line.open();
-        line.breakLine(gone);
-        QCOMPARE(failed.size(), 2);
-        QVERIFY(!line.isOpen());
-    }
-
-    void linesSharingOnePlc()
-    {
-        sim::PlcModel plc;
-        SimulatedLine mainLine(plc), dialogLine(plc);
-        PlcLink mainLink(mainLine), dialogLink(dialogLine);
-        mainLine.open();
-        dialogLine.open();
-        QVERIFY(mainLink
-                    .Write_plc_block(100, QStringLiteral("E11"), QStringLiteral("0E02"),
-                                     QStringLiteral("02"), QStringLiteral("7856"))
-                    .accepted());
-        QCOMPARE(dialogLink.Read_plc_word(100, QStringLiteral("0E02")),
-                 std::optional<quint16>(0x5678));
+        m_b->clock.pause(100);
+        QVERIFY(m_arrivals.isEmpty());
+        QCOMPARE(line.openCount(), 2);
+        QVERIFY_THROWS_EXCEPTION(PlatformError, line.open()); // already open
     }
 };
 

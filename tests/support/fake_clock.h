@@ -3,26 +3,43 @@
 #include "common/clock.h"
 
 #include <QList>
+#include <QObject>
 
 #include <functional>
+#include <map>
+#include <memory>
 
-// Records the pauses of the command under test instead of waiting them out, and can act at the
-// moment of a pause. It is the application's clock while it lives.
-class FakeClock final : public Clock
+// A clock of its own for the command under test: pauses are recorded and pass at once, and time
+// jumps to the next deadline (an answer timeout, a simulated PLC's delayed answer) whenever the
+// event loop has nothing else to do. Timeouts and delays then take no wall-clock time, and their
+// order is exactly that of their deadlines. It is the application's clock while it lives.
+class FakeClock final : public QObject, public Clock
 {
+    Q_OBJECT
 public:
-    FakeClock() { setAppClock(this); }
-    ~FakeClock() override { setAppClock(nullptr); }
+    FakeClock();
+    ~FakeClock() override;
     FakeClock(const FakeClock &) = delete;
     FakeClock &operator=(const FakeClock &) = delete;
 
-    void pause(int ms) override
-    {
-        pauses.append(ms);
-        if (onPause)
-            onPause();
-    }
+    void pause(int ms) override;
+    std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override;
+    qint64 nowMs() const override { return m_now; }
 
+    // Every pause asked for, in order; onPause runs at the start of each.
     QList<int> pauses;
     std::function<void()> onPause;
+
+private:
+    // Deadline and order of creation: calls due at the same moment fire in the order set. Shared
+    // with the timers, which may outlive the clock.
+    using Calls = std::map<std::pair<qint64, quint64>, std::function<void()>>;
+    class Timer;
+    void advanceToNext();
+    void scheduleAdvance();
+
+    qint64 m_now = 0;
+    quint64 m_sequence = 0;
+    std::shared_ptr<Calls> m_calls = std::make_shared<Calls>();
+    bool m_advancePosted = false;
 };

@@ -5,34 +5,34 @@ void ScriptedPrompts::message(const QString &text, const Title &title)
     m_shown.append({Kind::Message, text, title});
 }
 
+namespace {
+// The next queued answer, or the one given when the queue is empty.
+template <typename T> T next(std::deque<T> &queue, T otherwise)
+{
+    if (queue.empty())
+        return otherwise;
+    T front = queue.front();
+    queue.pop_front();
+    return front;
+}
+} // namespace
+
 bool ScriptedPrompts::question(const QString &text, const Title &title)
 {
     m_shown.append({Kind::Question, text, title});
-    if (m_answers.empty())
-        return true;
-    const bool ok = m_answers.front();
-    m_answers.pop_front();
-    return ok;
+    return next(m_answers, true);
 }
 
 std::optional<QString> ScriptedPrompts::chooseFileToOpen(const FileChoice &choice)
 {
     m_fileRequests.append({FileKind::Open, choice});
-    if (m_files.empty())
-        return std::nullopt;
-    auto file = m_files.front();
-    m_files.pop_front();
-    return file;
+    return next(m_files, std::optional<QString>());
 }
 
 std::optional<QString> ScriptedPrompts::chooseFileToSave(const FileChoice &choice)
 {
     m_fileRequests.append({FileKind::Save, choice});
-    if (m_files.empty())
-        return std::nullopt;
-    auto file = m_files.front();
-    m_files.pop_front();
-    return file;
+    return next(m_files, std::optional<QString>());
 }
 
 void ScriptedPrompts::progressShow()

@@ -28,16 +28,17 @@ public:
 
     void message(const QString &text, const Title &title = std::nullopt) final;
     bool question(const QString &text, const Title &title = std::nullopt) final;
+    // Answers of the next questions, in order (true: OK).
+    void queueAnswer(bool ok) { m_answers.push_back(ok); }
+
     std::optional<QString> chooseFileToOpen(const FileChoice &choice) final;
     std::optional<QString> chooseFileToSave(const FileChoice &choice) final;
+    // Results of the next file choices, in order (std::nullopt: cancelled).
+    void queueFile(const std::optional<QString> &path) { m_files.push_back(path); }
+
     void progressShow() final;
     void progressSet(int percent) final;
     void progressClose() final;
-
-    // Answers of the next questions, in order (true: OK).
-    void queueAnswer(bool ok) { m_answers.push_back(ok); }
-    // Results of the next file choices, in order (std::nullopt: cancelled).
-    void queueFile(const std::optional<QString> &path) { m_files.push_back(path); }
 
     // Messages and questions in the order shown.
     const QList<Shown> &shown() const { return m_shown; }

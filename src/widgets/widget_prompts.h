@@ -7,7 +7,9 @@
 class ProgressWindow;
 class QWidget;
 
-// The window's prompts: message boxes, file dialogs and the progress window, all over parent.
+// The window's prompts: message boxes, file dialogs and the progress window. They stand over the
+// modal dialog the user is in (the COM-port dialog, the search), otherwise over parent; so one
+// object serves the window and every dialog it opens.
 class WidgetPrompts final : public Prompts
 {
 public:
@@ -32,6 +34,8 @@ public:
     static QString titleText(const Title &title);
 
 private:
+    QWidget *over() const;
+
     QWidget *m_parent;
     QPointer<ProgressWindow> m_progress;
 };

@@ -1,4 +1,4 @@
-#include "onewire/cell_editor.h"
+#include "widgets/cell_editor.h"
 
 #include <QAbstractItemModel>
 #include <QKeyEvent>
@@ -19,7 +19,7 @@ CellEditor::CellEditor(QTableView *grid, GridKeys gridKeys, QWidget *parent)
 bool CellEditor::openOnCurrentCell()
 {
     const QModelIndex index = m_grid->currentIndex();
-    if (!index.isValid() || !(index.flags() & Qt::ItemIsEditable))
+    if (!index.isValid() || !(index.flags() & Qt::ItemIsEditable) || !m_grid->isVisible())
         return false;
     m_cell = index;
     QRect cell = m_grid->visualRect(index);
@@ -61,6 +61,12 @@ void CellEditor::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Escape) {
+        discard();
+        m_grid->setFocus(Qt::OtherFocusReason);
+        event->accept();
+        return;
+    }
     QLineEdit::keyPressEvent(event);
 }
 
@@ -72,18 +78,22 @@ void CellEditor::focusOutEvent(QFocusEvent *event)
 
 void CellEditor::store()
 {
-    const QPersistentModelIndex cell = m_cell;
-    m_cell = QPersistentModelIndex();
+    const QPersistentModelIndex cell = std::exchange(m_cell, QPersistentModelIndex());
+    const QString typed = text();
+    // Hidden first, so that a message of the check taking the focus does not count as leaving.
+    hide();
     if (cell.isValid()) {
         QAbstractItemModel *model = m_grid->model();
-        model->setData(cell, text());
+        const QVariant before = cell.data(Qt::EditRole);
+        model->setData(cell, typed);
+        if (m_check && !m_check(cell, typed))
+            model->setData(cell, before);
         const int below = cell.row() + 1;
         const QModelIndex next =
             below < model->rowCount() ? model->index(below, cell.column()) : QModelIndex(cell);
         m_grid->setCurrentIndex(next);
     }
     m_grid->setFocus(Qt::OtherFocusReason);
-    hide();
 }
 
 void CellEditor::discard()

@@ -44,6 +44,10 @@ protected:
     QGroupBox *makeFrame(const QString &name, const QString &caption, QSize minimum);
     // Called from the tab's constructor: the window collects them when it adds the tab.
     void addPlcControl(QWidget *control);
+    // "Write to PLC" and "Upload from PLC" at the bottom of a frame's column, as PLC controls.
+    void addTransferButtons(QWidget *frame, class QBoxLayout *column, const QString &writeName,
+                            const QString &uploadName, const std::function<void()> &write,
+                            const std::function<void()> &upload);
     // Called from the tab's constructor, like addPlcControl.
     void addMenuUpload(std::function<void()> upload);
 

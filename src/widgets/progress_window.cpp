@@ -1,4 +1,4 @@
-#include "app/progress_window.h"
+#include "widgets/progress_window.h"
 
 #include <QProgressBar>
 #include <QVBoxLayout>

@@ -1,8 +1,8 @@
-#include "app/widget_prompts.h"
+#include "widgets/widget_prompts.h"
 
-#include "app/progress_window.h"
+#include "widgets/progress_window.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -37,6 +37,12 @@ WidgetPrompts::~WidgetPrompts()
     progressClose();
 }
 
+QWidget *WidgetPrompts::over() const
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    return modal ? modal : m_parent;
+}
+
 QString WidgetPrompts::titleText(const Title &title)
 {
     return title ? *title : QCoreApplication::applicationName();
@@ -44,14 +50,14 @@ QString WidgetPrompts::titleText(const Title &title)
 
 void WidgetPrompts::message(const QString &text, const Title &title)
 {
-    QMessageBox box(QMessageBox::NoIcon, titleText(title), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(QMessageBox::NoIcon, titleText(title), text, QMessageBox::Ok, over());
     box.exec();
 }
 
 bool WidgetPrompts::question(const QString &text, const Title &title)
 {
     QMessageBox box(QMessageBox::NoIcon, titleText(title), text,
-                    QMessageBox::Ok | QMessageBox::Cancel, m_parent);
+                    QMessageBox::Ok | QMessageBox::Cancel, over());
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
@@ -59,12 +65,12 @@ bool WidgetPrompts::question(const QString &text, const Title &title)
 
 std::optional<QString> WidgetPrompts::chooseFileToOpen(const FileChoice &choice)
 {
-    return runFileDialog(m_parent, choice, QFileDialog::AcceptOpen);
+    return runFileDialog(over(), choice, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> WidgetPrompts::chooseFileToSave(const FileChoice &choice)
 {
-    return runFileDialog(m_parent, choice, QFileDialog::AcceptSave);
+    return runFileDialog(over(), choice, QFileDialog::AcceptSave);
 }
 
 ProgressWindow *WidgetPrompts::progressWindow() const

@@ -1,0 +1,81 @@
+#include "widgets/controls.h"
+
+#include <QBoxLayout>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+QLineEdit *makeBox(QWidget *parent, const QString &name, const QString &accessibleName,
+                   const QString &text)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    box->setAccessibleName(accessibleName);
+    return box;
+}
+
+QComboBox *makeList(QWidget *parent, const QString &name, const QStringList &items)
+{
+    auto *list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(items);
+    return list;
+}
+
+QHBoxLayout *dialogButtons(QDialog *dialog, QPushButton *ok, QPushButton *cancel)
+{
+    ok->setDefault(true);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
+}
+
+QButtonGroup *makeOptions(QWidget *parent, QBoxLayout *layout, const QString &name,
+                          const QStringList &captions, std::function<void(int index)> checked)
+{
+    auto *group = new QButtonGroup(parent);
+    group->setObjectName(name);
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *option = new QRadioButton(captions[i], parent);
+        option->setObjectName(QStringLiteral("%1_%2").arg(name).arg(i));
+        group->addButton(option, i);
+        layout->addWidget(option);
+    }
+    QObject::connect(group, &QButtonGroup::idToggled, group,
+                     [checked = std::move(checked)](int id, bool on) {
+                         if (on)
+                             checked(id);
+                     });
+    return group;
+}
+
+QLabel *labelFor(QWidget *control, const QString &text)
+{
+    auto *label = new QLabel(text, control->parentWidget());
+    label->setBuddy(control);
+    return label;
+}
+
+void FixedColumnDelegate::initStyleOption(QStyleOptionViewItem *option,
+                                          const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() == 0) {
+        option->backgroundBrush = option->palette.button();
+        option->palette.setBrush(QPalette::Text, option->palette.buttonText());
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStyledItemDelegate>
+
+#include <functional>
+
+class QBoxLayout;
+class QButtonGroup;
+class QComboBox;
+class QDialog;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// Small makers for the controls every tab has: each control carries its control name as its
+// object name, and an input carries a name for screen readers.
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption);
+// A text box without a label beside it: the accessible name says what it holds.
+QLineEdit *makeBox(QWidget *parent, const QString &name, const QString &accessibleName,
+                   const QString &text = {});
+QComboBox *makeList(QWidget *parent, const QString &name, const QStringList &items);
+// The row of buttons that end a dialog, at its right: ok is the default button (the caller
+// connects it), cancel rejects the dialog. Other widgets may be inserted before the stretch.
+QHBoxLayout *dialogButtons(QDialog *dialog, QPushButton *ok, QPushButton *cancel);
+
+// An option-button array: buttons name_0, name_1 ... with the captions, added to layout one after
+// the other. Whatever checks an option (mouse, keyboard, a screen reader's toggle action, code)
+// calls checked with its index, once per change.
+QButtonGroup *makeOptions(QWidget *parent, QBoxLayout *layout, const QString &name,
+                          const QStringList &captions, std::function<void(int index)> checked);
+
+// The label beside a control, which screen readers and the label's access key lead to it.
+QLabel *labelFor(QWidget *control, const QString &text);
+
+// Paints the first column of a grid like its header: it numbers or names the rows, it is not data.
+class FixedColumnDelegate final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final;
+};

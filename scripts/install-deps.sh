@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and testing plc-config needs on Debian 12, when it is missing.
+# "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins fonts-dejavu-core
 )
+if [ "${1:-}" = fuzz ]; then
+    packages+=(clang-14 libclang-rt-14-dev)
+fi
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

@@ -141,6 +141,21 @@ int main(int argc, char *argv[])
          QStringLiteral("hex")},
         {QStringLiteral("stray-after"), QStringLiteral("Send these hex bytes after every answer."),
          QStringLiteral("hex")},
+        {QStringLiteral("damage-at"),
+         QStringLiteral("Damage the answers to requests that touch this hex address: a digit "
+                        "of a data answer changed, 'X' for a write; repeatable."),
+         QStringLiteral("addr")},
+        {QStringLiteral("damage-count"), QStringLiteral("Damage only the next <n> such answers."),
+         QStringLiteral("n")},
+        {QStringLiteral("late-once"),
+         QStringLiteral("Hold the next answer back <ms> milliseconds."), QStringLiteral("ms")},
+        {QStringLiteral("flood-at"),
+         QStringLiteral("After a request that touches this hex address, flood the line with "
+                        "garbage for good; repeatable."),
+         QStringLiteral("addr")},
+        {QStringLiteral("hang-up-at"),
+         QStringLiteral("Hang up (close the line and end) when request <n> arrives."),
+         QStringLiteral("n")},
         {QStringLiteral("log"),
          QStringLiteral("Write every request and answer to <file> (- for stderr)."),
          QStringLiteral("file")},
@@ -189,6 +204,14 @@ int main(int argc, char *argv[])
         faults.strayBefore = hexBytes(parser, QStringLiteral("stray"));
     if (parser.isSet(QStringLiteral("stray-after")))
         faults.strayAfter = hexBytes(parser, QStringLiteral("stray-after"));
+    faults.damageAt = addresses(parser, QStringLiteral("damage-at"));
+    if (parser.isSet(QStringLiteral("damage-count")))
+        faults.damageCount = number(parser, QStringLiteral("damage-count"), 0, 1000000);
+    if (parser.isSet(QStringLiteral("late-once")))
+        faults.lateOnceMs = number(parser, QStringLiteral("late-once"), 0, 600000);
+    faults.floodAt = addresses(parser, QStringLiteral("flood-at"));
+    if (parser.isSet(QStringLiteral("hang-up-at")))
+        faults.hangUpAt = number(parser, QStringLiteral("hang-up-at"), 1, 1000000);
 
     QFile logFile;
     if (parser.isSet(QStringLiteral("log"))) {
@@ -207,6 +230,7 @@ int main(int argc, char *argv[])
         usageError(QStringLiteral("cannot catch SIGINT and SIGTERM"));
 
     sim::PtyServer server(model);
+    QObject::connect(&server, &sim::PtyServer::hungUp, &app, &QCoreApplication::quit);
     if (parser.isSet(QStringLiteral("link")))
         server.setLinkPath(parser.value(QStringLiteral("link")));
     if (!server.start()) {

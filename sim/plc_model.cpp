@@ -249,13 +249,31 @@ void PlcModel::finishFrame(QList<Answer> &answers)
     }
     QString refusal;
     bool silent = false;
-    const QByteArray reply = execute(m_body, &refusal, &silent);
-    if (silent)
+    m_requestCount = 0;
+    if (hungUp()) {
+        log(LogEntry::Kind::Note, {}, QStringLiteral("hung up"));
+        return;
+    }
+    QByteArray reply = execute(m_body, &refusal, &silent);
+    if (silent) {
         log(LogEntry::Kind::Note, {}, QStringLiteral("silent at this address: no answer"));
-    else if (!refusal.isEmpty())
+        return;
+    }
+    if (!refusal.isEmpty()) {
         refuse(refusal, answers);
-    else
-        answer(reply, answers);
+        return;
+    }
+    if (m_requestCount > 0 && covers(m_faults.damageAt, m_requestAddress, m_requestCount) &&
+        m_faults.damageCount != 0) {
+        // A write's answer becomes an 'X'; a data answer gets its first digit changed.
+        reply[reply.size() == 1 ? 0 : 1] = reply.size() == 1 ? 'X' : reply[1] == '0' ? '1' : '0';
+        log(LogEntry::Kind::Note, {}, QStringLiteral("answer damaged"));
+        if (m_faults.damageCount > 0)
+            --m_faults.damageCount;
+    }
+    answer(reply, answers);
+    if (m_requestCount > 0 && covers(m_faults.floodAt, m_requestAddress, m_requestCount))
+        m_flooding = true;
 }
 
 QByteArray PlcModel::execute(const QByteArray &body, QString *refusal, bool *silent)
@@ -273,6 +291,8 @@ QByteArray PlcModel::execute(const QByteArray &body, QString *refusal, bool *sil
             return {};
         }
         const auto a = static_cast<quint16>(address);
+        m_requestAddress = a;
+        m_requestCount = std::max(count, 1);
         if (covers(m_faults.silentAt, a, count)) {
             *silent = true;
             return {};
@@ -318,6 +338,8 @@ QByteArray PlcModel::execute(const QByteArray &body, QString *refusal, bool *sil
             return {};
         }
         const auto a = static_cast<quint16>(address);
+        m_requestAddress = a;
+        m_requestCount = 2;
         if (covers(m_faults.silentAt, a, 2)) {
             *silent = true;
             return {};

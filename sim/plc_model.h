@@ -65,6 +65,17 @@ struct Faults
     // The next answer, and only that one, is held back this long instead of delayMs: longer than
     // the client's timeout, it arrives while the client already waits for another answer.
     int lateOnceMs = 0;
+    // Answers to requests whose byte range covers one of these addresses are damaged: a data
+    // answer gets one digit changed (so its sum no longer fits), a write's answer is an 'X'.
+    // damageCount: how many more of them are damaged; -1, every one.
+    QSet<quint16> damageAt;
+    int damageCount = -1;
+    // After answering a request that covers one of these addresses, the PLC floods the line with
+    // garbage and goes on doing so.
+    QSet<quint16> floodAt;
+    // The PLC hangs up (closes its end of the line) when this request arrives, counted from 1;
+    // 0: never.
+    int hangUpAt = 0;
 };
 
 // The PLC's side of the serial line: 64 KiB of memory, the request parser, the answers, the bus
@@ -158,6 +169,10 @@ public:
     int nakCount() const { return m_naks; }
 
     Faults &faults() { return m_faults; }
+    // A request covering a floodAt address came: the line is to be flooded from now on.
+    bool flooding() const { return m_flooding; }
+    // The request the PLC hangs up at came.
+    bool hungUp() const { return m_faults.hangUpAt > 0 && m_requests >= m_faults.hangUpAt; }
     const Faults &faults() const { return m_faults; }
 
     // The last entries of the frame log (older ones are dropped: a simulator may run for days).
@@ -208,6 +223,10 @@ private:
     QList<Write> m_writes;
     int m_requests = 0;
     int m_naks = 0;
+    // The byte range of the request being answered, for the faults that depend on it.
+    quint16 m_requestAddress = 0;
+    int m_requestCount = 0;
+    bool m_flooding = false;
     Faults m_faults;
 
     QElapsedTimer m_started;

@@ -160,8 +160,16 @@ void PtyServer::readRequests()
         }
         break;
     }
-    if (!requests.isEmpty())
-        m_pacer.takeRequests(requests);
+    if (requests.isEmpty())
+        return;
+    m_pacer.takeRequests(requests);
+    if (m_model.hungUp()) {
+        // Not from inside the notifier's own signal: stop() deletes it.
+        QTimer::singleShot(0, this, [this] {
+            stop();
+            Q_EMIT hungUp();
+        });
+    }
 }
 
 void PtyServer::queueAnswer(const QByteArray &bytes)
@@ -172,6 +180,10 @@ void PtyServer::queueAnswer(const QByteArray &bytes)
 
 void PtyServer::writePending()
 {
+    // A flooding PLC sends garbage whenever the line has room (after the answers it owes), never
+    // more than the line takes.
+    if (m_out.isEmpty() && m_model.flooding())
+        m_out = QByteArray(4096, 'Z');
     while (!m_out.isEmpty() && m_master >= 0) {
         const ssize_t n = ::write(m_master, m_out.constData(), static_cast<size_t>(m_out.size()));
         if (n > 0) {
@@ -187,7 +199,7 @@ void PtyServer::writePending()
         }
     }
     if (m_writeNotifier)
-        m_writeNotifier->setEnabled(false);
+        m_writeNotifier->setEnabled(m_model.flooding());
 }
 
 } // namespace sim

@@ -38,6 +38,10 @@ public:
 
     QString errorString() const { return m_error; }
 
+Q_SIGNALS:
+    // The PLC hung up (a fault asked for): the pseudo-terminal is closed.
+    void hungUp();
+
 private:
     bool fail(const QString &what);
     bool makeLink();

@@ -58,6 +58,7 @@ void SimulatedLine::open()
     if (!m_openFailure.isEmpty())
         throw PlatformError(m_openFailure);
     m_open = true;
+    clearBroken();
     ++m_openCount;
     m_received.clear();
 }
@@ -98,7 +99,7 @@ QByteArray SimulatedLine::takeReceived()
 void SimulatedLine::breakLine(const QString &description)
 {
     close();
-    Q_EMIT failed(description);
+    reportBroken(description);
 }
 
 void SimulatedLine::breakOnSend(int sends, const QString &description)

@@ -170,13 +170,19 @@ void MainWindow::startUp()
 
 void MainWindow::Change_main_caption()
 {
-    const QString stored =
-        Read_ini(m_iniPath, QStringLiteral("COM"), QStringLiteral("Port_num"), QStringLiteral("0"));
-    bool ok = false;
-    const int value = stored.toInt(&ok);
-    // A value that is no whole number names no port: every transfer stops on it with a message
-    // naming the key, so the caption must not claim COM 1 either.
-    const QString port = ok ? QString::number(qint64(value) + 1) : QStringLiteral("?");
+    // A value that is no whole number names no port (and a set.ini that cannot be read names
+    // none either): every transfer stops on it with a message naming it, so the caption must not
+    // claim COM 1.
+    QString port = QStringLiteral("?");
+    try {
+        bool ok = false;
+        const qint64 value = Read_ini(m_iniPath, QStringLiteral("COM"), QStringLiteral("Port_num"),
+                                      QStringLiteral("0"))
+                                 .toLongLong(&ok);
+        if (ok)
+            port = QString::number(value + 1);
+    } catch (const PlatformError &) {
+    }
     setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
                    QStringLiteral("  //Active port - COM ") + port);
 }

@@ -4,6 +4,7 @@
 #include "cli/project_text.h"
 #include "cli/terminal_prompts.h"
 #include "common/errors.h"
+#include "common/file_kind.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 #include "link/com_setting.h"
@@ -26,7 +27,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#include <QRegularExpression>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -57,6 +62,19 @@ const char *const CommandHelp =
 // Options that take a value: their value is not a command.
 const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral("--port"),
                                   QStringLiteral("--line"), QStringLiteral("--only")};
+// Options only the command line knows: with one of them the arguments are the command line's,
+// whatever else they hold.
+const QStringList CommandLineOptions = {QStringLiteral("--port"),  QStringLiteral("--line"),
+                                        QStringLiteral("--trace"), QStringLiteral("--only"),
+                                        QStringLiteral("--force"), QStringLiteral("--json")};
+
+// "-1.5", "-.5", "-inf", "-NaN": an argument, not an option.
+bool isNegativeNumber(const QString &argument)
+{
+    static const QRegularExpression number(QStringLiteral("^-(\\.?\\d|inf$|nan$)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    return number.match(argument).hasMatch();
+}
 
 int exitFor(Outcome outcome)
 {
@@ -191,15 +209,31 @@ int commandWrite(Session &s)
 
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
-    for (const QString &p : known) {
-        if (!only.contains(p))
-            continue;
-        const Outcome o =
-            p == known[0]   ? writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1)
-            : p == known[1] ? writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2)
-                            : writeAuxPort(s.link(), s.iniPath(), s.prompts(), fresh.aux.config());
-        if (o != Outcome::Done)
-            return exitFor(o);
+    // The ports to write, in order, each with its checks and its write.
+    const struct
+    {
+        std::function<Outcome()> check, write;
+    } ports[] = {
+        {[&] { return checkModbusPort(fresh.uart1, s.prompts()); },
+         [&] { return writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1); }},
+        {[&] { return checkModbusPort(fresh.uart2, s.prompts()); },
+         [&] { return writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2); }},
+        {[&] { return checkAuxPort(fresh.aux.config(), s.prompts()); },
+         [&] { return writeAuxPort(s.link(), s.iniPath(), s.prompts(), fresh.aux.config()); }},
+    };
+    // The whole project is checked first: a fault anywhere sends nothing at all, so the PLC is
+    // never left with some ports written.
+    for (int i = 0; i < 3; ++i) {
+        if (only.contains(known[i])) {
+            if (const Outcome o = ports[i].check(); o != Outcome::Done)
+                return exitFor(o);
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (only.contains(known[i])) {
+            if (const Outcome o = ports[i].write(); o != Outcome::Done)
+                return exitFor(o);
+        }
     }
     return ExitDone;
 }
@@ -208,6 +242,8 @@ int commandUpload(Session &s)
 {
     s.needArgs(1, "a project file");
     const QString path = s.args().at(1);
+    // Refused before the PLC is asked anything: a device node or FIFO is never replaced.
+    requireRegularFileToWrite(path);
     if (QFileInfo::exists(path) && !s.parser().isSet(QStringLiteral("force"))) {
         throw InputError(QStringLiteral("%1 exists; it is kept (--force replaces it)").arg(path));
     }
@@ -284,7 +320,15 @@ int commandSearch(Session &s)
 int commandRestart(Session &s)
 {
     s.needArgs(0, "no arguments");
-    return exitFor(restartPlc(s.link(), s.iniPath(), s.prompts()));
+    const auto answer = restartPlc(s.link(), s.iniPath(), s.prompts());
+    if (!answer)
+        return exitFor(answer.outcome());
+    // The window leaves the answer alone; a script must learn that the PLC did not take it.
+    if (!answer->accepted()) {
+        s.prompts().message(answerMessage(answer->kind));
+        return ExitPlc;
+    }
+    return ExitDone;
 }
 
 // "to-ieee" and "to-float": one direction of the converter, and how its result is printed.
@@ -317,6 +361,8 @@ bool isCommandLine(const QStringList &arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {
         const QString &a = arguments[i];
+        if (CommandLineOptions.contains(a.section(QLatin1Char('='), 0, 0)))
+            return true;
         if (ValueOptions.contains(a)) {
             ++i;
             continue;
@@ -327,8 +373,17 @@ bool isCommandLine(const QStringList &arguments)
     return false;
 }
 
-int run(const QStringList &arguments)
+namespace {
+
+int runCommandLine(QStringList arguments)
 {
+    // A negative number is an argument: everything from it on is taken as one.
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (isNegativeNumber(arguments[i]) && !ValueOptions.contains(arguments[i - 1])) {
+            arguments.insert(i, QStringLiteral("--"));
+            break;
+        }
+    }
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Prepares the configuration of the PLC and moves it to and from the PLC "
@@ -405,6 +460,21 @@ int run(const QStringList &arguments)
         errors.message(e.description());
         return ExitPlc;
     }
+}
+
+} // namespace
+
+int run(const QStringList &arguments)
+{
+    const int status = runCommandLine(arguments);
+    // Output that did not arrive (a full disk, a closed pipe) is a failure, not a success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        TerminalPrompts().message(QStringLiteral("Cannot write the output: %1")
+                                      .arg(QString::fromLocal8Bit(std::strerror(error))));
+        return status == ExitDone ? ExitPlc : status;
+    }
+    return status;
 }
 
 } // namespace Cli

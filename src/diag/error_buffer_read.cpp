@@ -13,10 +13,10 @@ Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPat
     transfer.open();
 
     // A silent PLC must not read as zeros: that would show every slot as "No error".
-    const auto word = link.Read_plc_block(Timeout::Word, layout.wordAddress, 2);
+    const auto word = readStatusWord(link, layout.wordAddress);
     if (!word)
-        return plcFailed(link, prompts);
-    const std::optional<int> inBuffer = layout.slotCount(wordAt(*word, 0));
+        return plcFailed(link, prompts, word.kind);
+    const std::optional<int> inBuffer = layout.slotCount(*word);
     ErrorBufferReading reading;
     if (!inBuffer)
         return reading;
@@ -27,7 +27,7 @@ Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPat
     const auto bytes =
         readPieces(link, layout.buffer, blocks * ErrorBlockSlots, Timeout::ErrorBlock);
     if (!bytes)
-        return plcFailed(link, prompts);
+        return plcFailed(link, prompts, bytes.kind);
     for (int slot = 1; slot <= count; ++slot) {
         const auto b = static_cast<quint8>(bytes->at(slot - 1));
         reading.entries.append({slot, b, layout.decode(b, slot)});

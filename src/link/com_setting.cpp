@@ -8,6 +8,7 @@
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -49,27 +50,60 @@ ComSetting readComSetting(const QString &iniPath)
     return s;
 }
 
-QString comSettingsText(const QString &iniPath)
+namespace {
+
+// The settings text section "COM" describes, and the keys whose values name no choice.
+std::pair<QString, QStringList> storedSettings(const QString &iniPath)
 {
     // Each field with its comma, as far as the stored positions name one.
     const QStringList lists[] = {LineChoices::portSpeeds(), LineChoices::parityLetters(),
                                  LineChoices::dataBits(), LineChoices::stopBits()};
     const char *const keys[] = {"Speed", "Parity", "Bit_num", "Stop_bit"};
     QString text;
+    QStringList outside;
     for (int i = 0; i < 4; ++i) {
         const int v = readIniNumber(iniPath, Section, QLatin1String(keys[i]));
         if (v >= 0 && v < lists[i].size())
             text += lists[i][v] + (i < 3 ? QStringLiteral(",") : QString());
+        else
+            outside << QStringLiteral("%1=%2").arg(QLatin1String(keys[i])).arg(v);
     }
-    return text;
+    return {text, outside};
+}
+
+} // namespace
+
+QString comSettingsText(const QString &iniPath)
+{
+    return storedSettings(iniPath).first;
 }
 
 void Open_com_port(SerialLine &line, const QString &iniPath)
 {
-    if (!line.settingsPinned())
-        line.setSettings(comSettingsText(iniPath));
-    if (!line.portPinned())
-        line.setPortNumber(readIniNumber(iniPath, Section, QStringLiteral("Port_num")) + 1);
+    if (!line.settingsPinned()) {
+        const auto [text, outside] = storedSettings(iniPath);
+        try {
+            line.setSettings(text);
+        } catch (const PlatformError &e) {
+            if (outside.isEmpty())
+                throw;
+            // The line names the text it refused; the user has to know which key made it so.
+            throw PlatformError(
+                QStringLiteral("%1; in section [COM] of %2, %3 names no choice of its list")
+                    .arg(e.description(), QDir::toNativeSeparators(iniPath),
+                         outside.join(QStringLiteral(", "))));
+        }
+    }
+    if (!line.portPinned()) {
+        const int stored = readIniNumber(iniPath, Section, QStringLiteral("Port_num"));
+        if (stored < 0 || stored > 254) {
+            throw PlatformError(QStringLiteral("%1: Port_num=%2 in section [COM] names no COM port "
+                                               "(0 is COM1, 9 is COM10)")
+                                    .arg(QDir::toNativeSeparators(iniPath))
+                                    .arg(stored));
+        }
+        line.setPortNumber(stored + 1);
+    }
 }
 
 void writeComSetting(const QString &iniPath, const ComSetting &setting)
@@ -122,7 +156,7 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting)
             "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
         return result;
     }
-    std::optional<quint16> type;
+    PlcRead<quint16> type;
     step([&] { type = link.Read_plc_word(Timeout::ConnectionTest, Addr::CpuType); });
     if (!type) {
         result.text = QStringLiteral(

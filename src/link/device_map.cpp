@@ -1,5 +1,6 @@
 #include "link/device_map.h"
 
+#include "common/errors.h"
 #include "link/ini_file.h"
 
 #include <QFileInfo>
@@ -39,8 +40,13 @@ ComMapping mapComNumber(int comNumber, const QString &iniPath)
     m.device = comName(comNumber);
     return m;
 #else
-    const QString fromIni =
-        Read_ini(iniPath, QStringLiteral("Devices"), comName(comNumber), QString());
+    QString fromIni;
+    try {
+        fromIni = Read_ini(iniPath, QStringLiteral("Devices"), comName(comNumber), QString());
+    } catch (const PlatformError &) {
+        // A set.ini that cannot be read maps nothing; a transfer reports it when it reads the
+        // port settings.
+    }
     if (!fromIni.isEmpty()) {
         m.device = fromIni;
         m.fromIni = true;

@@ -1,6 +1,7 @@
 #include "link/ini_file.h"
 
 #include "common/errors.h"
+#include "common/file_kind.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,7 @@ struct IniText
     QString eol;
 };
 
-IniText loadLines(const QString &path)
+IniText parseIni(const QByteArray &contents)
 {
     IniText text;
 #ifdef Q_OS_WIN
@@ -27,10 +28,7 @@ IniText loadLines(const QString &path)
 #else
     text.eol = QStringLiteral("\n");
 #endif
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return text;
-    const QString all = QString::fromLocal8Bit(file.readAll());
+    const QString all = QString::fromLocal8Bit(contents);
     if (all.contains(QLatin1String("\r\n")))
         text.eol = QStringLiteral("\r\n");
     else if (all.contains(QLatin1Char('\n')))
@@ -41,6 +39,17 @@ IniText loadLines(const QString &path)
     if (!text.lines.isEmpty() && text.lines.last().isEmpty())
         text.lines.removeLast(); // the final line break
     return text;
+}
+
+// The file's contents; nothing for a file that is not there. Only a regular file is read: a FIFO
+// would block for ever.
+QByteArray fileContents(const QString &path)
+{
+    requireRegularFileToRead(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
 // The section name of a "[name]" line, or nothing for any other line.
@@ -91,7 +100,13 @@ std::optional<std::pair<qsizetype, qsizetype>> findSection(const QStringList &li
 QString Read_ini(const QString &path, const QString &section, const QString &key,
                  const QString &def)
 {
-    const IniText text = loadLines(path);
+    return iniValue(fileContents(path), section, key, def);
+}
+
+QString iniValue(const QByteArray &contents, const QString &section, const QString &key,
+                 const QString &def)
+{
+    const IniText text = parseIni(contents);
     const auto range = findSection(text.lines, section);
     if (!range)
         return def.left(MaxValueLength);
@@ -111,10 +126,10 @@ QString Read_ini(const QString &path, const QString &section, const QString &key
     return def.left(MaxValueLength);
 }
 
-void Write_ini(const QString &path, const QString &section, const QString &key,
-               const QString &value)
+QByteArray withIniValue(const QByteArray &contents, const QString &section, const QString &key,
+                        const QString &value)
 {
-    IniText text = loadLines(path);
+    IniText text = parseIni(contents);
     const QString entry = key + QLatin1Char('=') + value;
     const auto range = findSection(text.lines, section);
     if (!range) {
@@ -137,12 +152,19 @@ void Write_ini(const QString &path, const QString &section, const QString &key,
             text.lines.insert(at, entry);
         }
     }
+    QByteArray bytes = text.lines.join(text.eol).toLocal8Bit();
+    bytes += text.eol.toLatin1();
+    return bytes;
+}
 
+void Write_ini(const QString &path, const QString &section, const QString &key,
+               const QString &value)
+{
+    requireRegularFileToWrite(path);
+    const QByteArray bytes = withIniValue(fileContents(path), section, key, value);
     QSaveFile file(path);
     // A file we may write but not replace in its folder is still written in place.
     file.setDirectWriteFallback(true);
-    QByteArray bytes = text.lines.join(text.eol).toLocal8Bit();
-    bytes += text.eol.toLatin1();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         throw PlatformError(QStringLiteral("Cannot write %1: %2")
                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -165,7 +187,11 @@ int readIniNumber(const QString &path, const QString &section, const QString &ke
 int readIniPosition(const QString &path, const QString &section, const QString &key,
                     qsizetype count)
 {
-    bool ok = false;
-    const int value = Read_ini(path, section, key, QStringLiteral("0")).toInt(&ok);
-    return ok && value >= 0 && value < count ? value : 0;
+    try {
+        bool ok = false;
+        const int value = Read_ini(path, section, key, QStringLiteral("0")).toInt(&ok);
+        return ok && value >= 0 && value < count ? value : 0;
+    } catch (const PlatformError &) {
+        return 0; // a set.ini that cannot be read reads as a missing one
+    }
 }

@@ -9,7 +9,7 @@
 // is case-sensitive on Linux, so it does not fit here.
 
 // The value of key in section, or def when the file, section or key is missing. Values longer
-// than 254 characters are cut there.
+// than 254 characters are cut there. Anything but a regular file is refused (InputError).
 QString Read_ini(const QString &path, const QString &section, const QString &key,
                  const QString &def);
 
@@ -17,6 +17,12 @@ QString Read_ini(const QString &path, const QString &section, const QString &key
 // PlatformError with the reason when the file cannot be written.
 void Write_ini(const QString &path, const QString &section, const QString &key,
                const QString &value);
+
+// The same two on a file's contents in memory.
+QString iniValue(const QByteArray &contents, const QString &section, const QString &key,
+                 const QString &def);
+QByteArray withIniValue(const QByteArray &contents, const QString &section, const QString &key,
+                        const QString &value);
 
 // Reads a key holding a whole number (default 0). Throws PlatformError naming the file, section
 // and key when the text is not a whole number.

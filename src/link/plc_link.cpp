@@ -19,14 +19,16 @@ QByteArray commandText(WriteCommand command)
                                                   : QByteArrayLiteral("E10");
 }
 
-QString answerMessage(WriteAnswer::Kind kind)
+QString answerMessage(AnswerKind kind)
 {
     switch (kind) {
-    case WriteAnswer::Kind::Refused:
+    case AnswerKind::Refused:
         return QStringLiteral("Wrong answer from PLC");
-    case WriteAnswer::Kind::NoAnswer:
+    case AnswerKind::NoAnswer:
         return QStringLiteral("Answer timeout from PLC");
-    case WriteAnswer::Kind::Accepted:
+    case AnswerKind::Damaged:
+        return QStringLiteral("Damaged answer from PLC");
+    case AnswerKind::Accepted:
         break;
     }
     return {};
@@ -59,6 +61,22 @@ QByteArray hex(quint16 address)
     return wordHex(address).toLatin1();
 }
 } // namespace
+
+std::optional<QByteArray> PlcLink::frameData(const QByteArray &answer, int dataBytes)
+{
+    const int etx = 1 + 2 * dataBytes;
+    if (answer.size() < etx + 3 || answer.at(0) != Ctl::STX || answer.at(etx) != Ctl::ETX)
+        return std::nullopt;
+    const QString digits = QString::fromLatin1(answer.mid(1, 2 * dataBytes));
+    const QByteArray sum = answer.mid(etx + 1, 2);
+    for (const QChar c : digits + QString::fromLatin1(sum)) {
+        if (hexDigit(c) < 0)
+            return std::nullopt;
+    }
+    if (sum != checksum(answer.mid(1, etx)))
+        return std::nullopt;
+    return hexBytes(digits);
+}
 
 QByteArray PlcLink::blockReadFrame(quint16 address, quint8 count)
 {
@@ -95,6 +113,19 @@ void PlcLink::pause(milliseconds duration)
         throw TransferAborted();
 }
 
+void PlcLink::closeLine()
+{
+    if (m_settle.count() > 0 && m_line.isOpen()) {
+        // A failure while draining changes nothing: the line is closed all the same.
+        try {
+            settle(std::exchange(m_settle, milliseconds(0)));
+        } catch (const PlatformError &) {
+        }
+    }
+    m_settle = milliseconds(0);
+    m_line.close();
+}
+
 void PlcLink::beginTransfer()
 {
     if (++m_transfers == 1)
@@ -109,7 +140,8 @@ void PlcLink::endTransfer()
     }
 }
 
-PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeout, int awaited)
+PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeout, int awaited,
+                                     Awaiting awaiting)
 {
     if (m_waiting) {
         throw PlatformError(QStringLiteral("%1: another exchange with the PLC is still waiting")
@@ -117,8 +149,12 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     }
     if (m_abortRequested)
         throw TransferAborted();
-    if (!m_line.isOpen())
-        throw PlatformError(QStringLiteral("%1: the port is not open").arg(m_line.describe()));
+    if (!m_line.isOpen()) {
+        const QString broken = m_line.brokenReason();
+        throw PlatformError(broken.isEmpty()
+                                ? QStringLiteral("%1: the port is not open").arg(m_line.describe())
+                                : broken);
+    }
 
     // A late answer to an earlier request must not count towards this one: after a request went
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
@@ -148,6 +184,13 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
             return;
         Q_EMIT bytesReceived(arrived);
         collected.bytes += arrived;
+        if (awaiting == Awaiting::Frame) {
+            // Noise before a frame is no part of it, and does not count as the PLC answering.
+            const qsizetype stx = collected.bytes.indexOf(Ctl::STX);
+            collected.bytes.remove(0, stx < 0 ? collected.bytes.size() : stx);
+            if (collected.bytes.isEmpty())
+                return;
+        }
         if (collected.bytes.size() >= awaited) {
             collected.complete = true;
             loop.quit();
@@ -199,22 +242,39 @@ void PlcLink::runWait(QEventLoop &loop)
         throw PlatformError(failure);
 }
 
-void PlcLink::settle(milliseconds duration)
+void PlcLink::settle(milliseconds quiet)
 {
     QEventLoop loop;
-    const auto deadline =
-        appClock().callAfter(static_cast<int>(duration.count()), [&loop] { loop.quit(); });
-    connect(&m_line, &SerialLine::received, &loop, [this] { m_line.takeReceived(); });
+    const int quietMs = static_cast<int>(quiet.count());
+    std::unique_ptr<ClockTimer> deadline = appClock().callAfter(quietMs, [&loop] { loop.quit(); });
+    // A peer that never falls quiet is not waited for beyond this.
+    const auto giveUp = appClock().callAfter(5 * quietMs, [&loop] { loop.quit(); });
+    connect(&m_line, &SerialLine::received, &loop, [&] {
+        m_line.takeReceived();
+        deadline = appClock().callAfter(quietMs, [&loop] { loop.quit(); });
+    });
     runWait(loop);
 }
 
-std::optional<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address,
-                                                  quint8 count)
+PlcRead<QByteArray> PlcLink::readFrame(const QByteArray &frame, milliseconds timeout, int dataBytes)
 {
-    const Collected c = exchange(blockReadFrame(address, count), timeout, 2 * count + 4);
-    if (!c.complete)
-        return std::nullopt;
-    return hexBytes(QString::fromLatin1(c.bytes.mid(1, 2 * count)));
+    for (int attempt = 0;; ++attempt) {
+        const Collected c = exchange(frame, timeout, 2 * dataBytes + 4, Awaiting::Frame);
+        if (!c.complete)
+            return {AnswerKind::NoAnswer, {}};
+        if (auto data = frameData(c.bytes, dataBytes))
+            return {AnswerKind::Accepted, *data};
+        // The rest of a damaged answer may still be on its way: it must not count towards the
+        // next one.
+        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
+        if (attempt == 1)
+            return {AnswerKind::Damaged, {}};
+    }
+}
+
+PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address, quint8 count)
+{
+    return readFrame(blockReadFrame(address, count), timeout, count);
 }
 
 namespace {
@@ -224,10 +284,20 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete)
     if (!complete || collected.isEmpty())
         return a;
     a.code = static_cast<unsigned char>(collected.at(0));
-    // A received 0x16 cannot be told from silence, whose code it is; it counts as no answer.
-    a.kind = a.code == 0x15   ? WriteAnswer::Kind::Refused
-             : a.code == 0x16 ? WriteAnswer::Kind::NoAnswer
-                              : WriteAnswer::Kind::Accepted;
+    switch (a.code) {
+    case Ctl::ACK:
+    case Ctl::STX: // a data frame's start counts as accepted too
+        a.kind = AnswerKind::Accepted;
+        break;
+    case Ctl::NAK:
+        a.kind = AnswerKind::Refused;
+        break;
+    case 0x16: // cannot be told from silence, whose code it is
+        a.kind = AnswerKind::NoAnswer;
+        break;
+    default:
+        a.kind = AnswerKind::Damaged;
+    }
     return a;
 }
 } // namespace
@@ -235,24 +305,24 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete)
 WriteAnswer PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command, quint16 address,
                                      const QByteArray &data)
 {
-    const Collected c = exchange(blockWriteFrame(command, address, data), timeout, 1);
-    return answerOf(c.bytes, c.complete);
+    const Collected c =
+        exchange(blockWriteFrame(command, address, data), timeout, 1, Awaiting::Character);
+    const WriteAnswer answer = answerOf(c.bytes, c.complete);
+    if (answer.kind == AnswerKind::Damaged)
+        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
+    return answer;
 }
 
 WriteAnswer PlcLink::Send_control_char(milliseconds timeout, char code)
 {
-    const Collected c = exchange(QByteArray(1, code), timeout, 1);
+    const Collected c = exchange(QByteArray(1, code), timeout, 1, Awaiting::Character);
     return answerOf(c.bytes, c.complete);
 }
 
-std::optional<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
+PlcRead<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
 {
-    const Collected c = exchange(wordReadFrame(address), timeout, 8);
-    if (!c.complete)
-        return std::nullopt;
-    // The word's digits are all or nothing: one that is not upper-case hex makes it 0.
-    const QString digits = QString::fromLatin1(c.bytes.mid(1, 4));
-    return static_cast<quint16>(Hex_to_int(digits.mid(2, 2) + digits.left(2)));
+    const PlcRead<QByteArray> data = readFrame(wordReadFrame(address), timeout, 2);
+    return {data.kind, wordAt(data.value, 0)};
 }
 
 LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings) : m_link(link)
@@ -274,7 +344,7 @@ LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings setti
 
 LinkTransfer::~LinkTransfer()
 {
-    m_link.line().close();
+    m_link.closeLine();
     m_link.endTransfer();
 }
 
@@ -286,5 +356,5 @@ void LinkTransfer::open()
 
 void LinkTransfer::close()
 {
-    m_link.line().close();
+    m_link.closeLine();
 }

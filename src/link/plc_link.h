@@ -22,10 +22,14 @@ constexpr char NAK = 0x15;
 enum class WriteCommand { Configuration, RunTime };
 QByteArray commandText(WriteCommand command);
 
+// How the PLC answered a request: accepted (for a read: its data came whole and sound), refused
+// (NAK), not at all within the timeout, or with something that is not the awaited answer.
+enum class AnswerKind { Accepted, Refused, NoAnswer, Damaged };
+
 // The answer to a write or a control character.
 struct WriteAnswer
 {
-    enum class Kind { Accepted, Refused, NoAnswer };
+    using Kind = AnswerKind;
     Kind kind = Kind::NoAnswer;
     // The first character received; 0x16 when nothing came.
     int code = 0x16;
@@ -35,9 +39,28 @@ struct WriteAnswer
     QString codeText() const { return QString::number(code, 16).toUpper(); }
 };
 
-// What the user is told when the PLC refused a write ("Wrong answer from PLC") or did not answer
-// ("Answer timeout from PLC"); an empty text for an accepted write.
-QString answerMessage(WriteAnswer::Kind kind);
+// What a read brought: its data when the answer came whole and sound, otherwise why not.
+template <typename T> struct PlcRead
+{
+    AnswerKind kind = AnswerKind::NoAnswer;
+    T value{};
+
+    bool has_value() const { return kind == AnswerKind::Accepted; }
+    explicit operator bool() const { return has_value(); }
+    const T &operator*() const { return value; }
+    const T *operator->() const { return &value; }
+    T value_or(const T &otherwise) const { return has_value() ? value : otherwise; }
+    // The data, or nothing whatever the reason.
+    friend bool operator==(const PlcRead &read, const std::optional<T> &other)
+    {
+        return read.has_value() ? other == read.value : !other.has_value();
+    }
+};
+
+// What the user is told when the PLC refused a request ("Wrong answer from PLC"), did not answer
+// ("Answer timeout from PLC") or sent something else ("Damaged answer from PLC"); an empty text
+// for an accepted one.
+QString answerMessage(AnswerKind kind);
 
 // One serial line to the PLC and its answer timer: builds request frames, sends each once and
 // waits for its answer. The wait is an inactivity limit, restarted by every arrival, spent in a
@@ -52,15 +75,16 @@ public:
 
     SerialLine &line() { return m_line; }
 
-    // Block read ("E00") of count bytes: the data bytes of the answer, or nothing when it did not
-    // complete in time. Digit pairs that are not upper-case hex read as 0.
-    std::optional<QByteArray> Read_plc_block(std::chrono::milliseconds timeout, quint16 address,
-                                             quint8 count);
+    // Block read ("E00") of count bytes: the data bytes of the answer. An answer that is not a
+    // sound frame (STX, upper-case hex digits, ETX where the count puts it, the right sum) is read
+    // once more; a second damaged one gives Damaged.
+    PlcRead<QByteArray> Read_plc_block(std::chrono::milliseconds timeout, quint16 address,
+                                       quint8 count);
     // Block write: the bytes go in address order, their number is the frame's count.
     WriteAnswer Write_plc_block(std::chrono::milliseconds timeout, WriteCommand command,
                                 quint16 address, const QByteArray &data);
-    // Word read ("0"): the 16-bit word (0 when its digits are not upper-case hex), or nothing.
-    std::optional<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
+    // Word read ("0"): the 16-bit word, checked and read again like a block read.
+    PlcRead<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
     // One control character alone (ENQ): the first character answered, or NoAnswer.
     WriteAnswer Send_control_char(std::chrono::milliseconds timeout, char code);
 
@@ -71,6 +95,9 @@ public:
     static QByteArray wordReadFrame(quint16 address);
     // Two hex digits: the byte sum of everything after STX up to and including ETX.
     static QByteArray checksum(const QByteArray &afterStx);
+    // The data bytes of an answer frame that carries dataBytes bytes, or nothing when the frame is
+    // damaged. What follows the frame is not looked at.
+    static std::optional<QByteArray> frameData(const QByteArray &answer, int dataBytes);
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
@@ -79,6 +106,10 @@ public:
     void abort();
     // A pause inside a transfer (through the application's clock) that an abort cuts short.
     void pause(std::chrono::milliseconds duration);
+    // Closes the line. After a request that went unanswered, the line is first drained until it
+    // has been quiet for that request's timeout, so that a late answer cannot reach the next
+    // opening of the port.
+    void closeLine();
 
 Q_SIGNALS:
     void busyChanged(bool busy);
@@ -94,11 +125,18 @@ private:
         QByteArray bytes;
         bool complete = false;
     };
+    // What an answer starts with: any one character (writes, ENQ), or STX (data frames).
+    enum class Awaiting { Character, Frame };
     // Sends once and collects until awaited characters are there or the line stays silent for
     // the timeout.
-    Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited);
-    // Waits while dropping whatever arrives.
-    void settle(std::chrono::milliseconds duration);
+    Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited,
+                       Awaiting awaiting);
+    // A data frame's request, sent again once when the first answer is damaged.
+    PlcRead<QByteArray> readFrame(const QByteArray &frame, std::chrono::milliseconds timeout,
+                                  int dataBytes);
+    // Drops whatever arrives until the line has been quiet for quiet (at most a few seconds: a
+    // line that never falls quiet is given up on).
+    void settle(std::chrono::milliseconds quiet);
     // Runs a wait's event loop until it quits; throws when the line broke or the transfer was
     // aborted meanwhile.
     void runWait(class QEventLoop &loop);

@@ -17,6 +17,8 @@ QtSerialLine::QtSerialLine(Resolver resolver, QObject *parent)
         }
     });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
+    // Whatever a chattering peer sends while nobody reads stays within this much memory.
+    m_port.setReadBufferSize(ReadBufferBytes);
 }
 
 QtSerialLine::~QtSerialLine()
@@ -52,6 +54,16 @@ QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QS
                 .arg(who, group);
 #endif
         }
+#ifndef Q_OS_WIN
+        // The port's lock file is named after the whole device path; a name longer than a file
+        // name may be cannot be made, which looks like a port in use.
+        if (QString(device).replace(QLatin1Char('/'), QLatin1Char('_')).toLocal8Bit().size() + 5 >
+            255) {
+            return QStringLiteral("%1: the device path is too long for the port's lock file; "
+                                  "reach the device through a shorter path (a symbolic link)")
+                .arg(who);
+        }
+#endif
         return QStringLiteral("%1: the port is busy; another program is using it").arg(who);
     }
     default:
@@ -85,6 +97,7 @@ void QtSerialLine::open()
             describeError(QSerialPort::OpenError, comName(portNumber()), m_device, QString()));
     m_device = m_resolver(portNumber());
     m_port.setPortName(m_device);
+    clearBroken();
     m_pendingBytes = 0;
     if (settings().dataBits < 5 || settings().dataBits > 8) {
         throw PlatformError(QStringLiteral("%1: %2 data bits are not supported by this serial port")
@@ -170,8 +183,11 @@ bool QtSerialLine::isOpen() const
 
 void QtSerialLine::send(const QByteArray &bytes)
 {
-    if (!m_port.isOpen())
-        throw PlatformError(QStringLiteral("%1: the port is not open").arg(describe()));
+    if (!m_port.isOpen()) {
+        throw PlatformError(brokenReason().isEmpty()
+                                ? QStringLiteral("%1: the port is not open").arg(describe())
+                                : brokenReason());
+    }
     m_pendingBytes += bytes.size();
     if (m_port.write(bytes) != bytes.size()) {
         const QString text = m_port.errorString();
@@ -188,15 +204,17 @@ QByteArray QtSerialLine::takeReceived()
 void QtSerialLine::onError(QSerialPort::SerialPortError error)
 {
     // Errors of open() and of the setters are raised where they happen; this reports a port
-    // that breaks while in use. The port is closed at once so a dead device is never polled.
+    // that breaks while in use. A read or write that fails on an open port is the device (or the
+    // peer of a pseudo-terminal) going away, whatever the system calls it at that moment. The
+    // port is closed at once so a dead device is never polled.
     if (!m_port.isOpen() || error == QSerialPort::NoError)
         return;
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
         error != QSerialPort::WriteError)
         return;
-    const QString text =
-        describeError(error, comName(portNumber()), m_device, m_port.errorString());
+    const QString text = describeError(QSerialPort::ResourceError, comName(portNumber()), m_device,
+                                       m_port.errorString());
     m_port.clearError();
     m_port.close();
-    Q_EMIT failed(text);
+    reportBroken(text);
 }

@@ -33,6 +33,7 @@ protected:
     void settingsChanged() override;
 
 private:
+    static constexpr qint64 ReadBufferBytes = 64 * 1024;
     void applySettings();
     void onError(QSerialPort::SerialPortError error);
 

@@ -42,3 +42,9 @@ QString SerialLine::describe() const
 {
     return comName(m_portNumber);
 }
+
+void SerialLine::reportBroken(const QString &description)
+{
+    m_brokenReason = description;
+    Q_EMIT failed(description);
+}

@@ -45,6 +45,10 @@ public:
     // Everything received so far, removed from the queue; never blocks.
     virtual QByteArray takeReceived() = 0;
 
+    // Why the line broke while it was open (a device that went away), until it is opened again;
+    // empty otherwise. A line that broke says this, not merely that it is closed.
+    QString brokenReason() const { return m_brokenReason; }
+
 Q_SIGNALS:
     void received();
     // Everything handed to send() has left for the device.
@@ -54,10 +58,15 @@ Q_SIGNALS:
 
 protected:
     virtual void settingsChanged() {}
+    // For implementations: the line broke while open. Remembers why and emits failed().
+    void reportBroken(const QString &description);
+    // For implementations, when the line opens.
+    void clearBroken() { m_brokenReason.clear(); }
 
 private:
     int m_portNumber = 1;
     LineSettings m_settings;
     bool m_settingsPinned = false;
     bool m_portPinned = false;
+    QString m_brokenReason;
 };

@@ -8,14 +8,14 @@
 
 using std::chrono::milliseconds;
 
-Outcome plcFailed(PlcLink &link, Prompts &prompts, WriteAnswer::Kind kind)
+Outcome plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind)
 {
     return plcFailed(link, prompts, answerMessage(kind));
 }
 
 Outcome plcFailed(PlcLink &link, Prompts &prompts, const QString &message)
 {
-    link.line().close();
+    link.closeLine();
     prompts.message(message);
     return Outcome::PlcFailed;
 }
@@ -66,19 +66,26 @@ bool writePieces(PlcLink &link, Prompts &prompts, quint16 address, const QByteAr
     return true;
 }
 
-std::optional<QByteArray> readPieces(PlcLink &link, quint16 address, int size, milliseconds timeout,
-                                     const PieceProgress &progress)
+PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size, milliseconds timeout,
+                               const PieceProgress &progress)
 {
-    QByteArray data;
-    while (data.size() < size) {
-        const auto count = static_cast<quint8>(std::min<qsizetype>(PieceBytes, size - data.size()));
+    PlcRead<QByteArray> data{AnswerKind::Accepted, {}};
+    while (data.value.size() < size) {
+        const auto count =
+            static_cast<quint8>(std::min<qsizetype>(PieceBytes, size - data.value.size()));
         const auto piece =
-            link.Read_plc_block(timeout, static_cast<quint16>(address + data.size()), count);
+            link.Read_plc_block(timeout, static_cast<quint16>(address + data.value.size()), count);
         if (!piece)
-            return std::nullopt;
-        data += *piece;
+            return {piece.kind, {}};
+        data.value += *piece;
         if (progress)
-            progress(percentOf(data.size(), size));
+            progress(percentOf(data.value.size(), size));
     }
     return data;
+}
+
+PlcRead<quint16> readStatusWord(PlcLink &link, quint16 address)
+{
+    const auto bytes = link.Read_plc_block(Timeout::Word, address, 2);
+    return {bytes.kind, wordAt(bytes.value, 0)};
 }

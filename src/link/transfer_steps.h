@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <functional>
-#include <optional>
 
 class Prompts;
 
@@ -33,15 +32,17 @@ bool closeConfigBracket(PlcLink &link, Prompts &prompts);
 bool writePieces(PlcLink &link, Prompts &prompts, quint16 address, const QByteArray &data,
                  std::chrono::milliseconds timeout, const PieceProgress &progress = {});
 
-// Reads size bytes from address on in 64-byte pieces, reporting progress after each; nothing as
-// soon as one piece does not come.
-std::optional<QByteArray> readPieces(PlcLink &link, quint16 address, int size,
-                                     std::chrono::milliseconds timeout,
-                                     const PieceProgress &progress = {});
+// Reads size bytes from address on in 64-byte pieces, reporting progress after each; stops at the
+// first piece that does not come whole and sound.
+PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size,
+                               std::chrono::milliseconds timeout,
+                               const PieceProgress &progress = {});
 
-// Ends a command whose request went unanswered (or was refused): the line is closed, the message
-// shown. Always PlcFailed.
-Outcome plcFailed(PlcLink &link, Prompts &prompts,
-                  WriteAnswer::Kind kind = WriteAnswer::Kind::NoAnswer);
+// A status word (a port settings or mode word) read as a block of two bytes.
+PlcRead<quint16> readStatusWord(PlcLink &link, quint16 address);
+
+// Ends a command whose request was not answered as it should be: the line is closed, the message
+// for the answer shown. Always PlcFailed.
+Outcome plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind);
 // The same with a message of the caller's: an answer came but cannot be taken over.
 Outcome plcFailed(PlcLink &link, Prompts &prompts, const QString &message);

@@ -28,27 +28,27 @@ Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Pro
 {
     LinkTransfer transfer(link, iniPath);
     transfer.open();
-    const auto wordData = link.Read_plc_block(Timeout::Word, info.portWordAddress, 2);
-    if (!wordData)
-        return plcFailed(link, prompts);
-    const quint16 raw = wordAt(*wordData, 0);
-    const auto word = Decode_port_word(raw);
-    if (const QString fault = wordFault(word); !fault.isEmpty()) {
+    const auto word = readStatusWord(link, info.portWordAddress);
+    if (!word)
+        return plcFailed(link, prompts, word.kind);
+    const quint16 raw = *word;
+    const auto decoded = Decode_port_word(raw);
+    if (const QString fault = wordFault(decoded); !fault.isEmpty()) {
         return plcFailed(link, prompts,
                          QStringLiteral("%1: the PLC sent the port settings word %2, %3. "
                                         "Nothing was changed.")
                              .arg(info.name, wordHex(raw), fault));
     }
 
-    UploadedPort uploaded{*word, {}};
-    if (word->mode == PortMode::Master && word->countOrAddress > 0) {
+    UploadedPort uploaded{*decoded, {}};
+    const int slaves = decoded->countOrAddress;
+    if (decoded->mode == PortMode::Master && slaves > 0) {
         ProgressScope progress(prompts);
-        const auto records =
-            readPieces(link, info.recordsAddress, SlaveRecordBytes * word->countOrAddress,
-                       Timeout::Data, progress.callback());
+        const auto records = readPieces(link, info.recordsAddress, SlaveRecordBytes * slaves,
+                                        Timeout::Data, progress.callback());
         if (!records)
-            return plcFailed(link, prompts);
-        uploaded.rows = Decode_slave_table(*records, word->countOrAddress);
+            return plcFailed(link, prompts, records.kind);
+        uploaded.rows = Decode_slave_table(*records, slaves);
     }
     return uploaded;
 }

@@ -46,6 +46,20 @@ std::optional<int> slaveAddress(const ModbusPort &port, Prompts &prompts)
 
 } // namespace
 
+Outcome checkModbusPort(const ModbusPort &port, Prompts &prompts)
+{
+    // The table is checked whatever the mode: it is what master mode would poll.
+    if (const auto error = Check_grid(port.slaves())) {
+        prompts.message(gridErrorMessage(*error), ConfigErrorTitle);
+        return Outcome::Invalid;
+    }
+    if (port.mode() != PortMode::NotUse && (port.speed() < 0 || port.parity() < 0))
+        throw InputError(QStringLiteral("%1: no speed or parity chosen").arg(port.info().name));
+    if (port.mode() == PortMode::Slave && !slaveAddress(port, prompts))
+        return Outcome::Invalid;
+    return Outcome::Done;
+}
+
 Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                         const ModbusPort &port)
 {
@@ -55,15 +69,10 @@ Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                           QString()))
         return Outcome::Cancelled;
 
-    // The table is checked whatever the mode: it is what master mode would poll.
-    const TextTable &table = port.slaves();
-    if (const auto error = Check_grid(table)) {
-        prompts.message(gridErrorMessage(*error), ConfigErrorTitle);
-        return Outcome::Invalid;
-    }
-    if (port.mode() != PortMode::NotUse && (port.speed() < 0 || port.parity() < 0))
-        throw InputError(QStringLiteral("%1: no speed or parity chosen").arg(info.name));
+    if (const Outcome checked = checkModbusPort(port, prompts); checked != Outcome::Done)
+        return checked;
 
+    const TextTable &table = port.slaves();
     switch (port.mode()) {
     case PortMode::Master: {
         const QByteArray records = Encode_slave_table(table);
@@ -84,8 +93,6 @@ Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     }
     case PortMode::Slave: {
         const auto address = slaveAddress(port, prompts);
-        if (!address)
-            return Outcome::Invalid;
         transfer.open();
         if (!writeBracketedWord(
                 link, prompts, info,

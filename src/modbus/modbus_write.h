@@ -13,5 +13,10 @@ class Prompts;
 // configuration bracket, and the run-time control word at 2002 after it. Applies set.ini to the
 // line first and closes the line at the end, however it ends. Throws PlatformError / InputError
 // for a failing port or a cell that does not convert.
+// The checks of "Write to PLC" alone, for checking a whole project before anything is sent: the
+// slave table's, and in slave mode the address box's. Shows the first fault's message and gives
+// Invalid, or Done. Throws InputError for a cell that does not convert.
+Outcome checkModbusPort(const ModbusPort &port, Prompts &prompts);
+
 Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                         const ModbusPort &port);

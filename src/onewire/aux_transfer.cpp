@@ -17,6 +17,17 @@ bool writeModeWord(PlcLink &link, Prompts &prompts, std::chrono::milliseconds ti
 
 } // namespace
 
+Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
+{
+    if (const auto fault = Check_grid_1w(config.sensors)) {
+        prompts.message(sensorFaultMessage(*fault), QStringLiteral("Error in configuration"));
+        return Outcome::Invalid;
+    }
+    if (config.mode == AuxMode::FieldNet && !config.fieldNet.isValid())
+        throw InputError(QStringLiteral("The Field Net line settings are not in their lists"));
+    return Outcome::Done;
+}
+
 Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                      const AuxPortConfig &config)
 {
@@ -25,12 +36,8 @@ Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                           QString()))
         return Outcome::Cancelled;
 
-    if (const auto fault = Check_grid_1w(config.sensors)) {
-        prompts.message(sensorFaultMessage(*fault), QStringLiteral("Error in configuration"));
-        return Outcome::Invalid;
-    }
-    if (config.mode == AuxMode::FieldNet && !config.fieldNet.isValid())
-        throw InputError(QStringLiteral("The Field Net line settings are not in their lists"));
+    if (const Outcome checked = checkAuxPort(config, prompts); checked != Outcome::Done)
+        return checked;
 
     transfer.open();
     const int n = static_cast<int>(config.sensors.size());
@@ -81,10 +88,10 @@ Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts
 {
     LinkTransfer transfer(link, iniPath);
     transfer.open();
-    const auto wordData = link.Read_plc_block(Timeout::Word, Addr::AuxMode, 2);
-    if (!wordData)
-        return plcFailed(link, prompts);
-    const quint16 raw = wordAt(*wordData, 0);
+    const auto word = readStatusWord(link, Addr::AuxMode);
+    if (!word)
+        return plcFailed(link, prompts, word.kind);
+    const quint16 raw = *word;
     UploadedAux uploaded{Decode_aux_word(raw), {}};
     if (uploaded.word.mode != AuxMode::OnewireMaster)
         return uploaded;
@@ -103,7 +110,7 @@ Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts
         const auto area = readPieces(link, Addr::SensorArea, SensorRecordBytes * count,
                                      Timeout::Word, progress.callback());
         if (!area)
-            return plcFailed(link, prompts);
+            return plcFailed(link, prompts, area.kind);
         uploaded.sensors = Decode_sensor_table(*area, count);
     }
     return uploaded;

@@ -14,6 +14,11 @@ class Prompts;
 // the sensor area in pieces of 64 bytes inside the configuration bracket. Field Net is one write
 // without the bracket. A refusal or silence stops at once with its message. Platform failures
 // are thrown (PlatformError; InputError for Field Net list indexes outside their lists).
+// The checks of "Write to PLC" alone, for checking a whole project before anything is sent: the
+// sensor table's (whatever the mode), and the Field Net lists. Shows the first fault's message
+// and gives Invalid, or Done; InputError for Field Net list indexes outside their lists.
+Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts);
+
 Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                      const AuxPortConfig &config);
 

@@ -28,11 +28,11 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
 
     const auto count = link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
     if (!count)
-        return plcFailed(link, prompts);
+        return plcFailed(link, prompts, count.kind);
     const int found = static_cast<quint8>(count->at(0));
     const auto roms = readPieces(link, Addr::SearchRoms, RomBytes * found, Timeout::Word);
     if (!roms)
-        return plcFailed(link, prompts);
+        return plcFailed(link, prompts, roms.kind);
 
     QList<RomTexts> codes;
     for (int s = 0; s < found; ++s) {

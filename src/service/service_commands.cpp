@@ -12,13 +12,14 @@
 
 namespace {
 
-// One service word to one service address, the answer untested.
-void writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word)
+// One service word to one service address; the answer is for the caller to test or not.
+WriteAnswer writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word)
 {
     transfer.open();
-    transfer.link().Write_plc_block(Timeout::Bracket, WriteCommand::Configuration, address,
-                                    wordBytes(word));
+    const WriteAnswer answer = transfer.link().Write_plc_block(
+        Timeout::Bracket, WriteCommand::Configuration, address, wordBytes(word));
     transfer.close();
+    return answer;
 }
 
 // Throws when the updater is not a program that can be started: the PLC must not be switched
@@ -52,15 +53,14 @@ void startUpdater(const QString &program)
 
 } // namespace
 
-Outcome restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts)
+Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
     // set.ini is applied like before every other transfer: the port chosen in the COM-port
     // dialog is the one the caption shows, and the restart must go out there too.
     LinkTransfer transfer(link, iniPath);
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
         return Outcome::Cancelled;
-    writeServiceWord(transfer, Addr::Restart, PlcWord::Restart);
-    return Outcome::Done;
+    return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart);
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,

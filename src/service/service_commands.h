@@ -1,10 +1,10 @@
 #pragma once
 
-#include "common/outcome.h"
+#include "common/result.h"
+#include "link/plc_link.h"
 
 #include <QString>
 
-class PlcLink;
 class Prompts;
 
 // The service commands of the PLC's sibling board: restart, and the switch into firmware update
@@ -15,8 +15,9 @@ class Prompts;
 // Both apply set.ini to the link's line first and close the line at the end, however they end.
 // Platform failures (set.ini, the port, the updater) are thrown as PlatformError.
 
-// "Restart PLC, based on the STM32F3".
-Outcome restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts);
+// "Restart PLC, based on the STM32F3": the PLC's answer, which the window does not look at (a
+// PLC that restarts at once may not answer) and the command line reports.
+Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts);
 
 // "Start update firmware for STM32F3": checks that updaterProgram is there and can be started
 // (PlatformError naming it, before anything is asked or sent), writes the update word, closes the

@@ -1,8 +1,27 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
+
+// How a program run ended: its exit status (-1 when it crashed or hung), what it printed.
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+// Runs a program to its end (one that hangs is killed after a minute).
+inline Run runProgram(const QString &program, const QStringList &args,
+                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
 
 // plc-sim running in its own process, reachable through a symlink in a temporary folder.
 class PlcSimProcess

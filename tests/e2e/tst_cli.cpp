@@ -15,12 +15,6 @@
 #include <QtTest>
 
 namespace {
-struct Run
-{
-    int exitCode = -1; // -1: crashed or hung
-    QByteArray out, err;
-};
-
 // The frames --trace wrote to stderr ("... > frame").
 QList<QByteArray> tracedFrames(const QByteArray &stderrText)
 {
@@ -42,12 +36,8 @@ class TestCli : public QObject
 
     Run plcConfig(const QStringList &args)
     {
-        QProcess p;
-        p.start(QStringLiteral(PLC_CONFIG_PATH),
-                QStringList{"--config-dir", m_config.path()} + args);
-        // One that hangs is killed as p goes.
-        const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
-        return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
+                          QStringList{"--config-dir", m_config.path()} + args);
     }
     // The same against plc-sim.
     Run plcConfig(const PlcSimProcess &sim, const QStringList &args)

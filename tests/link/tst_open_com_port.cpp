@@ -48,13 +48,17 @@ private Q_SLOTS:
                                  << "COM3 115200,E,8,1.5" << QString();
         QTest::newRow("COM10") << QStringList{"Port_num=9", "Stop_bit=2", "Speed=3"}
                                << "COM10 57600,N,7,2" << QString();
-        QTest::newRow("a position outside its list") << QStringList{"Speed=5"} << "COM1 9600,N,7,1"
-                                                     << "Invalid line settings \"N,7,1\"";
+        QTest::newRow("a position outside its list")
+            << QStringList{"Speed=99"} << "COM1 9600,N,7,1"
+            << "set.ini, Speed=99 names no choice of its list";
         QTest::newRow("no whole number")
             << QStringList{"Port_num=two", "Speed=1"} << "COM1 19200,N,7,1"
             << "\"two\" of Port_num";
         QTest::newRow("no COM number") << QStringList{"Port_num=-1"} << "COM1 9600,N,7,1"
-                                       << "Invalid port number 0";
+                                       << "Port_num=-1 in section [COM] names no COM port";
+        QTest::newRow("a COM number past what an int holds")
+            << QStringList{"Port_num=2147483647"} << "COM1 9600,N,7,1"
+            << "Port_num=2147483647 in section [COM] names no COM port";
     }
     void sectionComIsShownAndApplied()
     {

@@ -23,6 +23,7 @@ class ScriptedLine final : public SerialLine
 public:
     QList<QByteArray> frames; // every send, in order
     Arrivals answer;          // to every send, each piece at its time
+    QList<Arrivals> script;   // to the first sends, one each, before answer takes over
     int sentDelayMs = 0;      // how long the bytes take to leave
     QString breaksWith;       // the port breaks 20 ms after a send, with this description
 
@@ -34,7 +35,7 @@ public:
     {
         frames << bytes;
         after(sentDelayMs, [this] { Q_EMIT sent(); });
-        for (const auto &[ms, piece] : answer)
+        for (const auto &[ms, piece] : script.isEmpty() ? answer : script.takeFirst())
             after(ms, [this, piece] {
                 m_queue += piece;
                 Q_EMIT received();
@@ -112,6 +113,10 @@ private Q_SLOTS:
                                  << "Answer timeout from PLC";
         QTest::newRow("a received 16 is silence")
             << QByteArray("\x16") << K::NoAnswer << 0x16 << "Answer timeout from PLC";
+        QTest::newRow("a stray character is no acceptance")
+            << QByteArray("X") << K::Damaged << 0x58 << "Damaged answer from PLC";
+        QTest::newRow("nor is NUL")
+            << QByteArray(1, '\0') << K::Damaged << 0 << "Damaged answer from PLC";
     }
     void writeAnswersAreTyped()
     {
@@ -137,7 +142,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("value");
         QTest::newRow("3412 is 4660") << frame("3412", "CD") << 4660;
         QTest::newRow("D204 is 1234") << frame("D204", "DD") << 1234;
-        QTest::newRow("lower-case digits read as 0") << framed("d204") << 0;
     }
     void wordReadSwapsTheBytes()
     {
@@ -162,8 +166,8 @@ private Q_SLOTS:
             << Arrivals{{10, Answer8.left(10)}, {100, Answer8.mid(10)}} << QByteArray("none");
         QTest::newRow("characters beyond the answer are no data")
             << Arrivals{{5, Answer8 + "XYZZY"}} << Data8;
-        QTest::newRow("a pair that is not upper-case hex reads as 0")
-            << Arrivals{{5, framed("0a02030405060708")}} << QByteArray::fromHex("0002030405060708");
+        QTest::newRow("noise before the frame is no part of it")
+            << Arrivals{{5, "X\0" + Answer8}} << Data8;
     }
     void blockReadsCollectUntilTheLineFallsSilent()
     {
@@ -172,6 +176,49 @@ private Q_SLOTS:
         m->line.answer = arrivals;
         QCOMPARE(read8(), expected);
         QCOMPARE(m->line.frames, QList<QByteArray>{frame("E00200008", "D2")});
+    }
+
+    // Fault prevented: whatever arrived was decoded as the PLC's data, so a damaged answer was
+    // stored as a configuration. An answer must be a sound frame; a damaged one is read once
+    // more, and a second damaged one gives no data.
+    void dataAnswersAreChecked_data()
+    {
+        QTest::addColumn<QList<Arrivals>>("answers"); // to the first and the second request
+        QTest::addColumn<AnswerKind>("kind");
+        QTest::addColumn<int>("requests");
+        const Arrivals sound{{5, Answer8}};
+        const Arrivals wrongSum{{5, frame("0102030405060708", "00")}};
+        QTest::newRow("sound") << QList<Arrivals>{sound} << AnswerKind::Accepted << 1;
+        QTest::newRow("a flipped digit, then sound")
+            << QList<Arrivals>{{{5, frame("0102030405060709", "27")}}, sound}
+            << AnswerKind::Accepted << 2;
+        QTest::newRow("a wrong sum twice")
+            << QList<Arrivals>{wrongSum, wrongSum} << AnswerKind::Damaged << 2;
+        QTest::newRow("lower-case digits")
+            << QList<Arrivals>{{{5, framed("0a02030405060708")}}, {{5, framed("0a02030405060708")}}}
+            << AnswerKind::Damaged << 2;
+        QTest::newRow("ETX out of its place")
+            << QList<Arrivals>{{{5, framed("01020304050607") + "XY"}},
+                               {{5, framed("010203040506070809")}}}
+            << AnswerKind::Damaged << 2;
+        QTest::newRow("damaged, then nothing")
+            << QList<Arrivals>{wrongSum, {}} << AnswerKind::NoAnswer << 2;
+    }
+    void dataAnswersAreChecked()
+    {
+        QFETCH(QList<Arrivals>, answers);
+        QFETCH(AnswerKind, kind);
+        QFETCH(int, requests);
+        m->line.script = answers;
+        const auto got = m->link.Read_plc_block(60ms, 0x2000, 8);
+        QCOMPARE(got.kind, kind);
+        QCOMPARE(got.value, kind == AnswerKind::Accepted ? Data8 : QByteArray());
+        QCOMPARE(m->line.frames, QList<QByteArray>(requests, frame("E00200008", "D2")));
+        ScriptedPrompts prompts;
+        if (kind != AnswerKind::Accepted)
+            plcFailed(m->link, prompts, kind);
+        QCOMPARE(prompts.messages(),
+                 kind == AnswerKind::Accepted ? QStringList() : QStringList{answerMessage(kind)});
     }
 
     // Fault prevented: an answer arriving after its request timed out was taken as the answer of
@@ -186,6 +233,23 @@ private Q_SLOTS:
         m->line.answer = {{115, Ack}}; // 100 ms timeout
         QCOMPARE(write(QByteArray(2, '\0')).kind, WriteAnswer::Kind::NoAnswer);
         m->line.answer = {{40, Answer8}};
+        QCOMPARE(read8(0x2100), Data8);
+    }
+
+    // Nor by the next command: a transfer whose request went unanswered drains the line until it
+    // falls quiet before it closes it, so the next opening of the port starts clean.
+    void aLateAnswerDoesNotOutliveItsTransfer()
+    {
+        m->line.script = {{{100, framed("AAAAAAAAAAAAAAAA")}}};
+        m->line.answer = {{40, Answer8}};
+        {
+            LinkTransfer first(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
+            QCOMPARE(read8(), QByteArray("none")); // 60 ms timeout
+        }
+        QVERIFY(!m->line.isOpen());
+        QVERIFY(m->clock.nowMs() >= 160); // the late answer came and went before the close
+        LinkTransfer second(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
+        second.open();
         QCOMPARE(read8(0x2100), Data8);
     }
 

@@ -23,7 +23,7 @@ class TestServiceCommands : public QObject
     {
         return startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath(folder()));
     }
-    Outcome restart() { return restartPlc(m_b->link, m_b->ini(), m_b->prompts); }
+    Outcome restart() { return restartPlc(m_b->link, m_b->ini(), m_b->prompts).outcome(); }
 
     // update/update with the given text. The default script notes its working folder in
     // "started", then waits for "go" (at most 10 s) before it writes "finished".

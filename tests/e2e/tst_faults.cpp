@@ -1,0 +1,307 @@
+// The command line when the line, the PLC, the files or the arguments are at fault: a fault
+// stops the command cleanly with a message that says what happened, and nothing that cannot be
+// trusted is taken or written.
+#include "plc_sim_process.h"
+
+#include "project/project_record.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// The peak resident memory of a running process, in MiB.
+double peakMiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
+
+    Run plcConfig(const QStringList &args)
+    {
+        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
+                          QStringList{"--config-dir", m_config.path()} + args);
+    }
+    Run plcConfig(const PlcSimProcess &sim, const QStringList &args)
+    {
+        return plcConfig(QStringList{"--port", sim.linkPath()} + args);
+    }
+    // The requests plc-sim logged.
+    static int requests(const QString &log)
+    {
+        return static_cast<int>(fileBytes(log).count("request"));
+    }
+
+private Q_SLOTS:
+    // Fault prevented: each port was checked just before it was sent, so a fault in the 1-wire
+    // table left UART 1 and UART 2 written.
+    void aFaultAnywhereInTheProjectSendsNothing()
+    {
+        ProjectRecord record = ProjectRecord::fromBytes(fileBytes(m_sound));
+        SensorEntry sensor = record.sensor(ProjectRecord::Aux, 0);
+        sensor.reg = 7998;
+        record.setSensor(ProjectRecord::Aux, 0, sensor);
+        const QString project = m_config.filePath(QStringLiteral("fault.dpc"));
+        QFile file(project);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(record.bytes()) == 15040);
+        file.close();
+
+        PlcSimProcess sim;
+        const QString log = sim.folder() + QStringLiteral("/frames.log");
+        QVERIFY(sim.start({"--log", log}));
+        const Run r = plcConfig(sim, {"write", project});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(
+            r.err,
+            QByteArray("You configuration has error in master addresing data Dxxxx. Row is 1\n"));
+        QCOMPARE(requests(log), 0);
+    }
+
+    // Fault prevented: a FIFO blocked the program for ever, and a device node or FIFO given to
+    // upload was replaced by a file. Only regular files are read or replaced.
+    void onlyRegularFilesAreReadOrReplaced_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("a FIFO to show")
+            << QStringList{"show", "FIFO"} << 2 << "Cannot read FIFO: it is a FIFO, not a file";
+        QTest::newRow("a FIFO as set.ini") << QStringList{"--config-dir", "FIFO-DIR", "restart"}
+                                           << 2 << "set.ini: it is a FIFO, not a file";
+        QTest::newRow("upload onto a FIFO")
+            << QStringList{"upload", "FIFO", "--force"} << 1
+            << "Cannot write FIFO: it is a FIFO, not a file; it is kept";
+        QTest::newRow("upload onto a device")
+            << QStringList{"upload", "/dev/null", "--force"} << 1
+            << "Cannot write /dev/null: it is a character device, not a file; it is kept";
+    }
+    void onlyRegularFilesAreReadOrReplaced()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ini")));
+        const QString fifoIni = dir.filePath(QStringLiteral("ini/set.ini"));
+        QCOMPARE(mkfifo(fifoIni.toLocal8Bit().constData(), 0600), 0);
+        args.replaceInStrings(QStringLiteral("FIFO-DIR"), dir.filePath(QStringLiteral("ini")));
+        args.replaceInStrings(QStringLiteral("FIFO"), fifo);
+        said.replace(QStringLiteral("FIFO-DIR"), dir.filePath(QStringLiteral("ini")));
+        said.replace(QStringLiteral("Cannot read FIFO"), QStringLiteral("Cannot read ") + fifo);
+        said.replace(QStringLiteral("Cannot write FIFO"), QStringLiteral("Cannot write ") + fifo);
+
+        PlcSimProcess sim;
+        const QString log = sim.folder() + QStringLiteral("/frames.log");
+        QVERIFY(sim.start({"--demo", "--log", log}));
+        const Run r = plcConfig(sim, args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2(r.err.contains(said.toLocal8Bit()), r.err.constData());
+        QCOMPARE(requests(log), 0);
+        QVERIFY(!QFileInfo(fifo).isFile());
+    }
+
+    // Fault prevented: answers were decoded whatever arrived, so a damaged one was stored as the
+    // PLC's configuration. A damaged answer is read once more; noise before an answer is no part
+    // of it; an answer damaged twice stops the command and writes no file.
+    void damagedAnswersAreNotTaken_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("damaged once")
+            << QStringList{"--damage-at", "2008", "--damage-count", "1"} << 0;
+        QTest::newRow("a stray byte before every answer") << QStringList{"--stray", "58"} << 0;
+        QTest::newRow("damaged every time") << QStringList{"--damage-at", "2502"} << 1;
+    }
+    void damagedAnswersAreNotTaken()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, exitCode);
+        PlcSimProcess clean, faulty;
+        QVERIFY(clean.start({"--demo"}) && faulty.start(QStringList{"--demo"} + faults));
+        const QString expected = clean.folder() + QStringLiteral("/clean.dpc");
+        const QString got = faulty.folder() + QStringLiteral("/faulty.dpc");
+        QCOMPARE(plcConfig(clean, {"upload", expected}).exitCode, 0);
+        const Run r = plcConfig(faulty, {"upload", got});
+        QCOMPARE(r.exitCode, exitCode);
+        if (exitCode == 0) {
+            QCOMPARE(fileBytes(got), fileBytes(expected));
+        } else {
+            QCOMPARE(r.err, QByteArray("Damaged answer from PLC\n"));
+            QVERIFY(!QFile::exists(got));
+        }
+    }
+
+    // Fault prevented: an answer that came late for a request that had timed out was taken by
+    // the next command as its own. The line is drained until it falls quiet before it closes.
+    void aLateAnswerDoesNotReachTheNextCommand()
+    {
+        PlcSimProcess sim;
+        QVERIFY(sim.start({"--demo", "--late-once", "600"}));
+        const Run late = plcConfig(sim, {"diag", "uart1"});
+        QCOMPARE(late.exitCode, 1);
+        QCOMPARE(late.err, QByteArray("Answer timeout from PLC\n"));
+        const Run next = plcConfig(sim, {"diag", "1wire"});
+        const Run again = plcConfig(sim, {"diag", "1wire"});
+        QCOMPARE(next.exitCode, 0);
+        QCOMPARE(next.out, again.out);
+        QVERIFY(next.out.startsWith("1\tNo error"));
+    }
+
+    // Fault prevented: a device that went away was reported as "receiving failed (...)" or "the
+    // port is not open", by the moment it happened.
+    void theDeviceGoingAwayIsSaidTheSameWayAtEveryMoment_data()
+    {
+        QTest::addColumn<int>("request");
+        QTest::newRow("at the first request") << 1;
+        QTest::newRow("inside the bracket") << 3;
+        QTest::newRow("at the control word") << 5;
+        QTest::newRow("at the second port") << 7;
+    }
+    void theDeviceGoingAwayIsSaidTheSameWayAtEveryMoment()
+    {
+        QFETCH(int, request);
+        PlcSimProcess sim;
+        QVERIFY(sim.start({"--hang-up-at", QString::number(request)}));
+        const Run r = plcConfig(sim, {"write", m_sound});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(
+            r.err,
+            QStringLiteral("COM1 (%1): the device went away\n").arg(sim.linkPath()).toLocal8Bit());
+    }
+
+    // Fault prevented: restart exited 0 whatever the PLC answered.
+    void restartSaysWhenThePlcDidNotTakeIt_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("taken") << QStringList{} << 0 << QByteArray();
+        QTest::newRow("refused") << QStringList{"--refuse-at", "3011"} << 1
+                                 << QByteArray("Wrong answer from PLC\n");
+        QTest::newRow("silence") << QStringList{"--silent"} << 1
+                                 << QByteArray("Answer timeout from PLC\n");
+    }
+    void restartSaysWhenThePlcDidNotTakeIt()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, said);
+        PlcSimProcess sim;
+        QVERIFY(sim.start(faults));
+        const Run r = plcConfig(sim, {"restart"});
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.err, said);
+    }
+
+    // Fault prevented: a peer that flooded the line while the program paused grew its memory
+    // without bound. The flood ends the search cleanly, in bounded memory.
+    void aFloodingPeerCostsNoMemory()
+    {
+        PlcSimProcess sim;
+        QVERIFY(sim.start({"--sensors", "3", "--flood-at", "2000"}));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The sanitizer keeps freed memory aside; here only memory in use counts.
+        env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                       QStringLiteral(":quarantine_size_mb=1"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(PLC_CONFIG_PATH),
+                {"--config-dir", m_config.path(), "--port", sim.linkPath(), "search"});
+        QVERIFY(p.waitForStarted());
+        double peak = 0;
+        while (!p.waitForFinished(50))
+            peak = std::max(peak, peakMiB(p.processId()));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(p.readAllStandardOutput().split('\n').first(), QByteArray("3"));
+        QVERIFY2(peak > 0 && peak < 160, qPrintable(QString::number(peak)));
+    }
+
+    void smallerFaults_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("ini"); // set.ini's section COM
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said"); // on stdout for exit 0, else on stderr
+        QTest::newRow("--port without its value")
+            << QStringList{"--port"} << QString() << 2 << "usage: plc-config";
+        QTest::newRow("a negative number to convert")
+            << QStringList{"to-ieee", "-1.5"} << QString() << 0 << "BFC00000\n";
+        QTest::newRow("a COM number past an int")
+            << QStringList{"restart"} << "Port_num=2147483647" << 1
+            << "Port_num=2147483647 in section [COM] names no COM port";
+        QTest::newRow("a speed outside its list")
+            << QStringList{"--port", "SIM", "restart"} << "Speed=99" << 1
+            << "Speed=99 names no choice of its list";
+        QTest::newRow("a device path too long for the lock file")
+            << QStringList{"--port", "LONG", "restart"} << QString() << 1
+            << "the device path is too long for the port's lock file";
+    }
+    void smallerFaults()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, ini);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        PlcSimProcess sim;
+        QVERIFY(sim.start());
+        QTemporaryDir config;
+        if (!ini.isEmpty()) {
+            QFile file(config.filePath(QStringLiteral("set.ini")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[COM]\n" + ini.toLatin1() + '\n');
+        }
+        // A path of more than 255 characters once its slashes are underscores, to the device.
+        QString longPath = config.path();
+        while (longPath.size() < 300)
+            longPath += QStringLiteral("/a-folder-with-a-long-name");
+        QVERIFY(QDir().mkpath(longPath));
+        longPath += QStringLiteral("/plc");
+        QVERIFY(QFile::link(sim.linkPath(), longPath));
+        args.replaceInStrings(QStringLiteral("SIM"), sim.linkPath());
+        args.replaceInStrings(QStringLiteral("LONG"), longPath);
+        const Run r = runProgram(QStringLiteral(PLC_CONFIG_PATH),
+                                 QStringList{"--config-dir", config.path()} + args);
+        QCOMPARE(r.exitCode, exitCode);
+        const QByteArray text = exitCode == 0 ? r.out : r.err;
+        QVERIFY2(text.contains(said.toLocal8Bit()), text.constData());
+    }
+
+    // Fault prevented: output that could not be written ended with exit status 0.
+    void outputThatCannotBeWrittenFails()
+    {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(PLC_CONFIG_PATH), {"show", m_sound});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().startsWith("Cannot write the output: "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFaults)
+#include "tst_faults.moc"

@@ -377,12 +377,22 @@ namespace {
 
 int runCommandLine(QStringList arguments)
 {
-    // A negative number is an argument: everything from it on is taken as one.
-    for (int i = 1; i < arguments.size(); ++i) {
-        if (isNegativeNumber(arguments[i]) && !ValueOptions.contains(arguments[i - 1])) {
-            arguments.insert(i, QStringLiteral("--"));
-            break;
-        }
+    // A negative number is an argument, not an option: numbers go behind the "--" that ends the
+    // options (one the user wrote, or one added at the end), in their order.
+    QStringList numbers;
+    const QString endOfOptions = QStringLiteral("--");
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != endOfOptions;) {
+        if (isNegativeNumber(arguments[i]) && !ValueOptions.contains(arguments[i - 1]))
+            numbers << arguments.takeAt(i);
+        else
+            ++i;
+    }
+    if (!numbers.isEmpty()) {
+        const qsizetype end = arguments.indexOf(endOfOptions);
+        if (end < 0)
+            arguments << endOfOptions << numbers;
+        else
+            arguments = arguments.mid(0, end + 1) + numbers + arguments.mid(end + 1);
     }
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -449,6 +459,8 @@ int runCommandLine(QStringList arguments)
         misplaced("only", "write");
         misplaced("force", "upload");
         misplaced("json", "show");
+        if (parser.isSet(QStringLiteral("port")) && parser.value(QStringLiteral("port")).isEmpty())
+            usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));
         Session session(parser, positional);
         return (*command)(session);
     } catch (const TransferAborted &) {

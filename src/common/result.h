@@ -2,6 +2,8 @@
 
 #include "common/outcome.h"
 
+#include <QtGlobal>
+
 #include <optional>
 #include <utility>
 
@@ -12,7 +14,7 @@ template <typename T> class Result
 public:
     Result(T value) : m_value(std::move(value)) {}
     // An ending other than Done.
-    Result(Outcome ended) : m_outcome(ended) {}
+    Result(Outcome ended) : m_outcome(ended) { Q_ASSERT(ended != Outcome::Done); }
 
     Outcome outcome() const { return m_outcome; }
     bool done() const { return m_value.has_value(); }

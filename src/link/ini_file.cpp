@@ -160,7 +160,7 @@ QByteArray withIniValue(const QByteArray &contents, const QString &section, cons
 void Write_ini(const QString &path, const QString &section, const QString &key,
                const QString &value)
 {
-    requireRegularFileToWrite(path);
+    requireRegularFileToWrite(path); // and so a file that is there is one fileContents reads
     const QByteArray bytes = withIniValue(fileContents(path), section, key, value);
     QSaveFile file(path);
     // A file we may write but not replace in its folder is still written in place.

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using std::chrono::milliseconds;
 
@@ -113,17 +114,25 @@ void PlcLink::pause(milliseconds duration)
         throw TransferAborted();
 }
 
-void PlcLink::closeLine()
+void PlcLink::closeLine(Drain drain)
 {
-    if (m_settle.count() > 0 && m_line.isOpen()) {
-        // A failure while draining changes nothing: the line is closed all the same.
+    const milliseconds quiet = std::exchange(m_settle, milliseconds(0));
+    if (drain == Drain::UntilQuiet && quiet.count() > 0 && m_line.isOpen()) {
         try {
-            settle(std::exchange(m_settle, milliseconds(0)));
+            settle(quiet);
+        } catch (const TransferAborted &) {
+            m_line.close();
+            throw;
         } catch (const PlatformError &) {
+            // A line that breaks while draining is closed all the same.
         }
     }
-    m_settle = milliseconds(0);
     m_line.close();
+}
+
+void PlcLink::expectLateBytes(milliseconds timeout)
+{
+    m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
 }
 
 void PlcLink::beginTransfer()
@@ -158,10 +167,8 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
 
     // A late answer to an earlier request must not count towards this one: after a request went
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
-    if (m_settle.count() > 0) {
-        settle(m_settle);
-        m_settle = milliseconds(0);
-    }
+    if (m_settle.count() > 0)
+        settle(std::exchange(m_settle, milliseconds(0)));
     m_line.takeReceived();
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
@@ -171,6 +178,7 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     const qint64 timeoutMs = timeout.count();
 
     Collected collected;
+    bool noise = false;
     // Everything connected to the loop is disconnected when the loop goes; the deadline goes
     // before the loop does.
     QEventLoop loop;
@@ -184,13 +192,14 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
             return;
         Q_EMIT bytesReceived(arrived);
         collected.bytes += arrived;
-        if (awaiting == Awaiting::Frame) {
-            // Noise before a frame is no part of it, and does not count as the PLC answering.
-            const qsizetype stx = collected.bytes.indexOf(Ctl::STX);
-            collected.bytes.remove(0, stx < 0 ? collected.bytes.size() : stx);
-            if (collected.bytes.isEmpty())
-                return;
-        }
+        // Noise before an answer is no part of it, and does not count as the PLC answering: a
+        // frame starts with STX; a single character is ACK, NAK, STX or 0x16 (silence's code).
+        const auto start = std::find_if(collected.bytes.cbegin(), collected.bytes.cend(),
+                                        [&](char c) { return startsAnswer(c, awaiting); });
+        noise = noise || start != collected.bytes.cbegin();
+        collected.bytes.remove(0, start - collected.bytes.cbegin());
+        if (collected.bytes.isEmpty())
+            return;
         if (collected.bytes.size() >= awaited) {
             collected.complete = true;
             loop.quit();
@@ -212,8 +221,9 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     if (!collected.complete)
         runWait(loop);
     deadline.reset();
+    collected.noiseOnly = !collected.complete && noise;
     if (!collected.complete)
-        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
+        expectLateBytes(timeout);
     return collected;
 }
 
@@ -256,31 +266,36 @@ void PlcLink::settle(milliseconds quiet)
     runWait(loop);
 }
 
-PlcRead<QByteArray> PlcLink::readFrame(const QByteArray &frame, milliseconds timeout, int dataBytes)
+PlcRead<QByteArray> PlcLink::readFrame(const QByteArray &frame, milliseconds timeout, int dataBytes,
+                                       int attempts)
 {
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = 1;; ++attempt) {
         const Collected c = exchange(frame, timeout, 2 * dataBytes + 4, Awaiting::Frame);
         if (!c.complete)
-            return {AnswerKind::NoAnswer, {}};
+            return {c.noiseOnly ? AnswerKind::Damaged : AnswerKind::NoAnswer, {}};
         if (auto data = frameData(c.bytes, dataBytes))
             return {AnswerKind::Accepted, *data};
         // The rest of a damaged answer may still be on its way: it must not count towards the
         // next one.
-        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
-        if (attempt == 1)
+        expectLateBytes(timeout);
+        if (attempt >= attempts)
             return {AnswerKind::Damaged, {}};
     }
 }
 
-PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address, quint8 count)
+PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address, quint8 count,
+                                            Reading reading)
 {
-    return readFrame(blockReadFrame(address, count), timeout, count);
+    return readFrame(blockReadFrame(address, count), timeout, count,
+                     reading == Reading::OnceMore ? 2 : 1);
 }
 
 namespace {
-WriteAnswer answerOf(const QByteArray &collected, bool complete)
+WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly)
 {
     WriteAnswer a;
+    if (noiseOnly)
+        a.kind = AnswerKind::Damaged;
     if (!complete || collected.isEmpty())
         return a;
     a.code = static_cast<unsigned char>(collected.at(0));
@@ -302,26 +317,30 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete)
 }
 } // namespace
 
+bool PlcLink::startsAnswer(char c, Awaiting awaiting)
+{
+    if (awaiting == Awaiting::Frame)
+        return c == Ctl::STX;
+    return c == Ctl::ACK || c == Ctl::NAK || c == Ctl::STX || c == 0x16;
+}
+
 WriteAnswer PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command, quint16 address,
                                      const QByteArray &data)
 {
     const Collected c =
         exchange(blockWriteFrame(command, address, data), timeout, 1, Awaiting::Character);
-    const WriteAnswer answer = answerOf(c.bytes, c.complete);
-    if (answer.kind == AnswerKind::Damaged)
-        m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
-    return answer;
+    return answerOf(c.bytes, c.complete, c.noiseOnly);
 }
 
 WriteAnswer PlcLink::Send_control_char(milliseconds timeout, char code)
 {
     const Collected c = exchange(QByteArray(1, code), timeout, 1, Awaiting::Character);
-    return answerOf(c.bytes, c.complete);
+    return answerOf(c.bytes, c.complete, c.noiseOnly);
 }
 
 PlcRead<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
 {
-    const PlcRead<QByteArray> data = readFrame(wordReadFrame(address), timeout, 2);
+    const PlcRead<QByteArray> data = readFrame(wordReadFrame(address), timeout, 2, 2);
     return {data.kind, wordAt(data.value, 0)};
 }
 
@@ -344,7 +363,11 @@ LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings setti
 
 LinkTransfer::~LinkTransfer()
 {
-    m_link.closeLine();
+    try {
+        m_link.closeLine();
+    } catch (const TransferAborted &) {
+        // Closing is all that is left to do here.
+    }
     m_link.endTransfer();
 }
 
@@ -354,7 +377,7 @@ void LinkTransfer::open()
         m_link.line().open();
 }
 
-void LinkTransfer::close()
+void LinkTransfer::close(PlcLink::Drain drain)
 {
-    m_link.closeLine();
+    m_link.closeLine(drain);
 }

@@ -78,14 +78,17 @@ public:
     // Block read ("E00") of count bytes: the data bytes of the answer. An answer that is not a
     // sound frame (STX, upper-case hex digits, ETX where the count puts it, the right sum) is read
     // once more; a second damaged one gives Damaged.
+    // A read whose answer is not used is not read again.
+    enum class Reading { OnceMore, Once };
     PlcRead<QByteArray> Read_plc_block(std::chrono::milliseconds timeout, quint16 address,
-                                       quint8 count);
+                                       quint8 count, Reading reading = Reading::OnceMore);
     // Block write: the bytes go in address order, their number is the frame's count.
     WriteAnswer Write_plc_block(std::chrono::milliseconds timeout, WriteCommand command,
                                 quint16 address, const QByteArray &data);
     // Word read ("0"): the 16-bit word, checked and read again like a block read.
     PlcRead<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
-    // One control character alone (ENQ): the first character answered, or NoAnswer.
+    // One control character alone (ENQ): the character answered, or NoAnswer. Noise before ACK,
+    // NAK or STX is dropped; noise alone is Damaged, as it is for a write.
     WriteAnswer Send_control_char(std::chrono::milliseconds timeout, char code);
 
     // The frames, as they go on the line.
@@ -108,8 +111,9 @@ public:
     void pause(std::chrono::milliseconds duration);
     // Closes the line. After a request that went unanswered, the line is first drained until it
     // has been quiet for that request's timeout, so that a late answer cannot reach the next
-    // opening of the port.
-    void closeLine();
+    // opening of the port; unless told not to (a program that takes the port over at once).
+    enum class Drain { UntilQuiet, No };
+    void closeLine(Drain drain = Drain::UntilQuiet);
 
 Q_SIGNALS:
     void busyChanged(bool busy);
@@ -124,6 +128,7 @@ private:
     {
         QByteArray bytes;
         bool complete = false;
+        bool noiseOnly = false; // nothing but noise came
     };
     // What an answer starts with: any one character (writes, ENQ), or STX (data frames).
     enum class Awaiting { Character, Frame };
@@ -131,9 +136,13 @@ private:
     // the timeout.
     Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited,
                        Awaiting awaiting);
-    // A data frame's request, sent again once when the first answer is damaged.
+    // Whether a character can start an answer of that kind.
+    static bool startsAnswer(char c, Awaiting awaiting);
+    // A data frame's request, sent again while its answers are damaged, attempts in all.
     PlcRead<QByteArray> readFrame(const QByteArray &frame, std::chrono::milliseconds timeout,
-                                  int dataBytes);
+                                  int dataBytes, int attempts);
+    // After a request whose answer did not come whole, the line falls quiet before the next.
+    void expectLateBytes(std::chrono::milliseconds timeout);
     // Drops whatever arrives until the line has been quiet for quiet (at most a few seconds: a
     // line that never falls quiet is given up on).
     void settle(std::chrono::milliseconds quiet);
@@ -165,7 +174,7 @@ public:
 
     // Opens the line when it is closed.
     void open();
-    void close();
+    void close(PlcLink::Drain drain = PlcLink::Drain::UntilQuiet);
     PlcLink &link() { return m_link; }
 
 private:

@@ -93,6 +93,8 @@ Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     }
     case PortMode::Slave: {
         const auto address = slaveAddress(port, prompts);
+        if (!address)
+            return Outcome::Invalid;
         transfer.open();
         if (!writeBracketedWord(
                 link, prompts, info,

@@ -23,7 +23,7 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
         return Outcome::PlcFailed;
 
     // The PLC is still busy with the request: this first answer is not used.
-    link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
+    link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2, PlcLink::Reading::Once);
     link.pause(BusSearchTime);
 
     const auto count = link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);

@@ -13,12 +13,13 @@
 namespace {
 
 // One service word to one service address; the answer is for the caller to test or not.
-WriteAnswer writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word)
+WriteAnswer writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word,
+                             PlcLink::Drain drain)
 {
     transfer.open();
     const WriteAnswer answer = transfer.link().Write_plc_block(
         Timeout::Bracket, WriteCommand::Configuration, address, wordBytes(word));
-    transfer.close();
+    transfer.close(drain);
     return answer;
 }
 
@@ -60,7 +61,7 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
     LinkTransfer transfer(link, iniPath);
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
         return Outcome::Cancelled;
-    return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart);
+    return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet);
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
@@ -72,7 +73,9 @@ Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prom
         if (!prompts.question(QStringLiteral("You are shure for update firmware for the PLC ? "),
                               QString()))
             return Outcome::Cancelled;
-        writeServiceWord(transfer, Addr::FirmwareUpdate, PlcWord::FirmwareUpdate);
+        // The updater takes the port over at once: whatever the PLC still sends is for it.
+        writeServiceWord(transfer, Addr::FirmwareUpdate, PlcWord::FirmwareUpdate,
+                         PlcLink::Drain::No);
         // The port is free before the updater starts: it opens the same port itself.
         link.pause(SettlePause);
     }

@@ -250,7 +250,11 @@ private Q_SLOTS:
         QTest::newRow("--port without its value")
             << QStringList{"--port"} << QString() << 2 << "usage: plc-config";
         QTest::newRow("a negative number to convert")
-            << QStringList{"to-ieee", "-1.5"} << QString() << 0 << "BFC00000\n";
+            << QStringList{"to-ieee", "-1.5", "--trace"} << QString() << 0 << "BFC00000\n";
+        QTest::newRow("a negative number behind --")
+            << QStringList{"to-ieee", "--", "-1.5"} << QString() << 0 << "BFC00000\n";
+        QTest::newRow("--port= without its value")
+            << QStringList{"--port=", "test"} << QString() << 2 << "usage: plc-config";
         QTest::newRow("a COM number past an int")
             << QStringList{"restart"} << "Port_num=2147483647" << 1
             << "Port_num=2147483647 in section [COM] names no COM port";

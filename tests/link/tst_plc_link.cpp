@@ -113,10 +113,12 @@ private Q_SLOTS:
                                  << "Answer timeout from PLC";
         QTest::newRow("a received 16 is silence")
             << QByteArray("\x16") << K::NoAnswer << 0x16 << "Answer timeout from PLC";
-        QTest::newRow("a stray character is no acceptance")
-            << QByteArray("X") << K::Damaged << 0x58 << "Damaged answer from PLC";
+        QTest::newRow("a stray character alone is no acceptance")
+            << QByteArray("X") << K::Damaged << 0x16 << "Damaged answer from PLC";
         QTest::newRow("nor is NUL")
-            << QByteArray(1, '\0') << K::Damaged << 0 << "Damaged answer from PLC";
+            << QByteArray(1, '\0') << K::Damaged << 0x16 << "Damaged answer from PLC";
+        QTest::newRow("noise before the ACK is no part of it")
+            << QByteArray("X\0\x06", 3) << K::Accepted << 0x06 << QString();
     }
     void writeAnswersAreTyped()
     {
@@ -234,6 +236,17 @@ private Q_SLOTS:
         QCOMPARE(write(QByteArray(2, '\0')).kind, WriteAnswer::Kind::NoAnswer);
         m->line.answer = {{40, Answer8}};
         QCOMPARE(read8(0x2100), Data8);
+    }
+
+    // Closing the window while a failed write drains the line ends the command quietly.
+    void anAbortWhileDrainingEndsQuietly()
+    {
+        m->line.answer = {};
+        const auto closing = appClock().callAfter(1500, [&] { m->link.abort(); }); // draining
+        ScriptedPrompts prompts;
+        QVERIFY_THROWS_EXCEPTION(TransferAborted, openConfigBracket(m->link, prompts));
+        QVERIFY(prompts.messages().isEmpty());
+        QVERIFY(!m->line.isOpen());
     }
 
     // Nor by the next command: a transfer whose request went unanswered drains the line until it

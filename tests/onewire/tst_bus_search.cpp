@@ -41,6 +41,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("sensors");
         QTest::addColumn<QByteArray>("romReads");
         QTest::newRow("none found: no ROM read") << 0 << QByteArray();
+        // The read while the PLC is still busy is not used: a damaged answer to it is not read
+        // again.
+        QTest::newRow("the first count read damaged") << -1 << QByteArray();
         QTest::newRow("8 sensors: 64 bytes at 3002") << 8 << QByteArray(" E00300240");
         QTest::newRow("10 sensors: 64 bytes at 3002, 16 at 3042")
             << 10 << QByteArray(" E00300240 E00304210");
@@ -51,6 +54,11 @@ private Q_SLOTS:
     {
         QFETCH(int, sensors);
         QFETCH(QByteArray, romReads);
+        if (sensors < 0) {
+            m_b->plc().faults().damageAt = {0x3000};
+            m_b->plc().faults().damageCount = 1;
+            sensors = 0;
+        }
         m_b->plc().setBusSensors(busOf(sensors));
 
         const auto found = search();

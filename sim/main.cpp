@@ -149,6 +149,10 @@ int main(int argc, char *argv[])
          QStringLiteral("n")},
         {QStringLiteral("late-once"),
          QStringLiteral("Hold the next answer back <ms> milliseconds."), QStringLiteral("ms")},
+        {QStringLiteral("store-wrong-at"),
+         QStringLiteral("Acknowledge writes that touch this hex address but store the byte there "
+                        "inverted; repeatable."),
+         QStringLiteral("addr")},
         {QStringLiteral("flood-at"),
          QStringLiteral("After a request that touches this hex address, flood the line with "
                         "garbage for good; repeatable."),
@@ -210,6 +214,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("late-once")))
         faults.lateOnceMs = number(parser, QStringLiteral("late-once"), 0, 600000);
     faults.floodAt = addresses(parser, QStringLiteral("flood-at"));
+    faults.storeWrongAt = addresses(parser, QStringLiteral("store-wrong-at"));
     if (parser.isSet(QStringLiteral("hang-up-at")))
         faults.hangUpAt = number(parser, QStringLiteral("hang-up-at"), 1, 1000000);
 

@@ -376,7 +376,12 @@ QByteArray PlcModel::wordRead(quint16 address)
 void PlcModel::blockWrite(const QByteArray &command, quint16 address, const QByteArray &bytes)
 {
     m_writes.append(Write{address, command, bytes, m_bracketOpen});
-    setMemory(address, bytes);
+    QByteArray stored = bytes;
+    for (const quint16 wrong : std::as_const(m_faults.storeWrongAt)) {
+        if (wrong >= address && wrong < address + stored.size())
+            stored[wrong - address] = static_cast<char>(~stored[wrong - address]);
+    }
+    setMemory(address, stored);
     if (address == Addr::Bracket && bytes.size() == 2) {
         if (bytes == QByteArray("\x0F\xFF", 2)) {
             m_bracketOpen = true;

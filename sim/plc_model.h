@@ -76,6 +76,9 @@ struct Faults
     // The PLC hangs up (closes its end of the line) when this request arrives, counted from 1;
     // 0: never.
     int hangUpAt = 0;
+    // Writes that cover one of these addresses are acknowledged, but the byte there is stored
+    // with its bits inverted: the PLC holds something else than it was sent.
+    QSet<quint16> storeWrongAt;
 };
 
 // The PLC's side of the serial line: 64 KiB of memory, the request parser, the answers, the bus

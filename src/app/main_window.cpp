@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/window_commands.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "diag/error_buffer_tab.h"
@@ -10,8 +11,10 @@
 #include "link/serial_line.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
+#include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "service/converter_tab.h"
+#include "widgets/command_feedback.h"
 #include "widgets/main_tab.h"
 #include "widgets/widget_prompts.h"
 
@@ -49,7 +52,7 @@ MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line,
     : QMainWindow(parent), m_iniPath(iniPath), m_line(std::move(line)),
       m_link(std::make_unique<PlcLink>(*m_line)),
       m_widgetPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
-      m_prompts(prompts ? prompts : m_widgetPrompts.get())
+      m_prompts(prompts ? prompts : m_widgetPrompts.get()), m_feedback(new CommandFeedback(this))
 {
     setObjectName(QStringLiteral("Main"));
     connect(m_link.get(), &PlcLink::busyChanged, this, &MainWindow::onBusyChanged);
@@ -73,7 +76,7 @@ void MainWindow::buildTabs()
     m_tabs->setUsesScrollButtons(false);
     setCentralWidget(m_tabs);
 
-    const TabContext context{*m_link, m_iniPath, *m_prompts};
+    const TabContext context{*m_link, m_iniPath, *m_prompts, m_feedback};
     addTab(m_hwConfig = new HwConfigTab(context), QStringLiteral("HW config"));
     addTab(m_uart1 = new UartTab(context, UartTabNames::uart1()), QStringLiteral("UART 1"));
     addTab(m_uart2 = new UartTab(context, UartTabNames::uart2()), QStringLiteral("UART 2"));
@@ -98,7 +101,8 @@ void MainWindow::buildMenus()
     auto addItem = [](QMenu *menu, const char *name, const QString &caption, bool on) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        // Items switched off stay greyed for good: nothing here turns them on.
+        // Items switched off stay greyed, "Check config" and "Print" for good; the window's
+        // commands (below) switch on the four they give a meaning.
         action->setEnabled(on);
         return action;
     };
@@ -108,27 +112,12 @@ void MainWindow::buildMenus()
     addItem(file, "New_config", QStringLiteral("New config"), false);
     m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), true);
     m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"), true);
-    // The file choosers start in the program's own folder.
-    connect(m_loadConfig, &QAction::triggered, this, [this] {
-        runCommand(*m_prompts, [this] {
-            Load_project(*m_prompts, m_project, projectPorts(),
-                         QCoreApplication::applicationDirPath());
-        });
-        // Whatever the load did, the UART 1 table is in view afterwards.
-        m_uart1->showTable();
-    });
-    connect(m_saveConfig, &QAction::triggered, this, [this] {
-        runCommand(*m_prompts, [this] {
-            Save_project(*m_prompts, m_project, projectPorts(),
-                         QCoreApplication::applicationDirPath());
-        });
-    });
     addItem(file, "Print", QStringLiteral("Print"), false);
     addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
     QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu *plc = menuBar()->addMenu(QStringLiteral("PLC"));
+    QMenu *plc = menuBar()->addMenu(QStringLiteral("&PLC"));
     plc->setObjectName(QStringLiteral("plc"));
     m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
     connect(m_commSetting, &QAction::triggered, this, [this] {
@@ -149,6 +138,11 @@ void MainWindow::buildMenus()
     registerPlcControl(m_commSetting);
     registerPlcControl(m_search1wire);
     registerPlcControl(upload);
+
+    // New config, Load and Save config, Save app setting, Load to PLC and About get their
+    // commands there, with the items that have no place in the menus above.
+    m_commands = new WindowCommands(*this, m_project, *m_feedback);
+    m_commands->connectMenus(file, plc, about);
 }
 
 void MainWindow::startUp()
@@ -165,6 +159,7 @@ void MainWindow::startUp()
     } catch (const PlatformError &) {
     }
 
+    m_commands->startUp();
     Change_main_caption();
 }
 
@@ -185,6 +180,7 @@ void MainWindow::Change_main_caption()
     }
     setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
                    QStringLiteral("  //Active port - COM ") + port);
+    m_commands->captionChanged(port);
 }
 
 void MainWindow::registerPlcControl(QWidget *control)
@@ -201,21 +197,26 @@ void MainWindow::registerPlcControl(QAction *action)
         action->setEnabled(false);
 }
 
-void MainWindow::registerUpload(std::function<void()> upload)
+void MainWindow::registerUpload(std::function<PortReadReport()> upload)
 {
     m_uploads.append(std::move(upload));
 }
 
 void MainWindow::uploadFromPlc()
 {
+    // What the uploads replace may hold unsaved changes: asked once for all three.
+    if (!m_feedback->mayReplaceProject())
+        return;
     const auto uploads = m_uploads;
+    QList<PortReadReport> reads;
     for (const auto &upload : uploads) {
         // Closing the window ends the whole sequence, not just the upload that was running.
         if (m_closing)
             break;
         // Each upload shows its own failures; this keeps one that escapes from stopping the rest.
-        runCommand(*m_prompts, upload);
+        runCommand(*m_prompts, [&] { reads << upload(); });
     }
+    Q_EMIT m_feedback->portsRead(reads);
 }
 
 void MainWindow::onBusyChanged(bool busy)
@@ -247,6 +248,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_closing = false;
+    if (!m_commands->mayDiscardChanges()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

@@ -10,12 +10,14 @@
 #include <functional>
 #include <memory>
 
+class CommandFeedback;
 class ConverterTab;
 class HwConfigTab;
 class MainTab;
 class ErrorBufferTab;
 class OnewireTab;
 class PlcLink;
+struct PortReadReport;
 struct ProjectPorts;
 class Prompts;
 class QAction;
@@ -24,6 +26,7 @@ class QTabWidget;
 class SerialLine;
 class UartTab;
 class WidgetPrompts;
+class WindowCommands;
 
 // The main window "Main": the seven tabs, the File and PLC menus, the caption with the active
 // COM port, and the main PLC link used by every transfer started from it.
@@ -63,10 +66,15 @@ public:
     void registerPlcControl(QWidget *control);
     void registerPlcControl(QAction *action);
     // Adds an upload to "Upload from PLC"; the tabs' menu uploads come first, in tab order.
-    void registerUpload(std::function<void()> upload);
+    void registerUpload(std::function<PortReadReport()> upload);
 
     // "Upload from PLC": every registered upload, one after the other.
     void uploadFromPlc();
+
+    // The ports the project file holds, as the tabs show them.
+    ProjectPorts projectPorts();
+    // The status bar, the project's changes and file, and the commands around them.
+    WindowCommands &commands() const { return *m_commands; }
 
 protected:
     void closeEvent(QCloseEvent *event) final;
@@ -77,7 +85,6 @@ private:
     void startUp();
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
-    ProjectPorts projectPorts();
 
     QString m_iniPath;
     // The project file as last loaded or saved; a save overwrites only the fields it uses.
@@ -87,6 +94,8 @@ private:
     std::unique_ptr<PlcLink> m_link;
     std::unique_ptr<WidgetPrompts> m_widgetPrompts;
     Prompts *m_prompts;
+    CommandFeedback *m_feedback;
+    WindowCommands *m_commands = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     QList<MainTab *> m_tabOrder;
@@ -110,7 +119,7 @@ private:
         bool enabledBefore = true;
     };
     QList<PlcControl> m_plcControls;
-    QList<std::function<void()>> m_uploads;
+    QList<std::function<PortReadReport()>> m_uploads;
     // Set when the window was asked to close during a transfer; it closes once the link is idle.
     bool m_closing = false;
 };

@@ -14,10 +14,10 @@
 #include "link/qt_serial_line.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
-#include "modbus/modbus_write.h"
 #include "onewire/aux_port.h"
 #include "onewire/aux_transfer.h"
 #include "onewire/bus_search.h"
+#include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "service/conv_library.h"
 #include "service/float_converter.h"
@@ -41,6 +41,7 @@ namespace {
 constexpr int ExitDone = 0;
 constexpr int ExitPlc = 1;
 constexpr int ExitInput = 2;
+constexpr int ExitDiffers = 3;
 
 const char *const Usage = "usage: plc-config [OPTIONS] COMMAND [ARGS]";
 
@@ -49,7 +50,10 @@ const char *const CommandHelp =
     "commands:\n"
     "  test                          the connection test; prints its message\n"
     "  write FILE [--only PORT]...   download the project file as the three \"Write to PLC\"\n"
-    "                                buttons would, in the order uart1, uart2, aux\n"
+    "        [--verify]              buttons would, in the order uart1, uart2, aux; --verify\n"
+    "                                reads each port back and lists what differs on stderr\n"
+    "  compare FILE                  what the PLC holds that differs from the file, one\n"
+    "                                difference a line; exit status 3 when any differ\n"
     "  upload FILE [--force]         read UART 1, UART 2 and the auxiliary port and save them\n"
     "                                as a project file; an existing FILE is kept unless --force\n"
     "  show FILE [--json]            the project's contents\n"
@@ -66,7 +70,8 @@ const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral
 // whatever else they hold.
 const QStringList CommandLineOptions = {QStringLiteral("--port"),  QStringLiteral("--line"),
                                         QStringLiteral("--trace"), QStringLiteral("--only"),
-                                        QStringLiteral("--force"), QStringLiteral("--json")};
+                                        QStringLiteral("--force"), QStringLiteral("--json"),
+                                        QStringLiteral("--verify")};
 
 // "-1.5", "-.5", "-inf", "-NaN": an argument, not an option.
 bool isNegativeNumber(const QString &argument)
@@ -174,20 +179,6 @@ private:
     std::unique_ptr<PlcLink> m_link;
 };
 
-// Ports as a fresh window has them.
-struct FreshPorts
-{
-    ModbusPort uart1{ModbusPortInfo::uart1()};
-    ModbusPort uart2{ModbusPortInfo::uart2()};
-    AuxPort aux;
-    explicit FreshPorts(const QString &iniPath)
-    {
-        uart1.setStartUpValues(iniPath);
-        uart2.setStartUpValues(iniPath);
-    }
-    ProjectPorts ports() { return {uart1, uart2, aux}; }
-};
-
 int commandTest(Session &s)
 {
     s.needArgs(0, "no arguments");
@@ -199,43 +190,41 @@ int commandWrite(Session &s)
     s.needArgs(1, "a project file");
     const QStringList known = {QStringLiteral("uart1"), QStringLiteral("uart2"),
                                QStringLiteral("aux")};
-    QStringList only = s.parser().values(QStringLiteral("only"));
+    const QStringList only = s.parser().values(QStringLiteral("only"));
     for (const QString &p : only) {
         if (!known.contains(p))
             usageError(QStringLiteral("--only takes uart1, uart2 or aux, not \"%1\"").arg(p));
     }
-    if (only.isEmpty())
-        only = known;
+    QList<ProjectPort> chosen;
+    for (int i = 0; i < known.size(); ++i) {
+        if (only.isEmpty() || only.contains(known[i]))
+            chosen << static_cast<ProjectPort>(i);
+    }
 
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
-    // The ports to write, in order, each with its checks and its write.
-    const struct
-    {
-        std::function<Outcome()> check, write;
-    } ports[] = {
-        {[&] { return checkModbusPort(fresh.uart1, s.prompts()); },
-         [&] { return writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart1); }},
-        {[&] { return checkModbusPort(fresh.uart2, s.prompts()); },
-         [&] { return writeModbusPort(s.link(), s.iniPath(), s.prompts(), fresh.uart2); }},
-        {[&] { return checkAuxPort(fresh.aux.config(), s.prompts()); },
-         [&] { return writeAuxPort(s.link(), s.iniPath(), s.prompts(), fresh.aux.config()); }},
-    };
-    // The whole project is checked first: a fault anywhere sends nothing at all, so the PLC is
-    // never left with some ports written.
-    for (int i = 0; i < 3; ++i) {
-        if (only.contains(known[i])) {
-            if (const Outcome o = ports[i].check(); o != Outcome::Done)
-                return exitFor(o);
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        if (only.contains(known[i])) {
-            if (const Outcome o = ports[i].write(); o != Outcome::Done)
-                return exitFor(o);
-        }
-    }
-    return ExitDone;
+    ProjectWriteReport report;
+    writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
+                 s.parser().isSet(QStringLiteral("verify")), report);
+    for (const PortDifference &d : report.differences())
+        s.prompts().message(d.text(QStringLiteral("written")));
+    if (report.outcome == Outcome::Done && report.verifyFailed())
+        return ExitPlc;
+    return exitFor(report.outcome);
+}
+
+// Differences from the PLC, one a line; exit 3 when there are any.
+int commandCompare(Session &s)
+{
+    s.needArgs(1, "a project file");
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    const auto differences = compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports());
+    if (!differences)
+        return exitFor(differences.outcome());
+    for (const PortDifference &d : *differences)
+        out(d.text(QStringLiteral("file holds")));
+    return differences->isEmpty() ? ExitDone : ExitDiffers;
 }
 
 int commandUpload(Session &s)
@@ -413,6 +402,7 @@ int runCommandLine(QStringList arguments)
          QStringLiteral("Every frame sent and every answer, with times, on stderr.")},
         {QStringLiteral("only"), QStringLiteral("write: only this port (uart1, uart2, aux)."),
          QStringLiteral("PORT")},
+        {QStringLiteral("verify"), QStringLiteral("write: read each port back and compare.")},
         {QStringLiteral("force"), QStringLiteral("upload: replace an existing file.")},
         {QStringLiteral("json"), QStringLiteral("show: one JSON object.")},
     });
@@ -441,7 +431,7 @@ int runCommandLine(QStringList arguments)
         {QStringLiteral("upload"), commandUpload},    {QStringLiteral("show"), commandShow},
         {QStringLiteral("diag"), commandDiag},        {QStringLiteral("search"), commandSearch},
         {QStringLiteral("restart"), commandRestart},  {QStringLiteral("to-ieee"), commandToIeee},
-        {QStringLiteral("to-float"), commandToFloat},
+        {QStringLiteral("to-float"), commandToFloat}, {QStringLiteral("compare"), commandCompare},
     };
     try {
         if (positional.isEmpty())
@@ -457,6 +447,7 @@ int runCommandLine(QStringList arguments)
             }
         };
         misplaced("only", "write");
+        misplaced("verify", "write");
         misplaced("force", "upload");
         misplaced("json", "show");
         if (parser.isSet(QStringLiteral("port")) && parser.value(QStringLiteral("port")).isEmpty())

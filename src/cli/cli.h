@@ -4,7 +4,7 @@
 
 // The command line: the transfers of the window without it. Exit status 0 done; 1 the PLC
 // refused or did not answer, or the port failed; 2 bad input (usage, a validation message, an
-// unreadable or invalid file, a number that does not convert).
+// unreadable or invalid file, a number that does not convert); 3 compare found differences.
 namespace Cli {
 
 // True when the arguments name a command, so no window (and no display) is wanted.

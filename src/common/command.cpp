@@ -2,16 +2,22 @@
 
 #include "common/errors.h"
 
-bool runCommand(Prompts &prompts, const std::function<void()> &command,
-                const Prompts::Title &failureTitle)
+CommandEnd runCommandEnd(Prompts &prompts, const std::function<void()> &command,
+                         const Prompts::Title &failureTitle)
 {
     try {
         command();
-        return true;
+        return {};
     } catch (const TransferAborted &) {
-        return false;
+        return {CommandEnd::Kind::Aborted, {}};
     } catch (const PlatformError &e) {
         prompts.message(e.description(), failureTitle);
-        return false;
+        return {CommandEnd::Kind::Failed, e.description()};
     }
+}
+
+bool runCommand(Prompts &prompts, const std::function<void()> &command,
+                const Prompts::Title &failureTitle)
+{
+    return runCommandEnd(prompts, command, failureTitle).completed();
 }

@@ -4,8 +4,21 @@
 
 #include <functional>
 
+// How a command ended at its boundary: ran to its end, was cut off (the window closing), or
+// failed on the platform with the description that was shown.
+struct CommandEnd
+{
+    enum class Kind { Completed, Aborted, Failed };
+    Kind kind = Kind::Completed;
+    QString failure;
+    bool completed() const { return kind == Kind::Completed; }
+};
+
 // The boundary of one user command: runs it and shows a platform failure's description through
 // the prompts, with the application's own title unless told otherwise. A cancelled transfer
-// (the window closing) ends quietly. Returns true when the command ran to its end.
+// (the window closing) ends quietly.
+CommandEnd runCommandEnd(Prompts &prompts, const std::function<void()> &command,
+                         const Prompts::Title &failureTitle = std::nullopt);
+// The same; true when the command ran to its end.
 bool runCommand(Prompts &prompts, const std::function<void()> &command,
                 const Prompts::Title &failureTitle = std::nullopt);

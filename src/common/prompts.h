@@ -31,6 +31,10 @@ public:
     virtual void message(const QString &text, const Title &title = std::nullopt) = 0;
     // A question with OK and Cancel; true on OK.
     virtual bool question(const QString &text, const Title &title = std::nullopt) = 0;
+    // A question about work that is not saved, with Save, Discard and Cancel. Where nobody can
+    // answer it, Cancel: nothing is lost.
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice askToSave(const QString &) { return SaveChoice::Cancel; }
     // The chosen file, or nothing when the user cancelled. Where nobody can choose (the command
     // line) nothing is chosen.
     virtual std::optional<QString> chooseFileToOpen(const FileChoice &) { return std::nullopt; }

@@ -104,8 +104,17 @@ void HwConfigTab::buildGeneralFrame()
 
     // Their failures are shown under an empty title.
     connect(restart, &QPushButton::clicked, this, [this] {
-        runCommand(
-            prompts(), [this] { restartPlc(link(), iniPath(), prompts()); }, QString());
+        Result<WriteAnswer> answer = Outcome::Cancelled;
+        const CommandEnd end = runCommandEnd(
+            prompts(), [&] { answer = restartPlc(link(), iniPath(), prompts()); }, QString());
+        // The window does not ask the PLC's answer for a message; the status bar tells it.
+        if (!end.failure.isEmpty())
+            reportEnded(QStringLiteral("Restart not sent: %1").arg(end.failure), true);
+        else if (answer && answer->accepted())
+            reportEnded(QStringLiteral("Restart sent"));
+        else if (answer)
+            reportEnded(QStringLiteral("Restart sent; the PLC did not confirm it (it may have "
+                                       "restarted at once)"));
     });
     connect(update, &QPushButton::clicked, this, [this] {
         runCommand(

@@ -13,20 +13,6 @@ namespace {
 
 const QString ConfigErrorTitle = QStringLiteral("Error in configurations");
 
-// The run-time control word after a port write; the PLC's answer to it is not examined.
-void writeControlWord(PlcLink &link, quint16 word)
-{
-    link.Write_plc_block(Timeout::Data, WriteCommand::RunTime, Addr::ControlWord, wordBytes(word));
-}
-
-// The port settings word alone inside the bracket.
-bool writeBracketedWord(PlcLink &link, Prompts &prompts, const ModbusPortInfo &info, quint16 word)
-{
-    return openConfigBracket(link, prompts) &&
-           configWrite(link, prompts, Timeout::Data, info.portWordAddress, wordBytes(word)) &&
-           closeConfigBracket(link, prompts);
-}
-
 // The slave-mode address box as the PLC's own address, or the message that refuses it.
 std::optional<int> slaveAddress(const ModbusPort &port, Prompts &prompts)
 {
@@ -60,55 +46,51 @@ Outcome checkModbusPort(const ModbusPort &port, Prompts &prompts)
     return Outcome::Done;
 }
 
-Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                        const ModbusPort &port)
+void writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                     const ModbusPort &port, WriteReport &report, Confirmation confirmation)
 {
     const ModbusPortInfo &info = port.info();
     LinkTransfer transfer(link, iniPath);
-    if (!prompts.question(QStringLiteral("You are shure for download configuration to the PLC ? "),
-                          QString()))
-        return Outcome::Cancelled;
+    if (!writeMayStart(
+            prompts, confirmation, [&] { return checkModbusPort(port, prompts); }, report))
+        return;
 
-    if (const Outcome checked = checkModbusPort(port, prompts); checked != Outcome::Done)
-        return checked;
-
+    ConfigWriter writer(link, prompts, report);
+    // The port settings word alone inside the bracket, then the control word.
+    auto writeBracketedWord = [&](quint16 word, quint16 control) {
+        report.framesPlanned = 4;
+        transfer.open();
+        if (writer.openBracket() &&
+            writer.write(Timeout::Data, info.portWordAddress, wordBytes(word)) &&
+            writer.closeBracket())
+            writer.writeUntested(Addr::ControlWord, control);
+    };
     const TextTable &table = port.slaves();
     switch (port.mode()) {
     case PortMode::Master: {
         const QByteArray records = Encode_slave_table(table);
+        report.framesPlanned = 4 + pieceCount(records.size());
         transfer.open();
         const quint16 word =
             Encode_port_word(PortMode::Master, port.speed(), port.parity(), table.itemCount());
-        if (!openConfigBracket(link, prompts) ||
-            !configWrite(link, prompts, Timeout::Data, info.portWordAddress, wordBytes(word)))
-            return Outcome::PlcFailed;
+        if (!writer.openBracket() ||
+            !writer.write(Timeout::Data, info.portWordAddress, wordBytes(word)))
+            return;
         ProgressScope progress(prompts);
-        if (!writePieces(link, prompts, info.recordsAddress, records, Timeout::Data,
-                         progress.callback()) ||
-            !closeConfigBracket(link, prompts))
-            return Outcome::PlcFailed;
-        writeControlWord(link, PlcWord::RestartPolling);
+        if (!writer.writePieces(info.recordsAddress, records, Timeout::Data, progress.callback()) ||
+            !writer.closeBracket())
+            return;
+        writer.writeUntested(Addr::ControlWord, PlcWord::RestartPolling);
         link.pause(SettlePause);
-        return Outcome::Done;
+        break;
     }
-    case PortMode::Slave: {
-        const auto address = slaveAddress(port, prompts);
-        if (!address)
-            return Outcome::Invalid;
-        transfer.open();
-        if (!writeBracketedWord(
-                link, prompts, info,
-                Encode_port_word(PortMode::Slave, port.speed(), port.parity(), *address)))
-            return Outcome::PlcFailed;
-        writeControlWord(link, PlcWord::RestartPolling);
-        return Outcome::Done;
-    }
+    case PortMode::Slave:
+        writeBracketedWord(Encode_port_word(PortMode::Slave, port.speed(), port.parity(),
+                                            *slaveAddress(port, prompts)),
+                           PlcWord::RestartPolling);
+        break;
     case PortMode::NotUse:
-        transfer.open();
-        if (!writeBracketedWord(link, prompts, info, 0))
-            return Outcome::PlcFailed;
-        writeControlWord(link, PlcWord::StopPort);
-        return Outcome::Done;
+        writeBracketedWord(0, PlcWord::StopPort);
+        break;
     }
-    return Outcome::Done;
 }

@@ -128,6 +128,42 @@ std::optional<GridError> Check_grid(const TextTable &table)
     return std::nullopt;
 }
 
+QString slaveCellRule(const TextTable &table, int row, int column)
+{
+    auto value = [&](int c) { return roundHalfEven(table.cell(row, c)); };
+    const auto function = value(SlaveColumn::Function);
+    const bool known = function && *function >= 0 && *function <= 4;
+    const int f = known ? static_cast<int>(*function) : SlaveFunction::ReadCoils;
+    const auto v = value(column);
+    auto within = [&](qint64 low, qint64 high) { return v && *v >= low && *v <= high; };
+    const QString name = columnName(column);
+    switch (column) {
+    case SlaveColumn::Address:
+        return within(0, 248) ? QString() : name + QStringLiteral(": a whole number from 0 to 248");
+    case SlaveColumn::NumWord:
+        return within(0, numWordLimit(f))
+                   ? QString()
+                   : name + QStringLiteral(": a whole number from 0 to %1 for this function")
+                                .arg(numWordLimit(f));
+    case SlaveColumn::AddressSlave:
+    case SlaveColumn::AddressMaster: {
+        const int end = isCoilFunction(f) ? 3071 : 7999;
+        return within(0, end - value(SlaveColumn::NumWord).value_or(0))
+                   ? QString()
+                   : name + QStringLiteral(": a whole number from 0; with Num word added, at "
+                                           "most %1 for this function")
+                                .arg(end);
+    }
+    case SlaveColumn::Function:
+        return known ? QString() : name + QStringLiteral(": a whole number from 0 to 4");
+    case SlaveColumn::Timeout:
+        return within(1, 4095) ? QString()
+                               : name + QStringLiteral(": a whole number from 1 to 4095");
+    default:
+        return {};
+    }
+}
+
 QString gridErrorMessage(const GridError &error)
 {
     const QString crlf = QStringLiteral("\r\n");

@@ -42,6 +42,10 @@ struct GridError
 // row as a whole number (Function 0..255, the others -32768..32767) and throws InputError naming
 // the cell when one does not convert. Nothing when the table may be written.
 std::optional<GridError> Check_grid(const TextTable &table);
+// The rule a cell of a slave row (row from 0) breaks in the checks of a write, as a sentence
+// ("Address: a whole number from 0 to 248"); an empty text for a cell the write takes. Num word
+// and the two addresses follow the row's function.
+QString slaveCellRule(const TextTable &table, int row, int column);
 // The message a GridError shows, title "Error in configurations".
 QString gridErrorMessage(const GridError &error);
 

@@ -1,12 +1,11 @@
 #include "modbus/uart_tab.h"
 
-#include "common/command.h"
 #include "common/prompts.h"
 #include "link/line_settings.h"
 #include "modbus/modbus_upload.h"
-#include "modbus/modbus_write.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/slave_table.h"
+#include "project/plc_verify.h"
 #include "widgets/cell_editor.h"
 #include "widgets/controls.h"
 
@@ -96,7 +95,7 @@ UartTab::UartTab(const TabContext &context, const UartTabNames &names, QWidget *
 
     connect(m_port, &ModbusPort::modeSelected, this, &UartTab::onModeSelected);
     connect(m_port, &ModbusPort::settingsChanged, this, &UartTab::showSettings);
-    addMenuUpload([this] { uploadFromPlc(); });
+    addMenuUpload([this] { return readFromPlc(); });
     showSettings();
     onModeSelected(m_port->mode());
 }
@@ -163,7 +162,14 @@ void UartTab::buildMasterFrame()
     m_grid->setObjectName(m_names.grid);
     m_grid->setAccessibleName(QStringLiteral("Slave table"));
     m_grid->setModel(&m_port->slaves());
-    m_grid->setItemDelegate(new FixedColumnDelegate(m_grid));
+    m_grid->setItemDelegate(new CellRuleDelegate(
+        m_grid,
+        [this](const QModelIndex &cell) {
+            return cell.row() < m_port->slaves().itemCount()
+                       ? slaveCellRule(m_port->slaves(), cell.row(), cell.column())
+                       : QString();
+        },
+        CellRuleDelegate::FirstColumn::Fixed));
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->horizontalHeader()->setSectionResizeMode(SlaveColumn::Slot,
@@ -276,17 +282,27 @@ void UartTab::showTable()
 
 void UartTab::writeToPlc()
 {
-    runCommand(prompts(), [this] { writeModbusPort(link(), iniPath(), prompts(), *m_port); });
+    runPortWrite(m_port->info().name, [this](bool verify, PortWriteReport &report) {
+        writeModbusPortVerified(link(), iniPath(), prompts(), *m_port, verify, report);
+    });
 }
 
 void UartTab::uploadFromPlc()
 {
-    runCommand(prompts(), [this] {
-        if (const auto uploaded = uploadModbusPort(link(), iniPath(), prompts(), m_port->info()))
+    runUploadButton([this] { return readFromPlc(); });
+}
+
+PortReadReport UartTab::readFromPlc()
+{
+    const PortReadReport report = runPortRead(m_port->info().name, [this](PortReadReport &r) {
+        const auto uploaded = uploadModbusPort(link(), iniPath(), prompts(), m_port->info());
+        r.endedAs(uploaded);
+        if (uploaded)
             applyUploadedPort(*m_port, *uploaded);
     });
     // Whatever the upload brought, the table is in view afterwards.
     showTable();
+    return report;
 }
 
 void UartTab::addSlave()

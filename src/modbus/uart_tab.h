@@ -68,6 +68,8 @@ public:
     // The tab's commands, as its buttons run them.
     void writeToPlc();
     void uploadFromPlc();
+    // The upload alone, as "Upload from PLC" in the PLC menu runs it.
+    PortReadReport readFromPlc();
     void addSlave();
     void modifySlave();
     void deleteSlave();

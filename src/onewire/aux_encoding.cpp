@@ -44,6 +44,20 @@ std::optional<SensorFault> Check_grid_1w(const QList<SensorRow> &sensors)
     return std::nullopt;
 }
 
+QString sensorCellRule(const SensorRow &sensor, int column)
+{
+    if (column == SensorTable::RegisterColumn) {
+        const auto reg = registerNumber(sensor.reg);
+        return reg && *reg >= 0 && *reg <= LastRegister
+                   ? QString()
+                   : QStringLiteral("Dxxxx: a whole number from 0 to %1").arg(LastRegister);
+    }
+    const int k = column - SensorTable::FirstByteColumn;
+    if (k < 0 || k >= 8 || !Check_hex_byte(sensor.rom[size_t(k)]))
+        return {};
+    return QStringLiteral("Byte %1: two hex digits, 00 to FF").arg(k);
+}
+
 QString sensorFaultMessage(const SensorFault &fault)
 {
     if (fault.code == 9)

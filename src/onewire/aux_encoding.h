@@ -27,6 +27,9 @@ bool Check_hex_byte(const QString &text);
 std::optional<SensorFault> Check_grid_1w(const QList<SensorRow> &sensors);
 // The message shown for a fault, titled "Error in configuration".
 QString sensorFaultMessage(const SensorFault &fault);
+// The rule a cell of a sensor row breaks in the checks of a write (column as in SensorTable), as a
+// sentence ("Byte 3: two hex digits"); an empty text for a cell the write takes.
+QString sensorCellRule(const SensorRow &sensor, int column);
 
 // The mode word: bit 15 port used, bit 14 1-wire master with the sensor count in the low byte;
 // for Field Net bit 13 stop bits, bit 12 data bits, bits 11..10 parity, bits 9..7 speed code

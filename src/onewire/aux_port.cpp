@@ -8,6 +8,11 @@ QStringList auxModeNames()
             QStringLiteral("Not use")};
 }
 
+QString auxPortName()
+{
+    return QStringLiteral("1-wire");
+}
+
 QStringList FieldNetSettings::speeds()
 {
     return LineChoices::portSpeeds();

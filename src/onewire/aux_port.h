@@ -15,6 +15,8 @@ enum class AuxMode : int {
 
 // "1-wire master", "Field Net", "Not use": the captions of the modes, in index order.
 QStringList auxModeNames();
+// "1-wire": the port as its tab, the status bar and comparisons name it.
+QString auxPortName();
 
 // The Field Net line settings as the indexes of their lists.
 struct FieldNetSettings

@@ -8,15 +8,6 @@
 
 #include <optional>
 
-namespace {
-
-bool writeModeWord(PlcLink &link, Prompts &prompts, std::chrono::milliseconds timeout, quint16 word)
-{
-    return configWrite(link, prompts, timeout, Addr::AuxMode, wordBytes(word));
-}
-
-} // namespace
-
 Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
 {
     if (const auto fault = Check_grid_1w(config.sensors)) {
@@ -28,50 +19,49 @@ Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
     return Outcome::Done;
 }
 
-Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                     const AuxPortConfig &config)
+void writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                  const AuxPortConfig &config, WriteReport &report, Confirmation confirmation)
 {
     LinkTransfer transfer(link, iniPath);
-    if (!prompts.question(QStringLiteral("You are shure for download configuration to the PLC ? "),
-                          QString()))
-        return Outcome::Cancelled;
-
-    if (const Outcome checked = checkAuxPort(config, prompts); checked != Outcome::Done)
-        return checked;
+    if (!writeMayStart(
+            prompts, confirmation, [&] { return checkAuxPort(config, prompts); }, report))
+        return;
 
     transfer.open();
+    ConfigWriter writer(link, prompts, report);
+    auto writeModeWord = [&](std::chrono::milliseconds timeout, quint16 word) {
+        return writer.write(timeout, Addr::AuxMode, wordBytes(word));
+    };
     const int n = static_cast<int>(config.sensors.size());
     switch (config.mode) {
     case AuxMode::OnewireMaster: {
-        if (!openConfigBracket(link, prompts) ||
-            !writeModeWord(link, prompts, Timeout::OnewireModeWord,
+        const QByteArray area = Encode_sensor_table(config.sensors);
+        report.framesPlanned = 3 + (n >= 1 ? pieceCount(area.size()) : 0);
+        if (!writer.openBracket() ||
+            !writeModeWord(Timeout::OnewireModeWord,
                            Encode_aux_word(AuxMode::OnewireMaster, n, config.fieldNet)))
-            return Outcome::PlcFailed;
+            return;
         // Shown while the table goes out, closed after the bracket is.
         std::optional<ProgressScope> progress;
         if (n >= 1) {
             progress.emplace(prompts);
-            if (!writePieces(link, prompts, Addr::SensorArea, Encode_sensor_table(config.sensors),
-                             Timeout::Data, progress->callback()))
-                return Outcome::PlcFailed;
+            if (!writer.writePieces(Addr::SensorArea, area, Timeout::Data, progress->callback()))
+                return;
         }
-        if (!closeConfigBracket(link, prompts))
-            return Outcome::PlcFailed;
+        writer.closeBracket();
         break;
     }
     case AuxMode::FieldNet:
         // The one write that goes out without the bracket.
-        if (!writeModeWord(link, prompts, Timeout::Word,
-                           Encode_aux_word(AuxMode::FieldNet, 0, config.fieldNet)))
-            return Outcome::PlcFailed;
+        report.framesPlanned = 1;
+        writeModeWord(Timeout::Word, Encode_aux_word(AuxMode::FieldNet, 0, config.fieldNet));
         break;
     case AuxMode::NotUse:
-        if (!openConfigBracket(link, prompts) || !writeModeWord(link, prompts, Timeout::Word, 0) ||
-            !closeConfigBracket(link, prompts))
-            return Outcome::PlcFailed;
+        report.framesPlanned = 3;
+        if (writer.openBracket() && writeModeWord(Timeout::Word, 0))
+            writer.closeBracket();
         break;
     }
-    return Outcome::Done;
 }
 
 void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)

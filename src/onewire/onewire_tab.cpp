@@ -1,12 +1,12 @@
 #include "onewire/onewire_tab.h"
 
-#include "common/command.h"
 #include "common/prompts.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
 #include "onewire/aux_transfer.h"
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
+#include "project/plc_verify.h"
 #include "widgets/cell_editor.h"
 #include "widgets/controls.h"
 
@@ -53,7 +53,7 @@ OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
 
     connect(&m_port, &AuxPort::modeChanged, this, &OnewireTab::showMode);
     connect(&m_port, &AuxPort::fieldNetChanged, this, &OnewireTab::showFieldNet);
-    addMenuUpload([this] { uploadFromPlc(); });
+    addMenuUpload([this] { return readFromPlc(); });
 }
 
 void OnewireTab::buildAuxFrame()
@@ -110,6 +110,15 @@ void OnewireTab::buildMasterFrame()
     m_grid->setObjectName(QStringLiteral("Grid1"));
     m_grid->setAccessibleName(QStringLiteral("1-wire sensors"));
     m_grid->setModel(&m_port.sensors());
+    m_grid->setItemDelegate(new CellRuleDelegate(
+        m_grid,
+        [this](const QModelIndex &cell) {
+            const SensorTable &table = m_port.sensors();
+            return cell.row() < table.sensorCount()
+                       ? sensorCellRule(table.sensor(cell.row()), cell.column())
+                       : QString();
+        },
+        CellRuleDelegate::FirstColumn::Data));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -201,13 +210,22 @@ void OnewireTab::openSearchDialog()
 
 void OnewireTab::writeToPlc()
 {
-    runCommand(prompts(), [this] { writeAuxPort(link(), iniPath(), prompts(), m_port.config()); });
+    runPortWrite(auxPortName(), [this](bool verify, PortWriteReport &report) {
+        writeAuxPortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report);
+    });
 }
 
 void OnewireTab::uploadFromPlc()
 {
-    runCommand(prompts(), [this] {
-        if (const auto uploaded = uploadAuxPort(link(), iniPath(), prompts()))
+    runUploadButton([this] { return readFromPlc(); });
+}
+
+PortReadReport OnewireTab::readFromPlc()
+{
+    return runPortRead(auxPortName(), [this](PortReadReport &r) {
+        const auto uploaded = uploadAuxPort(link(), iniPath(), prompts());
+        r.endedAs(uploaded);
+        if (uploaded)
             applyUploadedAux(m_port, *uploaded);
     });
 }

@@ -50,6 +50,7 @@ private:
     void deleteSensor();
     void writeToPlc();
     void uploadFromPlc();
+    PortReadReport readFromPlc();
 
     AuxPort m_port;
     LineFactory m_lineFactory;

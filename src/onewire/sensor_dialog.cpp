@@ -8,7 +8,41 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
+#include <QValidator>
+
+namespace {
+
+// A ROM code pasted whole: 16 hex digits, optionally grouped by blanks, colons or dashes.
+QString wholeRomCode(QString text)
+{
+    text.remove(QRegularExpression(QStringLiteral("[\\s:-]")));
+    static const QRegularExpression code(QStringLiteral("^[0-9A-Fa-f]{16}$"));
+    return code.match(text).hasMatch() ? text : QString();
+}
+
+// A ROM byte box takes at most two hex digits; the first box also takes a whole ROM code, which
+// the dialog then spreads over the eight boxes.
+class RomByteValidator final : public QValidator
+{
+public:
+    RomByteValidator(bool takesWholeCode, QObject *parent)
+        : QValidator(parent), m_wholeCode(takesWholeCode)
+    {}
+    State validate(QString &input, int &) const final
+    {
+        static const QRegularExpression byte(QStringLiteral("^[0-9A-Fa-f]{0,2}$"));
+        if (byte.match(input).hasMatch())
+            return Acceptable;
+        return m_wholeCode && !wholeRomCode(input).isEmpty() ? Acceptable : Invalid;
+    }
+
+private:
+    bool m_wholeCode;
+};
+
+} // namespace
 
 SensorDialog::SensorDialog(SensorTable &table, Purpose purpose, int row, QWidget *parent)
     : QDialog(parent), m_table(table), m_purpose(purpose), m_row(row)
@@ -27,12 +61,19 @@ SensorDialog::SensorDialog(SensorTable &table, Purpose purpose, int row, QWidget
         box->setObjectName(QStringLiteral("Text1_%1").arg(k));
         box->setAlignment(Qt::AlignCenter);
         box->setMaximumWidth(56);
+        box->setValidator(new RomByteValidator(k == 0, box));
         label->setBuddy(box);
         label->setAlignment(Qt::AlignCenter);
         bytes->addWidget(label, 0, k);
         bytes->addWidget(box, 1, k);
         m_bytes[size_t(k)] = box;
     }
+
+    connect(m_bytes[0], &QLineEdit::textEdited, this, [this](const QString &text) {
+        const QString code = wholeRomCode(text);
+        for (int k = 0; k < 8 && !code.isEmpty(); ++k)
+            m_bytes[size_t(k)]->setText(code.mid(2 * k, 2).toUpper());
+    });
 
     m_address = new QLineEdit(this);
     m_address->setObjectName(QStringLiteral("Text2"));

@@ -148,6 +148,26 @@ void Apply_project_record(const ProjectRecord &record, const ProjectPorts &ports
     ports.aux.sensors().setSensors(rows);
 }
 
+FreshPorts::FreshPorts(const QString &iniPath)
+{
+    uart1.setStartUpValues(iniPath);
+    uart2.setStartUpValues(iniPath);
+}
+
+void resetProjectPorts(const ProjectPorts &ports, const QString &iniPath)
+{
+    // A fresh window's ports, carried over field by field as a project load carries a file's.
+    FreshPorts fresh(iniPath);
+    ProjectRecord record;
+    Fill_project_record(record, fresh.ports());
+    Apply_project_record(record, ports);
+    // As at start-up, the placeholder rows carry no number.
+    ports.uart1.slaves().clearItems();
+    ports.uart2.slaves().clearItems();
+    ports.aux.sensors().clear();
+    ports.aux.setFieldNet(FieldNetSettings{});
+}
+
 void writeProjectFile(const QString &path, const ProjectRecord &record)
 {
     requireRegularFileToWrite(path);
@@ -219,24 +239,29 @@ std::optional<QString> chooseProject(Prompts &prompts, bool save, const QString 
 }
 } // namespace
 
-Outcome Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder)
+Result<QString> Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
+                             const QString &startFolder)
 {
     const auto path = chooseProject(prompts, true, startFolder);
     if (!path)
         return Outcome::Cancelled;
     Fill_project_record(memory, ports);
     writeProjectFile(*path, memory);
-    return Outcome::Done;
+    return *path;
 }
 
-Outcome Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder)
+Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
+                             const QString &startFolder)
 {
     const auto path = chooseProject(prompts, false, startFolder);
     if (!path)
         return Outcome::Cancelled;
-    memory = readProjectFile(*path);
+    loadProjectFile(*path, memory, ports);
+    return *path;
+}
+
+void loadProjectFile(const QString &path, ProjectRecord &memory, const ProjectPorts &ports)
+{
+    memory = readProjectFile(path);
     Apply_project_record(memory, ports);
-    return Outcome::Done;
 }

@@ -2,10 +2,10 @@
 
 #include "common/outcome.h"
 #include "common/prompts.h"
+#include "common/result.h"
+#include "modbus/modbus_port.h"
+#include "onewire/aux_port.h"
 #include "project/project_record.h"
-
-class AuxPort;
-class ModbusPort;
 
 // The three ports a project file holds, as the window shows them.
 struct ProjectPorts
@@ -14,6 +14,20 @@ struct ProjectPorts
     ModbusPort &uart2;
     AuxPort &aux;
 };
+
+// Three ports of their own as a fresh window has them (the start-up values of set.ini included).
+struct FreshPorts
+{
+    ModbusPort uart1{ModbusPortInfo::uart1()};
+    ModbusPort uart2{ModbusPortInfo::uart2()};
+    AuxPort aux;
+    explicit FreshPorts(const QString &iniPath);
+    ProjectPorts ports() { return {uart1, uart2, aux}; }
+};
+
+// "New config": the ports back as a fresh window has them: all three "Not use", the tables
+// empty, the lists and boxes at their start-up values.
+void resetProjectPorts(const ProjectPorts &ports, const QString &iniPath);
 
 // Copies the ports into the record: the fields a project uses, nothing else. A cell that does
 // not convert throws InputError naming it, and the record is then left as it was.
@@ -36,11 +50,15 @@ ProjectRecord readProjectFile(const QString &path);
 FileChoice projectFileChoice(const QString &title, const QString &startFolder);
 
 // "Save config": the file chosen, the ports copied into the in-memory record, the file written.
-Outcome Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder);
-// "Load config": the file chosen and checked whole, then applied to the ports.
-Outcome Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder);
+// The file's path when saved.
+Result<QString> Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
+                             const QString &startFolder);
+// "Load config": the file chosen, then loaded as loadProjectFile does. The file's path when
+// loaded.
+Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
+                             const QString &startFolder);
+// A project file read and checked whole into the in-memory record, then applied to the ports.
+void loadProjectFile(const QString &path, ProjectRecord &memory, const ProjectPorts &ports);
 
 // What a cancelled file chooser says.
 QString cancelledChoiceMessage();

@@ -1,13 +1,16 @@
 #include "widgets/controls.h"
 
+#include <QAbstractItemView>
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialog>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolTip>
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -70,12 +73,46 @@ QLabel *labelFor(QWidget *control, const QString &text)
     return label;
 }
 
+namespace {
+void paintAsHeader(QStyleOptionViewItem *option)
+{
+    option->backgroundBrush = option->palette.button();
+    option->palette.setBrush(QPalette::Text, option->palette.buttonText());
+}
+} // namespace
+
 void FixedColumnDelegate::initStyleOption(QStyleOptionViewItem *option,
                                           const QModelIndex &index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (index.column() == 0) {
-        option->backgroundBrush = option->palette.button();
-        option->palette.setBrush(QPalette::Text, option->palette.buttonText());
+    if (index.column() == 0)
+        paintAsHeader(option);
+}
+
+CellRuleDelegate::CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first)
+    : QStyledItemDelegate(parent), m_rule(std::move(rule)), m_first(first)
+{}
+
+void CellRuleDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.column() == 0 && m_first == FirstColumn::Fixed) {
+        paintAsHeader(option);
+    } else if (!m_rule(index).isEmpty()) {
+        option->backgroundBrush = QColor(0xff, 0xb0, 0xb0);
+        option->palette.setColor(QPalette::Text, Qt::black);
     }
+}
+
+bool CellRuleDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+                                 const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const QString rule = m_rule(index);
+        if (!rule.isEmpty()) {
+            QToolTip::showText(event->globalPos(), rule, view);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }

@@ -45,3 +45,27 @@ public:
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final;
 };
+
+// The rule a cell breaks, as a sentence ("Address: a whole number from 0 to 248"), or an empty
+// text for a cell a write would take.
+using CellRule = std::function<QString(const QModelIndex &)>;
+
+// Paints a cell that breaks its rule with a red background and gives the rule as its tooltip, so
+// a wrong value shows before a write refuses it. The first column may be painted as
+// FixedColumnDelegate paints it.
+class CellRuleDelegate final : public QStyledItemDelegate
+{
+public:
+    enum class FirstColumn { Data, Fixed };
+    CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first);
+
+    bool helpEvent(class QHelpEvent *event, class QAbstractItemView *view,
+                   const QStyleOptionViewItem &option, const QModelIndex &index) final;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const final;
+
+private:
+    CellRule m_rule;
+    FirstColumn m_first;
+};

@@ -1,5 +1,9 @@
 #include "widgets/main_tab.h"
 
+#include "common/command.h"
+#include "common/prompts.h"
+#include "project/plc_verify.h"
+#include "widgets/command_feedback.h"
 #include "widgets/controls.h"
 
 #include <QBoxLayout>
@@ -53,7 +57,50 @@ void MainTab::addTransferButtons(QWidget *frame, QBoxLayout *column, const QStri
     column->addWidget(uploadButton);
 }
 
-void MainTab::addMenuUpload(std::function<void()> upload)
+void MainTab::addMenuUpload(Upload upload)
 {
     m_menuUploads.append(std::move(upload));
+}
+
+void MainTab::runPortWrite(const QString &port,
+                           const std::function<void(bool verify, PortWriteReport &)> &write)
+{
+    const bool verify = m_context.feedback && m_context.feedback->verifyAfterWrite();
+    PortWriteReport report{port, {}, std::nullopt, {}};
+    const CommandEnd end = runCommandEnd(prompts(), [&] { write(verify, report); });
+    if (end.kind == CommandEnd::Kind::Aborted)
+        return;
+    report.error = end.failure;
+    if (const QList<PortDifference> differences = report.differences(); !differences.isEmpty())
+        prompts().message(verifyFailedMessage(differences), QStringLiteral("Verify after write"));
+    if (m_context.feedback)
+        Q_EMIT m_context.feedback->portWritten(report);
+}
+
+PortReadReport MainTab::runPortRead(const QString &port,
+                                    const std::function<void(PortReadReport &)> &read)
+{
+    PortReadReport report;
+    report.port = port;
+    const CommandEnd end = runCommandEnd(prompts(), [&] { read(report); });
+    if (end.kind == CommandEnd::Kind::Aborted)
+        report.outcome = Outcome::Cancelled;
+    else if (end.kind == CommandEnd::Kind::Failed)
+        report = {port, Outcome::PlcFailed, {}, end.failure};
+    return report;
+}
+
+void MainTab::runUploadButton(const Upload &upload)
+{
+    if (m_context.feedback && !m_context.feedback->mayReplaceProject())
+        return;
+    const PortReadReport report = upload();
+    if (m_context.feedback && report.outcome != Outcome::Cancelled)
+        Q_EMIT m_context.feedback->portsRead({report});
+}
+
+void MainTab::reportEnded(const QString &text, bool failure)
+{
+    if (m_context.feedback)
+        Q_EMIT m_context.feedback->commandEnded(text, failure);
 }

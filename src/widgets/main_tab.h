@@ -8,16 +8,21 @@
 
 #include <functional>
 
+class CommandFeedback;
 class PlcLink;
 class Prompts;
 class QGroupBox;
+struct PortReadReport;
+struct PortWriteReport;
 
-// What the commands on a tab use of the main window: its PLC link, set.ini and its prompts.
+// What the commands on a tab use of the main window: its PLC link, set.ini, its prompts, and
+// where the tab's commands report how they ended (none without a window).
 struct TabContext
 {
     PlcLink &link;
     QString iniPath;
     Prompts &prompts;
+    CommandFeedback *feedback = nullptr;
 };
 
 // One page of the main window's tab row. The window calls startUp() on every tab in tab order
@@ -35,8 +40,10 @@ public:
 
     // Controls that talk to the PLC: greyed while a transfer runs.
     QList<QWidget *> plcControls() const;
-    // The tab's part of the menu's "Upload from PLC"; each handles its own failures.
-    const QList<std::function<void()>> &menuUploads() const { return m_menuUploads; }
+    // The tab's part of the menu's "Upload from PLC"; each handles its own failures and says how
+    // it ended.
+    using Upload = std::function<PortReadReport()>;
+    const QList<Upload> &menuUploads() const { return m_menuUploads; }
 
 protected:
     // A frame named after its control with its caption exactly as shown. It keeps its place when
@@ -49,7 +56,20 @@ protected:
                             const QString &uploadName, const std::function<void()> &write,
                             const std::function<void()> &upload);
     // Called from the tab's constructor, like addPlcControl.
-    void addMenuUpload(std::function<void()> upload);
+    void addMenuUpload(Upload upload);
+
+    // A port's "Write to PLC" at the command's boundary: write fills the report, told whether to
+    // verify ("Verify after write"); a verify's differences are shown, and how it ended is
+    // reported.
+    void runPortWrite(const QString &port,
+                      const std::function<void(bool verify, PortWriteReport &)> &write);
+    // A port's upload at the command's boundary, as its report; read fills in how it ended.
+    PortReadReport runPortRead(const QString &port,
+                               const std::function<void(PortReadReport &)> &read);
+    // An "Upload from PLC" button: asks first whether the project may be replaced, reports.
+    void runUploadButton(const Upload &upload);
+    // Reports a command that ends in a sentence of its own.
+    void reportEnded(const QString &text, bool failure = false);
 
     PlcLink &link() const { return m_context.link; }
     const QString &iniPath() const { return m_context.iniPath; }
@@ -58,5 +78,5 @@ protected:
 private:
     TabContext m_context;
     QList<QPointer<QWidget>> m_plcControls;
-    QList<std::function<void()>> m_menuUploads;
+    QList<Upload> m_menuUploads;
 };

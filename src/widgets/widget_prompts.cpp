@@ -63,6 +63,23 @@ bool WidgetPrompts::question(const QString &text, const Title &title)
     return box.exec() == QMessageBox::Ok;
 }
 
+Prompts::SaveChoice WidgetPrompts::askToSave(const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, titleText(std::nullopt), text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, over());
+    box.setObjectName(QStringLiteral("unsavedChanges"));
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 std::optional<QString> WidgetPrompts::chooseFileToOpen(const FileChoice &choice)
 {
     return runFileDialog(over(), choice, QFileDialog::AcceptOpen);

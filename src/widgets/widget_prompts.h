@@ -20,6 +20,7 @@ public:
 
     void message(const QString &text, const Title &title = std::nullopt) final;
     bool question(const QString &text, const Title &title = std::nullopt) final;
+    SaveChoice askToSave(const QString &text) final;
     std::optional<QString> chooseFileToOpen(const FileChoice &choice) final;
     std::optional<QString> chooseFileToSave(const FileChoice &choice) final;
 

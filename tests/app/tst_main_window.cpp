@@ -10,6 +10,7 @@
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "modbus/uart_tab.h"
+#include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "project/project_record.h"
 #include "sim/sim_line.h"
@@ -164,7 +165,8 @@ private Q_SLOTS:
         const QString missing = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
         m_line->setOpenFailure(missing);
         // One more upload, whose failure escapes it: shown, and it does not stop the others.
-        m_window->registerUpload([] { throw PlatformError(QStringLiteral("extra went wrong")); });
+        m_window->registerUpload(
+            []() -> PortReadReport { throw PlatformError(QStringLiteral("extra went wrong")); });
         action("upload_from_plc")->trigger();
         QCOMPARE(m_prompts.messages(),
                  (QStringList{missing, missing, missing, QStringLiteral("extra went wrong")}));

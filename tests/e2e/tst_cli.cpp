@@ -15,6 +15,8 @@
 #include <QtTest>
 
 namespace {
+const char *const Timeout = "Answer timeout from PLC";
+
 // The frames --trace wrote to stderr ("... > frame").
 QList<QByteArray> tracedFrames(const QByteArray &stderrText)
 {
@@ -117,6 +119,59 @@ private Q_SLOTS:
         const Run w = plcConfig(sim, {"write", m_sound});
         QCOMPARE(w.exitCode, 1);
         QCOMPARE(w.err, QByteArray("Answer timeout from PLC\n"));
+    }
+
+    // write --verify: 0 when the PLC holds what was written, 1 when it differs (listed on
+    // stderr); compare: 0 equal, 3 different (listed on stdout), 1 no answer; both 2 for bad
+    // input.
+    void verifyAndCompareTellByTheirExitStatus_data()
+    {
+        QTest::addColumn<QStringList>("sim");  // plc-sim's options; written to first with "first"
+        QTest::addColumn<QStringList>("args"); // the file is the sound project unless named
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
+        const QByteArray none;
+        QTest::newRow("write --verify, held")
+            << QStringList() << QStringList{"write", "--verify"} << 0 << none << none;
+        QTest::newRow("write --verify, a slave stored wrong")
+            << QStringList{"--store-wrong-at", "2502"} << QStringList{"write", "--verify"} << 1
+            << none << QByteArray("UART 1, slot 1, Address: written 1, PLC holds 254\n");
+        QTest::newRow("write --verify, bad file")
+            << QStringList() << QStringList{"write", "--verify", "bad_mode.dpc"} << 2 << none
+            << QByteArray("bad_mode.dpc");
+        QTest::newRow("compare, held")
+            << QStringList{"first"} << QStringList{"compare"} << 0 << none << none;
+        QTest::newRow("compare, empty PLC")
+            << QStringList() << QStringList{"compare"} << 3
+            << QByteArray("UART 1, Mode: file holds Modbus master, PLC holds Not use\n"
+                          "1-wire, Mode: file holds 1-wire master, PLC holds Not use\n")
+            << none;
+        QTest::newRow("compare, silent PLC") << QStringList{"--silent"} << QStringList{"compare"}
+                                             << 1 << none << QByteArray(Timeout);
+        QTest::newRow("compare, bad file") << QStringList() << QStringList{"compare", "short.dpc"}
+                                           << 2 << none << QByteArray("holds 15000 bytes");
+    }
+    void verifyAndCompareTellByTheirExitStatus()
+    {
+        QFETCH(QStringList, sim);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
+        PlcSimProcess plc;
+        const bool first = sim.removeAll("first") > 0;
+        QVERIFY(plc.start(sim));
+        if (args.last().endsWith(".dpc"))
+            args.last() = QFINDTESTDATA("../fixtures/project/" + args.last());
+        else
+            args << m_sound;
+        if (first)
+            QCOMPARE(plcConfig(plc, {"write", m_sound}).exitCode, 0);
+        const Run r = plcConfig(plc, args);
+        QCOMPARE(r.exitCode, status);
+        QCOMPARE(r.out, out);
+        QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), r.err.constData());
     }
 
     void badArgumentsGiveTheUsage_data()

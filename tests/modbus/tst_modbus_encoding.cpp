@@ -157,6 +157,19 @@ private Q_SLOTS:
         QFETCH(QString, told);
         // The faulty row comes second, after a good one.
         QCOMPARE(checkOutcome({row("1 1 0 0 1 1"), row(cells)}), told);
+
+        // The grid paints a cell red exactly where the write would refuse it, the column the
+        // message names among them.
+        TextTable table(slaveTableHeader());
+        fill(table, {row(cells)});
+        QStringList broken;
+        for (int c = 1; c <= 6; ++c) {
+            if (!slaveCellRule(table, 0, c).isEmpty())
+                broken << table.titles()[c].trimmed();
+        }
+        QCOMPARE(broken.isEmpty(), told.isEmpty());
+        for (const QString &column : std::as_const(broken))
+            QVERIFY2(told.contains(column), qPrintable(broken.join(',')));
     }
 
     void checkGridCountsTheSlaves()

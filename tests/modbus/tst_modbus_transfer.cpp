@@ -10,6 +10,7 @@
 
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -87,7 +88,12 @@ class TestModbusTransfer : public QObject
         }
         return texts;
     }
-    Outcome write() { return writeModbusPort(m_bench->link, m_bench->ini(), prompts(), *m_port); }
+    WriteReport m_report;
+    Outcome write()
+    {
+        writeModbusPort(m_bench->link, m_bench->ini(), prompts(), *m_port, m_report);
+        return m_report.outcome;
+    }
 
 private Q_SLOTS:
     void init()
@@ -135,6 +141,11 @@ private Q_SLOTS:
             plc().faults().refuseAt = {quint16(refuseAt)};
         QCOMPARE(write(), refuseAt ? Outcome::PlcFailed : Outcome::Done);
         QCOMPARE(requests(), QStringList{Open} + sent);
+        // The report counts what went out of what was meant to, and whether the PLC may now hold
+        // part of it.
+        QCOMPARE(m_report.framesSent, sent.size() + 1);
+        QCOMPARE(m_report.framesPlanned, 4 + std::max(1, int(records.size() + 63) / 64));
+        QCOMPARE(m_report.partial(), refuseAt != 0);
         QCOMPARE(prompts().messages(),
                  refuseAt ? QStringList{"Wrong answer from PLC"} : QStringList());
         QCOMPARE(plc().bracketOpen(), refuseAt != 0);

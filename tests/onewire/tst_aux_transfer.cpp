@@ -118,7 +118,9 @@ private Q_SLOTS:
             .insert(quint16(qAbs(faultAt)));
         m_b->prompts.queueAnswer(outcome != Outcome::Cancelled);
 
-        QCOMPARE(writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, config), outcome);
+        WriteReport report;
+        writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, config, report);
+        QCOMPARE(report.outcome, outcome);
         QCOMPARE(::requests(m_b->line), requests);
         QCOMPARE(m_b->prompts.questions(),
                  QStringList{"You are shure for download configuration to the PLC ? "});

@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -126,6 +127,16 @@ private Q_SLOTS:
                      (QStringList{"Byte 0 = 00", "Byte1 = 00", "Byte 2 = 00", "Byte3 = 00",
                                   "Byte 4 = 00", "Byte 5 = 00", "Byte 6 = 00", "Byte 7 = 00"}));
             QCOMPARE(d.find<QLineEdit>("Text2")->text(), QStringLiteral("3000"));
+            // A box takes two hex digits; a whole ROM code pasted into the first is spread.
+            auto *last = d.find<QLineEdit>("Text1_7");
+            last->clear();
+            QTest::keyClicks(last, QStringLiteral("1g2z3"));
+            QCOMPARE(last->text(), QStringLiteral("12"));
+            QApplication::clipboard()->setText(QStringLiteral("28 00 00 00 00 00-00:5a"));
+            auto *first = d.find<QLineEdit>("Text1_0");
+            first->selectAll();
+            first->paste();
+            QCOMPARE(last->text(), QStringLiteral("5A"));
             d.find<QLineEdit>("Text1_0")->setText(QStringLiteral("28"));
             d.find<QLineEdit>("Text1_7")->setText(QStringLiteral("xyz")); // taken as typed
             d.click("Command2");

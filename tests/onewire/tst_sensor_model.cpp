@@ -74,6 +74,8 @@ private Q_SLOTS:
         const SensorFault expected{code < 0 ? 0 : code == 9 ? 128 : 2, code};
         QCOMPARE(fault.value_or(SensorFault{0, -1}), expected);
         QCOMPARE(fault ? sensorFaultMessage(*fault) : QString(), message);
+        // The grid paints the cell red exactly where a row fault lies.
+        QCOMPARE(sensorCellRule(rows[1], column).isEmpty(), code < 0);
     }
 
     void sensorRecords_data()

@@ -72,12 +72,12 @@ struct Ports
     Outcome save(const QString &path)
     {
         prompts.queueFile(path);
-        return Save_project(prompts, memory, ports(), dir.path());
+        return Save_project(prompts, memory, ports(), dir.path()).outcome();
     }
     Outcome load(const QString &path)
     {
         prompts.queueFile(path);
-        return Load_project(prompts, memory, ports(), dir.path());
+        return Load_project(prompts, memory, ports(), dir.path()).outcome();
     }
 };
 } // namespace
@@ -412,8 +412,10 @@ private Q_SLOTS:
         Ports p;
         p.uart1.slaves().appendItem(slaveCells(9, 9, 9, 9, 1, 9));
         // No file queued: both choosers are cancelled.
-        QCOMPARE(Load_project(p.prompts, p.memory, p.ports(), p.dir.path()), Outcome::Cancelled);
-        QCOMPARE(Save_project(p.prompts, p.memory, p.ports(), p.dir.path()), Outcome::Cancelled);
+        QCOMPARE(Load_project(p.prompts, p.memory, p.ports(), p.dir.path()).outcome(),
+                 Outcome::Cancelled);
+        QCOMPARE(Save_project(p.prompts, p.memory, p.ports(), p.dir.path()).outcome(),
+                 Outcome::Cancelled);
         QCOMPARE(p.prompts.messages(), QStringList(2, cancelledChoiceMessage()));
         QCOMPARE(p.uart1.slaves().itemCount(), 1);
         QVERIFY(p.memory == ProjectRecord());

@@ -23,6 +23,12 @@ bool ScriptedPrompts::question(const QString &text, const Title &title)
     return next(m_answers, true);
 }
 
+Prompts::SaveChoice ScriptedPrompts::askToSave(const QString &text)
+{
+    m_shown.append({Kind::Question, text, std::nullopt});
+    return next(m_saveChoices, SaveChoice::Discard);
+}
+
 std::optional<QString> ScriptedPrompts::chooseFileToOpen(const FileChoice &choice)
 {
     m_fileRequests.append({FileKind::Open, choice});

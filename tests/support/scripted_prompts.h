@@ -30,6 +30,9 @@ public:
     bool question(const QString &text, const Title &title = std::nullopt) final;
     // Answers of the next questions, in order (true: OK).
     void queueAnswer(bool ok) { m_answers.push_back(ok); }
+    // Recorded as a question; answered from its own queue (Discard when empty).
+    SaveChoice askToSave(const QString &text) final;
+    void queueSaveChoice(SaveChoice choice) { m_saveChoices.push_back(choice); }
 
     std::optional<QString> chooseFileToOpen(const FileChoice &choice) final;
     std::optional<QString> chooseFileToSave(const FileChoice &choice) final;
@@ -60,6 +63,7 @@ private:
     QStringList textsOf(Kind kind) const;
 
     std::deque<bool> m_answers;
+    std::deque<SaveChoice> m_saveChoices;
     std::deque<std::optional<QString>> m_files;
     QList<Shown> m_shown;
     QList<FileRequest> m_fileRequests;

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "project/port_compare.h"
+
+#include <QDialog>
+
+// "Compare with PLC"'s result when the PLC holds something else than the window: one row per
+// difference (port, slot, field, in the window, in the PLC). It only shows; nothing changes.
+class CompareDialog final : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CompareDialog(const QList<PortDifference> &differences, QWidget *parent = nullptr);
+};

@@ -1,0 +1,51 @@
+#include "app/project_state.h"
+
+#include "common/text_table.h"
+#include "modbus/modbus_port.h"
+#include "onewire/aux_port.h"
+
+#include <QFileInfo>
+
+void ProjectState::watch(ModbusPort &port)
+{
+    connect(&port, &ModbusPort::settingsChanged, this, &ProjectState::markChanged);
+    connect(&port, &ModbusPort::modeSelected, this, &ProjectState::markChanged);
+    watchTable(port.slaves());
+}
+
+void ProjectState::watch(AuxPort &port)
+{
+    connect(&port, &AuxPort::modeChanged, this, &ProjectState::markChanged);
+    connect(&port, &AuxPort::fieldNetChanged, this, &ProjectState::markChanged);
+    watchTable(port.sensors());
+}
+
+void ProjectState::watchTable(TextTable &table)
+{
+    connect(&table, &QAbstractItemModel::dataChanged, this, &ProjectState::markChanged);
+    connect(&table, &QAbstractItemModel::rowsInserted, this, &ProjectState::markChanged);
+    connect(&table, &QAbstractItemModel::rowsRemoved, this, &ProjectState::markChanged);
+    connect(&table, &QAbstractItemModel::modelReset, this, &ProjectState::markChanged);
+}
+
+void ProjectState::markChanged()
+{
+    if (m_changed)
+        return;
+    m_changed = true;
+    Q_EMIT stateChanged();
+}
+
+void ProjectState::setSaved(const QString &file)
+{
+    m_changed = false;
+    m_file = file;
+    Q_EMIT stateChanged();
+}
+
+QString ProjectState::description() const
+{
+    const QString name =
+        m_file.isEmpty() ? QStringLiteral("New project") : QFileInfo(m_file).fileName();
+    return m_changed ? name + QStringLiteral(", changed") : name;
+}

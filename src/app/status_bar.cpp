@@ -1,0 +1,178 @@
+#include "app/status_bar.h"
+
+#include "common/errors.h"
+#include "link/com_setting.h"
+#include "link/device_map.h"
+#include "project/plc_verify.h"
+
+#include <QFrame>
+#include <QLabel>
+
+#include <algorithm>
+
+namespace {
+
+QString lowerFirst(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text[0].toLower();
+    return text;
+}
+
+// What follows the port's name.
+QString writeEnding(const PortWriteReport &r)
+{
+    const WriteReport &w = r.write;
+    const QString stopped =
+        QStringLiteral(" write stopped after %1 of %2 frames: the PLC may hold a partial "
+                       "configuration")
+            .arg(w.framesSent)
+            .arg(w.framesPlanned);
+    if (!r.error.isEmpty()) {
+        if (r.verify)
+            return QStringLiteral(" written, verify FAILED: %1").arg(r.error);
+        return w.bracketOpen ? stopped + QStringLiteral(" (%1)").arg(r.error)
+                             : QStringLiteral(" not written: %1").arg(r.error);
+    }
+    switch (w.outcome) {
+    case Outcome::Cancelled:
+        return QStringLiteral(" not written: cancelled");
+    case Outcome::Invalid:
+        return QStringLiteral(" not written: the configuration has an error");
+    case Outcome::PlcFailed:
+        return w.partial()
+                   ? stopped
+                   : QStringLiteral(": %1, nothing was changed").arg(lowerFirst(w.failure.message));
+    case Outcome::Done:
+        break;
+    }
+    if (!r.verify)
+        return QStringLiteral(" written");
+    if (r.verified())
+        return QStringLiteral(" written and verified");
+    if (r.verify->done())
+        return QStringLiteral(" written, verify FAILED");
+    return QStringLiteral(" written, verify FAILED: it could not be read back");
+}
+
+QString readFailure(const PortReadReport &r)
+{
+    if (!r.error.isEmpty())
+        return QStringLiteral("%1 not read: %2").arg(r.port, r.error);
+    if (!r.failure.answerFault)
+        return r.failure.message;
+    return QStringLiteral("%1: %2, nothing was changed").arg(r.port, lowerFirst(r.failure.message));
+}
+
+} // namespace
+
+QString StatusText::writes(const QList<PortWriteReport> &reports)
+{
+    QStringList ports, endings;
+    for (const PortWriteReport &r : reports) {
+        ports << r.port;
+        endings << writeEnding(r);
+    }
+    if (!endings.isEmpty() && endings.count(endings.first()) == endings.size())
+        return ports.join(QStringLiteral(", ")) + endings.first();
+    QStringList each;
+    for (int i = 0; i < ports.size(); ++i)
+        each << ports[i] + endings[i];
+    return each.join(QStringLiteral("; "));
+}
+
+QString StatusText::reads(const QList<PortReadReport> &reports)
+{
+    QStringList read, failures;
+    for (const PortReadReport &r : reports) {
+        if (r.outcome == Outcome::Done)
+            read << r.port;
+        else if (r.outcome != Outcome::Cancelled)
+            failures << readFailure(r);
+    }
+    if (!read.isEmpty())
+        failures.prepend(QStringLiteral("Read from PLC: ") + read.join(QStringLiteral(", ")));
+    return failures.join(QStringLiteral("; "));
+}
+
+bool StatusText::failed(const QList<PortWriteReport> &reports)
+{
+    return std::any_of(reports.cbegin(), reports.cend(), [](const PortWriteReport &r) {
+        return !r.error.isEmpty() || r.write.outcome != Outcome::Done || r.verifyFailed();
+    });
+}
+
+bool StatusText::failed(const QList<PortReadReport> &reports)
+{
+    return std::any_of(reports.cbegin(), reports.cend(),
+                       [](const PortReadReport &r) { return r.outcome == Outcome::PlcFailed; });
+}
+
+StatusBar::StatusBar(QWidget *parent)
+    : QStatusBar(parent), m_port(new QLabel(this)), m_outcome(new QLabel(this)),
+      m_project(new QLabel(this)), m_now([] { return QTime::currentTime(); })
+{
+    setObjectName(QStringLiteral("statusBar"));
+    setSizeGripEnabled(false);
+    const std::pair<QLabel *, const char *> labels[] = {
+        {m_port, "statusPort"}, {m_outcome, "statusOutcome"}, {m_project, "statusProject"}};
+    for (const auto &[label, name] : labels) {
+        label->setObjectName(QLatin1String(name));
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
+    m_port->setAccessibleName(QStringLiteral("PLC port"));
+    m_outcome->setAccessibleName(QStringLiteral("Last command"));
+    m_project->setAccessibleName(QStringLiteral("Project"));
+    addWidget(m_port);
+    addPermanentWidget(m_outcome);
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::VLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    addPermanentWidget(divider);
+    addPermanentWidget(m_project);
+}
+
+void StatusBar::showPort(const QString &port, const QString &iniPath)
+{
+    bool known = false;
+    const int number = port.toInt(&known);
+    QString device = QStringLiteral("?");
+    if (known) {
+        const ComMapping mapping = mapComNumber(number, iniPath);
+        device = mapping.fromOverride ? QStringLiteral("simulated PLC") : mapping.device;
+    }
+    QString settings = QStringLiteral("?");
+    try {
+        settings = comSettingsText(iniPath);
+    } catch (const PlatformError &) {
+    }
+    m_port->setText(QStringLiteral("Active port COM %1: %2, %3").arg(port, device, settings));
+}
+
+void StatusBar::showOutcome(const QString &text, bool failure)
+{
+    m_outcome->setText(text + QLatin1Char(' ') + m_now().toString(QStringLiteral("HH:mm:ss")));
+    // A failure keeps its colour until the next command, after its message box is gone.
+    m_outcome->setStyleSheet(failure ? QStringLiteral("color: #b00000; font-weight: bold")
+                                     : QString());
+}
+
+void StatusBar::showProject(const QString &description)
+{
+    m_project->setText(description);
+}
+
+QString StatusBar::portText() const
+{
+    return m_port->text();
+}
+
+QString StatusBar::outcomeText() const
+{
+    return m_outcome->text();
+}
+
+QString StatusBar::projectText() const
+{
+    return m_project->text();
+}

@@ -1,0 +1,157 @@
+#include "project/plc_verify.h"
+
+#include "common/prompts.h"
+#include "modbus/modbus_port.h"
+#include "modbus/modbus_upload.h"
+#include "modbus/modbus_write.h"
+#include "onewire/aux_port.h"
+#include "onewire/aux_transfer.h"
+#include "project/project_file.h"
+
+#include <algorithm>
+#include <functional>
+
+QList<PortDifference> PortWriteReport::differences() const
+{
+    return verify && verify->done() ? verify->value() : QList<PortDifference>();
+}
+
+QList<PortDifference> ProjectWriteReport::differences() const
+{
+    QList<PortDifference> all;
+    for (const PortWriteReport &port : ports)
+        all += port.differences();
+    return all;
+}
+
+bool ProjectWriteReport::verifyFailed() const
+{
+    return std::any_of(ports.cbegin(), ports.cend(),
+                       [](const PortWriteReport &port) { return port.verifyFailed(); });
+}
+
+Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QString &iniPath,
+                                                       Prompts &prompts, const ModbusPort &ours)
+{
+    const auto uploaded = uploadModbusPort(link, iniPath, prompts, ours.info());
+    if (!uploaded)
+        return Result<QList<PortDifference>>::endedAs(uploaded);
+    ModbusPort held(ours.info());
+    applyUploadedPort(held, *uploaded);
+    return compareModbusPort(ours, held);
+}
+
+Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
+                                                    Prompts &prompts, const AuxPortConfig &ours)
+{
+    const auto uploaded = uploadAuxPort(link, iniPath, prompts);
+    if (!uploaded)
+        return Result<QList<PortDifference>>::endedAs(uploaded);
+    AuxPort held;
+    applyUploadedAux(held, *uploaded);
+    return compareAuxPort(ours, held.config());
+}
+
+namespace {
+
+// A port's write, then its read-back when asked and the write went through.
+void verified(bool verify, PortWriteReport &report, const std::function<void()> &write,
+              const std::function<Result<QList<PortDifference>>()> &readBack)
+{
+    write();
+    if (verify && report.write.outcome == Outcome::Done) {
+        // Marked as begun first: a failure thrown while reading back ends a write that went
+        // through.
+        report.verify = Outcome::Cancelled;
+        report.verify = readBack();
+    }
+}
+
+} // namespace
+
+void writeModbusPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                             const ModbusPort &port, bool verify, PortWriteReport &report,
+                             Confirmation confirmation)
+{
+    verified(
+        verify, report,
+        [&] { writeModbusPort(link, iniPath, prompts, port, report.write, confirmation); },
+        [&] { return readAndCompareModbusPort(link, iniPath, prompts, port); });
+}
+
+void writeAuxPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                          const AuxPortConfig &config, bool verify, PortWriteReport &report,
+                          Confirmation confirmation)
+{
+    verified(
+        verify, report,
+        [&] { writeAuxPort(link, iniPath, prompts, config, report.write, confirmation); },
+        [&] { return readAndCompareAuxPort(link, iniPath, prompts, config); });
+}
+
+void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
+                  const ProjectPorts &ports, const QList<ProjectPort> &chosen, bool verify,
+                  ProjectWriteReport &report)
+{
+    const AuxPortConfig aux = ports.aux.config();
+    auto check = [&](ProjectPort p) {
+        switch (p) {
+        case ProjectPort::Uart1:
+            return checkModbusPort(ports.uart1, prompts);
+        case ProjectPort::Uart2:
+            return checkModbusPort(ports.uart2, prompts);
+        case ProjectPort::Aux:
+            break;
+        }
+        return checkAuxPort(aux, prompts);
+    };
+
+    report = {};
+    // A fault anywhere sends nothing at all, so the PLC is never left with some ports written.
+    for (const ProjectPort p : chosen) {
+        report.outcome = check(p);
+        if (report.outcome != Outcome::Done)
+            return;
+    }
+    if (!prompts.question(downloadQuestion(), QString())) {
+        report.outcome = Outcome::Cancelled;
+        return;
+    }
+    const auto given = Confirmation::Given;
+    for (const ProjectPort p : chosen) {
+        report.ports.append(PortWriteReport());
+        PortWriteReport &port = report.ports.last();
+        switch (p) {
+        case ProjectPort::Uart1:
+        case ProjectPort::Uart2: {
+            const ModbusPort &modbus = p == ProjectPort::Uart1 ? ports.uart1 : ports.uart2;
+            port.port = modbus.info().name;
+            writeModbusPortVerified(link, iniPath, prompts, modbus, verify, port, given);
+            break;
+        }
+        case ProjectPort::Aux:
+            port.port = auxPortName();
+            writeAuxPortVerified(link, iniPath, prompts, aux, verify, port, given);
+            break;
+        }
+        report.outcome = port.write.outcome;
+        if (report.outcome != Outcome::Done)
+            return;
+    }
+}
+
+Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPath,
+                                             Prompts &prompts, const ProjectPorts &ours)
+{
+    QList<PortDifference> all;
+    for (const ModbusPort *port : {&ours.uart1, &ours.uart2}) {
+        const auto found = readAndCompareModbusPort(link, iniPath, prompts, *port);
+        if (!found)
+            return found;
+        all += *found;
+    }
+    const auto found = readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config());
+    if (!found)
+        return found;
+    return all + *found;
+}

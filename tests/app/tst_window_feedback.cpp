@@ -1,0 +1,309 @@
+// What the window tells about its commands and keeps from being lost: the status bar, verify
+// after write, compare with the PLC, the unsaved-changes question, recent files and settings.
+#include "support/sim_bench.h"
+#include "support/widget_driver.h"
+
+#include "app/compare_dialog.h"
+#include "app/main_window.h"
+#include "app/project_state.h"
+#include "app/status_bar.h"
+#include "app/window_commands.h"
+#include "modbus/uart_tab.h"
+#include "onewire/onewire_tab.h"
+
+#include <QAction>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <memory>
+
+enum class Command { None, WriteUart1, UploadAll, LoadToPlc, Restart, Save };
+enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks };
+enum class Trigger { Load, Upload, Exit, New };
+Q_DECLARE_METATYPE(Prompts::SaveChoice)
+
+namespace {
+const QString Confirm = QStringLiteral("You are shure for download configuration to the PLC ? ");
+const QString Unsaved =
+    QStringLiteral("The project has changes that are not saved. Save them first?");
+const QString Timeout = QStringLiteral("Answer timeout from PLC");
+} // namespace
+
+class TestWindowFeedback : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Bench> m_b;
+    sim::SimulatedLine *m_line = nullptr; // the window's, to the bench's PLC
+    std::unique_ptr<MainWindow> m_window;
+    WidgetDriver m_ui;
+    const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
+
+    void makeWindow()
+    {
+        m_window.reset();
+        m_line = new sim::SimulatedLine(m_b->plc());
+        m_window = std::make_unique<MainWindow>(m_b->ini(), std::unique_ptr<SerialLine>(m_line),
+                                                &m_b->prompts);
+        m_window->commands().statusBar().setTimeSource([] { return QTime(14, 2, 11); });
+        m_ui.setRoot(m_window.get());
+    }
+    QAction *action(const QString &name) const { return m_ui.find<QAction>(name); }
+    void load(const QString &path)
+    {
+        m_b->prompts.queueFile(path);
+        action("Load_config")->trigger();
+    }
+    QString status() const
+    {
+        return m_window->commands().statusBar().outcomeText().chopped(9); // the time
+    }
+    ModbusPort &uart1() const { return m_window->uart1Tab()->port(); }
+    QString file(const char *name) const { return m_b->dir.filePath(QLatin1String(name)); }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_window.reset();
+        m_b = std::make_unique<Bench>();
+        makeWindow();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void theStatusBarTellsHowEachCommandEnded_data()
+    {
+        QTest::addColumn<Command>("command"); // after loading sound.dpc
+        QTest::addColumn<Fault>("fault");
+        QTest::addColumn<bool>("verify");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QStringList>("shown"); // questions and messages, in order
+        const QString partial =
+            "UART 1 write stopped after %1 of %2 frames: the PLC may hold a partial configuration";
+        QTest::newRow("load") << Command::None << Fault::None << false << "Loaded sound.dpc"
+                              << QStringList();
+        QTest::newRow("write") << Command::WriteUart1 << Fault::None << false << "UART 1 written"
+                               << QStringList{Confirm};
+        QTest::newRow("write, verified") << Command::WriteUart1 << Fault::None << true
+                                         << "UART 1 written and verified" << QStringList{Confirm};
+        QTest::newRow("write, silent PLC") << Command::WriteUart1 << Fault::Silent << false
+                                           << "UART 1: answer timeout from PLC, nothing was changed"
+                                           << QStringList{Confirm, Timeout};
+        QTest::newRow("128 slaves, the third piece refused")
+            << Command::WriteUart1 << Fault::RefuseThirdPiece << false << partial.arg(5).arg(20)
+            << QStringList{Confirm, "Wrong answer from PLC"};
+        QTest::newRow("the line breaks at the third frame")
+            << Command::WriteUart1 << Fault::LineBreaks << false
+            << partial.arg(3).arg(5) + " (unplugged)" << QStringList{Confirm, "unplugged"};
+        QTest::newRow("verify finds a slave stored wrong")
+            << Command::WriteUart1 << Fault::StoreWrong << true << "UART 1 written, verify FAILED"
+            << QStringList{Confirm, "The PLC does not hold what was written:\nUART 1, slot 1, "
+                                    "Address: written 1, PLC holds 254"};
+        QTest::newRow("upload") << Command::UploadAll << Fault::None << false
+                                << "Read from PLC: UART 1, UART 2, 1-wire" << QStringList();
+        QTest::newRow("upload, silent PLC")
+            << Command::UploadAll << Fault::Silent << false
+            << "UART 1: answer timeout from PLC, nothing was changed; UART 2: answer timeout "
+               "from PLC, nothing was changed; 1-wire: answer timeout from PLC, nothing was "
+               "changed"
+            << QStringList(3, Timeout);
+        // One question for the three ports.
+        QTest::newRow("load to PLC, verified")
+            << Command::LoadToPlc << Fault::None << true
+            << "UART 1, UART 2, 1-wire written and verified" << QStringList{Confirm};
+        QTest::newRow("restart") << Command::Restart << Fault::None << false << "Restart sent"
+                                 << QStringList{"You are shure for restart PLC ? "};
+        QTest::newRow("save") << Command::Save << Fault::None << false << "Saved saved.dpc"
+                              << QStringList();
+    }
+    void theStatusBarTellsHowEachCommandEnded()
+    {
+        QFETCH(Command, command);
+        QFETCH(Fault, fault);
+        QFETCH(bool, verify);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, shown);
+        load(m_sound);
+        if (command == Command::WriteUart1 && fault == Fault::RefuseThirdPiece)
+            uart1().slaves().setItems(QList<QStringList>(128, {"", "1", "1", "0", "0", "1", "9"}));
+        const QList<QStringList> before = uart1().slaves().items();
+        action("verify_after_write")->setChecked(verify);
+        m_b->prompts.clearRecord();
+        sim::Faults &faults = m_b->plc().faults();
+        faults.silent = fault == Fault::Silent;
+        if (fault == Fault::RefuseThirdPiece)
+            faults.refuseAt = {0x2582};
+        if (fault == Fault::StoreWrong)
+            faults.storeWrongAt = {0x2502};
+        if (fault == Fault::LineBreaks)
+            m_line->breakOnSend(3, QStringLiteral("unplugged"));
+
+        switch (command) {
+        case Command::None:
+            break;
+        case Command::WriteUart1:
+            m_ui.find<QPushButton>("Command19")->click();
+            // The read-back goes to a port of its own: the window keeps what it wrote.
+            QCOMPARE(uart1().slaves().items(), before);
+            break;
+        case Command::UploadAll:
+            action("upload_from_plc")->trigger();
+            break;
+        case Command::LoadToPlc:
+            action("load_to_plc")->trigger();
+            break;
+        case Command::Restart:
+            m_ui.find<QPushButton>("Command32")->click();
+            break;
+        case Command::Save:
+            m_b->prompts.queueFile(file("saved.dpc"));
+            action("Save_config")->trigger();
+            break;
+        }
+        QCOMPARE(status(), outcome);
+        QCOMPARE(m_window->commands().statusBar().outcomeText().right(9), QString(" 14:02:11"));
+        QStringList texts;
+        for (const auto &s : m_b->prompts.shown())
+            texts << s.text;
+        QCOMPARE(texts, shown);
+    }
+
+    // Verify off sends exactly the frames of a write; on, the same frames and then the reads of
+    // the upload.
+    void verifyReadsBackAfterTheSameFrames()
+    {
+        load(m_sound);
+        m_ui.find<QPushButton>("Command19")->click();
+        const QList<QByteArray> plain = m_line->sends();
+        m_line->clearSent();
+        action("verify_after_write")->trigger();
+        m_ui.find<QPushButton>("Command19")->click();
+        const QList<QByteArray> verified = m_line->sends();
+        QCOMPARE(verified.mid(0, plain.size()), plain);
+        QCOMPARE(verified.mid(plain.size()),
+                 (QList<QByteArray>{framed("E00200802"), framed("E00250210")}));
+        QCOMPARE(Read_ini(m_b->ini(), "Options", "Verify", {}), QString("1"));
+    }
+
+    void compareShowsWhatDiffersAndChangesNothing()
+    {
+        load(m_sound);
+        action("load_to_plc")->trigger();
+        m_b->prompts.clearRecord();
+        action("compare_with_plc")->trigger();
+        QCOMPARE(m_b->prompts.messages(),
+                 QStringList{"The PLC holds the same configuration as the window."});
+
+        uart1().slaves().setCell(0, 6, QStringLiteral("300"));
+        m_window->onewireTab()->auxPort().setMode(AuxMode::NotUse);
+        QStringList rows;
+        WidgetDriver::onModal<CompareDialog>([&](CompareDialog *dialog) {
+            auto *table = WidgetDriver(dialog).find<QTableWidget>("differences");
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < table->columnCount(); ++c)
+                    cells << table->item(r, c)->text();
+                rows << cells.join('|');
+            }
+        });
+        action("compare_with_plc")->trigger();
+        QCOMPARE(rows,
+                 (QStringList{"UART 1|1|Timeout|300|1000", "1-wire||Mode|Not use|1-wire master"}));
+        QCOMPARE(status(), QString("Compared with PLC: 2 difference(s)"));
+        QCOMPARE(uart1().slaves().cell(0, 6), QString("300"));
+    }
+
+    void unsavedChangesAreAskedAbout_data()
+    {
+        QTest::addColumn<Trigger>("trigger");
+        QTest::addColumn<Prompts::SaveChoice>("answer");
+        using C = Prompts::SaveChoice;
+        const std::pair<Trigger, const char *> triggers[] = {{Trigger::Load, "load"},
+                                                             {Trigger::Upload, "upload"},
+                                                             {Trigger::Exit, "exit"},
+                                                             {Trigger::New, "new"}};
+        const std::pair<C, const char *> answers[] = {
+            {C::Save, "Save"}, {C::Discard, "Discard"}, {C::Cancel, "Cancel"}};
+        for (const auto &[trigger, what] : triggers) {
+            for (const auto &[answer, name] : answers)
+                QTest::addRow("%s, %s", what, name) << trigger << answer;
+        }
+    }
+    void unsavedChangesAreAskedAbout()
+    {
+        QFETCH(Trigger, trigger);
+        QFETCH(Prompts::SaveChoice, answer);
+        m_window->show();
+        uart1().setMode(PortMode::Slave);
+        QVERIFY(m_window->commands().project().isChanged());
+        m_b->prompts.queueSaveChoice(answer);
+        if (answer == Prompts::SaveChoice::Save)
+            m_b->prompts.queueFile(file("kept.dpc"));
+        m_b->prompts.queueFile(m_sound);
+        const char *names[] = {"Load_config", "upload_from_plc", "Exit", "New_config"};
+        action(names[int(trigger)])->trigger();
+
+        QCOMPARE(m_b->prompts.questions(), QStringList{Unsaved});
+        const bool goesOn = answer != Prompts::SaveChoice::Cancel;
+        QCOMPARE(QFile::exists(file("kept.dpc")), answer == Prompts::SaveChoice::Save);
+        QCOMPARE(m_window->isVisible(), trigger != Trigger::Exit || !goesOn);
+        QCOMPARE(m_line->sends().isEmpty(), trigger != Trigger::Upload || !goesOn);
+        const PortMode mode = !goesOn                    ? PortMode::Slave
+                              : trigger == Trigger::Load ? PortMode::Master
+                              : trigger == Trigger::Exit ? PortMode::Slave
+                                                         : PortMode::NotUse;
+        QCOMPARE(uart1().mode(), mode);
+        // Only an upload leaves work that is not saved.
+        QCOMPARE(m_window->commands().project().isChanged(),
+                 !goesOn || trigger == Trigger::Upload ||
+                     (trigger == Trigger::Exit && answer == Prompts::SaveChoice::Discard));
+    }
+
+    void recentFilesAndSettingsLiveInSetIni()
+    {
+        // A spoilt set.ini costs nothing at start-up.
+        QFile::copy(m_sound, file("a.dpc"));
+        m_b->setIni("Options", "Verify", "yes");
+        m_b->setIni("Options", "Geometry", "1,2,three");
+        m_b->setIni("Recent", "File1", file("a.dpc"));
+        m_b->setIni("Recent", "File2", file("gone.dpc"));
+        makeWindow();
+        QVERIFY(m_b->prompts.shown().isEmpty());
+        QVERIFY(!action("verify_after_write")->isChecked());
+
+        action("Recent_2")->trigger();
+        QCOMPARE(m_b->prompts.messages(),
+                 QStringList{file("gone.dpc") +
+                             " no longer exists; it was taken off the list of recent files."});
+        QCOMPARE(m_window->commands().recentFiles(), QStringList{file("a.dpc")});
+        QCOMPARE(Read_ini(m_b->ini(), "Recent", "File2", "-"), QString());
+        action("Recent_1")->trigger();
+        QCOMPARE(status(), QString("Loaded a.dpc"));
+        QCOMPARE(m_window->commands().project().description(), QString("a.dpc"));
+
+        // The chooser starts in the folder last used; the newest file leads the list.
+        QDir(m_b->dir.path()).mkdir("sub");
+        m_b->prompts.queueFile(file("sub/b.dpc"));
+        action("Save_config")->trigger();
+        QCOMPARE(m_b->prompts.fileRequests().last().choice.startFolder, m_b->dir.path());
+        QCOMPARE(m_window->commands().recentFiles(),
+                 (QStringList{file("sub/b.dpc"), file("a.dpc")}));
+        QCOMPARE(action("Recent_1")->text(), QString("&1 b.dpc"));
+
+        action("verify_after_write")->trigger();
+        m_window->setGeometry(40, 50, 900, 600);
+        action("Save_app")->trigger();
+        action("about")->trigger();
+        QVERIFY(m_b->prompts.messages().last().contains(m_b->ini()));
+        makeWindow();
+        QVERIFY(action("verify_after_write")->isChecked());
+        QCOMPARE(m_window->geometry().size(), QSize(900, 600));
+        QCOMPARE(m_window->commands().recentFiles().size(), 2);
+        QCOMPARE(m_b->prompts.fileRequests().size(), 1);
+        load(m_sound);
+        QCOMPARE(m_b->prompts.fileRequests().last().choice.startFolder, file("sub"));
+    }
+};
+
+QTEST_MAIN(TestWindowFeedback)
+#include "tst_window_feedback.moc"

@@ -64,7 +64,7 @@ Outcome writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                         const ModbusPort &port)
 {
     const ModbusPortInfo &info = port.info();
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, ") + info.name);
     if (!prompts.question(QStringLiteral("You are shure for download configuration to the PLC ? "),
                           QString()))
         return Outcome::Cancelled;

@@ -31,7 +31,7 @@ Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
 Outcome writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                      const AuxPortConfig &config)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, 1-wire"));
     if (!prompts.question(QStringLiteral("You are shure for download configuration to the PLC ? "),
                           QString()))
         return Outcome::Cancelled;
@@ -86,7 +86,7 @@ void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)
 
 Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, 1-wire"));
     transfer.open();
     const auto word = readStatusWord(link, Addr::AuxMode);
     if (!word)

@@ -10,6 +10,7 @@
 #include "link/plc_link.h"
 #include "link/serial_line.h"
 #include "modbus/uart_tab.h"
+#include "monitor/frame_monitor.h"
 #include "onewire/onewire_tab.h"
 #include "project/plc_verify.h"
 #include "project/project_file.h"
@@ -130,6 +131,8 @@ void MainWindow::buildMenus()
     QAction *upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"), true);
     connect(upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
     addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"), false);
+    plc->addSeparator();
+    addFrameMonitorItem(plc, this, *m_prompts);
 
     QAction *about = menuBar()->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));

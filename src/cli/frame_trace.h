@@ -6,9 +6,10 @@
 #include <cstdio>
 
 class PlcLink;
+struct LinkEvent;
 
-// --trace: every frame sent and every arrival on stderr, with the time since the start, control
-// characters written by name.
+// --trace: every frame the link sends and every arrival on stderr, with the time since the start,
+// control characters written by name.
 class FrameTrace final : public QObject
 {
     Q_OBJECT
@@ -18,8 +19,9 @@ public:
     static QByteArray readable(const QByteArray &bytes);
 
 private:
-    void print(const char *direction, const QByteArray &bytes);
+    void print(const LinkEvent &event);
 
+    const PlcLink &m_link;
     std::FILE *m_out;
     QElapsedTimer m_clock;
 };

@@ -105,6 +105,7 @@ ErrorBufferLayout modbusErrorBuffer(int port)
 {
     ErrorBufferLayout layout;
     const bool second = port == 2;
+    layout.name = second ? QStringLiteral("UART 2") : QStringLiteral("UART 1");
     layout.wordAddress = second ? Addr::Uart2Port : Addr::Uart1Port;
     layout.buffer = second ? Addr::Uart2Errors : Addr::Uart1Errors;
     layout.slotCount = modbusSlaveCount;
@@ -115,6 +116,7 @@ ErrorBufferLayout modbusErrorBuffer(int port)
 ErrorBufferLayout onewireErrorBuffer()
 {
     ErrorBufferLayout layout;
+    layout.name = QStringLiteral("1-wire");
     layout.wordAddress = Addr::AuxMode;
     layout.buffer = Addr::OneWireErrors;
     layout.slotCount = [](quint16 word) { return std::optional<int>(onewireSensorCount(word)); };

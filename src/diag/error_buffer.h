@@ -44,6 +44,7 @@ int onewireSensorCount(quint16 modeWord);
 // What tells the three buffers apart: where they are, how many slots count, how a byte reads.
 struct ErrorBufferLayout
 {
+    QString name;        // the port: "UART 1", "1-wire"
     quint16 wordAddress; // the status word in front of the buffer
     quint16 buffer;      // slots 1 to 64, then slots 65 to 128
     std::function<std::optional<int>(quint16 word)> slotCount;

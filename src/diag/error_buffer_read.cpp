@@ -9,7 +9,7 @@
 Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
                                             const ErrorBufferLayout &layout)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Read error buffer, ") + layout.name);
     transfer.open();
 
     // A silent PLC must not read as zeros: that would show every slot as "No error".

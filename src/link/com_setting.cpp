@@ -130,7 +130,8 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting)
     TestResult result;
     SerialLine &line = link.line();
     // Closes the line however the test ends; the dialog's settings, not set.ini, are applied.
-    LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
+    LinkTransfer transfer(link, QString(), QStringLiteral("Connection test"),
+                          LinkTransfer::Settings::AsTheyAre);
     auto step = [&](const auto &action) {
         if (!result.reason.isEmpty())
             return;

@@ -135,18 +135,50 @@ void PlcLink::expectLateBytes(milliseconds timeout)
     m_settle = std::clamp(timeout, milliseconds(100), milliseconds(1000));
 }
 
-void PlcLink::beginTransfer()
+void PlcLink::beginTransfer(const QString &name)
 {
-    if (++m_transfers == 1)
+    if (++m_transfers == 1) {
+        static quint64 transfers = 0;
+        m_transfer = ++transfers;
+        LinkEvent started = tapEvent(LinkEvent::Kind::TransferStarted);
+        started.name = name;
+        started.startedAt = QTime::currentTime();
+        FrameTap::instance().publish(started);
         Q_EMIT busyChanged(true);
+    }
 }
 
 void PlcLink::endTransfer()
 {
     if (--m_transfers == 0) {
         m_abortRequested = false;
+        m_transfer = 0;
         Q_EMIT busyChanged(false);
     }
+}
+
+LinkEvent PlcLink::tapEvent(LinkEvent::Kind kind) const
+{
+    LinkEvent event;
+    event.kind = kind;
+    event.link = this;
+    event.transfer = m_transfer;
+    event.atMs = appClock().nowMs();
+    return event;
+}
+
+void PlcLink::tap(LinkEvent::Kind kind, const QByteArray &bytes, milliseconds timeout) const
+{
+    LinkEvent event = tapEvent(kind);
+    event.bytes = bytes;
+    event.timeout = timeout;
+    FrameTap::instance().publish(event);
+}
+
+void PlcLink::drop(const QByteArray &late) const
+{
+    if (!late.isEmpty())
+        tap(LinkEvent::Kind::Dropped, late);
 }
 
 PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeout, int awaited,
@@ -169,7 +201,7 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
     if (m_settle.count() > 0)
         settle(std::exchange(m_settle, milliseconds(0)));
-    m_line.takeReceived();
+    drop(m_line.takeReceived());
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
     const double bitsPerChar = m_line.settings().bitsPerCharacter();
@@ -190,7 +222,7 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
         const QByteArray arrived = m_line.takeReceived();
         if (arrived.isEmpty())
             return;
-        Q_EMIT bytesReceived(arrived);
+        tap(LinkEvent::Kind::Received, arrived);
         collected.bytes += arrived;
         // Noise before an answer is no part of it, and does not count as the PLC answering: a
         // frame starts with STX; a single character is ACK, NAK, STX or 0x16 (silence's code).
@@ -215,13 +247,20 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
 
     // Armed here as well, generously, in case the line never reports the frame as sent.
     arm(timeoutMs + 2 * sendingMs + 1000);
-    Q_EMIT frameSent(frame);
+    tap(LinkEvent::Kind::Sent, frame, timeout);
+    bool waitEnded = false;
+    const auto cutShort = qScopeGuard([&] {
+        if (!waitEnded)
+            tap(LinkEvent::Kind::CutShort);
+    });
     m_line.send(frame);
     take();
     if (!collected.complete)
         runWait(loop);
     deadline.reset();
     collected.noiseOnly = !collected.complete && noise;
+    waitEnded = true;
+    tap(collected.complete ? LinkEvent::Kind::Answered : LinkEvent::Kind::Unanswered, {}, timeout);
     if (!collected.complete)
         expectLateBytes(timeout);
     return collected;
@@ -260,7 +299,7 @@ void PlcLink::settle(milliseconds quiet)
     // A peer that never falls quiet is not waited for beyond this.
     const auto giveUp = appClock().callAfter(5 * quietMs, [&loop] { loop.quit(); });
     connect(&m_line, &SerialLine::received, &loop, [&] {
-        m_line.takeReceived();
+        drop(m_line.takeReceived());
         deadline = appClock().callAfter(quietMs, [&loop] { loop.quit(); });
     });
     runWait(loop);
@@ -290,8 +329,7 @@ PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 addres
                      reading == Reading::OnceMore ? 2 : 1);
 }
 
-namespace {
-WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly)
+WriteAnswer PlcLink::answerOf(const QByteArray &collected, bool complete, bool noiseOnly)
 {
     WriteAnswer a;
     if (noiseOnly)
@@ -315,7 +353,6 @@ WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly)
     }
     return a;
 }
-} // namespace
 
 bool PlcLink::startsAnswer(char c, Awaiting awaiting)
 {
@@ -344,13 +381,15 @@ PlcRead<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
     return {data.kind, wordAt(data.value, 0)};
 }
 
-LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings) : m_link(link)
+LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, const QString &name,
+                           Settings settings)
+    : m_link(link)
 {
     if (m_link.busy()) {
         throw PlatformError(QStringLiteral("%1: another transfer with the PLC is running")
                                 .arg(m_link.line().describe()));
     }
-    m_link.beginTransfer();
+    m_link.beginTransfer(name);
     m_link.m_settle = milliseconds(0); // a fresh opening of the port starts with an empty queue
     try {
         if (settings == Settings::FromIni)

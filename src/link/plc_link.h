@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/frame_tap.h"
 #include "link/serial_line.h"
 
 #include <QByteArray>
@@ -74,6 +75,7 @@ public:
     ~PlcLink() override;
 
     SerialLine &line() { return m_line; }
+    const SerialLine &line() const { return m_line; }
 
     // Block read ("E00") of count bytes: the data bytes of the answer. An answer that is not a
     // sound frame (STX, upper-case hex digits, ETX where the count puts it, the right sum) is read
@@ -101,6 +103,9 @@ public:
     // The data bytes of an answer frame that carries dataBytes bytes, or nothing when the frame is
     // damaged. What follows the frame is not looked at.
     static std::optional<QByteArray> frameData(const QByteArray &answer, int dataBytes);
+    // What the characters collected for a write or an enquiry mean; complete is false when the
+    // wait timed out, noiseOnly when nothing but noise came.
+    static WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly = false);
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
@@ -117,9 +122,6 @@ public:
 
 Q_SIGNALS:
     void busyChanged(bool busy);
-    // Every frame sent and every arrival: the tap that --trace listens to.
-    void frameSent(const QByteArray &frame);
-    void bytesReceived(const QByteArray &bytes);
 
 private:
     friend class LinkTransfer;
@@ -149,11 +151,18 @@ private:
     // Runs a wait's event loop until it quits; throws when the line broke or the transfer was
     // aborted meanwhile.
     void runWait(class QEventLoop &loop);
-    void beginTransfer();
+    void beginTransfer(const QString &name);
     void endTransfer();
+    // Reports to the frame tap, which --trace, the frame monitor and the log listen to.
+    LinkEvent tapEvent(LinkEvent::Kind kind) const;
+    void tap(LinkEvent::Kind kind, const QByteArray &bytes = {},
+             std::chrono::milliseconds timeout = {}) const;
+    // Drops bytes that came too late for their request, reporting them.
+    void drop(const QByteArray &late) const;
 
     SerialLine &m_line;
     int m_transfers = 0;
+    quint64 m_transfer = 0; // the running transfer's number, for the tap
     bool m_waiting = false;
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
@@ -162,12 +171,17 @@ private:
 
 // One command's use of a link, for as long as it lives: marks the link busy (refusing a second
 // transfer), applies set.ini to the line when asked, and closes the line when it ends, however it
-// ends.
+// ends. Its name ("Write to PLC, UART 1") heads its frames in the frame monitor; one without a
+// name is shown as "Transfer".
 class LinkTransfer
 {
 public:
     enum class Settings { FromIni, AsTheyAre };
-    LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings = Settings::FromIni);
+    LinkTransfer(PlcLink &link, const QString &iniPath, Settings settings = Settings::FromIni)
+        : LinkTransfer(link, iniPath, QString(), settings)
+    {}
+    LinkTransfer(PlcLink &link, const QString &iniPath, const QString &name,
+                 Settings settings = Settings::FromIni);
     ~LinkTransfer();
     LinkTransfer(const LinkTransfer &) = delete;
     LinkTransfer &operator=(const LinkTransfer &) = delete;

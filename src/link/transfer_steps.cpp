@@ -2,6 +2,7 @@
 
 #include "common/hex_text.h"
 #include "common/prompts.h"
+#include "link/frame_tap.h"
 #include "link/plc_address.h"
 
 #include <algorithm>
@@ -117,8 +118,12 @@ ConfigWriter::ConfigWriter(PlcLink &link, Prompts &prompts, WriteReport &report)
     : m_link(link), m_prompts(prompts), m_report(report)
 {
     // Every frame the link sends while this writer lives belongs to the write.
-    m_counting = QObject::connect(&link, &PlcLink::frameSent, &link,
-                                  [this](const QByteArray &) { ++m_report.framesSent; });
+    m_counting = QObject::connect(&FrameTap::instance(), &FrameTap::happened, &link,
+                                  [this](const LinkEvent &event) {
+                                      if (event.link == &m_link &&
+                                          event.kind == LinkEvent::Kind::Sent)
+                                          ++m_report.framesSent;
+                                  });
 }
 
 ConfigWriter::~ConfigWriter()

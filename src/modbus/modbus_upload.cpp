@@ -26,7 +26,7 @@ QString wordFault(const std::optional<PortWord> &word)
 Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                                       const ModbusPortInfo &info)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, ") + info.name);
     transfer.open();
     const auto word = readStatusWord(link, info.portWordAddress);
     if (!word)

@@ -50,7 +50,7 @@ void writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                      const ModbusPort &port, WriteReport &report, Confirmation confirmation)
 {
     const ModbusPortInfo &info = port.info();
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, ") + info.name);
     if (!writeMayStart(
             prompts, confirmation, [&] { return checkModbusPort(port, prompts); }, report))
         return;

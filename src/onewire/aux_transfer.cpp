@@ -22,7 +22,7 @@ Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
 void writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
                   const AuxPortConfig &config, WriteReport &report, Confirmation confirmation)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, 1-wire"));
     if (!writeMayStart(
             prompts, confirmation, [&] { return checkAuxPort(config, prompts); }, report))
         return;
@@ -76,7 +76,7 @@ void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)
 
 Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, 1-wire"));
     transfer.open();
     const auto word = readStatusWord(link, Addr::AuxMode);
     if (!word)

@@ -9,13 +9,9 @@
 #include <algorithm>
 #include <limits>
 
-namespace {
-constexpr int RomBytes = 8;
-} // namespace
-
 Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts)
 {
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Search 1-wire"));
     transfer.open();
 
     if (!configWrite(link, prompts, Timeout::Word, Addr::SearchStart,
@@ -30,15 +26,15 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
     if (!count)
         return plcFailed(link, prompts, count.kind);
     const int found = static_cast<quint8>(count->at(0));
-    const auto roms = readPieces(link, Addr::SearchRoms, RomBytes * found, Timeout::Word);
+    const auto roms = readPieces(link, Addr::SearchRoms, RomCodeBytes * found, Timeout::Word);
     if (!roms)
         return plcFailed(link, prompts, roms.kind);
 
     QList<RomTexts> codes;
     for (int s = 0; s < found; ++s) {
         RomTexts rom;
-        for (int b = 0; b < RomBytes; ++b)
-            rom[size_t(b)] = byteHex(static_cast<quint8>(roms->at(RomBytes * s + b)));
+        for (int b = 0; b < RomCodeBytes; ++b)
+            rom[size_t(b)] = byteHex(static_cast<quint8>(roms->at(RomCodeBytes * s + b)));
         codes.append(rom);
     }
     return codes;

@@ -16,6 +16,8 @@ class Prompts;
 // refused or unanswered request shows its message and ends with PlcFailed. Platform failures are
 // thrown (PlatformError); the line is closed in every case.
 Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts);
+// Bytes of one ROM code found, at 3002 and on.
+constexpr int RomCodeBytes = 8;
 
 // How the sensors found are copied into the sensor table.
 enum class SensorImport {

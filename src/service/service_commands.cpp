@@ -58,7 +58,7 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
 {
     // set.ini is applied like before every other transfer: the port chosen in the COM-port
     // dialog is the one the caption shows, and the restart must go out there too.
-    LinkTransfer transfer(link, iniPath);
+    LinkTransfer transfer(link, iniPath, QStringLiteral("Restart PLC"));
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
         return Outcome::Cancelled;
     return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet);
@@ -69,7 +69,7 @@ Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prom
 {
     checkUpdater(updaterProgram);
     {
-        LinkTransfer transfer(link, iniPath);
+        LinkTransfer transfer(link, iniPath, QStringLiteral("Update firmware"));
         if (!prompts.question(QStringLiteral("You are shure for update firmware for the PLC ? "),
                               QString()))
             return Outcome::Cancelled;

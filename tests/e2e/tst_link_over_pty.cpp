@@ -66,8 +66,11 @@ private Q_SLOTS:
         QVERIFY(sim.start({"--split", "4", "--gap", "300"}));
         auto line = lineTo(sim.linkPath());
         PlcLink link(*line);
-        connect(
-            &link, &PlcLink::bytesReceived, this, [&] { sim.kill(); }, Qt::SingleShotConnection);
+        bool killed = false;
+        connect(&FrameTap::instance(), &FrameTap::happened, &link, [&](const LinkEvent &e) {
+            if (e.kind == LinkEvent::Kind::Received && !std::exchange(killed, true))
+                sim.kill();
+        });
         try {
             LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
             transfer.open();

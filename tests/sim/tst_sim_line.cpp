@@ -96,8 +96,10 @@ private Q_SLOTS:
         m_b->plc().setMemory(0x2000, Data);
         m_b->plc().faults() = faults;
         QByteArray received;
-        connect(&m_b->link, &PlcLink::bytesReceived, &m_b->link,
-                [&](const QByteArray &b) { received += b; });
+        connect(&FrameTap::instance(), &FrameTap::happened, &m_b->link, [&](const LinkEvent &e) {
+            if (e.kind == LinkEvent::Kind::Received)
+                received += e.bytes;
+        });
         const auto got = m_b->link.Read_plc_block(150ms, 0x2000, 8);
         QCOMPARE(received, onLine);
         QCOMPARE(got.value_or(QByteArray()), onLine.startsWith(Answer) ? Data : QByteArray());

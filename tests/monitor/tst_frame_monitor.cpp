@@ -1,0 +1,165 @@
+// The frame monitor opened from the PLC menu, watching UART 1 writes on the simulated PLC.
+#include "support/sim_bench.h"
+#include "support/widget_driver.h"
+
+#include "app/main_window.h"
+#include "monitor/frame_log_model.h"
+#include "monitor/frame_monitor.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// The rows of a UART 1 write of the sound project: direction and meaning.
+const QStringList SoundWrite = {
+    ">\tconfiguration bracket open",
+    "<\tanswer: accepted",
+    ">\tUART 1 port word: Modbus master, 115200, None, 2 slaves",
+    "<\tanswer: accepted",
+    ">\tUART 1 slave records, slots 1 to 2",
+    "<\tanswer: accepted",
+    ">\tconfiguration bracket close",
+    "<\tanswer: accepted",
+    ">\tcontrol word: restart polling",
+    "<\tanswer: accepted",
+};
+} // namespace
+
+class TestFrameMonitor : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<Bench> m_bench;
+    sim::SimulatedLine *m_line = nullptr; // the window's
+    std::unique_ptr<MainWindow> m_window;
+    WidgetDriver ui;
+
+    FrameMonitor *monitor() { return m_window->findChild<FrameMonitor *>(); }
+    FrameLogModel &log() { return monitor()->log(); }
+    void openMonitor()
+    {
+        ui.find<QAction>(QStringLiteral("Frame_monitor"))->trigger();
+        QVERIFY(monitor() && QTest::qWaitForWindowActive(monitor()));
+        ui.setRoot(monitor());
+    }
+    void writeUart1() { WidgetDriver(m_window.get()).find<QPushButton>("Command19")->click(); }
+    // Direction and meaning of the rows from `from` on; a separator as its text.
+    QStringList rows(int from = 0)
+    {
+        QStringList shown;
+        for (int row = from; row < log().rowCount(); ++row) {
+            const QStringList cells = log().rowText(row).split('\t');
+            shown << (cells[1].isEmpty() ? cells[2] : cells[1] + '\t' + cells[3]);
+        }
+        return shown;
+    }
+    // The times of the sends on the window's line, from the first one.
+    QList<qint64> sendTimes(QList<QByteArray> &sends)
+    {
+        QList<qint64> times;
+        const auto recording =
+            connect(m_line, &SerialLine::sent, this, [&] { times << m_bench->clock.nowMs(); });
+        const qsizetype before = m_line->sends().size();
+        writeUart1();
+        disconnect(recording);
+        sends = m_line->sends().mid(before);
+        const qint64 start = times.value(0);
+        for (qint64 &t : times)
+            t -= start;
+        return times;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_window.reset();
+        m_bench = std::make_unique<Bench>();
+        m_line = new sim::SimulatedLine(m_bench->plc());
+        m_window = std::make_unique<MainWindow>(m_bench->ini(), std::unique_ptr<SerialLine>(m_line),
+                                                &m_bench->prompts);
+        ui.setRoot(m_window.get());
+        m_bench->prompts.queueFile(QFINDTESTDATA("../fixtures/project/sound.dpc"));
+        ui.find<QAction>(QStringLiteral("Load_config"))->trigger();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void aWriteAndATimeoutShowDecodedInOrder()
+    {
+        openMonitor();
+        writeUart1();
+        const QRegularExpression separator(
+            QStringLiteral("^Write to PLC, UART 1, \\d\\d:\\d\\d:\\d\\d$"));
+        QVERIFY2(separator.match(rows().value(0)).hasMatch(), qPrintable(rows().value(0)));
+        QCOMPARE(rows(1), SoundWrite);
+        QCOMPARE(log().index(1, FrameLogModel::FrameColumn).data().toString(),
+                 "<STX>E113000020FFF<ETX>D1");
+
+        m_bench->plc().faults().silent = true;
+        const int before = log().rowCount();
+        writeUart1();
+        QCOMPARE(m_bench->prompts.messages().last(), "Answer timeout from PLC");
+        QCOMPARE(rows(before + 1),
+                 QStringList({">\tconfiguration bracket open", "<\tno answer within 1000 ms"}));
+    }
+
+    // Frames and their times on the line are the same with the monitor open and closed.
+    void theMonitorChangesNoTransfer()
+    {
+        QList<QByteArray> closed, open;
+        const QList<qint64> closedTimes = sendTimes(closed);
+        openMonitor();
+        const QList<qint64> openTimes = sendTimes(open);
+        QCOMPARE(open.size(), 5);
+        QCOMPARE(open, closed);
+        QCOMPARE(openTimes, closedTimes);
+        QCOMPARE(log().frames(), 10);
+    }
+
+    void pauseFilterCopySaveAndClear()
+    {
+        openMonitor();
+        writeUart1();
+        auto *view = ui.find<QTableView>(QStringLiteral("Frames"));
+        QTest::keyClicks(ui.find<QLineEdit>(QStringLiteral("Filter")), "ACCEPTED");
+        QCOMPARE(view->model()->rowCount(), 5);
+        view->selectRow(0);
+        view->setFocus();
+        QTest::keySequence(view, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text().section('\t', 1),
+                 "<\t<ACK>\tanswer: accepted\n");
+        ui.find<QLineEdit>(QStringLiteral("Filter"))->clear();
+
+        const QString path = m_bench->dir.filePath(QStringLiteral("frames.txt"));
+        m_bench->prompts.queueFile(path);
+        ui.click(QStringLiteral("Save"));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = saved.readAll().split('\n');
+        QVERIFY(lines[0].startsWith("# Write to PLC, UART 1, "));
+        QCOMPARE(lines[1].mid(9), " > <STX>E113000020FFF<ETX>D1");
+        QCOMPARE(lines[2].mid(9), " < <ACK>");
+
+        ui.click(QStringLiteral("Pause"));
+        writeUart1();
+        QCOMPARE(log().rowCount(), 11);
+        QCOMPARE(ui.find<QLabel>(QStringLiteral("Counts"))->text(),
+                 "20 frames, 10 not shown while paused");
+        ui.click(QStringLiteral("Pause"));
+        QCOMPARE(rows(11), QStringList("10 frames not shown while paused"));
+        ui.click(QStringLiteral("Clear"));
+        QCOMPARE(log().rowCount(), 0);
+        QCOMPARE(ui.find<QLabel>(QStringLiteral("Counts"))->text(), "0 frames");
+    }
+};
+
+QTEST_MAIN(TestFrameMonitor)
+#include "tst_frame_monitor.moc"

@@ -101,7 +101,7 @@ public:
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
-    // Ends the running transfer: a wait ends at once and the exchange throws TransferAborted;
+    // Ends the running transfer: a wait or a pause ends at once and throws TransferAborted;
     // between exchanges, the next exchange or pause throws it before anything is sent.
     void abort();
     // A pause inside a transfer (through the application's clock) that an abort cuts short.
@@ -146,6 +146,7 @@ private:
     SerialLine &m_line;
     int m_transfers = 0;
     bool m_waiting = false;
+    bool m_pausing = false;
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
     class QEventLoop *m_loop = nullptr;

@@ -48,8 +48,6 @@ private Q_SLOTS:
             for (int k = 0; k < MaxSlaves; ++k)
                 rows.append({QString::number(k + 1), "5", "10", "100", "200", "1", "100"});
             port->slaves().setItems(rows);
-            port->setSpeed(0);
-            port->setParity(0);
             port->setMode(PortMode::Master);
         }
         const AuxPortConfig sensors{

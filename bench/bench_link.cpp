@@ -1,13 +1,13 @@
 // Prints what the PLC link costs on top of the PLC: the time per exchange beyond the simulated
 // PLC's own answer delay over a pseudo-terminal, and the CPU time spent while a wait times out.
+#include "bench_support.h"
+
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <sys/resource.h>
 
@@ -16,23 +16,6 @@
 #include <vector>
 
 namespace {
-
-struct Sim
-{
-    QTemporaryDir dir;
-    QProcess process;
-    QString link() const { return dir.filePath(QStringLiteral("plc")); }
-    bool start(const QStringList &options)
-    {
-        process.start(QStringLiteral(PLC_SIM_PATH), QStringList{"--link", link()} + options);
-        return process.waitForStarted(5000) && process.waitForReadyRead(5000);
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
-    }
-};
 
 double cpuMs()
 {
@@ -63,11 +46,9 @@ double medianExchangeMs(PlcLink &link, int count)
 
 int run(int exchanges, int simDelayMs)
 {
-    Sim sim;
-    if (!sim.start({QStringLiteral("--delay"), QString::number(simDelayMs)})) {
-        std::fprintf(stderr, "plc-sim did not start\n");
+    bench::Sim sim;
+    if (!sim.start({QStringLiteral("--delay"), QString::number(simDelayMs)}))
         return 1;
-    }
     QtSerialLine line([&](int) { return sim.link(); });
     line.setSettings(QStringLiteral("115200,N,8,1"));
     PlcLink link(line);
@@ -85,7 +66,7 @@ int run(int exchanges, int simDelayMs)
 
 int idleWait()
 {
-    Sim sim;
+    bench::Sim sim;
     if (!sim.start({QStringLiteral("--silent")}))
         return 1;
     QtSerialLine line([&](int) { return sim.link(); });

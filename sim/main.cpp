@@ -99,6 +99,9 @@ QByteArray hexBytes(const QCommandLineParser &parser, const QString &option)
 
 int main(int argc, char *argv[])
 {
+    // Qt's own event dispatcher: its timers keep the time they are given, where GLib's round
+    // every wait up to the next millisecond, which would make --wire answers late.
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plc-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
@@ -160,6 +163,13 @@ int main(int argc, char *argv[])
         {QStringLiteral("hang-up-at"),
          QStringLiteral("Hang up (close the line and end) when request <n> arrives."),
          QStringLiteral("n")},
+        {QStringLiteral("wire"),
+         QStringLiteral("Hold each answer back by the time the request and the answer take on a "
+                        "real line (see --line).")},
+        {QStringLiteral("line"),
+         QStringLiteral("The line settings whose timing --wire follows, such as 9600,N,7,1 "
+                        "(default 9600,N,8,1); implies --wire."),
+         QStringLiteral("settings")},
         {QStringLiteral("log"),
          QStringLiteral("Write every request and answer to <file> (- for stderr)."),
          QStringLiteral("file")},
@@ -235,6 +245,17 @@ int main(int argc, char *argv[])
         usageError(QStringLiteral("cannot catch SIGINT and SIGTERM"));
 
     sim::PtyServer server(model);
+    if (parser.isSet(QStringLiteral("wire")) || parser.isSet(QStringLiteral("line"))) {
+        const QString line = parser.isSet(QStringLiteral("line"))
+                                 ? parser.value(QStringLiteral("line"))
+                                 : QStringLiteral("9600,N,8,1");
+        const auto charTime = sim::wireCharTimeUs(line);
+        if (!charTime)
+            usageError(QStringLiteral("--line wants settings such as 9600,N,7,1 or 115200,E,8,1.5, "
+                                      "not \"%1\"")
+                           .arg(line));
+        server.setCharTimeUs(*charTime);
+    }
     QObject::connect(&server, &sim::PtyServer::hungUp, &app, &QCoreApplication::quit);
     if (parser.isSet(QStringLiteral("link")))
         server.setLinkPath(parser.value(QStringLiteral("link")));

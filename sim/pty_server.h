@@ -38,6 +38,10 @@ public:
 
     QString errorString() const { return m_error; }
 
+    // Answers take as long as on a wire with this many microseconds per character (see
+    // AnswerPacer); 0: as soon as the PLC has them.
+    void setCharTimeUs(double us) { m_pacer.setCharTimeUs(us); }
+
 Q_SIGNALS:
     // The PLC hung up (a fault asked for): the pseudo-terminal is closed.
     void hungUp();

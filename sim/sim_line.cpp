@@ -17,10 +17,11 @@ public:
     using AnswerPacer::AnswerPacer;
 
 protected:
-    qint64 nowMs() const override { return appClock().nowMs(); }
-    void wakeAfter(int ms) override
+    qint64 nowUs() const override { return appClock().nowMs() * 1000; }
+    void wakeAfter(qint64 us) override
     {
-        m_wake = appClock().callAfter(ms, [this] { release(); });
+        // Never early: a clock of whole milliseconds rounds up.
+        m_wake = appClock().callAfter(static_cast<int>((us + 999) / 1000), [this] { release(); });
     }
     void cancelWake() override { m_wake.reset(); }
 
@@ -77,6 +78,8 @@ void SimulatedLine::send(const QByteArray &bytes)
         throw PlatformError(QStringLiteral("%1: the port is not open").arg(describe()));
     m_sentBytes += bytes;
     m_sends.append(bytes);
+    m_pacer->setCharTimeUs(m_wireTiming ? settings().bitsPerCharacter() * 1e6 / settings().baudRate
+                                        : 0.0);
     if (m_breakCountdown > 0 && --m_breakCountdown == 0) {
         QTimer::singleShot(0, this, [this] {
             if (m_open)

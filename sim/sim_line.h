@@ -42,6 +42,10 @@ public:
     // loop, as a real port reports it. 0 disarms.
     void breakOnSend(int sends, const QString &description);
 
+    // Answers held back by the time the request and the answer take on a real wire at the
+    // line's settings, as well as by the PLC's own delays. Off by default.
+    void setWireTiming(bool on) { m_wireTiming = on; }
+
     // Every byte handed to send() since construction or clearSent(), and the sends one by one.
     QByteArray sentBytes() const { return m_sentBytes; }
     const QList<QByteArray> &sends() const { return m_sends; }
@@ -56,6 +60,7 @@ private:
     PlcModel &m_model;
     std::unique_ptr<AnswerPacer> m_pacer;
     bool m_open = false;
+    bool m_wireTiming = false;
     QByteArray m_received;
     QString m_openFailure;
     int m_breakCountdown = 0;

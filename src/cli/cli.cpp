@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include "cli/frame_trace.h"
+#include "cli/many_ports.h"
 #include "cli/project_text.h"
 #include "cli/terminal_prompts.h"
 #include "common/errors.h"
@@ -61,17 +62,21 @@ const char *const CommandHelp =
     "  search                        the 1-wire bus search: the count, then one ROM code per line\n"
     "  restart                       restart the PLC\n"
     "  to-ieee NUMBER                8 hex digits\n"
-    "  to-float HEX                  the number, as the converter shows it\n";
+    "  to-float HEX                  the number, as the converter shows it\n\n"
+    "With --port given more than once, or --ports, a command runs on every port at once: each\n"
+    "line it prints starts with its port, an upload writes FILE with the port's name before the\n"
+    "extension, and a line per port (port, outcome, time) ends the run.\n";
 
 // Options that take a value: their value is not a command.
 const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral("--port"),
-                                  QStringLiteral("--line"), QStringLiteral("--only")};
+                                  QStringLiteral("--ports"), QStringLiteral("--line"),
+                                  QStringLiteral("--only")};
 // Options only the command line knows: with one of them the arguments are the command line's,
 // whatever else they hold.
-const QStringList CommandLineOptions = {QStringLiteral("--port"),  QStringLiteral("--line"),
-                                        QStringLiteral("--trace"), QStringLiteral("--only"),
-                                        QStringLiteral("--force"), QStringLiteral("--json"),
-                                        QStringLiteral("--verify")};
+const QStringList CommandLineOptions = {
+    QStringLiteral("--port"), QStringLiteral("--ports"), QStringLiteral("--line"),
+    QStringLiteral("--trace"), QStringLiteral("--only"), QStringLiteral("--force"),
+    QStringLiteral("--json"), QStringLiteral("--verify")};
 
 // "-1.5", "-.5", "-inf", "-NaN": an argument, not an option.
 bool isNegativeNumber(const QString &argument)
@@ -393,8 +398,9 @@ int runCommandLine(QStringList arguments)
     parser.addOptions({
         {QStringLiteral("config-dir"), QStringLiteral("Folder of set.ini."), QStringLiteral("DIR")},
         {QStringLiteral("port"),
-         QStringLiteral("COM1 to COM10, or a device path (default: set.ini)."),
+         QStringLiteral("COM1 to COM10, or a device path (default: set.ini); repeatable."),
          QStringLiteral("PORT")},
+        ManyPorts::option(),
         {QStringLiteral("line"),
          QStringLiteral("Line settings such as 115200,E,8,1 (default: set.ini section COM)."),
          QStringLiteral("SETTINGS")},
@@ -450,8 +456,10 @@ int runCommandLine(QStringList arguments)
         misplaced("verify", "write");
         misplaced("force", "upload");
         misplaced("json", "show");
-        if (parser.isSet(QStringLiteral("port")) && parser.value(QStringLiteral("port")).isEmpty())
+        if (parser.values(QStringLiteral("port")).contains(QString()))
             usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));
+        if (ManyPorts::wanted(parser))
+            return ManyPorts::run(arguments, parser, ValueOptions);
         Session session(parser, positional);
         return (*command)(session);
     } catch (const TransferAborted &) {

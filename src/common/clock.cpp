@@ -36,7 +36,15 @@ void EventLoopClock::pause(int ms)
         return;
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_pauses.append(&loop);
+    loop.exec();
+    m_pauses.removeOne(&loop);
+}
+
+void EventLoopClock::interruptPause()
+{
+    if (!m_pauses.isEmpty())
+        m_pauses.constLast()->quit();
 }
 
 std::unique_ptr<ClockTimer> EventLoopClock::callAfter(int ms, std::function<void()> fire)

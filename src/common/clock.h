@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QtGlobal>
 
 #include <functional>
@@ -18,8 +19,11 @@ class Clock
 {
 public:
     virtual ~Clock() = default;
-    // Pauses the command for ms milliseconds. The window keeps painting meanwhile.
+    // Pauses the command for ms milliseconds, or until interruptPause(). The window keeps
+    // painting and answering input meanwhile.
     virtual void pause(int ms) = 0;
+    // Ends the innermost pause running now at once.
+    virtual void interruptPause() {}
     // Calls fire once, ms milliseconds from now, from the event loop, unless the returned timer
     // is destroyed first.
     virtual std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) = 0;
@@ -27,18 +31,20 @@ public:
     virtual qint64 nowMs() const = 0;
 };
 
-// Real time: pauses in a local event loop (the calling command waits, the window repaints) and
-// precise single-shot timers.
+// Real time: pauses in a local event loop (the calling command waits, the window repaints and
+// answers input) and precise single-shot timers.
 class EventLoopClock final : public Clock
 {
 public:
     EventLoopClock();
     void pause(int ms) override;
+    void interruptPause() override;
     std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override;
     qint64 nowMs() const override;
 
 private:
     qint64 m_startNs;
+    QList<class QEventLoop *> m_pauses; // innermost last
 };
 
 // The clock used by the program; tests may set another one.

@@ -97,18 +97,22 @@ QByteArray PlcLink::wordReadFrame(quint16 address)
 
 void PlcLink::abort()
 {
-    // Between two exchanges (in a pause) the request holds until the next exchange or pause,
-    // which then ends the transfer before anything more is sent.
+    // A wait or a pause ends at once; anywhere else between two exchanges the request holds
+    // until the next exchange or pause, which then ends the transfer before anything is sent.
     if (m_waiting || m_transfers > 0)
         m_abortRequested = true;
     if (m_loop)
         m_loop->quit();
+    if (m_pausing && m_abortRequested)
+        appClock().interruptPause();
 }
 
 void PlcLink::pause(milliseconds duration)
 {
     if (m_abortRequested)
         throw TransferAborted();
+    m_pausing = true;
+    const auto restore = qScopeGuard([this] { m_pausing = false; });
     appClock().pause(static_cast<int>(duration.count()));
     if (m_abortRequested)
         throw TransferAborted();

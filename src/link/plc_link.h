@@ -109,7 +109,7 @@ public:
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
-    // Ends the running transfer: a wait ends at once and the exchange throws TransferAborted;
+    // Ends the running transfer: a wait or a pause ends at once and throws TransferAborted;
     // between exchanges, the next exchange or pause throws it before anything is sent.
     void abort();
     // A pause inside a transfer (through the application's clock) that an abort cuts short.
@@ -164,6 +164,7 @@ private:
     int m_transfers = 0;
     quint64 m_transfer = 0; // the running transfer's number, for the tap
     bool m_waiting = false;
+    bool m_pausing = false;
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
     class QEventLoop *m_loop = nullptr;

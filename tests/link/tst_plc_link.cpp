@@ -292,6 +292,16 @@ private Q_SLOTS:
         const auto abort = appClock().callAfter(30, [this] { m->link.abort(); });
         QVERIFY_THROWS_EXCEPTION(TransferAborted, m->link.Read_plc_block(2000ms, 0x2000, 8));
     }
+    // On the program's own clock, where a pause really waits (a bus search's for 3.5 s): an
+    // abort, as from closing the window, ends it at once.
+    void abortEndsAPause()
+    {
+        setAppClock(nullptr);
+        const auto fakeAgain = qScopeGuard([this] { setAppClock(&m->clock); });
+        LinkTransfer transfer(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
+        QTimer::singleShot(0, &m->link, [this] { m->link.abort(); });
+        QVERIFY_THROWS_EXCEPTION(TransferAborted, m->link.pause(std::chrono::hours(1)));
+    }
 
     void transfersAreOneAtATimeAndCloseTheLine()
     {

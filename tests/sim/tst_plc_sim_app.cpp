@@ -61,6 +61,8 @@ private Q_SLOTS:
         QTest::newRow("address not hex") << QStringList{"--silent-at", "20G8"};
         QTest::newRow("no pieces") << QStringList{"--split", "0"};
         QTest::newRow("odd stray") << QStringList{"--stray", "0D0"};
+        QTest::newRow("line without stop bits") << QStringList{"--wire", "--line", "9600,N,8"};
+        QTest::newRow("unknown parity") << QStringList{"--line", "9600,X,8,1"};
     }
     void refusesBadOptions()
     {

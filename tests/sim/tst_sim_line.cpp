@@ -128,6 +128,46 @@ private Q_SLOTS:
         QCOMPARE(m_arrivals, (QList<qint64>{150, 150}));
     }
 
+    // With wire timing an answer arrives when it would have crossed a real line: the request's
+    // characters, then the answer's, each of start, data, parity and stop bits; an answer leaves
+    // only after the one before it. The fake clock rounds up to whole milliseconds.
+    void wireTimeHoldsAnswersBack_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<sim::Faults>("faults");
+        QTest::addColumn<QByteArrayList>("requests"); // sent at once
+        QTest::addColumn<QList<qint64>>("arrivals");
+        const QByteArray read = frame("E00200008", "D2"); // 13 characters, answered by 20
+        // 33 characters of 9 bits at 9600 bit/s: 30.9 ms.
+        QTest::newRow("9600,N,7,1")
+            << "9600,N,7,1" << sim::Faults{} << QByteArrayList{read} << QList<qint64>{31};
+        // 12 bits a character, and the PLC's own 10 ms.
+        QTest::newRow("parity, two stop bits and a delay")
+            << "9600,E,8,2" << sim::Faults{.delayMs = 10} << QByteArrayList{read}
+            << QList<qint64>{52};
+        // 12.2 ms in, two pieces of 9.4 ms out with 5 ms between them.
+        QTest::newRow("two pieces") << "9600,N,7,1" << sim::Faults{.pieces = 2, .gapMs = 5}
+                                    << QByteArrayList{read} << QList<qint64>{22, 36};
+        // ENQ in and ACK out take 0.9 ms each; the read's answer follows its own request.
+        QTest::newRow("one request behind another")
+            << "9600,N,7,1" << sim::Faults{} << QByteArrayList{Enq, read} << QList<qint64>{2, 32};
+    }
+    void wireTimeHoldsAnswersBack()
+    {
+        QFETCH(QString, settings);
+        QFETCH(sim::Faults, faults);
+        QFETCH(QByteArrayList, requests);
+        QFETCH(QList<qint64>, arrivals);
+        m_b->plc().setMemory(0x2000, Data);
+        m_b->plc().faults() = faults;
+        m_b->line.setSettings(settings);
+        m_b->line.setWireTiming(true);
+        for (const QByteArray &request : requests)
+            m_b->line.send(request);
+        m_b->clock.pause(1000);
+        QCOMPARE(m_arrivals, arrivals);
+    }
+
     // Answers on their way are lost with the port, as on a real line. An open refused on purpose
     // leaves the line closed.
     void closingAndOpening()

@@ -1,0 +1,200 @@
+// Prints how long the transfers take on a line as slow as a real one (plc-sim --wire), next to
+// the least they can take: the wire time of every character sent and received plus the pauses
+// the procedures make, and the ratio of the two. Then the time of one command-line write of a
+// full project against that of the same write to 8 PLCs at once.
+#include "bench_support.h"
+
+#include "cli/terminal_prompts.h"
+#include "common/clock.h"
+#include "link/frame_tap.h"
+#include "link/plc_link.h"
+#include "link/qt_serial_line.h"
+#include "modbus/modbus_upload.h"
+#include "modbus/modbus_write.h"
+#include "onewire/aux_transfer.h"
+#include "project/project_file.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Real time, adding up the pauses the procedures ask for.
+class PauseCountingClock final : public Clock
+{
+public:
+    void pause(int ms) override
+    {
+        pausedMs += ms;
+        m_real.pause(ms);
+    }
+    std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override
+    {
+        return m_real.callAfter(ms, std::move(fire));
+    }
+    qint64 nowMs() const override { return m_real.nowMs(); }
+
+    qint64 pausedMs = 0;
+
+private:
+    EventLoopClock m_real;
+};
+
+struct Transfer
+{
+    const char *name;
+    std::function<Outcome(PlcLink &, const QString &, Prompts &)> run;
+};
+
+// Writes and uploads of the full configuration over one line; false when one did not succeed.
+bool transfersAt(const QString &lineSettings, PauseCountingClock &clock)
+{
+    bench::Sim sim;
+    if (!sim.start({QStringLiteral("--wire"), QStringLiteral("--line"), lineSettings}))
+        return false;
+    QtSerialLine line([&](int) { return sim.link(); });
+    line.pinSettings(lineSettings);
+    PlcLink link(line);
+    qint64 characters = 0;
+    int exchanges = 0;
+    QObject::connect(&FrameTap::instance(), &FrameTap::happened, [&](const LinkEvent &e) {
+        if (e.link != &link)
+            return;
+        if (e.kind == LinkEvent::Kind::Sent)
+            ++exchanges;
+        if (e.kind == LinkEvent::Kind::Sent || e.kind == LinkEvent::Kind::Received)
+            characters += e.bytes.size();
+    });
+    const double charSeconds = line.settings().bitsPerCharacter() / line.settings().baudRate;
+
+    ModbusPort uart1(ModbusPortInfo::uart1());
+    ModbusPort uart2(ModbusPortInfo::uart2());
+    bench::fillSlaves(uart1);
+    bench::fillSlaves(uart2);
+    const AuxPortConfig sensors = bench::fullSensorConfig();
+    auto write = [](auto writeOne, const auto &what) {
+        return [writeOne, &what](PlcLink &l, const QString &ini, Prompts &p) {
+            WriteReport report;
+            writeOne(l, ini, p, what, report, Confirmation::Ask);
+            return report.outcome;
+        };
+    };
+    auto upload = [](const ModbusPortInfo &info) {
+        return [&info](PlcLink &l, const QString &ini, Prompts &p) {
+            return uploadModbusPort(l, ini, p, info).outcome();
+        };
+    };
+    const Transfer transfers[] = {
+        {"UART 1 write, 128 slaves", write(writeModbusPort, uart1)},
+        {"UART 1 upload", upload(ModbusPortInfo::uart1())},
+        {"UART 2 write, 128 slaves", write(writeModbusPort, uart2)},
+        {"UART 2 upload", upload(ModbusPortInfo::uart2())},
+        {"1-wire write, 128 sensors", write(writeAuxPort, sensors)},
+        {"1-wire upload", [](PlcLink &l, const QString &ini,
+                             Prompts &p) { return uploadAuxPort(l, ini, p).outcome(); }},
+    };
+
+    TerminalPrompts prompts;
+    const QString ini = sim.dir.filePath(QStringLiteral("set.ini"));
+    // Every transfer opens and closes the port once; that is no part of the limit.
+    std::vector<double> openings;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        LinkTransfer(link, ini).open();
+        openings.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(openings.begin(), openings.end());
+    std::printf("\n%s on plc-sim --wire; opening and closing the port takes %.2f ms\n"
+                "%-27s %9s %10s %10s %7s %15s\n",
+                qPrintable(lineSettings), openings[2], "transfer", "exchanges", "measured", "limit",
+                "ratio", "without opening");
+    bool allDone = true;
+    for (const Transfer &t : transfers) {
+        characters = 0;
+        exchanges = 0;
+        clock.pausedMs = 0;
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome outcome = t.run(link, ini, prompts);
+        const double measured = timer.nsecsElapsed() / 1e9;
+        const double limit = characters * charSeconds + clock.pausedMs / 1000.0;
+        std::printf("%-27s %9d %8.3f s %8.3f s %7.3f %15.3f%s\n", t.name, exchanges, measured,
+                    limit, measured / limit, (measured - openings[2] / 1000) / limit,
+                    outcome == Outcome::Done ? "" : "  (did not succeed)");
+        std::fflush(stdout);
+        allDone = allDone && outcome == Outcome::Done;
+    }
+    return allDone;
+}
+
+// Wall time of one plc-config run in seconds; negative when it did not succeed.
+double timedRun(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral(PLC_CONFIG_PATH), arguments);
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return -1;
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// One write of the full project from the command line, then the same to 8 PLCs at once.
+bool manyPlcs(int count)
+{
+    const QString lineSettings = QStringLiteral("115200,E,8,1");
+    QTemporaryDir dir;
+    const QString project = dir.filePath(QStringLiteral("full.dpc"));
+    {
+        ModbusPort uart1(ModbusPortInfo::uart1());
+        ModbusPort uart2(ModbusPortInfo::uart2());
+        AuxPort aux;
+        bench::fillSlaves(uart1);
+        bench::fillSlaves(uart2);
+        aux.setConfig(bench::fullSensorConfig());
+        ProjectRecord record;
+        Fill_project_record(record, {uart1, uart2, aux});
+        writeProjectFile(project, record);
+    }
+    std::vector<std::unique_ptr<bench::Sim>> sims;
+    QStringList ports;
+    for (int i = 0; i < count; ++i) {
+        sims.push_back(std::make_unique<bench::Sim>());
+        if (!sims.back()->start({QStringLiteral("--wire"), QStringLiteral("--line"), lineSettings}))
+            return false;
+        ports << QStringLiteral("--port") << sims.back()->link();
+    }
+    const QStringList common = {QStringLiteral("--config-dir"), dir.path(),
+                                QStringLiteral("--line"), lineSettings};
+    const QStringList write = {QStringLiteral("write"), project};
+    const double one = timedRun(common + ports.mid(0, 2) + write);
+    const double all = timedRun(common + ports + write);
+    std::printf("\nplc-config write of 128 + 128 slaves and 128 sensors at %s on plc-sim --wire\n"
+                "one PLC %.3f s, %d PLCs at once %.3f s, ratio %.3f\n",
+                qPrintable(lineSettings), one, count, all, all / one);
+    return one > 0 && all > 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    PauseCountingClock clock;
+    setAppClock(&clock);
+    bool ok = transfersAt(QStringLiteral("9600,N,7,1"), clock);
+    ok = transfersAt(QStringLiteral("115200,E,8,1"), clock) && ok;
+    setAppClock(nullptr);
+    ok = manyPlcs(8) && ok;
+    return ok ? 0 : 1;
+}

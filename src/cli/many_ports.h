@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QString>
+#include <QStringList>
+
+class QCommandLineParser;
+
+// The command line on several PLCs at once: --port given more than once, or --ports GLOB. Every
+// port gets a process of its own (this program again, with that one --port), all started at
+// once, so a fault on one port cannot stop the others. Their output comes through line by line
+// with the port in front; at the end one summary line per port (port, outcome, time), in the
+// order the ports were given, and the highest of their exit statuses.
+namespace ManyPorts {
+
+// "--ports GLOB".
+QCommandLineOption option();
+
+// The ports named: every --port in order, then the matches of --ports, sorted. Throws InputError
+// for a port given twice or a pattern that matches nothing.
+QStringList ports(const QCommandLineParser &parser);
+
+// True when the command is to run on several ports: more than one --port, or --ports.
+bool wanted(const QCommandLineParser &parser);
+
+// The file an upload to file writes for a port: the port's name (COM3, or the device's file
+// name) inserted before the extension, "plc.dpc" giving "plc-ttyUSB1.dpc".
+QString portFile(const QString &file, const QString &port);
+
+// The arguments of one port's process: arguments (program first) without their --port and
+// --ports, with "--port port" in front and, for an upload, the port's own file. valueOptions:
+// the options that take a value, so their values are not taken for the command's arguments.
+QStringList portArguments(const QStringList &arguments, const QStringList &valueOptions,
+                          const QString &port);
+
+// Runs the command of arguments on every port at once and prints their output and summary.
+// InputError, before anything starts, for ports that cannot work together (see ports()) or a
+// command that uses no port.
+int run(const QStringList &arguments, const QCommandLineParser &parser,
+        const QStringList &valueOptions);
+
+} // namespace ManyPorts

@@ -1,0 +1,153 @@
+// The command line on several PLCs at once: each plc-sim gets what a single-port run sends, the
+// ports' output comes prefixed, one summary line per port in the order given, and a fault on one
+// port leaves the others alone.
+#include "plc_sim_process.h"
+
+#include "cli/many_ports.h"
+
+#include <QFile>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const QString Line = QStringLiteral("115200,E,8,1");
+
+// What a plc-sim --log file holds, without the times.
+QByteArrayList loggedFrames(const QString &log)
+{
+    QFile file(log);
+    QByteArrayList frames;
+    for (const QByteArray &entry :
+         file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList())
+        frames << entry.mid(entry.indexOf(" ms ") + 4).trimmed();
+    return frames;
+}
+
+// Simulated PLCs at 115200 bit/s on wire time, each logging its frames, reached through links
+// named plc1, plc2 ... in one folder.
+struct Plcs
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<PlcSimProcess>> sims;
+    QStringList ports, portOptions;
+    bool start(int count, int silentOne = 0)
+    {
+        for (int i = 1; i <= count; ++i) {
+            sims.push_back(std::make_unique<PlcSimProcess>());
+            QStringList options{"--wire", "--line", Line, "--log", log(i)};
+            ports << dir.filePath(QStringLiteral("plc%1").arg(i));
+            portOptions << "--port" << ports.last();
+            if (i == silentOne)
+                options << "--silent";
+            if (!sims.back()->start(options) || !QFile::link(sims.back()->linkPath(), ports.last()))
+                return false;
+        }
+        return true;
+    }
+    QString log(int i) const { return dir.filePath(QStringLiteral("plc%1.log").arg(i)); }
+};
+
+} // namespace
+
+class TestManyPorts : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
+
+    Run plcConfig(const QStringList &args)
+    {
+        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
+                          QStringList{"--config-dir", m_config.path(), "--line", Line} + args);
+    }
+
+private Q_SLOTS:
+    void eightPlcsGetTheFramesOfOne()
+    {
+        Plcs one, eight;
+        QVERIFY(one.start(1) && eight.start(8));
+        QCOMPARE(plcConfig(one.portOptions + QStringList{"write", m_sound}).exitCode, 0);
+        const QByteArrayList expected = loggedFrames(one.log(1));
+        QVERIFY(expected.size() > 10);
+
+        const Run r = plcConfig(eight.portOptions + QStringList{"write", m_sound});
+        QCOMPARE(r.exitCode, 0);
+        const QList<QByteArray> summary = r.out.trimmed().split('\n');
+        QCOMPARE(summary.size(), 8);
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY2(summary[i].startsWith((eight.ports[i] + "\tdone\t").toLocal8Bit()),
+                     summary[i].constData());
+            QCOMPARE(loggedFrames(eight.log(i + 1)), expected);
+        }
+    }
+
+    // The silent PLC in the middle fails alone; each upload has a file of its own.
+    void oneFaultStopsNoOtherPort()
+    {
+        Plcs plcs;
+        QVERIFY(plcs.start(3, 2));
+        const QString file = plcs.dir.filePath(QStringLiteral("up.dpc"));
+        const Run r = plcConfig({"--ports", plcs.dir.filePath("plc?"), "upload", file});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, (plcs.ports[1] + ": Answer timeout from PLC\n").toLocal8Bit());
+        const QList<QByteArray> summary = r.out.trimmed().split('\n');
+        QCOMPARE(summary.size(), 3);
+        const char *outcomes[] = {"done", "failed", "done"};
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(summary[i].startsWith(plcs.ports[i].toLocal8Bit() + '\t' + outcomes[i]));
+            QCOMPARE(QFile::exists(plcs.dir.filePath(QStringLiteral("up-plc%1.dpc").arg(i + 1))),
+                     i != 1);
+        }
+    }
+
+    void portsThatCannotWorkTogether_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("a port twice") << QStringList{"--port", "COM2", "--port", "com2", "test"}
+                                      << "COM2 and com2 are the same port";
+        QTest::newRow("a pattern matching nothing")
+            << QStringList{"--ports", m_config.filePath("none*"), "test"} << "matches no device";
+        QTest::newRow("a command without a port")
+            << QStringList{"--port", "COM1", "--port", "COM2", "show", m_sound} << "uses no port";
+        QTest::newRow("two uploads to one file")
+            << QStringList{"--port", "/a/tty0", "--port", "/b/tty0", "upload", "x.dpc"}
+            << "would both upload to x-tty0.dpc";
+    }
+    void portsThatCannotWorkTogether()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, told);
+        const Run r = plcConfig(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(told.toLocal8Bit()), r.err.constData());
+        QVERIFY(r.out.isEmpty());
+    }
+
+    // A port's process gets the arguments with that one port, and an upload its own file.
+    void portArguments_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("forPort");
+        auto words = [](const char *text) { return QString::fromLatin1(text).split(' '); };
+        QTest::newRow("upload after options with values")
+            << words("p --ports=/dev/x* --line upload upload f.dpc --force")
+            << words("p --port /dev/x1 --line upload upload f-x1.dpc --force");
+        QTest::newRow("after --") << words("p --port COM1 --port=COM2 -- upload --port")
+                                  << words("p --port /dev/x1 -- upload --port-x1");
+    }
+    void portArguments()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, forPort);
+        QCOMPARE(ManyPorts::portArguments(args, {"--port", "--ports", "--line"}, "/dev/x1"),
+                 forPort);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestManyPorts)
+#include "tst_many_ports.moc"

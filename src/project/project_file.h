@@ -36,11 +36,12 @@ ProjectRecord readProjectFile(const QString &path);
 FileChoice projectFileChoice(const QString &title, const QString &startFolder);
 
 // "Save config": the file chosen, the ports copied into the in-memory record, the file written.
+// chosenPath, when given, receives the file chosen.
 Outcome Save_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder);
+                     const QString &startFolder, QString *chosenPath = nullptr);
 // "Load config": the file chosen and checked whole, then applied to the ports.
 Outcome Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
-                     const QString &startFolder);
+                     const QString &startFolder, QString *chosenPath = nullptr);
 
 // What a cancelled file chooser says.
 QString cancelledChoiceMessage();

@@ -58,6 +58,7 @@ MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line,
     buildMenus();
     resize(1060, 680);
     startUp();
+    watchProjectChanges();
 }
 
 MainWindow::~MainWindow()
@@ -111,19 +112,23 @@ void MainWindow::buildMenus()
     // The file choosers start in the program's own folder.
     connect(m_loadConfig, &QAction::triggered, this, [this] {
         runCommand(*m_prompts, [this] {
-            Load_project(*m_prompts, m_project, projectPorts(),
-                         QCoreApplication::applicationDirPath());
+            QString path;
+            if (Load_project(*m_prompts, m_project, projectPorts(),
+                             QCoreApplication::applicationDirPath(), &path) == Outcome::Done)
+                projectFileUsed(path);
         });
         // Whatever the load did, the UART 1 table is in view afterwards.
         m_uart1->showTable();
     });
     connect(m_saveConfig, &QAction::triggered, this, [this] {
         runCommand(*m_prompts, [this] {
-            Save_project(*m_prompts, m_project, projectPorts(),
-                         QCoreApplication::applicationDirPath());
+            QString path;
+            if (Save_project(*m_prompts, m_project, projectPorts(),
+                             QCoreApplication::applicationDirPath(), &path) == Outcome::Done)
+                projectFileUsed(path);
         });
     });
-    addItem(file, "Print", QStringLiteral("Print"), false);
+    buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print"), true));
     addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
     QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
     connect(exit, &QAction::triggered, this, &QWidget::close);
@@ -183,7 +188,8 @@ void MainWindow::Change_main_caption()
             port = QString::number(value + 1);
     } catch (const PlatformError &) {
     }
-    setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
+    // "[*]": where the mark of a changed project goes; nothing shows while it is unchanged.
+    setWindowTitle(QStringLiteral("[*]PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
                    QStringLiteral("  //Active port - COM ") + port);
 }
 

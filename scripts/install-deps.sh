@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing plc-config needs on Debian 12, when it is missing.
+# Installs what building and testing plc-config needs on Debian 12, when it is missing
+# (poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext).
 # "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh.
 set -euo pipefail
 
@@ -7,6 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins fonts-dejavu-core
+    poppler-utils
 )
 if [ "${1:-}" = fuzz ]; then
     packages+=(clang-14 libclang-rt-14-dev)

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QGuiApplication>
 #include <QTextStream>
 
 #ifdef Q_OS_UNIX
@@ -70,7 +71,16 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     if (!wantsWindow(arguments)) {
-        QCoreApplication app(argc, argv);
+        // A command that lays out pages needs fonts, hence a graphical application; it shows no
+        // window, so it runs offscreen unless told otherwise (over ssh, in scripts).
+        std::unique_ptr<QCoreApplication> app;
+        if (Cli::needsGuiApplication(arguments)) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            app = std::make_unique<QGuiApplication>(argc, argv);
+        } else {
+            app = std::make_unique<QCoreApplication>(argc, argv);
+        }
         QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
         QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
         return Cli::run(QCoreApplication::arguments());

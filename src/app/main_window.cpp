@@ -113,7 +113,7 @@ void MainWindow::buildMenus()
     addItem(file, "New_config", QStringLiteral("New config"), false);
     m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), true);
     m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"), true);
-    addItem(file, "Print", QStringLiteral("Print"), false);
+    buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print"), true));
     addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
     QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
     connect(exit, &QAction::triggered, this, &QWidget::close);

@@ -14,6 +14,8 @@ class CommandFeedback;
 class ConverterTab;
 class HwConfigTab;
 class MainTab;
+class QMenu;
+enum class ProjectTable;
 class ErrorBufferTab;
 class OnewireTab;
 class PlcLink;
@@ -86,9 +88,22 @@ private:
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
 
+    // The project as text and on paper (main_window_exchange.cpp): "Export..." and "Import..."
+    // inserted before `print` in the File menu, "Print" itself, the grids' CSV menus.
+    void buildExchangeMenus(QMenu *file, QAction *print);
+    void addTableMenu(const QString &gridName, ProjectTable table);
+    void exportProject();
+    void importProject();
+    void exportTable(ProjectTable table);
+    void importTable(ProjectTable table);
+    void printConfigSheet();
+    // Any change of the ports or tables marks the project changed ("*" in the caption); a load
+    // or save of a project file clears the mark.
+
     QString m_iniPath;
     // The project file as last loaded or saved; a save overwrites only the fields it uses.
     ProjectRecord m_project;
+    // The project file last loaded or saved (or the JSON last imported): it names the sheet.
     // The line before the link: the link refers to it and must go first.
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;

@@ -6,6 +6,7 @@
 #include "cli/terminal_prompts.h"
 #include "common/errors.h"
 #include "common/file_kind.h"
+#include "common/whole_file.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 #include "link/com_setting.h"
@@ -18,15 +19,20 @@
 #include "onewire/aux_port.h"
 #include "onewire/aux_transfer.h"
 #include "onewire/bus_search.h"
+#include "project/config_sheet.h"
 #include "project/plc_verify.h"
 #include "project/project_file.h"
+#include "project/project_json.h"
+#include "project/table_csv.h"
 #include "service/conv_library.h"
 #include "service/float_converter.h"
 #include "service/service_commands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <QRegularExpression>
 
@@ -58,6 +64,15 @@ const char *const CommandHelp =
     "  upload FILE [--force]         read UART 1, UART 2 and the auxiliary port and save them\n"
     "                                as a project file; an existing FILE is kept unless --force\n"
     "  show FILE [--json]            the project's contents\n"
+    "  export FILE OUT.json          the project as JSON (the object show --json prints)\n"
+    "  export FILE --csv TABLE OUT.csv\n"
+    "                                one table as CSV; TABLE: uart1, uart2 or sensors\n"
+    "  import IN.json FILE           a project file built from its JSON, checked whole first\n"
+    "  import-table FILE TABLE IN.csv\n"
+    "                                replaces one table of the project with the CSV's rows\n"
+    "  report FILE OUT.pdf|OUT.html  the printable configuration sheet\n"
+    "                                Files written are kept unless --force (import-table: a\n"
+    "                                table that holds rows)\n"
     "  diag uart1|uart2|1wire        the decoded error buffer, one line per slot\n"
     "  search                        the 1-wire bus search: the count, then one ROM code per line\n"
     "  restart                       restart the PLC\n"
@@ -69,14 +84,14 @@ const char *const CommandHelp =
 
 // Options that take a value: their value is not a command.
 const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral("--port"),
-                                  QStringLiteral("--ports"), QStringLiteral("--line"),
-                                  QStringLiteral("--only")};
+                                  QStringLiteral("--ports"),      QStringLiteral("--line"),
+                                  QStringLiteral("--only"),       QStringLiteral("--csv")};
 // Options only the command line knows: with one of them the arguments are the command line's,
 // whatever else they hold.
 const QStringList CommandLineOptions = {
-    QStringLiteral("--port"), QStringLiteral("--ports"), QStringLiteral("--line"),
-    QStringLiteral("--trace"), QStringLiteral("--only"), QStringLiteral("--force"),
-    QStringLiteral("--json"), QStringLiteral("--verify")};
+    QStringLiteral("--port"),  QStringLiteral("--ports"),  QStringLiteral("--line"),
+    QStringLiteral("--trace"), QStringLiteral("--only"),   QStringLiteral("--force"),
+    QStringLiteral("--json"),  QStringLiteral("--verify"), QStringLiteral("--csv")};
 
 // "-1.5", "-.5", "-inf", "-NaN": an argument, not an option.
 bool isNegativeNumber(const QString &argument)
@@ -238,9 +253,7 @@ int commandUpload(Session &s)
     const QString path = s.args().at(1);
     // Refused before the PLC is asked anything: a device node or FIFO is never replaced.
     requireRegularFileToWrite(path);
-    if (QFileInfo::exists(path) && !s.parser().isSet(QStringLiteral("force"))) {
-        throw InputError(QStringLiteral("%1 exists; it is kept (--force replaces it)").arg(path));
-    }
+    requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
     FreshPorts fresh(s.iniPath());
     for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
         const auto uploaded = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info());
@@ -267,6 +280,119 @@ int commandShow(Session &s)
         std::fputs(projectJson(fresh.ports()).constData(), stdout);
     else
         std::fputs(projectText(fresh.ports()).toLocal8Bit().constData(), stdout);
+    return ExitDone;
+}
+
+std::optional<ProjectTable> tableArgument(const QString &name, const char *what)
+{
+    const auto table = projectTableNamed(name);
+    if (!table) {
+        usageError(QStringLiteral("%1 takes uart1, uart2 or sensors, not \"%2\"")
+                       .arg(QLatin1String(what), name));
+    }
+    return table;
+}
+
+// A file the command writes: refused before anything is read when it exists (without --force).
+QString newFileArgument(Session &s, int index)
+{
+    const QString path = s.args().at(index);
+    requireRegularFileToWrite(path);
+    requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
+    return path;
+}
+
+int commandExport(Session &s)
+{
+    const QString csv = s.parser().value(QStringLiteral("csv"));
+    s.needArgs(2,
+               csv.isEmpty() ? "a project file and a JSON file" : "a project file and a CSV file");
+    const auto table = csv.isEmpty() ? std::nullopt : tableArgument(csv, "--csv");
+    const QString out = newFileArgument(s, 2);
+    const ProjectRecord record = readProjectFile(s.args().at(1));
+    if (!table) {
+        writeWholeFile(out, projectJson(record));
+        return ExitDone;
+    }
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(record, fresh.ports());
+    writeWholeFile(out, projectTableCsv(*table, fresh.ports()));
+    return ExitDone;
+}
+
+int commandImport(Session &s)
+{
+    s.needArgs(2, "a JSON file and a project file");
+    const QString in = s.args().at(1);
+    const QString out = newFileArgument(s, 2);
+    const QByteArray json = readTextFile(in);
+    ProjectRecord record;
+    try {
+        record = projectRecordFromJson(json);
+    } catch (const InputError &e) {
+        // Each fault on a line of its own, named by its file as compilers do.
+        QStringList faults = e.description().split(QLatin1Char('\n'));
+        for (QString &f : faults)
+            f.prepend(QDir::toNativeSeparators(in) + QStringLiteral(": "));
+        throw InputError(faults.join(QLatin1Char('\n')));
+    }
+    writeProjectFile(out, record);
+    return ExitDone;
+}
+
+int commandImportTable(Session &s)
+{
+    s.needArgs(3, "a project file, uart1, uart2 or sensors, and a CSV file");
+    const QString project = s.args().at(1);
+    const ProjectTable table = *tableArgument(s.args().at(2), "import-table");
+    const QString in = s.args().at(3);
+    requireRegularFileToWrite(project);
+    // A project not there yet is made from the ports as a fresh window has them.
+    FreshPorts fresh(s.iniPath());
+    ProjectRecord record;
+    if (QFileInfo::exists(project)) {
+        record = readProjectFile(project);
+        Apply_project_record(record, fresh.ports());
+    }
+    if (projectTableFilled(table, fresh.ports()) && !s.parser().isSet(QStringLiteral("force"))) {
+        throw InputError(QStringLiteral("%1: the %2 holds rows; they are kept (--force replaces "
+                                        "them)")
+                             .arg(QDir::toNativeSeparators(project), projectTableCaption(table)));
+    }
+    const QByteArray csv = readTextFile(in);
+    try {
+        importProjectTableCsv(table, csv, fresh.ports());
+    } catch (const InputError &e) {
+        throw InputError(QDir::toNativeSeparators(in) + QStringLiteral(": ") + e.description());
+    }
+    Fill_project_record(record, fresh.ports());
+    writeProjectFile(project, record);
+    return ExitDone;
+}
+
+int commandReport(Session &s)
+{
+    s.needArgs(2, "a project file and a .pdf or .html file");
+    const QString suffix = QFileInfo(s.args().at(2)).suffix().toLower();
+    const bool pdf = suffix == QLatin1String("pdf");
+    if (!pdf && suffix != QLatin1String("html") && suffix != QLatin1String("htm"))
+        usageError(QStringLiteral("report writes a .pdf or .html file"));
+    const QString out = newFileArgument(s, 2);
+    const QFileInfo in(s.args().at(1));
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(in.filePath()), fresh.ports());
+    const SheetHeading heading{.projectName = in.fileName(),
+                               .fileTime = in.lastModified(),
+                               .printed = QDateTime::currentDateTime()};
+    const QString html = configSheetHtml(heading, portSections(fresh.ports(), std::nullopt));
+    if (!pdf) {
+        writeWholeFile(out, html.toUtf8());
+        return ExitDone;
+    }
+    // Pages are laid out with fonts, which a core application cannot give.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw PlatformError(QStringLiteral("report: PDF output needs a graphical application"));
+    writeSheetPdf(html, QStringLiteral("PLC configuration: ") + in.fileName(), out);
     return ExitDone;
 }
 
@@ -351,6 +477,25 @@ int commandToFloat(Session &s)
 
 } // namespace
 
+namespace {
+// The command named: the first argument that is neither an option nor an option's value.
+QString commandWord(const QStringList &arguments)
+{
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (ValueOptions.contains(arguments[i]))
+            ++i;
+        else if (!arguments[i].startsWith(QLatin1Char('-')))
+            return arguments[i];
+    }
+    return {};
+}
+} // namespace
+
+bool needsGuiApplication(const QStringList &arguments)
+{
+    return commandWord(arguments) == QLatin1String("report");
+}
+
 bool isCommandLine(const QStringList &arguments)
 {
     for (int i = 1; i < arguments.size(); ++i) {
@@ -409,8 +554,13 @@ int runCommandLine(QStringList arguments)
         {QStringLiteral("only"), QStringLiteral("write: only this port (uart1, uart2, aux)."),
          QStringLiteral("PORT")},
         {QStringLiteral("verify"), QStringLiteral("write: read each port back and compare.")},
-        {QStringLiteral("force"), QStringLiteral("upload: replace an existing file.")},
+        {QStringLiteral("force"),
+         QStringLiteral("upload, export, import, report: replace an existing file; import-table: "
+                        "a table that holds rows.")},
         {QStringLiteral("json"), QStringLiteral("show: one JSON object.")},
+        {QStringLiteral("csv"),
+         QStringLiteral("export: this table as CSV (uart1, uart2, sensors)."),
+         QStringLiteral("TABLE")},
     });
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("See the commands above."),
@@ -433,11 +583,20 @@ int runCommandLine(QStringList arguments)
 
     const QStringList positional = parser.positionalArguments();
     static const QHash<QString, std::function<int(Session &)>> commands = {
-        {QStringLiteral("test"), commandTest},        {QStringLiteral("write"), commandWrite},
-        {QStringLiteral("upload"), commandUpload},    {QStringLiteral("show"), commandShow},
-        {QStringLiteral("diag"), commandDiag},        {QStringLiteral("search"), commandSearch},
-        {QStringLiteral("restart"), commandRestart},  {QStringLiteral("to-ieee"), commandToIeee},
-        {QStringLiteral("to-float"), commandToFloat}, {QStringLiteral("compare"), commandCompare},
+        {QStringLiteral("test"), commandTest},
+        {QStringLiteral("write"), commandWrite},
+        {QStringLiteral("upload"), commandUpload},
+        {QStringLiteral("show"), commandShow},
+        {QStringLiteral("diag"), commandDiag},
+        {QStringLiteral("search"), commandSearch},
+        {QStringLiteral("restart"), commandRestart},
+        {QStringLiteral("to-ieee"), commandToIeee},
+        {QStringLiteral("to-float"), commandToFloat},
+        {QStringLiteral("compare"), commandCompare},
+        {QStringLiteral("export"), commandExport},
+        {QStringLiteral("import"), commandImport},
+        {QStringLiteral("import-table"), commandImportTable},
+        {QStringLiteral("report"), commandReport},
     };
     try {
         if (positional.isEmpty())
@@ -446,16 +605,19 @@ int runCommandLine(QStringList arguments)
         if (command == commands.constEnd())
             usageError(QStringLiteral("Unknown command \"%1\".").arg(positional.first()));
         const QString name = positional.first();
-        auto misplaced = [&](const char *option, const char *owner) {
-            if (parser.isSet(QLatin1String(option)) && name != QLatin1String(owner)) {
+        auto misplaced = [&](const char *option, const QStringList &owners) {
+            if (parser.isSet(QLatin1String(option)) && !owners.contains(name)) {
                 usageError(QStringLiteral("--%1 goes with %2")
-                               .arg(QLatin1String(option), QLatin1String(owner)));
+                               .arg(QLatin1String(option), owners.join(QStringLiteral(", "))));
             }
         };
-        misplaced("only", "write");
-        misplaced("verify", "write");
-        misplaced("force", "upload");
-        misplaced("json", "show");
+        misplaced("only", {QStringLiteral("write")});
+        misplaced("verify", {QStringLiteral("write")});
+        misplaced("force",
+                  {QStringLiteral("upload"), QStringLiteral("export"), QStringLiteral("import"),
+                   QStringLiteral("import-table"), QStringLiteral("report")});
+        misplaced("json", {QStringLiteral("show")});
+        misplaced("csv", {QStringLiteral("export")});
         if (parser.values(QStringLiteral("port")).contains(QString()))
             usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));
         if (ManyPorts::wanted(parser))

@@ -10,6 +10,10 @@ namespace Cli {
 // True when the arguments name a command, so no window (and no display) is wanted.
 bool isCommandLine(const QStringList &arguments);
 
+// Whether the command lays out pages (report), which takes a QGuiApplication rather than a core
+// one.
+bool needsGuiApplication(const QStringList &arguments);
+
 // Runs the command; arguments as QCoreApplication::arguments(). A core application must exist.
 int run(const QStringList &arguments);
 

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 struct ProjectPorts;
 
-// What "show" prints of a project: for a person, and as one JSON object for scripts.
+// What "show" prints of a project for a person (its JSON form is project/project_json.h).
 QString projectText(const ProjectPorts &ports);
-QByteArray projectJson(const ProjectPorts &ports);

@@ -28,14 +28,16 @@ int wholeCell(const TextTable &table, int row, int column, qint64 low, qint64 hi
     const QString text = table.cell(row - 1, column);
     const auto value = roundHalfEven(text);
     if (!value) {
-        throw InputError(QStringLiteral("Row %1, column [%2]: \"%3\" is not a number")
-                             .arg(row)
-                             .arg(columnName(column), text));
+        throw GridCellError(QStringLiteral("Row %1, column [%2]: \"%3\" is not a number")
+                                .arg(row)
+                                .arg(columnName(column), text),
+                            row);
     }
     if (*value < low || *value > high) {
-        throw InputError(QStringLiteral("Row %1, column [%2]: %3 is out of range")
-                             .arg(row)
-                             .arg(columnName(column), text.trimmed()));
+        throw GridCellError(QStringLiteral("Row %1, column [%2]: %3 is out of range")
+                                .arg(row)
+                                .arg(columnName(column), text.trimmed()),
+                            row);
     }
     return static_cast<int>(*value);
 }
@@ -43,20 +45,6 @@ int wholeCell(const TextTable &table, int row, int column, qint64 low, qint64 hi
 bool isCoilFunction(int function)
 {
     return function == SlaveFunction::ReadCoils || function == SlaveFunction::WriteCoils;
-}
-
-int numWordLimit(int function)
-{
-    switch (function) {
-    case SlaveFunction::ReadCoils:
-    case SlaveFunction::WriteCoils:
-        return 255;
-    case SlaveFunction::ReadHoldingRegister:
-    case SlaveFunction::ReadInputRegister:
-        return 125;
-    default:
-        return 123; // Write multiply register
-    }
 }
 
 // The code of a fault in a column, and of too many slaves.
@@ -69,25 +57,33 @@ constexpr int TooManySlaves = 6;
 // The column at fault in a row, checked in this order.
 std::optional<int> rowFault(const SlaveRecord &r)
 {
-    if (r.function < 0 || r.function > 4)
+    if (r.function < 0 || r.function > MaxFunction)
         return SlaveColumn::Function;
-    if (r.address < 0 || r.address > 248)
+    const SlaveRowLimits limits = slaveRowLimits(r.function);
+    if (r.address < 0 || r.address > limits.maxAddress)
         return SlaveColumn::Address;
     // A negative count or address would be cut to a different value on its way to the PLC.
-    if (r.numWord < 0 || r.numWord > numWordLimit(r.function))
+    if (r.numWord < 0 || r.numWord > limits.maxNumWord)
         return SlaveColumn::NumWord;
-    const int areaEnd = isCoilFunction(r.function) ? 3071 : 7999;
-    if (r.addressSlave < 0 || r.addressSlave + r.numWord > areaEnd)
+    if (r.addressSlave < 0 || r.addressSlave + r.numWord > limits.areaEnd)
         return SlaveColumn::AddressSlave;
-    if (r.addressMaster < 0 || r.addressMaster + r.numWord > areaEnd)
+    if (r.addressMaster < 0 || r.addressMaster + r.numWord > limits.areaEnd)
         return SlaveColumn::AddressMaster;
-    // The timeout has 12 bits in the record; more would run into the function bits.
-    if (r.timeout < 1 || r.timeout > 4095)
+    if (r.timeout < limits.minTimeout || r.timeout > limits.maxTimeout)
         return SlaveColumn::Timeout;
     return std::nullopt;
 }
 
 } // namespace
+
+SlaveRowLimits slaveRowLimits(int function)
+{
+    SlaveRowLimits limits;
+    const bool coils = isCoilFunction(function);
+    limits.maxNumWord = coils ? 255 : function == SlaveFunction::WriteMultiplyRegister ? 123 : 125;
+    limits.areaEnd = coils ? 3071 : 7999;
+    return limits;
+}
 
 bool cellTextAcceptable(int column, const QString &text)
 {
@@ -132,33 +128,37 @@ QString slaveCellRule(const TextTable &table, int row, int column)
 {
     auto value = [&](int c) { return roundHalfEven(table.cell(row, c)); };
     const auto function = value(SlaveColumn::Function);
-    const bool known = function && *function >= 0 && *function <= 4;
-    const int f = known ? static_cast<int>(*function) : SlaveFunction::ReadCoils;
+    const bool known = function && *function >= 0 && *function <= MaxFunction;
+    const SlaveRowLimits limits =
+        slaveRowLimits(known ? static_cast<int>(*function) : SlaveFunction::ReadCoils);
     const auto v = value(column);
     auto within = [&](qint64 low, qint64 high) { return v && *v >= low && *v <= high; };
-    const QString name = columnName(column);
+    auto rule = [&](qint64 low, qint64 high, const QString &text) {
+        return within(low, high) ? QString() : columnName(column) + QStringLiteral(": ") + text;
+    };
     switch (column) {
     case SlaveColumn::Address:
-        return within(0, 248) ? QString() : name + QStringLiteral(": a whole number from 0 to 248");
+        return rule(0, limits.maxAddress,
+                    QStringLiteral("a whole number from 0 to %1").arg(limits.maxAddress));
     case SlaveColumn::NumWord:
-        return within(0, numWordLimit(f))
-                   ? QString()
-                   : name + QStringLiteral(": a whole number from 0 to %1 for this function")
-                                .arg(numWordLimit(f));
+        return rule(
+            0, limits.maxNumWord,
+            QStringLiteral("a whole number from 0 to %1 for this function").arg(limits.maxNumWord));
     case SlaveColumn::AddressSlave:
-    case SlaveColumn::AddressMaster: {
-        const int end = isCoilFunction(f) ? 3071 : 7999;
-        return within(0, end - value(SlaveColumn::NumWord).value_or(0))
-                   ? QString()
-                   : name + QStringLiteral(": a whole number from 0; with Num word added, at "
-                                           "most %1 for this function")
-                                .arg(end);
-    }
+    case SlaveColumn::AddressMaster:
+        return rule(0, limits.areaEnd - value(SlaveColumn::NumWord).value_or(0),
+                    QStringLiteral("a whole number from 0; with Num word added, at most %1 for "
+                                   "this function")
+                        .arg(limits.areaEnd));
     case SlaveColumn::Function:
-        return known ? QString() : name + QStringLiteral(": a whole number from 0 to 4");
+        return known ? QString()
+                     : columnName(column) +
+                           QStringLiteral(": a whole number from 0 to %1").arg(MaxFunction);
     case SlaveColumn::Timeout:
-        return within(1, 4095) ? QString()
-                               : name + QStringLiteral(": a whole number from 1 to 4095");
+        return rule(limits.minTimeout, limits.maxTimeout,
+                    QStringLiteral("a whole number from %1 to %2")
+                        .arg(limits.minTimeout)
+                        .arg(limits.maxTimeout));
     default:
         return {};
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/errors.h"
 #include "common/text_table.h"
 
 #include <QList>
@@ -38,9 +39,34 @@ struct GridError
     friend bool operator==(const GridError &, const GridError &) = default;
 };
 
+// The limits Check_grid keeps a row of the given function (0 to 4) in: Address up to
+// maxAddress, Num word up to maxNumWord, each of the two addresses plus Num word up to areaEnd,
+// the timeout from minTimeout to maxTimeout; nothing below 0.
+struct SlaveRowLimits
+{
+    int maxAddress = 248;
+    int maxNumWord = 0;
+    int areaEnd = 0;
+    int minTimeout = 1;
+    int maxTimeout = 4095; // 12 bits in the record; more would run into the function bits
+};
+SlaveRowLimits slaveRowLimits(int function);
+constexpr int MaxFunction = SlaveFunction::ReadInputRegister;
+
+// A cell Check_grid cannot read as a number in its range, with the row (from 1) it stands in.
+class GridCellError final : public InputError
+{
+public:
+    GridCellError(const QString &description, int row) : InputError(description), m_row(row) {}
+    int row() const { return m_row; }
+
+private:
+    int m_row;
+};
+
 // The check of the slave table before a write, in the PLC's field limits. Reads every cell of a
-// row as a whole number (Function 0..255, the others -32768..32767) and throws InputError naming
-// the cell when one does not convert. Nothing when the table may be written.
+// row as a whole number (Function 0..255, the others -32768..32767) and throws GridCellError
+// naming the cell when one does not convert. Nothing when the table may be written.
 std::optional<GridError> Check_grid(const TextTable &table);
 // The rule a cell of a slave row (row from 0) breaks in the checks of a write, as a sentence
 // ("Address: a whole number from 0 to 248"); an empty text for a cell the write takes. Num word

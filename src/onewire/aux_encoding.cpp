@@ -10,9 +10,6 @@ namespace {
 // The ROM bytes of a sensor record: the odd byte of each pair first.
 constexpr int RecordOrder[8] = {1, 0, 3, 2, 5, 4, 7, 6};
 
-// The registers the PLC can store a value into: the check keeps register + 2 at most 7999.
-constexpr int LastRegister = 7997;
-
 // Speed codes of the Field Net speeds, in list order: 115200 is code 7, not 4.
 constexpr int SpeedCodes[] = {0, 1, 2, 3, 7};
 
@@ -38,7 +35,7 @@ std::optional<SensorFault> Check_grid_1w(const QList<SensorRow> &sensors)
         if (!reg || *reg > std::numeric_limits<qint16>::max() - 2)
             return SensorFault{row, 0};
         // A negative register has no 16-bit form the PLC could use: refused like one too high.
-        if (*reg < 0 || *reg > LastRegister)
+        if (*reg < 0 || *reg > LastSensorRegister)
             return SensorFault{row, 8};
     }
     return std::nullopt;
@@ -48,9 +45,9 @@ QString sensorCellRule(const SensorRow &sensor, int column)
 {
     if (column == SensorTable::RegisterColumn) {
         const auto reg = registerNumber(sensor.reg);
-        return reg && *reg >= 0 && *reg <= LastRegister
+        return reg && *reg >= 0 && *reg <= LastSensorRegister
                    ? QString()
-                   : QStringLiteral("Dxxxx: a whole number from 0 to %1").arg(LastRegister);
+                   : QStringLiteral("Dxxxx: a whole number from 0 to %1").arg(LastSensorRegister);
     }
     const int k = column - SensorTable::FirstByteColumn;
     if (k < 0 || k >= 8 || !Check_hex_byte(sensor.rom[size_t(k)]))

@@ -20,6 +20,9 @@ struct SensorFault
     friend bool operator==(const SensorFault &, const SensorFault &) = default;
 };
 
+// The last register a sensor may fill: the check keeps register + 2 at most 7999.
+constexpr int LastSensorRegister = 7997;
+
 // True when the text is NOT exactly two characters of 0-9, A-F, a-f.
 bool Check_hex_byte(const QString &text);
 

@@ -1,16 +1,13 @@
 #include "project/project_file.h"
 
 #include "common/errors.h"
-#include "common/file_kind.h"
+#include "common/whole_file.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -170,38 +167,17 @@ void resetProjectPorts(const ProjectPorts &ports, const QString &iniPath)
 
 void writeProjectFile(const QString &path, const ProjectRecord &record)
 {
-    requireRegularFileToWrite(path);
-    QSaveFile file(path);
-    // A project that may be written but not replaced in its folder is written in place; anything
-    // else goes through a temporary file, so a failed write leaves no half-written project.
-    const QFileInfo target(path);
-    file.setDirectWriteFallback(target.exists() && target.isWritable() &&
-                                !QFileInfo(target.absolutePath()).isWritable());
-    if (!file.open(QIODevice::WriteOnly) || file.write(record.bytes()) != record.bytes().size() ||
-        !file.commit()) {
-        throw PlatformError(QStringLiteral("Cannot write %1: %2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+    writeWholeFile(path, record.bytes());
 }
 
 ProjectRecord readProjectFile(const QString &path)
 {
-    requireRegularFileToRead(path);
-    QFile file(path);
     const QString shown = QDir::toNativeSeparators(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw InputError(QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString()));
     // A record saved in place over a longer file keeps that file's tail: the record is the first
     // 15040 bytes, and the tail is dropped at the next save. A file far larger is no project.
-    if (file.size() > MaxProjectFileBytes) {
-        throw InputError(QStringLiteral("%1: the file holds %2 bytes; a project file holds %3.")
-                             .arg(shown)
-                             .arg(file.size())
-                             .arg(R::Size));
-    }
-    const QByteArray bytes = file.read(R::Size);
-    if (file.error() != QFileDevice::NoError)
-        throw InputError(QStringLiteral("Cannot read %1: %2").arg(shown, file.errorString()));
+    const QByteArray bytes = readWholeFile(path, MaxProjectFileBytes,
+                                           QStringLiteral("a project file holds %1").arg(R::Size))
+                                 .left(R::Size);
     if (const QString fault = projectRecordFault(bytes); !fault.isEmpty())
         throw InputError(QStringLiteral("%1: %2").arg(shown, fault));
     return ProjectRecord::fromBytes(bytes);

@@ -5,6 +5,8 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
+#include "app/project_state.h"
+#include "app/window_commands.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "link/ini_file.h"
@@ -16,6 +18,7 @@
 #include "sim/sim_line.h"
 
 #include <QAction>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -204,6 +207,75 @@ private Q_SLOTS:
         QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::Master);
         QCOMPARE(m_window->uart1Tab()->port().slaves().itemCount(), 0);
         QVERIFY(m_ui.find(QStringLiteral("grid"))->isVisibleTo(m_window->uart1Tab()));
+    }
+
+    // A CSV into UART 2 from its table's menu: the rows replace the table and mark the project
+    // changed. Rows already there go only when the user agrees, a file at fault changes nothing
+    // and says where, and a save clears the mark.
+    void aCsvImportsIntoUart2()
+    {
+        const QByteArray header = "Address;Num word;Address slave;Address master;Function;"
+                                  "Timeout,[ms]\r\n";
+        const QString good = m_dir->filePath("u2.csv"), bad = m_dir->filePath("bad.csv");
+        for (const auto &[path, rows] : {std::pair{good, "10;8;0;1100;0;250\r\n11;6;0;200;1;400"},
+                                         std::pair{bad, "12;8;0;1100;0;5000\r\n"}}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(header + rows) > 0);
+        }
+        const QList<QStringList> imported = {{"1", "10", "8", "0", "1100", "0", "250"},
+                                             {"2", "11", "6", "0", "200", "1", "400"}};
+        TextTable &table = m_window->uart2Tab()->port().slaves();
+        QVERIFY(!m_window->commands().project().isChanged());
+        m_prompts.queueFile(good);
+        action("grid2_import_csv")->trigger();
+        QVERIFY2(m_prompts.shown().isEmpty(), qPrintable(m_prompts.messages().join('|')));
+        QCOMPARE(table.items(), imported);
+        QVERIFY(m_window->commands().project().isChanged());
+
+        m_prompts.queueFile(bad);
+        m_prompts.queueAnswer(false);
+        action("grid2_import_csv")->trigger();
+        m_prompts.queueFile(bad);
+        action("grid2_import_csv")->trigger();
+        QCOMPARE(
+            m_prompts.questions(),
+            QStringList(2, "Replace the rows of the UART 2 slave table with those of bad.csv?"));
+        QCOMPARE(m_prompts.messages(),
+                 QStringList{"Nothing was imported from " + bad +
+                             ":\nline 2: You configuration has error in the Timeout - row 1\r\n"
+                             "Column [Timeout,[ms]]"});
+        QCOMPARE(table.items(), imported);
+
+        m_prompts.queueFile(m_dir->filePath("u2.dpc"));
+        action("Save_config")->trigger();
+        QVERIFY(!m_window->commands().project().isChanged());
+    }
+
+    // The whole project out as JSON and into a fresh window gives the same project file; "Print"
+    // opens the print dialog.
+    void theProjectTravelsAsJsonAndPrints()
+    {
+        const QString sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
+        const QString json = m_dir->filePath("p.json"), again = m_dir->filePath("again.dpc");
+        m_prompts.queueFile(sound);
+        action("Load_config")->trigger();
+        m_prompts.queueFile(json);
+        action("Export_project")->trigger();
+        makeWindow();
+        m_prompts.queueFile(json);
+        action("Import_project")->trigger();
+        QVERIFY(m_window->commands().project().isChanged());
+        m_prompts.queueFile(again);
+        action("Save_config")->trigger();
+        QVERIFY2(m_prompts.shown().isEmpty(), qPrintable(m_prompts.messages().join('|')));
+        QFile a(sound), b(again);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+
+        bool shown = false;
+        WidgetDriver::onModal<QPrintDialog>([&](QPrintDialog *) { shown = true; });
+        action("Print")->trigger();
+        QVERIFY(shown);
     }
 };
 

@@ -1,0 +1,194 @@
+// The main window's project exchange: JSON export and import of the whole project, CSV export and
+// import of one table from its grid's context menu, the printed configuration sheet, and the mark
+// of a changed project.
+#include "app/main_window.h"
+#include "app/project_state.h"
+#include "app/window_commands.h"
+
+#include "common/command.h"
+#include "common/errors.h"
+#include "common/whole_file.h"
+#include "modbus/uart_tab.h"
+#include "onewire/onewire_tab.h"
+#include "project/config_sheet.h"
+#include "project/project_file.h"
+#include "project/project_json.h"
+#include "project/table_csv.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTableView>
+
+namespace {
+
+FileChoice textFileChoice(const QString &title, const QString &filter, const QString &suffix)
+{
+    return {title,
+            {filter, QStringLiteral("All file (*.*)")},
+            suffix,
+            QCoreApplication::applicationDirPath()};
+}
+
+FileChoice jsonChoice(const QString &title)
+{
+    return textFileChoice(title, QStringLiteral("PLC configuration as JSON (*.json)"),
+                          QStringLiteral("json"));
+}
+
+FileChoice csvChoice(const QString &title)
+{
+    return textFileChoice(title, QStringLiteral("Comma-separated values (*.csv)"),
+                          QStringLiteral("csv"));
+}
+
+// A bad file's faults, with its name first.
+InputError faultsOf(const QString &path, const InputError &e)
+{
+    return InputError(QStringLiteral("Nothing was imported from %1:\n%2")
+                          .arg(QDir::toNativeSeparators(path), e.description()));
+}
+
+} // namespace
+
+void MainWindow::buildExchangeMenus(QMenu *file, QAction *print)
+{
+    auto add = [&](const char *name, const QString &caption, void (MainWindow::*command)()) {
+        auto *action = new QAction(caption, file);
+        action->setObjectName(QLatin1String(name));
+        file->insertAction(print, action);
+        connect(action, &QAction::triggered, this, command);
+    };
+    add("Export_project", QStringLiteral("Export..."), &MainWindow::exportProject);
+    add("Import_project", QStringLiteral("Import..."), &MainWindow::importProject);
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, this, &MainWindow::printConfigSheet);
+
+    addTableMenu(m_uart1->names().grid, ProjectTable::Uart1);
+    addTableMenu(m_uart2->names().grid, ProjectTable::Uart2);
+    addTableMenu(QStringLiteral("Grid1"), ProjectTable::Sensors);
+}
+
+void MainWindow::addTableMenu(const QString &gridName, ProjectTable table)
+{
+    auto *grid = findChild<QTableView *>(gridName);
+    // The table's frame offers the menu too: a master table stays hidden until a row is chosen
+    // or added. Within the frame the items also have shortcuts.
+    QWidget *frame = grid->parentWidget();
+    for (QWidget *owner : {static_cast<QWidget *>(grid), frame})
+        owner->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto add = [&](const char *name, const QString &caption, const QKeySequence &keys,
+                   void (MainWindow::*command)(ProjectTable)) {
+        auto *action = new QAction(caption, grid);
+        action->setObjectName(gridName + QLatin1String(name));
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        grid->addAction(action);
+        frame->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, command, table] { (this->*command)(table); });
+    };
+    add("_import_csv", QStringLiteral("Import CSV..."), QKeySequence(Qt::CTRL | Qt::Key_I),
+        &MainWindow::importTable);
+    add("_export_csv", QStringLiteral("Export CSV..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+        &MainWindow::exportTable);
+}
+
+void MainWindow::exportProject()
+{
+    runCommand(*m_prompts, [this] {
+        // What "Save config" would write: a cell that does not convert stops it here.
+        ProjectRecord record = m_project;
+        Fill_project_record(record, projectPorts());
+        if (const auto path =
+                m_prompts->chooseFileToSave(jsonChoice(QStringLiteral("Export PLC configuration"))))
+            writeWholeFile(*path, projectJson(record));
+    });
+}
+
+void MainWindow::importProject()
+{
+    runCommand(*m_prompts, [this] {
+        const auto path =
+            m_prompts->chooseFileToOpen(jsonChoice(QStringLiteral("Import PLC configuration")));
+        if (!path)
+            return;
+        ProjectRecord record;
+        try {
+            record = projectRecordFromJson(readTextFile(*path));
+        } catch (const InputError &e) {
+            throw faultsOf(*path, e);
+        }
+        // A new project, not saved as a project file yet: the load marks it changed.
+        m_commands->project().setSaved(QString());
+        m_project = record;
+        Apply_project_record(record, projectPorts());
+        m_uart1->showTable();
+    });
+}
+
+void MainWindow::exportTable(ProjectTable table)
+{
+    runCommand(*m_prompts, [this, table] {
+        if (const auto path = m_prompts->chooseFileToSave(
+                csvChoice(QStringLiteral("Export the %1").arg(projectTableCaption(table)))))
+            writeWholeFile(*path, projectTableCsv(table, projectPorts()));
+    });
+}
+
+void MainWindow::importTable(ProjectTable table)
+{
+    runCommand(*m_prompts, [this, table] {
+        const QString caption = projectTableCaption(table);
+        const auto path = m_prompts->chooseFileToOpen(
+            csvChoice(QStringLiteral("Import into the %1").arg(caption)));
+        if (!path)
+            return;
+        if (projectTableFilled(table, projectPorts()) &&
+            !m_prompts->question(QStringLiteral("Replace the rows of the %1 with those of %2?")
+                                     .arg(caption, QFileInfo(*path).fileName())))
+            return;
+        try {
+            importProjectTableCsv(table, readTextFile(*path), projectPorts());
+        } catch (const InputError &e) {
+            throw faultsOf(*path, e);
+        }
+        if (table == ProjectTable::Uart1)
+            m_uart1->showTable();
+        else if (table == ProjectTable::Uart2)
+            m_uart2->showTable();
+    });
+}
+
+void MainWindow::printConfigSheet()
+{
+    runCommand(*m_prompts, [this] {
+        const QFileInfo file(m_commands->project().file());
+        SheetHeading heading;
+        heading.projectName = file.fileName();
+        if (file.exists())
+            heading.fileTime = file.lastModified();
+        heading.printed = QDateTime::currentDateTime();
+        heading.changedSinceFile = m_commands->project().isChanged();
+        const QString html =
+            configSheetHtml(heading, portSections(projectPorts(), m_onewire->auxPort().fieldNet()));
+
+        QPrinter printer(QPrinter::HighResolution);
+        // It names the PDF file that the dialog proposes.
+        printer.setDocName(heading.projectName.isEmpty()
+                               ? QStringLiteral("PLC configuration")
+                               : file.completeBaseName() + QStringLiteral(" configuration"));
+        QPrintDialog dialog(&printer, this);
+        dialog.setObjectName(QStringLiteral("print_dialog"));
+        dialog.setWindowTitle(QStringLiteral("Print the configuration sheet"));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        printSheet(html, printer);
+        if (printer.printerState() == QPrinter::Error)
+            throw PlatformError(QStringLiteral("The configuration sheet could not be printed"));
+    });
+}

@@ -1,0 +1,205 @@
+#include "project/table_csv.h"
+
+#include "common/csv.h"
+#include "common/errors.h"
+#include "modbus/modbus_port.h"
+#include "modbus/slave_table.h"
+#include "onewire/aux_encoding.h"
+#include "onewire/aux_port.h"
+#include "project/project_file.h"
+
+#include <algorithm>
+
+namespace {
+
+TextTable &tableOf(ProjectTable table, const ProjectPorts &ports)
+{
+    switch (table) {
+    case ProjectTable::Uart1:
+        return ports.uart1.slaves();
+    case ProjectTable::Uart2:
+        return ports.uart2.slaves();
+    case ProjectTable::Sensors:
+        break;
+    }
+    return ports.aux.sensors();
+}
+
+QStringList trimmedTitles(const TextTable &table)
+{
+    QStringList titles;
+    for (const QString &t : table.titles())
+        titles << t.trimmed();
+    return titles;
+}
+
+[[noreturn]] void lineFault(int line, const QString &what)
+{
+    throw InputError(QStringLiteral("line %1: %2").arg(line).arg(what));
+}
+
+// The rows of a CSV text, each with its cells in the table's column order (the number column
+// left empty), and the line each starts on.
+struct CsvRows
+{
+    QList<QStringList> rows;
+    QList<int> lines;
+    // The line of a row counted from 1; a row beyond the last is on the last line.
+    int lineOf(int row) const { return lines.value(row - 1, lines.isEmpty() ? 1 : lines.last()); }
+};
+
+CsvRows csvRows(const QByteArray &csv, const QStringList &titles)
+{
+    const QList<CsvRecord> records = readCsv(csv);
+    auto blank = [](const CsvRecord &r) {
+        return std::all_of(r.fields.begin(), r.fields.end(),
+                           [](const QString &f) { return f.trimmed().isEmpty(); });
+    };
+    auto it = std::find_if_not(records.begin(), records.end(), blank);
+    if (it == records.end()) {
+        throw InputError(QStringLiteral("the text is empty: its first line must name the columns "
+                                        "(%1)")
+                             .arg(titles.join(QStringLiteral(", "))));
+    }
+    const CsvRecord &header = *it;
+    QList<int> columnOf; // table column of each field, -1 for a column without a title
+    for (const QString &field : header.fields) {
+        // Spreadsheets often add empty columns at the right.
+        if (field.trimmed().isEmpty()) {
+            columnOf << -1;
+            continue;
+        }
+        const auto title = std::find_if(titles.begin(), titles.end(), [&](const QString &t) {
+            return t.compare(field.trimmed(), Qt::CaseInsensitive) == 0;
+        });
+        if (title == titles.end()) {
+            lineFault(header.line, QStringLiteral("unknown column \"%1\"; the columns are %2")
+                                       .arg(field, titles.join(QStringLiteral(", "))));
+        }
+        const int column = int(title - titles.begin());
+        if (columnOf.contains(column))
+            lineFault(header.line, QStringLiteral("the column \"%1\" comes twice").arg(*title));
+        columnOf << column;
+    }
+    // The number column is written anew; every other one must be there.
+    for (int c = 1; c < titles.size(); ++c) {
+        if (!columnOf.contains(c))
+            lineFault(header.line, QStringLiteral("no column \"%1\"").arg(titles[c]));
+    }
+
+    CsvRows out;
+    for (++it; it != records.end(); ++it) {
+        if (blank(*it))
+            continue;
+        if (it->fields.size() != columnOf.size()) {
+            lineFault(it->line, QStringLiteral("%1 fields, the header line has %2")
+                                    .arg(it->fields.size())
+                                    .arg(columnOf.size()));
+        }
+        QStringList cells(titles.size());
+        for (int i = 0; i < columnOf.size(); ++i) {
+            const int column = columnOf[i];
+            const QString value = it->fields[i].trimmed();
+            if (column < 0 && !value.isEmpty())
+                lineFault(it->line,
+                          QStringLiteral("\"%1\" stands in a column without a title").arg(value));
+            if (column <= 0)
+                continue;
+            if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
+                lineFault(
+                    it->line,
+                    QStringLiteral("the \"%1\" field holds a line break").arg(titles[column]));
+            }
+            cells[column] = value;
+        }
+        out.rows << cells;
+        out.lines << it->line;
+    }
+    return out;
+}
+
+void importSlaves(TextTable &table, const CsvRows &csv)
+{
+    TextTable checked(slaveTableHeader());
+    checked.setItems(csv.rows);
+    // Too many rows is the first thing the check finds: named at the first row too many.
+    const int countFaultRow = MaxSlaves + 1;
+    try {
+        if (const auto error = Check_grid(checked)) {
+            lineFault(csv.lineOf(csv.rows.size() > MaxSlaves ? countFaultRow : error->row),
+                      gridErrorMessage(*error));
+        }
+    } catch (const GridCellError &e) {
+        lineFault(csv.lineOf(e.row()), e.description());
+    }
+    table.setItems(csv.rows);
+    table.renumber(true);
+}
+
+void importSensors(SensorTable &table, const CsvRows &csv)
+{
+    QList<SensorRow> sensors;
+    for (const QStringList &cells : csv.rows) {
+        SensorRow s;
+        for (int k = 0; k < 8; ++k)
+            s.rom[size_t(k)] = cells[SensorTable::FirstByteColumn + k];
+        s.reg = cells[SensorTable::RegisterColumn];
+        sensors << s;
+    }
+    if (const auto fault = Check_grid_1w(sensors)) {
+        const bool tooMany = sensors.size() > SensorTable::MaxSensors;
+        lineFault(csv.lineOf(tooMany ? SensorTable::MaxSensors + 1 : fault->row),
+                  sensorFaultMessage(*fault));
+    }
+    table.setSensors(sensors);
+}
+
+} // namespace
+
+std::optional<ProjectTable> projectTableNamed(const QString &name)
+{
+    if (name == QLatin1String("uart1"))
+        return ProjectTable::Uart1;
+    if (name == QLatin1String("uart2"))
+        return ProjectTable::Uart2;
+    if (name == QLatin1String("sensors"))
+        return ProjectTable::Sensors;
+    return std::nullopt;
+}
+
+QString projectTableCaption(ProjectTable table)
+{
+    switch (table) {
+    case ProjectTable::Uart1:
+        return QStringLiteral("UART 1 slave table");
+    case ProjectTable::Uart2:
+        return QStringLiteral("UART 2 slave table");
+    case ProjectTable::Sensors:
+        break;
+    }
+    return QStringLiteral("1-wire sensor table");
+}
+
+bool projectTableFilled(ProjectTable table, const ProjectPorts &ports)
+{
+    return tableOf(table, ports).itemCount() > 0;
+}
+
+QByteArray projectTableCsv(ProjectTable table, const ProjectPorts &ports)
+{
+    const TextTable &t = tableOf(table, ports);
+    QList<QStringList> rows{trimmedTitles(t)};
+    for (int r = 0; r < t.itemCount(); ++r)
+        rows << t.rowCells(r);
+    return writeCsv(rows);
+}
+
+void importProjectTableCsv(ProjectTable table, const QByteArray &csv, const ProjectPorts &ports)
+{
+    TextTable &target = tableOf(table, ports);
+    const CsvRows rows = csvRows(csv, trimmedTitles(target));
+    if (table == ProjectTable::Sensors)
+        importSensors(ports.aux.sensors(), rows);
+    else
+        importSlaves(target, rows);
+}

@@ -141,6 +141,10 @@ void MainWindow::buildMenus()
     registerPlcControl(m_commSetting);
     registerPlcControl(m_search1wire);
     registerPlcControl(upload);
+    // What replaces the project waits for the transfer: a load halfway through "Load to PLC"
+    // would leave the PLC with ports of two projects.
+    for (const char *name : {"New_config", "Load_config", "Import_project"})
+        registerPlcControl(file->findChild<QAction *>(QLatin1String(name)));
 
     // New config, Load and Save config, Save app setting, Load to PLC and About get their
     // commands there, with the items that have no place in the menus above.
@@ -188,6 +192,7 @@ void MainWindow::Change_main_caption()
 
 void MainWindow::registerPlcControl(QWidget *control)
 {
+    m_plcControls.removeIf([](const PlcControl &entry) { return !entry.control; });
     m_plcControls.append({control, control->isEnabled()});
     if (m_link->busy())
         control->setEnabled(false);
@@ -195,6 +200,7 @@ void MainWindow::registerPlcControl(QWidget *control)
 
 void MainWindow::registerPlcControl(QAction *action)
 {
+    m_plcControls.removeIf([](const PlcControl &entry) { return !entry.control; });
     m_plcControls.append({action, action->isEnabled()});
     if (m_link->busy())
         action->setEnabled(false);

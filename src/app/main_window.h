@@ -97,13 +97,10 @@ private:
     void exportTable(ProjectTable table);
     void importTable(ProjectTable table);
     void printConfigSheet();
-    // Any change of the ports or tables marks the project changed ("*" in the caption); a load
-    // or save of a project file clears the mark.
 
     QString m_iniPath;
     // The project file as last loaded or saved; a save overwrites only the fields it uses.
     ProjectRecord m_project;
-    // The project file last loaded or saved (or the JSON last imported): it names the sheet.
     // The line before the link: the link refers to it and must go first.
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;

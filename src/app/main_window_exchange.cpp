@@ -91,9 +91,10 @@ void MainWindow::addTableMenu(const QString &gridName, ProjectTable table)
         frame->addAction(action);
         connect(action, &QAction::triggered, this,
                 [this, command, table] { (this->*command)(table); });
+        return action;
     };
-    add("_import_csv", QStringLiteral("Import CSV..."), QKeySequence(Qt::CTRL | Qt::Key_I),
-        &MainWindow::importTable);
+    registerPlcControl(add("_import_csv", QStringLiteral("Import CSV..."),
+                           QKeySequence(Qt::CTRL | Qt::Key_I), &MainWindow::importTable));
     add("_export_csv", QStringLiteral("Export CSV..."), QKeySequence(Qt::CTRL | Qt::Key_E),
         &MainWindow::exportTable);
 }
@@ -112,6 +113,9 @@ void MainWindow::exportProject()
 
 void MainWindow::importProject()
 {
+    // The import replaces the whole project, as a load does.
+    if (!m_commands->mayDiscardChanges())
+        return;
     runCommand(*m_prompts, [this] {
         const auto path =
             m_prompts->chooseFileToOpen(jsonChoice(QStringLiteral("Import PLC configuration")));

@@ -16,7 +16,7 @@ void ProjectState::watch(ModbusPort &port)
 void ProjectState::watch(AuxPort &port)
 {
     connect(&port, &AuxPort::modeChanged, this, &ProjectState::markChanged);
-    connect(&port, &AuxPort::fieldNetChanged, this, &ProjectState::markChanged);
+    // The Field Net line settings are not kept in a project file: a save would not keep them.
     watchTable(port.sensors());
 }
 

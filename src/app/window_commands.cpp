@@ -230,7 +230,12 @@ void WindowCommands::storeRecentFiles()
 
 void WindowCommands::showRecentFiles()
 {
-    qDeleteAll(m_recentActions);
+    // The item chosen may be the one still emitting: the old items go once it has returned.
+    for (QAction *old : std::as_const(m_recentActions)) {
+        m_file->removeAction(old);
+        old->setObjectName(QString()); // its name goes to the new item now
+        old->deleteLater();
+    }
     m_recentActions.clear();
     if (!m_file || m_recent.isEmpty())
         return;
@@ -242,6 +247,7 @@ void WindowCommands::showRecentFiles()
         action->setToolTip(QDir::toNativeSeparators(path));
         action->setStatusTip(QDir::toNativeSeparators(path));
         connect(action, &QAction::triggered, this, [this, path] { loadRecent(path); });
+        m_window.registerPlcControl(action);
         m_file->insertAction(m_exit, action);
         m_recentActions << action;
     }

@@ -126,6 +126,11 @@ void out(const QString &text)
     throw InputError(QStringLiteral("%1\n%2").arg(why, QLatin1String(Usage)));
 }
 
+QString setIniPath(const QCommandLineParser &parser)
+{
+    return defaultSetIniPath(parser.value(QStringLiteral("config-dir")));
+}
+
 // Everything a command needs: the parsed arguments, set.ini, the prompts and the PLC link.
 class Session
 {
@@ -133,7 +138,7 @@ public:
     Session(const QCommandLineParser &parser, const QStringList &positional)
         : m_parser(parser), m_args(positional)
     {
-        m_iniPath = defaultSetIniPath(parser.value(QStringLiteral("config-dir")));
+        m_iniPath = setIniPath(parser);
     }
 
     const QStringList &args() const { return m_args; }
@@ -184,12 +189,6 @@ public:
         return *m_link;
     }
 
-    void needArgs(int count, const char *shape) const
-    {
-        if (m_args.size() != count + 1)
-            usageError(QStringLiteral("%1 takes %2").arg(m_args.first(), QLatin1String(shape)));
-    }
-
 private:
     const QCommandLineParser &m_parser;
     QStringList m_args;
@@ -201,13 +200,11 @@ private:
 
 int commandTest(Session &s)
 {
-    s.needArgs(0, "no arguments");
     return exitFor(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath())));
 }
 
 int commandWrite(Session &s)
 {
-    s.needArgs(1, "a project file");
     const QStringList known = {QStringLiteral("uart1"), QStringLiteral("uart2"),
                                QStringLiteral("aux")};
     const QStringList only = s.parser().values(QStringLiteral("only"));
@@ -236,10 +233,11 @@ int commandWrite(Session &s)
 // Differences from the PLC, one a line; exit 3 when there are any.
 int commandCompare(Session &s)
 {
-    s.needArgs(1, "a project file");
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
-    const auto differences = compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports());
+    // The file keeps no Field Net line settings, so it cannot differ from the PLC's.
+    const auto differences =
+        compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown);
     if (!differences)
         return exitFor(differences.outcome());
     for (const PortDifference &d : *differences)
@@ -249,7 +247,6 @@ int commandCompare(Session &s)
 
 int commandUpload(Session &s)
 {
-    s.needArgs(1, "a project file");
     const QString path = s.args().at(1);
     // Refused before the PLC is asked anything: a device node or FIFO is never replaced.
     requireRegularFileToWrite(path);
@@ -273,7 +270,6 @@ int commandUpload(Session &s)
 
 int commandShow(Session &s)
 {
-    s.needArgs(1, "a project file");
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     if (s.parser().isSet(QStringLiteral("json")))
@@ -305,8 +301,6 @@ QString newFileArgument(Session &s, int index)
 int commandExport(Session &s)
 {
     const QString csv = s.parser().value(QStringLiteral("csv"));
-    s.needArgs(2,
-               csv.isEmpty() ? "a project file and a JSON file" : "a project file and a CSV file");
     const auto table = csv.isEmpty() ? std::nullopt : tableArgument(csv, "--csv");
     const QString out = newFileArgument(s, 2);
     const ProjectRecord record = readProjectFile(s.args().at(1));
@@ -322,7 +316,6 @@ int commandExport(Session &s)
 
 int commandImport(Session &s)
 {
-    s.needArgs(2, "a JSON file and a project file");
     const QString in = s.args().at(1);
     const QString out = newFileArgument(s, 2);
     const QByteArray json = readTextFile(in);
@@ -342,7 +335,6 @@ int commandImport(Session &s)
 
 int commandImportTable(Session &s)
 {
-    s.needArgs(3, "a project file, uart1, uart2 or sensors, and a CSV file");
     const QString project = s.args().at(1);
     const ProjectTable table = *tableArgument(s.args().at(2), "import-table");
     const QString in = s.args().at(3);
@@ -372,7 +364,6 @@ int commandImportTable(Session &s)
 
 int commandReport(Session &s)
 {
-    s.needArgs(2, "a project file and a .pdf or .html file");
     const QString suffix = QFileInfo(s.args().at(2)).suffix().toLower();
     const bool pdf = suffix == QLatin1String("pdf");
     if (!pdf && suffix != QLatin1String("html") && suffix != QLatin1String("htm"))
@@ -398,7 +389,6 @@ int commandReport(Session &s)
 
 int commandDiag(Session &s)
 {
-    s.needArgs(1, "uart1, uart2 or 1wire");
     const QString which = s.args().at(1);
     ErrorBufferLayout layout;
     if (which == QLatin1String("uart1"))
@@ -413,8 +403,9 @@ int commandDiag(Session &s)
     if (!reading)
         return exitFor(reading.outcome());
     if (!reading->inUse) {
-        out(QStringLiteral("%1 keeps no error buffer (the port is not a Modbus master)")
-                .arg(which));
+        out(QStringLiteral("%1 keeps no error buffer (the port is not a %2 master)")
+                .arg(which, which == QLatin1String("1wire") ? QStringLiteral("1-wire")
+                                                            : QStringLiteral("Modbus")));
         return ExitDone;
     }
     for (const ErrorEntry &e : reading->entries) {
@@ -427,7 +418,6 @@ int commandDiag(Session &s)
 
 int commandSearch(Session &s)
 {
-    s.needArgs(0, "no arguments");
     const auto found = searchOnewireBus(s.link(), s.iniPath(), s.prompts());
     if (!found)
         return exitFor(found.outcome());
@@ -439,7 +429,6 @@ int commandSearch(Session &s)
 
 int commandRestart(Session &s)
 {
-    s.needArgs(0, "no arguments");
     const auto answer = restartPlc(s.link(), s.iniPath(), s.prompts());
     if (!answer)
         return exitFor(answer.outcome());
@@ -453,9 +442,8 @@ int commandRestart(Session &s)
 
 // "to-ieee" and "to-float": one direction of the converter, and how its result is printed.
 template <typename Convert, typename Show>
-int commandConvert(Session &s, const char *shape, Convert convert, Show show)
+int commandConvert(Session &s, Convert convert, Show show)
 {
-    s.needArgs(1, shape);
     ConvLibrary conv(QCoreApplication::applicationDirPath());
     const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
     if (result)
@@ -465,14 +453,12 @@ int commandConvert(Session &s, const char *shape, Convert convert, Show show)
 
 int commandToIeee(Session &s)
 {
-    return commandConvert(s, "a number", toIeee,
-                          [](const FloatBytes &v) { return bytesHex(v.bytes); });
+    return commandConvert(s, toIeee, [](const FloatBytes &v) { return bytesHex(v.bytes); });
 }
 
 int commandToFloat(Session &s)
 {
-    return commandConvert(s, "8 hex digits", toFloat,
-                          [](const FloatBytes &v) { return floatText(v.value); });
+    return commandConvert(s, toFloat, [](const FloatBytes &v) { return floatText(v.value); });
 }
 
 } // namespace
@@ -582,21 +568,32 @@ int runCommandLine(QStringList arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
-    static const QHash<QString, std::function<int(Session &)>> commands = {
-        {QStringLiteral("test"), commandTest},
-        {QStringLiteral("write"), commandWrite},
-        {QStringLiteral("upload"), commandUpload},
-        {QStringLiteral("show"), commandShow},
-        {QStringLiteral("diag"), commandDiag},
-        {QStringLiteral("search"), commandSearch},
-        {QStringLiteral("restart"), commandRestart},
-        {QStringLiteral("to-ieee"), commandToIeee},
-        {QStringLiteral("to-float"), commandToFloat},
-        {QStringLiteral("compare"), commandCompare},
-        {QStringLiteral("export"), commandExport},
-        {QStringLiteral("import"), commandImport},
-        {QStringLiteral("import-table"), commandImportTable},
-        {QStringLiteral("report"), commandReport},
+    // Each command: what runs it, whether it talks to a PLC, and how many arguments it takes.
+    struct Command
+    {
+        int (*run)(Session &);
+        bool usesPort;
+        int args;
+        const char *shape;
+    };
+    static const QHash<QString, Command> commands = {
+        {QStringLiteral("test"), {commandTest, true, 0, "no arguments"}},
+        {QStringLiteral("write"), {commandWrite, true, 1, "a project file"}},
+        {QStringLiteral("upload"), {commandUpload, true, 1, "a project file"}},
+        {QStringLiteral("compare"), {commandCompare, true, 1, "a project file"}},
+        {QStringLiteral("diag"), {commandDiag, true, 1, "uart1, uart2 or 1wire"}},
+        {QStringLiteral("search"), {commandSearch, true, 0, "no arguments"}},
+        {QStringLiteral("restart"), {commandRestart, true, 0, "no arguments"}},
+        {QStringLiteral("show"), {commandShow, false, 1, "a project file"}},
+        {QStringLiteral("to-ieee"), {commandToIeee, false, 1, "a number"}},
+        {QStringLiteral("to-float"), {commandToFloat, false, 1, "8 hex digits"}},
+        {QStringLiteral("export"),
+         {commandExport, false, 2, "a project file and a JSON file (with --csv, a CSV file)"}},
+        {QStringLiteral("import"), {commandImport, false, 2, "a JSON file and a project file"}},
+        {QStringLiteral("import-table"),
+         {commandImportTable, false, 3, "a project file, uart1, uart2 or sensors, and a CSV file"}},
+        {QStringLiteral("report"),
+         {commandReport, false, 2, "a project file and a .pdf or .html file"}},
     };
     try {
         if (positional.isEmpty())
@@ -620,10 +617,18 @@ int runCommandLine(QStringList arguments)
         misplaced("csv", {QStringLiteral("export")});
         if (parser.values(QStringLiteral("port")).contains(QString()))
             usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));
-        if (ManyPorts::wanted(parser))
-            return ManyPorts::run(arguments, parser, ValueOptions);
+        if (positional.size() != command->args + 1)
+            usageError(QStringLiteral("%1 takes %2").arg(name, QLatin1String(command->shape)));
+        if (ManyPorts::wanted(parser)) {
+            if (!command->usesPort) {
+                usageError(QStringLiteral("%1 uses no port: it takes neither --ports nor more "
+                                          "than one --port")
+                               .arg(name));
+            }
+            return ManyPorts::run(arguments, parser, ValueOptions, setIniPath(parser));
+        }
         Session session(parser, positional);
-        return (*command)(session);
+        return command->run(session);
     } catch (const TransferAborted &) {
         return ExitPlc;
     } catch (const InputError &e) {

@@ -9,11 +9,6 @@ FrameTrace::FrameTrace(PlcLink &link, std::FILE *out) : QObject(&link), m_link(l
     connect(&FrameTap::instance(), &FrameTap::happened, this, &FrameTrace::print);
 }
 
-QByteArray FrameTrace::readable(const QByteArray &bytes)
-{
-    return readableFrame(bytes);
-}
-
 void FrameTrace::print(const LinkEvent &event)
 {
     if (event.link != &m_link)

@@ -16,8 +16,6 @@ class FrameTrace final : public QObject
 public:
     FrameTrace(PlcLink &link, std::FILE *out = stderr);
 
-    static QByteArray readable(const QByteArray &bytes);
-
 private:
     void print(const LinkEvent &event);
 

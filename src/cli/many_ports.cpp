@@ -1,6 +1,7 @@
 #include "cli/many_ports.h"
 
 #include "common/errors.h"
+#include "link/device_map.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -26,11 +27,16 @@ namespace {
 
 const QString PortOption = QStringLiteral("--port");
 const QString PortsOption = QStringLiteral("--ports");
-// Commands that never open a port: one process does them.
-const QStringList PortlessCommands = {QStringLiteral("show"), QStringLiteral("to-ieee"),
-                                      QStringLiteral("to-float")};
 // Commands whose argument is a file they write: each port gets a file of its own.
 const QString UploadCommand = QStringLiteral("upload");
+
+// Names match as the file system compares them: a shell's glob on Linux tells ttyusb from ttyUSB.
+#ifdef Q_OS_WIN
+constexpr QDir::Filters Listing = QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot;
+#else
+constexpr QDir::Filters Listing =
+    QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::CaseSensitive;
+#endif
 
 // Every existing path the pattern matches, each of its parts a wildcard of its own, in name order.
 QStringList expand(const QString &pattern)
@@ -50,8 +56,7 @@ QStringList expand(const QString &pattern)
                 continue;
             }
             const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-            for (const QString &name : dir.entryList(
-                     {part}, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name))
+            for (const QString &name : dir.entryList({part}, Listing, QDir::Name))
                 next << join(folder, name);
         }
         found = next;
@@ -60,13 +65,18 @@ QStringList expand(const QString &pattern)
     return found;
 }
 
-// What tells two ports apart: COM names whatever their case, devices by the file they lead to.
-QString identity(const QString &port)
+// What tells two ports apart: the device a COM name maps to, and a device by the file it leads
+// to, so COM1 and the device set.ini gives it are one port.
+QString identity(const QString &port, const QString &iniPath)
 {
-    if (!port.contains(QLatin1Char('/')) && !port.contains(QLatin1Char('\\')))
-        return port.toUpper();
-    const QString canonical = QFileInfo(port).canonicalFilePath();
-    return canonical.isEmpty() ? port : canonical;
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9]|10)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch com = comName.match(port);
+    const QString device = com.hasMatch() ? comDevice(com.captured(1).toInt(), iniPath) : port;
+    if (!device.contains(QLatin1Char('/')) && !device.contains(QLatin1Char('\\')))
+        return device.toUpper();
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? device : canonical;
 }
 
 // How one port's process went.
@@ -106,8 +116,25 @@ QString outcomeOf(int status)
         return QStringLiteral("done");
     case 2:
         return QStringLiteral("bad input");
+    case 3:
+        return QStringLiteral("differs");
     default:
         return QStringLiteral("failed");
+    }
+}
+
+// How bad a port's exit status is: a failure outweighs bad input, which outweighs a difference.
+int severity(int status)
+{
+    switch (status) {
+    case 0:
+        return 0;
+    case 3:
+        return 1;
+    case 2:
+        return 2;
+    default:
+        return 3;
     }
 }
 
@@ -121,7 +148,7 @@ QCommandLineOption option()
             QStringLiteral("GLOB")};
 }
 
-QStringList ports(const QCommandLineParser &parser)
+QStringList ports(const QCommandLineParser &parser, const QString &iniPath)
 {
     QStringList out = parser.values(PortOption.mid(2));
     for (const QString &pattern : parser.values(PortsOption.mid(2))) {
@@ -132,7 +159,7 @@ QStringList ports(const QCommandLineParser &parser)
     }
     QHash<QString, QString> seen;
     for (const QString &port : std::as_const(out)) {
-        const QString id = identity(port);
+        const QString id = identity(port, iniPath);
         if (seen.contains(id)) {
             throw InputError(QStringLiteral("%1 and %2 are the same port; a port takes one PLC")
                                  .arg(seen.value(id), port));
@@ -197,16 +224,11 @@ QStringList portArguments(const QStringList &arguments, const QStringList &value
 }
 
 int run(const QStringList &arguments, const QCommandLineParser &parser,
-        const QStringList &valueOptions)
+        const QStringList &valueOptions, const QString &iniPath)
 {
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
-    if (PortlessCommands.contains(command)) {
-        throw InputError(
-            QStringLiteral("%1 uses no port: it takes neither --ports nor more than one --port")
-                .arg(command));
-    }
-    const QStringList portList = ports(parser);
+    const QStringList portList = ports(parser, iniPath);
     if (command == UploadCommand && positional.size() > 1) {
         QHash<QString, QString> files;
         for (const QString &port : portList) {
@@ -274,7 +296,8 @@ int run(const QStringList &arguments, const QCommandLineParser &parser,
     for (const PortRun &r : runs) {
         std::printf("%s\t%s\t%.2f s\n", r.port.toLocal8Bit().constData(),
                     r.outcome.toLocal8Bit().constData(), r.seconds);
-        status = std::max(status, r.status);
+        if (severity(r.status) > severity(status))
+            status = r.status;
     }
     return status;
 }

@@ -10,15 +10,17 @@ class QCommandLineParser;
 // port gets a process of its own (this program again, with that one --port), all started at
 // once, so a fault on one port cannot stop the others. Their output comes through line by line
 // with the port in front; at the end one summary line per port (port, outcome, time), in the
-// order the ports were given, and the highest of their exit statuses.
+// order the ports were given, and the worst of their exit statuses: a failure (1) before bad
+// input (2) before a difference found (3).
 namespace ManyPorts {
 
 // "--ports GLOB".
 QCommandLineOption option();
 
 // The ports named: every --port in order, then the matches of --ports, sorted. Throws InputError
-// for a port given twice or a pattern that matches nothing.
-QStringList ports(const QCommandLineParser &parser);
+// for a port given twice (COM names as set.ini at iniPath maps them) or a pattern that matches
+// nothing.
+QStringList ports(const QCommandLineParser &parser, const QString &iniPath);
 
 // True when the command is to run on several ports: more than one --port, or --ports.
 bool wanted(const QCommandLineParser &parser);
@@ -33,10 +35,10 @@ QString portFile(const QString &file, const QString &port);
 QStringList portArguments(const QStringList &arguments, const QStringList &valueOptions,
                           const QString &port);
 
-// Runs the command of arguments on every port at once and prints their output and summary.
-// InputError, before anything starts, for ports that cannot work together (see ports()) or a
-// command that uses no port.
+// Runs the command of arguments, one that talks to a PLC, on every port at once and prints their
+// output and summary. InputError, before anything starts, for ports that cannot work together
+// (see ports()).
 int run(const QStringList &arguments, const QCommandLineParser &parser,
-        const QStringList &valueOptions);
+        const QStringList &valueOptions, const QString &iniPath);
 
 } // namespace ManyPorts

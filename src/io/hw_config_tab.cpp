@@ -1,6 +1,7 @@
 #include "io/hw_config_tab.h"
 
 #include "common/command.h"
+#include "link/plc_link.h"
 #include "service/service_commands.h"
 #include "widgets/controls.h"
 
@@ -112,6 +113,10 @@ void HwConfigTab::buildGeneralFrame()
             reportEnded(QStringLiteral("Restart not sent: %1").arg(end.failure), true);
         else if (answer && answer->accepted())
             reportEnded(QStringLiteral("Restart sent"));
+        // A refusal is the PLC saying no: it still runs as before.
+        else if (answer && answer->kind == AnswerKind::Refused)
+            reportEnded(QStringLiteral("Restart refused: %1").arg(answerMessage(answer->kind)),
+                        true);
         else if (answer)
             reportEnded(QStringLiteral("Restart sent; the PLC did not confirm it (it may have "
                                        "restarted at once)"));

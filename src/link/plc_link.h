@@ -106,6 +106,10 @@ public:
     // What the characters collected for a write or an enquiry mean; complete is false when the
     // wait timed out, noiseOnly when nothing but noise came.
     static WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly = false);
+    // What an answer starts with: any one character (writes, ENQ), or STX (data frames).
+    enum class Awaiting { Character, Frame };
+    // Whether a character can start an answer of that kind; anything before it is noise.
+    static bool startsAnswer(char c, Awaiting awaiting);
 
     // A transfer (several exchanges started by one command) is running on this link.
     bool busy() const { return m_transfers > 0; }
@@ -132,14 +136,10 @@ private:
         bool complete = false;
         bool noiseOnly = false; // nothing but noise came
     };
-    // What an answer starts with: any one character (writes, ENQ), or STX (data frames).
-    enum class Awaiting { Character, Frame };
     // Sends once and collects until awaited characters are there or the line stays silent for
     // the timeout.
     Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited,
                        Awaiting awaiting);
-    // Whether a character can start an answer of that kind.
-    static bool startsAnswer(char c, Awaiting awaiting);
     // A data frame's request, sent again while its answers are damaged, attempts in all.
     PlcRead<QByteArray> readFrame(const QByteArray &frame, std::chrono::milliseconds timeout,
                                   int dataBytes, int attempts);

@@ -50,25 +50,6 @@ bool configWrite(PlcLink &link, Prompts &prompts, milliseconds timeout, quint16 
     return !testedWrite(link, prompts, timeout, address, data, command);
 }
 
-bool openConfigBracket(PlcLink &link, Prompts &prompts)
-{
-    WriteReport untallied;
-    return ConfigWriter(link, prompts, untallied).openBracket();
-}
-
-bool closeConfigBracket(PlcLink &link, Prompts &prompts)
-{
-    WriteReport untallied;
-    return ConfigWriter(link, prompts, untallied).closeBracket();
-}
-
-bool writePieces(PlcLink &link, Prompts &prompts, quint16 address, const QByteArray &data,
-                 milliseconds timeout, const PieceProgress &progress)
-{
-    WriteReport untallied;
-    return ConfigWriter(link, prompts, untallied).writePieces(address, data, timeout, progress);
-}
-
 PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size, milliseconds timeout,
                                const PieceProgress &progress)
 {
@@ -118,12 +99,11 @@ ConfigWriter::ConfigWriter(PlcLink &link, Prompts &prompts, WriteReport &report)
     : m_link(link), m_prompts(prompts), m_report(report)
 {
     // Every frame the link sends while this writer lives belongs to the write.
-    m_counting = QObject::connect(&FrameTap::instance(), &FrameTap::happened, &link,
-                                  [this](const LinkEvent &event) {
-                                      if (event.link == &m_link &&
-                                          event.kind == LinkEvent::Kind::Sent)
-                                          ++m_report.framesSent;
-                                  });
+    m_counting = QObject::connect(
+        &FrameTap::instance(), &FrameTap::happened, &link, [this](const LinkEvent &event) {
+            if (event.link == &m_link && event.kind == LinkEvent::Kind::Sent)
+                ++m_report.framesSent;
+        });
 }
 
 ConfigWriter::~ConfigWriter()

@@ -24,15 +24,6 @@ bool configWrite(PlcLink &link, Prompts &prompts, std::chrono::milliseconds time
                  quint16 address, const QByteArray &data,
                  WriteCommand command = WriteCommand::Configuration);
 
-// The writes of 0FFF and 0000 to 3000 that frame every configuration download.
-bool openConfigBracket(PlcLink &link, Prompts &prompts);
-bool closeConfigBracket(PlcLink &link, Prompts &prompts);
-
-// Writes a table from address on: in one request when it is shorter than a piece, otherwise in
-// 64-byte pieces, reporting progress and pausing after each. False as configWrite.
-bool writePieces(PlcLink &link, Prompts &prompts, quint16 address, const QByteArray &data,
-                 std::chrono::milliseconds timeout, const PieceProgress &progress = {});
-
 // Reads size bytes from address on in 64-byte pieces, reporting progress after each; stops at the
 // first piece that does not come whole and sound.
 PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size,
@@ -88,9 +79,13 @@ public:
     ConfigWriter(const ConfigWriter &) = delete;
     ConfigWriter &operator=(const ConfigWriter &) = delete;
 
+    // One tested write, as configWrite.
     bool write(std::chrono::milliseconds timeout, quint16 address, const QByteArray &data);
+    // The writes of 0FFF and 0000 to 3000 that frame every configuration download.
     bool openBracket();
     bool closeBracket();
+    // Writes a table from address on: in one request when it is shorter than a piece, otherwise
+    // in 64-byte pieces, reporting progress and pausing after each.
     bool writePieces(quint16 address, const QByteArray &data, std::chrono::milliseconds timeout,
                      const PieceProgress &progress = {});
     // A run-time control word, whose answer is not examined.

@@ -14,6 +14,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <algorithm>
+
 using std::chrono::milliseconds;
 
 namespace {
@@ -265,21 +267,29 @@ FrameReading readAnswer(const QByteArray &requestFrame, const QByteArray &answer
     const auto request = parseRequest(requestFrame);
     const bool awaitsData = request && (request->command == "E00" || request->command == "0");
     if (!awaitsData) {
-        // A write or the enquiry: one character.
+        // A write or the enquiry: one character, after whatever noise the link skipped.
+        const auto start = std::find_if(answer.cbegin(), answer.cend(), [](char c) {
+            return PlcLink::startsAnswer(c, PlcLink::Awaiting::Character);
+        });
+        const QByteArray reply(start, answer.cend() - start);
+        if (reply.isEmpty() && !answer.isEmpty())
+            return {QStringLiteral("answer: damaged (noise only)")};
         if (!complete)
             return {noAnswerText(timeout)};
-        const WriteAnswer a = PlcLink::answerOf(answer, complete);
+        const QString noise =
+            start != answer.cbegin() ? QStringLiteral(" (noise before the answer)") : QString();
+        const WriteAnswer a = PlcLink::answerOf(reply, complete);
         switch (a.kind) {
         case AnswerKind::Accepted:
-            return {QStringLiteral("answer: accepted")};
+            return {QStringLiteral("answer: accepted") + noise};
         case AnswerKind::Refused:
-            return {QStringLiteral("answer: refused (%1)").arg(a.codeText())};
+            return {QStringLiteral("answer: refused (%1)").arg(a.codeText()) + noise};
         case AnswerKind::NoAnswer:
-            return {QStringLiteral("answer: %1, taken for no answer").arg(a.codeText())};
+            return {QStringLiteral("answer: %1, taken for no answer").arg(a.codeText()) + noise};
         case AnswerKind::Damaged:
             break;
         }
-        return {QStringLiteral("answer: damaged (%1)").arg(a.codeText())};
+        return {QStringLiteral("answer: damaged (%1)").arg(a.codeText()) + noise};
     }
 
     // Whatever came before STX is noise, as the link reads it.

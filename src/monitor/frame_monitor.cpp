@@ -3,8 +3,8 @@
 #include "common/clock.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "common/file_kind.h"
 #include "common/prompts.h"
+#include "common/whole_file.h"
 #include "link/frame_tap.h"
 #include "monitor/frame_log_model.h"
 #include "widgets/controls.h"
@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
@@ -56,16 +55,6 @@ protected:
         }
     }
 };
-
-void writeLogFile(const QString &path, const QByteArray &text)
-{
-    requireRegularFileToWrite(path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        throw PlatformError(QStringLiteral("Cannot write %1: %2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
-}
 
 } // namespace
 
@@ -209,7 +198,7 @@ void FrameMonitor::saveLog()
         choice.defaultSuffix = QStringLiteral("txt");
         choice.startFolder = QDir::homePath();
         if (const auto path = m_prompts.chooseFileToSave(choice))
-            writeLogFile(*path, m_log->traceText());
+            writeWholeFile(*path, m_log->traceText());
     });
 }
 

@@ -42,14 +42,15 @@ Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QStr
 }
 
 Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
-                                                    Prompts &prompts, const AuxPortConfig &ours)
+                                                    Prompts &prompts, const AuxPortConfig &ours,
+                                                    FieldNetLine fieldNet)
 {
     const auto uploaded = uploadAuxPort(link, iniPath, prompts);
     if (!uploaded)
         return Result<QList<PortDifference>>::endedAs(uploaded);
     AuxPort held;
     applyUploadedAux(held, *uploaded);
-    return compareAuxPort(ours, held.config());
+    return compareAuxPort(ours, held.config(), fieldNet);
 }
 
 namespace {
@@ -141,7 +142,8 @@ void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
 }
 
 Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPath,
-                                             Prompts &prompts, const ProjectPorts &ours)
+                                             Prompts &prompts, const ProjectPorts &ours,
+                                             FieldNetLine fieldNet)
 {
     QList<PortDifference> all;
     for (const ModbusPort *port : {&ours.uart1, &ours.uart2}) {
@@ -150,7 +152,7 @@ Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPa
             return found;
         all += *found;
     }
-    const auto found = readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config());
+    const auto found = readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config(), fieldNet);
     if (!found)
         return found;
     return all + *found;

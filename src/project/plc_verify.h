@@ -53,7 +53,8 @@ struct PortReadReport
 Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QString &iniPath,
                                                        Prompts &prompts, const ModbusPort &ours);
 Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
-                                                    Prompts &prompts, const AuxPortConfig &ours);
+                                                    Prompts &prompts, const AuxPortConfig &ours,
+                                                    FieldNetLine fieldNet = FieldNetLine::Compared);
 
 // "Write to PLC" of a port, followed when verify is asked and the write ran to its end by reading
 // the port back and comparing. The write's frames are exactly those without verify. The report
@@ -90,4 +91,5 @@ void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
 // "Compare with PLC": reads the three ports into memory and compares each with ours. A port that
 // cannot be read ends it (its message shown).
 Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPath,
-                                             Prompts &prompts, const ProjectPorts &ours);
+                                             Prompts &prompts, const ProjectPorts &ours,
+                                             FieldNetLine fieldNet = FieldNetLine::Compared);

@@ -106,13 +106,14 @@ QList<PortDifference> compareModbusPort(const ModbusPort &ours, const ModbusPort
     return d.list();
 }
 
-QList<PortDifference> compareAuxPort(const AuxPortConfig &ours, const AuxPortConfig &plc)
+QList<PortDifference> compareAuxPort(const AuxPortConfig &ours, const AuxPortConfig &plc,
+                                     FieldNetLine fieldNet)
 {
     Differences d(auxPortName());
     d.compareItem(0, QStringLiteral("Mode"), auxModeNames(), int(ours.mode), int(plc.mode));
     if (ours.mode != plc.mode)
         return d.list();
-    if (ours.mode == AuxMode::FieldNet) {
+    if (ours.mode == AuxMode::FieldNet && fieldNet == FieldNetLine::Compared) {
         const FieldNetSettings &a = ours.fieldNet;
         const FieldNetSettings &b = plc.fieldNet;
         d.compareItem(0, QStringLiteral("Speed"), FieldNetSettings::speeds(), a.speed, b.speed);

@@ -30,9 +30,13 @@ struct PortDifference
 // address) is never a difference.
 QList<PortDifference> compareModbusPort(const ModbusPort &ours, const ModbusPort &plc);
 
+// Whether ours holds Field Net line settings worth comparing: a project file keeps none.
+enum class FieldNetLine { Compared, NotKnown };
+
 // The same for the auxiliary port: the mode; for a 1-wire master the number of sensors and every
-// ROM byte and register both hold; for Field Net its four line settings.
-QList<PortDifference> compareAuxPort(const AuxPortConfig &ours, const AuxPortConfig &plc);
+// ROM byte and register both hold; for Field Net its four line settings when ours knows them.
+QList<PortDifference> compareAuxPort(const AuxPortConfig &ours, const AuxPortConfig &plc,
+                                     FieldNetLine fieldNet = FieldNetLine::Compared);
 
 // The message a verify that found differences shows: the first 20 of them, one a line, and how
 // many more there are.

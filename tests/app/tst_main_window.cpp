@@ -99,7 +99,8 @@ private Q_SLOTS:
         QCOMPARE(m_window->windowTitle(), Caption + '3');
     }
 
-    // While a transfer runs, the PLC controls are greyed and the others stay usable; afterwards
+    // While a transfer runs, the PLC controls and what replaces the project are greyed and the
+    // others stay usable; afterwards
     // each is put back as it was, so one greyed for its own reason stays greyed. Closing the
     // window aborts the transfer at once (no timeout waited out, nothing shown) and the window
     // closes once the link is idle.
@@ -124,12 +125,13 @@ private Q_SLOTS:
         m_window->registerPlcControl(offButton);
         auto usable = [&] {
             QList<bool> on{offButton->isEnabled()};
-            for (const char *name : {"check_config", "Comm_setting", "Search_1wire",
-                                     "upload_from_plc", "Load_config", "Exit"})
+            for (const char *name :
+                 {"check_config", "Comm_setting", "Search_1wire", "upload_from_plc", "Load_config",
+                  "New_config", "Import_project", "grid2_import_csv", "Exit"})
                 on << action(name)->isEnabled();
             return on;
         };
-        const QList<bool> before{false, false, true, true, true, true, true};
+        const QList<bool> before{false, false, true, true, true, true, true, true, true, true};
         QCOMPARE(usable(), before);
         m_window->show();
         QList<bool> inside;
@@ -151,7 +153,10 @@ private Q_SLOTS:
                 m_window->link().pause(during == Pausing ? 400ms : 0ms);
                 m_window->link().Write_plc_block(20s, WriteCommand::Configuration, 0x3000, "\x0F");
             });
-        QCOMPARE(inside, (QList<bool>{false, false, false, false, false, true, true}));
+        // What replaces the project waits too: a load halfway through a write would leave the
+        // PLC with a mix of two projects.
+        QCOMPARE(inside, (QList<bool>{false, false, false, false, false, false, false, false, false,
+                                      true}));
         QCOMPARE(ranToItsEnd, close == NotClosed);
         QCOMPARE(m_line->sends().size(), during == Pausing ? 0 : 1); // upload: UART 1's first read
         if (close != NotClosed)
@@ -265,6 +270,13 @@ private Q_SLOTS:
         m_prompts.queueFile(json);
         action("Import_project")->trigger();
         QVERIFY(m_window->commands().project().isChanged());
+        // Another import asks first about the changes; cancelled, nothing is chosen.
+        const qsizetype requests = m_prompts.fileRequests().size();
+        m_prompts.queueSaveChoice(Prompts::SaveChoice::Cancel);
+        action("Import_project")->trigger();
+        QCOMPARE(m_prompts.fileRequests().size(), requests);
+        QCOMPARE(m_prompts.questions().size(), 1);
+        m_prompts.clearRecord();
         m_prompts.queueFile(again);
         action("Save_config")->trigger();
         QVERIFY2(m_prompts.shown().isEmpty(), qPrintable(m_prompts.messages().join('|')));

@@ -8,6 +8,7 @@
 #include "app/project_state.h"
 #include "app/status_bar.h"
 #include "app/window_commands.h"
+#include "link/plc_address.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
 
@@ -19,7 +20,7 @@
 #include <memory>
 
 enum class Command { None, WriteUart1, UploadAll, LoadToPlc, Restart, Save };
-enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks };
+enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks, Refuse };
 enum class Trigger { Load, Upload, Exit, New };
 Q_DECLARE_METATYPE(Prompts::SaveChoice)
 
@@ -27,7 +28,7 @@ namespace {
 const QString Confirm = QStringLiteral("You are shure for download configuration to the PLC ? ");
 const QString Unsaved =
     QStringLiteral("The project has changes that are not saved. Save them first?");
-const QString Timeout = QStringLiteral("Answer timeout from PLC");
+const QString TimeoutText = QStringLiteral("Answer timeout from PLC");
 } // namespace
 
 class TestWindowFeedback : public QObject
@@ -88,7 +89,7 @@ private Q_SLOTS:
                                          << "UART 1 written and verified" << QStringList{Confirm};
         QTest::newRow("write, silent PLC") << Command::WriteUart1 << Fault::Silent << false
                                            << "UART 1: answer timeout from PLC, nothing was changed"
-                                           << QStringList{Confirm, Timeout};
+                                           << QStringList{Confirm, TimeoutText};
         QTest::newRow("128 slaves, the third piece refused")
             << Command::WriteUart1 << Fault::RefuseThirdPiece << false << partial.arg(5).arg(20)
             << QStringList{Confirm, "Wrong answer from PLC"};
@@ -106,13 +107,16 @@ private Q_SLOTS:
             << "UART 1: answer timeout from PLC, nothing was changed; UART 2: answer timeout "
                "from PLC, nothing was changed; 1-wire: answer timeout from PLC, nothing was "
                "changed"
-            << QStringList(3, Timeout);
+            << QStringList(3, TimeoutText);
         // One question for the three ports.
         QTest::newRow("load to PLC, verified")
             << Command::LoadToPlc << Fault::None << true
             << "UART 1, UART 2, 1-wire written and verified" << QStringList{Confirm};
         QTest::newRow("restart") << Command::Restart << Fault::None << false << "Restart sent"
                                  << QStringList{"You are shure for restart PLC ? "};
+        QTest::newRow("restart refused") << Command::Restart << Fault::Refuse << false
+                                         << "Restart refused: Wrong answer from PLC"
+                                         << QStringList{"You are shure for restart PLC ? "};
         QTest::newRow("save") << Command::Save << Fault::None << false << "Saved saved.dpc"
                               << QStringList();
     }
@@ -133,6 +137,8 @@ private Q_SLOTS:
         faults.silent = fault == Fault::Silent;
         if (fault == Fault::RefuseThirdPiece)
             faults.refuseAt = {0x2582};
+        if (fault == Fault::Refuse)
+            faults.refuseAt = {Addr::Restart};
         if (fault == Fault::StoreWrong)
             faults.storeWrongAt = {0x2502};
         if (fault == Fault::LineBreaks)

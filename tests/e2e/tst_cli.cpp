@@ -5,7 +5,7 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
-#include "cli/frame_trace.h"
+#include "link/frame_tap.h"
 #include "project/project_record.h"
 
 #include <QAction>
@@ -61,7 +61,7 @@ class TestCli : public QObject
             ui.find<QPushButton>(button)->click();
         QList<QByteArray> frames;
         for (const QByteArray &sent : sim->sends())
-            frames << FrameTrace::readable(sent);
+            frames << readableFrame(sent);
         return frames;
     }
 

@@ -47,9 +47,11 @@ private Q_SLOTS:
         QCOMPARE(link.Read_plc_word(500ms, Addr::CpuType), std::optional<quint16>(4660));
         const QByteArray slave = QByteArray::fromHex("010A6400C8006410");
         ScriptedPrompts prompts;
-        QVERIFY(openConfigBracket(link, prompts));
-        QVERIFY(configWrite(link, prompts, Timeout::Data, Addr::Uart1Slaves, slave));
-        QVERIFY(closeConfigBracket(link, prompts));
+        WriteReport report;
+        ConfigWriter writer(link, prompts, report);
+        QVERIFY(writer.openBracket());
+        QVERIFY(writer.write(Timeout::Data, Addr::Uart1Slaves, slave));
+        QVERIFY(writer.closeBracket());
         QCOMPARE(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8), std::optional(slave));
 
         // Many exchanges in a row: nothing is lost or taken for the wrong request.

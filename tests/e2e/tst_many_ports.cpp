@@ -66,6 +66,15 @@ class TestManyPorts : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // COM1 leads to a device of the folder, so that a run naming both is refused.
+        QFile device(m_config.filePath(QStringLiteral("ttyPLC")));
+        QFile ini(m_config.filePath(QStringLiteral("set.ini")));
+        QVERIFY(device.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
+        ini.write("[Devices]\nCOM1=" + device.fileName().toLocal8Bit() + "\n");
+    }
+
     void eightPlcsGetTheFramesOfOne()
     {
         Plcs one, eight;
@@ -104,6 +113,24 @@ private Q_SLOTS:
         }
     }
 
+    // A compare finds one PLC like the file, one different, one silent: the failure decides.
+    void theWorstOutcomeDecidesTheExitStatus()
+    {
+        Plcs plcs;
+        QVERIFY(plcs.start(3, 3));
+        QCOMPARE(plcConfig({"--port", plcs.ports[0], "write", m_sound}).exitCode, 0);
+        Run r = plcConfig(plcs.portOptions.mid(0, 4) + QStringList{"compare", m_sound});
+        QCOMPARE(r.exitCode, 3);
+        r = plcConfig(plcs.portOptions + QStringList{"compare", m_sound});
+        QCOMPARE(r.exitCode, 1);
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        const QList<QByteArray> summary = lines.mid(lines.size() - 3);
+        const char *outcomes[] = {"done", "differs", "failed"};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(summary[i].startsWith(plcs.ports[i].toLocal8Bit() + '\t' + outcomes[i]),
+                     r.out.constData());
+    }
+
     void portsThatCannotWorkTogether_data()
     {
         QTest::addColumn<QStringList>("args");
@@ -112,8 +139,16 @@ private Q_SLOTS:
                                       << "COM2 and com2 are the same port";
         QTest::newRow("a pattern matching nothing")
             << QStringList{"--ports", m_config.filePath("none*"), "test"} << "matches no device";
-        QTest::newRow("a command without a port")
+        QTest::newRow("a COM name and its device")
+            << QStringList{"--port", m_config.filePath("ttyPLC"), "--port", "com1", "test"}
+            << "and com1 are the same port";
+        QTest::newRow("show uses no port")
             << QStringList{"--port", "COM1", "--port", "COM2", "show", m_sound} << "uses no port";
+        QTest::newRow("export uses no port")
+            << QStringList{"--port", "COM1", "--port", "COM2", "export", m_sound, "x.json"}
+            << "export uses no port";
+        QTest::newRow("arguments counted before any port starts")
+            << QStringList{"--port", "COM1", "--port", "COM2", "write"} << "write takes";
         QTest::newRow("two uploads to one file")
             << QStringList{"--port", "/a/tty0", "--port", "/b/tty0", "upload", "x.dpc"}
             << "would both upload to x-tty0.dpc";

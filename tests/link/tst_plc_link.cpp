@@ -132,7 +132,8 @@ private Q_SLOTS:
         QCOMPARE(a.kind, kind);
         QCOMPARE(a.code, code);
         ScriptedPrompts prompts;
-        QCOMPARE(openConfigBracket(m->link, prompts), a.accepted());
+        WriteReport report;
+        QCOMPARE(ConfigWriter(m->link, prompts, report).openBracket(), a.accepted());
         QCOMPARE(prompts.messages(), a.accepted() ? QStringList() : QStringList{message});
         QCOMPARE(m->line.isOpen(), a.accepted());
         QCOMPARE(m->line.frames, (QList<QByteArray>{frame("E113000020000", "8F"), BracketOpen}));
@@ -244,7 +245,9 @@ private Q_SLOTS:
         m->line.answer = {};
         const auto closing = appClock().callAfter(1500, [&] { m->link.abort(); }); // draining
         ScriptedPrompts prompts;
-        QVERIFY_THROWS_EXCEPTION(TransferAborted, openConfigBracket(m->link, prompts));
+        WriteReport report;
+        QVERIFY_THROWS_EXCEPTION(TransferAborted,
+                                 ConfigWriter(m->link, prompts, report).openBracket());
         QVERIFY(prompts.messages().isEmpty());
         QVERIFY(!m->line.isOpen());
     }

@@ -3,6 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "cli/frame_trace.h"
+#include "link/frame_tap.h"
 #include "link/plc_address.h"
 #include "monitor/frame_decoder.h"
 #include "monitor/frame_log_model.h"
@@ -90,8 +91,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("sumWrong");
         QTest::newRow("accepted") << BracketOpen << Ack << true << "answer: accepted" << false;
         QTest::newRow("refused") << BracketOpen << Nak << true << "answer: refused (15)" << false;
-        QTest::newRow("damaged") << BracketOpen << QByteArray("X") << true << "answer: damaged (58)"
-                                 << false;
+        QTest::newRow("noise only")
+            << BracketOpen << QByteArray("X") << false << "answer: damaged (noise only)" << false;
+        QTest::newRow("noise, then accepted")
+            << BracketOpen << "\r\n" + Ack << true << "answer: accepted (noise before the answer)"
+            << false;
         QTest::newRow("silent") << BracketOpen << QByteArray() << false << "no answer within 650 ms"
                                 << false;
         QTest::newRow("port word read back")
@@ -172,8 +176,8 @@ private Q_SLOTS:
         while (std::fgets(line, sizeof line, traced))
             traceFrames << QString::fromLatin1(line).mid(10).trimmed();
         std::fclose(traced);
-        const QString open = "> " + QString::fromLatin1(FrameTrace::readable(BracketOpen));
-        const QString read = "> " + QString::fromLatin1(FrameTrace::readable(ReadUart1Word));
+        const QString open = "> " + QString::fromLatin1(readableFrame(BracketOpen));
+        const QString read = "> " + QString::fromLatin1(readableFrame(ReadUart1Word));
         QCOMPARE(traceFrames, QStringList({open, "< <ACK>", read}));
         const QString port = b.line.describe() + ' ';
         QCOMPARE(logged, QStringList({port + "-- Connection test", port + open, port + "< <ACK>",

@@ -17,6 +17,7 @@ enum class Edit {
     SlaveMore,
     FieldNetOutside,
     FieldNetSpeed,
+    FieldNetFromFile,
     RomCase,
     Register
 };
@@ -45,6 +46,8 @@ private Q_SLOTS:
         QTest::newRow("Field Net lists of a 1-wire master") << Edit::FieldNetOutside << none;
         QTest::newRow("Field Net speed")
             << Edit::FieldNetSpeed << QStringList{"1-wire, Speed: written 115200, PLC holds 9600"};
+        // A project file keeps no Field Net line settings: nothing to tell against the PLC's.
+        QTest::newRow("Field Net speed, ours from a file") << Edit::FieldNetFromFile << none;
         QTest::newRow("ROM digits in either case") << Edit::RomCase << none;
         QTest::newRow("a register") << Edit::Register
                                     << QStringList{"1-wire, slot 1, Dxxxx: written 3000, PLC "
@@ -97,6 +100,7 @@ private Q_SLOTS:
             held.fieldNet.speed = 0;
             break;
         case Edit::FieldNetSpeed:
+        case Edit::FieldNetFromFile:
             aux.mode = held.mode = AuxMode::FieldNet;
             held.fieldNet.speed = 0;
             break;
@@ -108,7 +112,10 @@ private Q_SLOTS:
             break;
         }
         QStringList found;
-        for (const PortDifference &d : compareModbusPort(ours, plc) + compareAuxPort(aux, held))
+        const FieldNetLine line =
+            edit == Edit::FieldNetFromFile ? FieldNetLine::NotKnown : FieldNetLine::Compared;
+        for (const PortDifference &d :
+             compareModbusPort(ours, plc) + compareAuxPort(aux, held, line))
             found << d.text(QStringLiteral("written"));
         QCOMPARE(found, differences);
     }

@@ -283,7 +283,7 @@ void UartTab::showTable()
 void UartTab::writeToPlc()
 {
     runPortWrite(m_port->info().name, [this](bool verify, PortWriteReport &report) {
-        writeModbusPortVerified(link(), iniPath(), prompts(), *m_port, verify, report);
+        writePortVerified(link(), iniPath(), prompts(), *m_port, verify, report);
     });
 }
 

@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 using std::chrono::milliseconds;
 
@@ -138,39 +139,45 @@ std::optional<QString> wordText(quint16 address, quint16 word)
     return std::nullopt;
 }
 
+// The control and service addresses: what each is called, and the words written to them that
+// have a meaning of their own.
+struct ControlAddress
+{
+    quint16 address;
+    const char *name;                          // followed by any other word, in hex
+    std::pair<quint16, const char *> words[2]; // a text of nullptr: no word
+};
+const ControlAddress ControlAddresses[] = {
+    {Addr::Bracket,
+     "configuration bracket: ",
+     {{PlcWord::BracketOpen, "configuration bracket open"},
+      {PlcWord::BracketClose, "configuration bracket close"}}},
+    {Addr::ControlWord,
+     "control word: ",
+     {{PlcWord::RestartPolling, "control word: restart polling"},
+      {PlcWord::StopPort, "control word: stop polling"}}},
+    {Addr::SearchStart, "bus search word: ", {{PlcWord::StartSearch, "bus search started"}}},
+    {Addr::Restart, "service word at 3011: ", {{PlcWord::Restart, "service word: restart"}}},
+    {Addr::FirmwareUpdate,
+     "service word at 3010: ",
+     {{PlcWord::FirmwareUpdate, "service word: firmware update"}}},
+};
+
 // What a write of data to address does.
 QString writeText(quint16 address, const QByteArray &data)
 {
     const quint16 word = wordAt(data, 0);
-    const QString hex = wordHex(word);
     if (data.size() == 2) {
         if (auto named = wordText(address, word))
             return *named;
-        switch (address) {
-        case Addr::Bracket:
-            if (word == PlcWord::BracketOpen)
-                return QStringLiteral("configuration bracket open");
-            if (word == PlcWord::BracketClose)
-                return QStringLiteral("configuration bracket close");
-            return QStringLiteral("configuration bracket: ") + hex;
-        case Addr::ControlWord:
-            if (word == PlcWord::RestartPolling)
-                return QStringLiteral("control word: restart polling");
-            if (word == PlcWord::StopPort)
-                return QStringLiteral("control word: stop polling");
-            return QStringLiteral("control word: ") + hex;
-        case Addr::SearchStart:
-            if (word == PlcWord::StartSearch)
-                return QStringLiteral("bus search started");
-            return QStringLiteral("bus search word: ") + hex;
-        case Addr::Restart:
-            return word == PlcWord::Restart ? QStringLiteral("service word: restart")
-                                            : QStringLiteral("service word at 3011: ") + hex;
-        case Addr::FirmwareUpdate:
-            return word == PlcWord::FirmwareUpdate ? QStringLiteral("service word: firmware update")
-                                                   : QStringLiteral("service word at 3010: ") + hex;
-        default:
-            break;
+        for (const ControlAddress &control : ControlAddresses) {
+            if (control.address != address)
+                continue;
+            for (const auto &[known, text] : control.words) {
+                if (text && known == word)
+                    return QLatin1String(text);
+            }
+            return QLatin1String(control.name) + wordHex(word);
         }
     }
     if (auto area = areaText(address, int(data.size())))

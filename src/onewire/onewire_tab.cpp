@@ -211,7 +211,7 @@ void OnewireTab::openSearchDialog()
 void OnewireTab::writeToPlc()
 {
     runPortWrite(auxPortName(), [this](bool verify, PortWriteReport &report) {
-        writeAuxPortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report);
+        writePortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report);
     });
 }
 

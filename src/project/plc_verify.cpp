@@ -9,7 +9,7 @@
 #include "project/project_file.h"
 
 #include <algorithm>
-#include <functional>
+#include <type_traits>
 
 QList<PortDifference> PortWriteReport::differences() const
 {
@@ -53,42 +53,28 @@ Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString
     return compareAuxPort(ours, held.config(), fieldNet);
 }
 
-namespace {
-
-// A port's write, then its read-back when asked and the write went through.
-void verified(bool verify, PortWriteReport &report, const std::function<void()> &write,
-              const std::function<Result<QList<PortDifference>>()> &readBack)
+template <typename Port>
+void writePortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts, const Port &port,
+                       bool verify, PortWriteReport &report, Confirmation confirmation)
 {
-    write();
-    if (verify && report.write.outcome == Outcome::Done) {
-        // Marked as begun first: a failure thrown while reading back ends a write that went
-        // through.
-        report.verify = Outcome::Cancelled;
-        report.verify = readBack();
-    }
+    constexpr bool modbus = std::is_same_v<Port, ModbusPort>;
+    if constexpr (modbus)
+        writeModbusPort(link, iniPath, prompts, port, report.write, confirmation);
+    else
+        writeAuxPort(link, iniPath, prompts, port, report.write, confirmation);
+    if (!verify || report.write.outcome != Outcome::Done)
+        return;
+    // Marked as begun first: a failure thrown while reading back ends a write that went through.
+    report.verify = Outcome::Cancelled;
+    if constexpr (modbus)
+        report.verify = readAndCompareModbusPort(link, iniPath, prompts, port);
+    else
+        report.verify = readAndCompareAuxPort(link, iniPath, prompts, port);
 }
-
-} // namespace
-
-void writeModbusPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                             const ModbusPort &port, bool verify, PortWriteReport &report,
-                             Confirmation confirmation)
-{
-    verified(
-        verify, report,
-        [&] { writeModbusPort(link, iniPath, prompts, port, report.write, confirmation); },
-        [&] { return readAndCompareModbusPort(link, iniPath, prompts, port); });
-}
-
-void writeAuxPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                          const AuxPortConfig &config, bool verify, PortWriteReport &report,
-                          Confirmation confirmation)
-{
-    verified(
-        verify, report,
-        [&] { writeAuxPort(link, iniPath, prompts, config, report.write, confirmation); },
-        [&] { return readAndCompareAuxPort(link, iniPath, prompts, config); });
-}
+template void writePortVerified(PlcLink &, const QString &, Prompts &, const ModbusPort &, bool,
+                                PortWriteReport &, Confirmation);
+template void writePortVerified(PlcLink &, const QString &, Prompts &, const AuxPortConfig &, bool,
+                                PortWriteReport &, Confirmation);
 
 void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
                   const ProjectPorts &ports, const QList<ProjectPort> &chosen, bool verify,
@@ -127,12 +113,12 @@ void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
         case ProjectPort::Uart2: {
             const ModbusPort &modbus = p == ProjectPort::Uart1 ? ports.uart1 : ports.uart2;
             port.port = modbus.info().name;
-            writeModbusPortVerified(link, iniPath, prompts, modbus, verify, port, given);
+            writePortVerified(link, iniPath, prompts, modbus, verify, port, given);
             break;
         }
         case ProjectPort::Aux:
             port.port = auxPortName();
-            writeAuxPortVerified(link, iniPath, prompts, aux, verify, port, given);
+            writePortVerified(link, iniPath, prompts, aux, verify, port, given);
             break;
         }
         report.outcome = port.write.outcome;

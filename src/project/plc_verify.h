@@ -58,13 +58,11 @@ Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString
 
 // "Write to PLC" of a port, followed when verify is asked and the write ran to its end by reading
 // the port back and comparing. The write's frames are exactly those without verify. The report
-// (its port named already) is filled as the write goes.
-void writeModbusPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                             const ModbusPort &port, bool verify, PortWriteReport &report,
-                             Confirmation confirmation = Confirmation::Ask);
-void writeAuxPortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                          const AuxPortConfig &config, bool verify, PortWriteReport &report,
-                          Confirmation confirmation = Confirmation::Ask);
+// (its port named already) is filled as the write goes. Port: a ModbusPort or an AuxPortConfig.
+template <typename Port>
+void writePortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts, const Port &port,
+                       bool verify, PortWriteReport &report,
+                       Confirmation confirmation = Confirmation::Ask);
 
 // The ports of a project, in the order they are written.
 enum class ProjectPort { Uart1, Uart2, Aux };

@@ -154,30 +154,37 @@ void importSensors(SensorTable &table, const CsvRows &csv)
     table.setSensors(sensors);
 }
 
+// Each table's name on the command line and caption, in the order of ProjectTable.
+struct TableNames
+{
+    ProjectTable table;
+    const char *name;
+    const char *caption;
+};
+constexpr TableNames Tables[] = {
+    {ProjectTable::Uart1, "uart1", "UART 1 slave table"},
+    {ProjectTable::Uart2, "uart2", "UART 2 slave table"},
+    {ProjectTable::Sensors, "sensors", "1-wire sensor table"},
+};
+
 } // namespace
 
 std::optional<ProjectTable> projectTableNamed(const QString &name)
 {
-    if (name == QLatin1String("uart1"))
-        return ProjectTable::Uart1;
-    if (name == QLatin1String("uart2"))
-        return ProjectTable::Uart2;
-    if (name == QLatin1String("sensors"))
-        return ProjectTable::Sensors;
+    for (const TableNames &t : Tables) {
+        if (name == QLatin1String(t.name))
+            return t.table;
+    }
     return std::nullopt;
 }
 
 QString projectTableCaption(ProjectTable table)
 {
-    switch (table) {
-    case ProjectTable::Uart1:
-        return QStringLiteral("UART 1 slave table");
-    case ProjectTable::Uart2:
-        return QStringLiteral("UART 2 slave table");
-    case ProjectTable::Sensors:
-        break;
+    for (const TableNames &t : Tables) {
+        if (t.table == table)
+            return QLatin1String(t.caption);
     }
-    return QStringLiteral("1-wire sensor table");
+    return {};
 }
 
 bool projectTableFilled(ProjectTable table, const ProjectPorts &ports)

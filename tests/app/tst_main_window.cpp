@@ -129,7 +129,7 @@ private Q_SLOTS:
                 on << action(name)->isEnabled();
             return on;
         };
-        const QList<bool> before{false, false, true, true, true, true, true};
+        const QList<bool> before{false, true, true, true, true, true, true};
         QCOMPARE(usable(), before);
         m_window->show();
         QList<bool> inside;
@@ -151,7 +151,7 @@ private Q_SLOTS:
                 m_window->link().pause(during == Pausing ? 400ms : 0ms);
                 m_window->link().Write_plc_block(20s, WriteCommand::Configuration, 0x3000, "\x0F");
             });
-        QCOMPARE(inside, (QList<bool>{false, false, false, false, false, true, true}));
+        QCOMPARE(inside, (QList<bool>{false, true, false, false, false, true, true}));
         QCOMPARE(ranToItsEnd, close == NotClosed);
         QCOMPARE(m_line->sends().size(), during == Pausing ? 0 : 1); // upload: UART 1's first read
         if (close != NotClosed)

@@ -6,6 +6,7 @@
 #include "common/hex_text.h"
 #include "modbus/modbus_port.h"
 #include "onewire/aux_port.h"
+#include "project/project_file.h"
 
 #include <QProcess>
 #include <QStringList>
@@ -65,5 +66,25 @@ inline AuxPortConfig fullSensorConfig()
     }
     return config;
 }
+
+// The three ports of a full project: 128 slaves on each UART, 128 sensors.
+struct FullPorts
+{
+    ModbusPort uart1{ModbusPortInfo::uart1()};
+    ModbusPort uart2{ModbusPortInfo::uart2()};
+    AuxPort aux;
+    FullPorts()
+    {
+        fillSlaves(uart1);
+        fillSlaves(uart2);
+        aux.setConfig(fullSensorConfig());
+    }
+    ProjectRecord record()
+    {
+        ProjectRecord r;
+        Fill_project_record(r, {uart1, uart2, aux});
+        return r;
+    }
+};
 
 } // namespace bench

@@ -155,17 +155,7 @@ bool manyPlcs(int count)
     const QString lineSettings = QStringLiteral("115200,E,8,1");
     QTemporaryDir dir;
     const QString project = dir.filePath(QStringLiteral("full.dpc"));
-    {
-        ModbusPort uart1(ModbusPortInfo::uart1());
-        ModbusPort uart2(ModbusPortInfo::uart2());
-        AuxPort aux;
-        bench::fillSlaves(uart1);
-        bench::fillSlaves(uart2);
-        aux.setConfig(bench::fullSensorConfig());
-        ProjectRecord record;
-        Fill_project_record(record, {uart1, uart2, aux});
-        writeProjectFile(project, record);
-    }
+    writeProjectFile(project, bench::FullPorts().record());
     std::vector<std::unique_ptr<bench::Sim>> sims;
     QStringList ports;
     for (int i = 0; i < count; ++i) {

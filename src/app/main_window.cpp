@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/config_insight.h"
 #include "app/window_commands.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -102,8 +103,8 @@ void MainWindow::buildMenus()
     auto addItem = [](QMenu *menu, const char *name, const QString &caption, bool on) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        // Items switched off stay greyed, "Check config" and "Print" for good; the window's
-        // commands (below) switch on the four they give a meaning.
+        // Items switched off stay greyed; the window's commands (below) switch on those they give
+        // a meaning.
         action->setEnabled(on);
         return action;
     };
@@ -125,7 +126,7 @@ void MainWindow::buildMenus()
         ComSettingDialog::runModal(
             m_iniPath, *m_prompts, [this] { Change_main_caption(); }, this);
     });
-    addItem(plc, "check_config", QStringLiteral("Check config"), false);
+    QAction *checkConfig = addItem(plc, "check_config", QStringLiteral("Check config"), false);
     m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);
     connect(m_search1wire, &QAction::triggered, m_onewire, &OnewireTab::openSearchDialog);
     QAction *upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"), true);
@@ -150,6 +151,7 @@ void MainWindow::buildMenus()
     // commands there, with the items that have no place in the menus above.
     m_commands = new WindowCommands(*this, m_project, *m_feedback);
     m_commands->connectMenus(file, plc, about);
+    m_insight = new ConfigInsight(*this, checkConfig);
 }
 
 void MainWindow::startUp()

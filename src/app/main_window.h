@@ -11,6 +11,7 @@
 #include <memory>
 
 class CommandFeedback;
+class ConfigInsight;
 class ConverterTab;
 class HwConfigTab;
 class MainTab;
@@ -77,6 +78,8 @@ public:
     ProjectPorts projectPorts();
     // The status bar, the project's changes and file, and the commands around them.
     WindowCommands &commands() const { return *m_commands; }
+    // The configuration check behind "Check config" and the status bar's warnings.
+    ConfigInsight &insight() const { return *m_insight; }
 
 protected:
     void closeEvent(QCloseEvent *event) final;
@@ -108,6 +111,7 @@ private:
     Prompts *m_prompts;
     CommandFeedback *m_feedback;
     WindowCommands *m_commands = nullptr;
+    ConfigInsight *m_insight = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     QList<MainTab *> m_tabOrder;

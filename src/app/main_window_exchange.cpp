@@ -10,6 +10,7 @@
 #include "common/whole_file.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
+#include "project/config_check.h"
 #include "project/config_sheet.h"
 #include "project/project_file.h"
 #include "project/project_json.h"
@@ -179,7 +180,8 @@ void MainWindow::printConfigSheet()
         heading.printed = QDateTime::currentDateTime();
         heading.changedSinceFile = m_commands->project().isChanged();
         const QString html =
-            configSheetHtml(heading, portSections(projectPorts(), m_onewire->auxPort().fieldNet()));
+            configSheetHtml(heading, portSections(projectPorts(), m_onewire->auxPort().fieldNet())
+                                         << findingsSection(checkConfiguration(projectPorts())));
 
         QPrinter printer(QPrinter::HighResolution);
         // It names the PDF file that the dialog proposes.

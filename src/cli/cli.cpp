@@ -19,6 +19,7 @@
 #include "onewire/aux_port.h"
 #include "onewire/aux_transfer.h"
 #include "onewire/bus_search.h"
+#include "project/config_check.h"
 #include "project/config_sheet.h"
 #include "project/plc_verify.h"
 #include "project/project_file.h"
@@ -64,6 +65,8 @@ const char *const CommandHelp =
     "  upload FILE [--force]         read UART 1, UART 2 and the auxiliary port and save them\n"
     "                                as a project file; an existing FILE is kept unless --force\n"
     "  show FILE [--json]            the project's contents\n"
+    "  check FILE [--json]           the configuration check's findings, one a line (severity,\n"
+    "                                port, row, column, text); exit status 3 with warnings\n"
     "  export FILE OUT.json          the project as JSON (the object show --json prints)\n"
     "  export FILE --csv TABLE OUT.csv\n"
     "                                one table as CSV; TABLE: uart1, uart2 or sensors\n"
@@ -279,6 +282,19 @@ int commandShow(Session &s)
     return ExitDone;
 }
 
+// The findings of the configuration check; exit 3 when any is a warning.
+int commandCheck(Session &s)
+{
+    const QList<Finding> findings = checkConfiguration(readProjectFile(s.args().at(1)));
+    if (s.parser().isSet(QStringLiteral("json"))) {
+        std::fputs(findingsJson(findings).constData(), stdout);
+    } else {
+        for (const Finding &f : findings)
+            out(findingLine(f));
+    }
+    return warningCount(findings) > 0 ? ExitDiffers : ExitDone;
+}
+
 std::optional<ProjectTable> tableArgument(const QString &name, const char *what)
 {
     const auto table = projectTableNamed(name);
@@ -375,7 +391,9 @@ int commandReport(Session &s)
     const SheetHeading heading{.projectName = in.fileName(),
                                .fileTime = in.lastModified(),
                                .printed = QDateTime::currentDateTime()};
-    const QString html = configSheetHtml(heading, portSections(fresh.ports(), std::nullopt));
+    const QString html =
+        configSheetHtml(heading, portSections(fresh.ports(), std::nullopt)
+                                     << findingsSection(checkConfiguration(fresh.ports())));
     if (!pdf) {
         writeWholeFile(out, html.toUtf8());
         return ExitDone;
@@ -543,7 +561,8 @@ int runCommandLine(QStringList arguments)
         {QStringLiteral("force"),
          QStringLiteral("upload, export, import, report: replace an existing file; import-table: "
                         "a table that holds rows.")},
-        {QStringLiteral("json"), QStringLiteral("show: one JSON object.")},
+        {QStringLiteral("json"),
+         QStringLiteral("show: one JSON object; check: the findings as a JSON array.")},
         {QStringLiteral("csv"),
          QStringLiteral("export: this table as CSV (uart1, uart2, sensors)."),
          QStringLiteral("TABLE")},
@@ -594,6 +613,7 @@ int runCommandLine(QStringList arguments)
          {commandImportTable, false, 3, "a project file, uart1, uart2 or sensors, and a CSV file"}},
         {QStringLiteral("report"),
          {commandReport, false, 2, "a project file and a .pdf or .html file"}},
+        {QStringLiteral("check"), {commandCheck, false, 1, "a project file"}},
     };
     try {
         if (positional.isEmpty())
@@ -613,7 +633,7 @@ int runCommandLine(QStringList arguments)
         misplaced("force",
                   {QStringLiteral("upload"), QStringLiteral("export"), QStringLiteral("import"),
                    QStringLiteral("import-table"), QStringLiteral("report")});
-        misplaced("json", {QStringLiteral("show")});
+        misplaced("json", {QStringLiteral("show"), QStringLiteral("check")});
         misplaced("csv", {QStringLiteral("export")});
         if (parser.values(QStringLiteral("port")).contains(QString()))
             usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));

@@ -4,6 +4,8 @@
 #include "widgets/controls.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 
 DiagGrid::DiagGrid(const QString &objectName, const QString &accessibleName, QWidget *parent)
     : QTableView(parent)
@@ -30,4 +32,27 @@ void DiagGrid::startUp(const QString &headerFormat)
     QHeaderView *header = horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setStretchLastSection(true);
+}
+
+void DiagGrid::setRowLink(std::function<QString(int row)> tip, std::function<void(int row)> open)
+{
+    m_rowTip = std::move(tip);
+    connect(this, &QAbstractItemView::activated, this,
+            [open = std::move(open)](const QModelIndex &index) { open(index.row()); });
+}
+
+bool DiagGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && m_rowTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString tip = index.isValid() ? m_rowTip(index.row()) : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+            return false;
+        }
+        QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QTableView::viewportEvent(event);
 }

@@ -2,6 +2,8 @@
 
 #include <QTableView>
 
+#include <functional>
+
 class TextTable;
 
 // A read-only grid of a diagnostics tab: the header line, the number column drawn as a fixed
@@ -17,6 +19,14 @@ public:
     // The table shown; nullptr before start-up.
     TextTable *table() const { return m_table; }
 
+    // What a row of the buffer (from 0) stands for elsewhere: tip gives its tooltip (empty for
+    // none), open is run when the row is double-clicked or Enter is pressed on it.
+    void setRowLink(std::function<QString(int row)> tip, std::function<void(int row)> open);
+
+protected:
+    bool viewportEvent(QEvent *event) final;
+
 private:
     TextTable *m_table = nullptr;
+    std::function<QString(int row)> m_rowTip;
 };

@@ -42,11 +42,6 @@ int wholeCell(const TextTable &table, int row, int column, qint64 low, qint64 hi
     return static_cast<int>(*value);
 }
 
-bool isCoilFunction(int function)
-{
-    return function == SlaveFunction::ReadCoils || function == SlaveFunction::WriteCoils;
-}
-
 // The code of a fault in a column, and of too many slaves.
 constexpr int codeOf(int column)
 {
@@ -75,6 +70,17 @@ std::optional<int> rowFault(const SlaveRecord &r)
 }
 
 } // namespace
+
+bool isCoilFunction(int function)
+{
+    return function == SlaveFunction::ReadCoils || function == SlaveFunction::WriteCoils;
+}
+
+bool isReadFunction(int function)
+{
+    return function == SlaveFunction::ReadCoils || function == SlaveFunction::ReadHoldingRegister ||
+           function == SlaveFunction::ReadInputRegister;
+}
 
 SlaveRowLimits slaveRowLimits(int function)
 {

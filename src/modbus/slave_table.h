@@ -18,6 +18,10 @@ enum : int { Slot, Address, NumWord, AddressSlave, AddressMaster, Function, Time
 namespace SlaveFunction {
 enum : int { ReadCoils, ReadHoldingRegister, WriteMultiplyRegister, WriteCoils, ReadInputRegister };
 } // namespace SlaveFunction
+// Coils (the PLC's bit area) rather than registers; a read fills the PLC's memory, a write sends
+// from it.
+bool isCoilFunction(int function);
+bool isReadFunction(int function);
 
 // The header line of the slave grids.
 QString slaveTableHeader();

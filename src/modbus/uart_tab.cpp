@@ -1,7 +1,9 @@
 #include "modbus/uart_tab.h"
 
+#include "common/hex_text.h"
 #include "common/prompts.h"
 #include "link/line_settings.h"
+#include "modbus/modbus_timing.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/slave_table.h"
@@ -169,7 +171,14 @@ void UartTab::buildMasterFrame()
                        ? slaveCellRule(m_port->slaves(), cell.row(), cell.column())
                        : QString();
         },
-        CellRuleDelegate::FirstColumn::Fixed));
+        CellRuleDelegate::FirstColumn::Fixed,
+        [this](const QModelIndex &cell) {
+            // The table keeps the list's index; the request on the wire has a function code.
+            if (cell.column() != SlaveColumn::Function)
+                return QString();
+            const auto index = roundHalfEven(m_port->slaves().cell(cell.row(), cell.column()));
+            return index ? modbusFunctionTip(int(*index)) : QString();
+        }));
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->horizontalHeader()->setSectionResizeMode(SlaveColumn::Slot,
@@ -303,6 +312,14 @@ PortReadReport UartTab::readFromPlc()
     // Whatever the upload brought, the table is in view afterwards.
     showTable();
     return report;
+}
+
+void UartTab::selectCell(int row, int column)
+{
+    showTable();
+    m_indexCol = column;
+    selectRow(row + 1);
+    m_grid->setFocus();
 }
 
 void UartTab::addSlave()

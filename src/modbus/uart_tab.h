@@ -64,6 +64,8 @@ public:
     // Makes the slave table visible again (choosing master before anything was selected hides
     // it); adds, uploads and table loads do it themselves.
     void showTable();
+    // Selects a cell of the slave table (row from 0 for the first slave), as a click would.
+    void selectCell(int row, int column);
 
     // The tab's commands, as its buttons run them.
     void writeToPlc();

@@ -3,7 +3,9 @@
 #include "common/prompts.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
+#include "onewire/aux_encoding.h"
 #include "onewire/aux_transfer.h"
+#include "onewire/rom_code.h"
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
 #include "project/plc_verify.h"
@@ -114,11 +116,21 @@ void OnewireTab::buildMasterFrame()
         m_grid,
         [this](const QModelIndex &cell) {
             const SensorTable &table = m_port.sensors();
-            return cell.row() < table.sensorCount()
-                       ? sensorCellRule(table.sensor(cell.row()), cell.column())
-                       : QString();
+            if (cell.row() >= table.sensorCount())
+                return QString();
+            const SensorRow sensor = table.sensor(cell.row());
+            const int byte = cell.column() - SensorTable::FirstByteColumn;
+            return byte >= 0 && byte < 8 ? romCellRule(sensor.rom, byte)
+                                         : sensorCellRule(sensor, cell.column());
         },
-        CellRuleDelegate::FirstColumn::Data));
+        CellRuleDelegate::FirstColumn::Data,
+        [this](const QModelIndex &cell) {
+            const SensorTable &table = m_port.sensors();
+            const int byte = cell.column() - SensorTable::FirstByteColumn;
+            return cell.row() < table.sensorCount() && byte >= 0 && byte < 8
+                       ? romFamilyText(table.sensor(cell.row()).rom)
+                       : QString();
+        }));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -144,6 +156,12 @@ void OnewireTab::buildMasterFrame()
     auto *row = new QHBoxLayout(m_masterFrame);
     row->addLayout(buttons);
     row->addWidget(m_grid, 1);
+}
+
+void OnewireTab::selectCell(int row, int column)
+{
+    m_grid->setCurrentIndex(m_port.sensors().index(row, column));
+    m_grid->setFocus();
 }
 
 void OnewireTab::startUp()

@@ -31,6 +31,8 @@ public:
     AuxPort &auxPort() { return m_port; }
     // The selected sensor row, counted from 0 ("Grid1_index").
     int selectedRow() const { return m_selectedRow; }
+    // Selects a cell of the sensor table (row from 0), as a click would.
+    void selectCell(int row, int column);
 
     // The search dialog's line; by default a serial port at the COM number of set.ini.
     void setSearchLineFactory(LineFactory factory) { m_lineFactory = std::move(factory); }

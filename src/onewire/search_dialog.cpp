@@ -3,6 +3,7 @@
 #include "common/command.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
+#include "onewire/rom_code.h"
 #include "onewire/sensor_table.h"
 #include "widgets/cell_editor.h"
 #include "widgets/controls.h"
@@ -45,6 +46,27 @@ SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniP
     m_grid->setObjectName(QStringLiteral("grid"));
     m_grid->setAccessibleName(QStringLiteral("Sensors found on the bus"));
     m_grid->setModel(&m_results);
+    // A code read off the bus with a failing CRC, or one mistyped here, shows before it is copied.
+    auto romAt = [this](const QModelIndex &cell) -> std::optional<std::pair<RomTexts, int>> {
+        const int byte = cell.column() - 1;
+        if (cell.row() >= m_results.itemCount() || byte < 0 || byte >= 8)
+            return std::nullopt;
+        RomTexts rom;
+        for (int b = 0; b < 8; ++b)
+            rom[size_t(b)] = m_results.cell(cell.row(), 1 + b);
+        return std::pair(rom, byte);
+    };
+    m_grid->setItemDelegate(new CellRuleDelegate(
+        m_grid,
+        [romAt](const QModelIndex &cell) {
+            const auto rom = romAt(cell);
+            return rom ? romCellRule(rom->first, rom->second) : QString();
+        },
+        CellRuleDelegate::FirstColumn::Data,
+        [romAt](const QModelIndex &cell) {
+            const auto rom = romAt(cell);
+            return rom ? romFamilyText(rom->first) : QString();
+        }));
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->verticalHeader()->hide();
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);

@@ -4,6 +4,7 @@
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_port.h"
+#include "project/config_check.h"
 #include "project/port_texts.h"
 #include "project/project_file.h"
 
@@ -31,9 +32,16 @@ QString facts(const QList<std::pair<QString, QString>> &pairs)
     return html + QStringLiteral("</table>\n");
 }
 
-// A table whose header row is repeated on every page it spans; widths in per cent.
-QString grid(const QStringList &titles, const QList<int> &widths, const QList<QStringList> &rows)
+// A table whose header row is repeated on every page it spans; widths in per cent. Numbers are
+// centred on one line; sentences (wrapped) run from the left and may take several.
+enum class Cells { Numbers, Sentences };
+QString grid(const QStringList &titles, const QList<int> &widths, const QList<QStringList> &rows,
+             Cells cells = Cells::Numbers)
 {
+    const QString cellStyle = cells == Cells::Numbers
+                                  ? QStringLiteral("align=\"center\" style=\"white-space: nowrap; "
+                                                   "font-size: 8pt\"")
+                                  : QStringLiteral("style=\"font-size: 8pt\"");
     QString html = QStringLiteral(
         "<table class=\"grid\" border=\"1\" cellspacing=\"0\" cellpadding=\"3\" width=\"100%\" "
         "style=\"border-collapse: collapse\">\n<thead><tr>");
@@ -47,9 +55,7 @@ QString grid(const QStringList &titles, const QList<int> &widths, const QList<QS
     for (const QStringList &row : rows) {
         html += QStringLiteral("<tr>");
         for (const QString &cell : row)
-            html += QStringLiteral("<td align=\"center\" style=\"white-space: nowrap; "
-                                   "font-size: 8pt\">%1</td>")
-                        .arg(escaped(cell));
+            html += QStringLiteral("<td %1>%2</td>").arg(cellStyle, escaped(cell));
         html += QStringLiteral("</tr>\n");
     }
     return html + QStringLiteral("</tbody></table>\n");
@@ -135,6 +141,28 @@ QList<SheetSection> portSections(const ProjectPorts &ports,
 {
     return {modbusSection(ports.uart1), modbusSection(ports.uart2),
             auxSection(ports.aux, fieldNet)};
+}
+
+SheetSection findingsSection(const QList<Finding> &findings)
+{
+    const QString title = QStringLiteral("Configuration check");
+    if (findings.isEmpty())
+        return {title, QStringLiteral("<p>No findings.</p>\n")};
+    QList<Finding> sorted = findings;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Finding &a, const Finding &b) {
+        return int(a.severity) < int(b.severity);
+    });
+    QList<QStringList> rows;
+    for (const Finding &f : std::as_const(sorted))
+        rows << QStringList{severityText(f.severity), findingPlace(f), f.text};
+    const int warnings = warningCount(findings);
+    return {title, QStringLiteral("<p>%1, %2 %3</p>\n")
+                           .arg(warningCountText(warnings))
+                           .arg(findings.size() - warnings)
+                           .arg(QLatin1String(findings.size() - warnings == 1 ? "note" : "notes")) +
+                       grid({QStringLiteral("Severity"), QStringLiteral("Where"),
+                             QStringLiteral("Finding")},
+                            {10, 25, 65}, rows, Cells::Sentences)};
 }
 
 QString configSheetHtml(const SheetHeading &heading, const QList<SheetSection> &sections)

@@ -35,6 +35,9 @@ struct SheetSection
 QList<SheetSection> portSections(const ProjectPorts &ports,
                                  const std::optional<FieldNetSettings> &fieldNet);
 
+// The findings of the configuration check, warnings first, or a line saying there are none.
+SheetSection findingsSection(const QList<struct Finding> &findings);
+
 // The whole sheet; tables repeat their header row on every page they span.
 QString configSheetHtml(const SheetHeading &heading, const QList<SheetSection> &sections);
 

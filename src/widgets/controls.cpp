@@ -89,8 +89,8 @@ void FixedColumnDelegate::initStyleOption(QStyleOptionViewItem *option,
         paintAsHeader(option);
 }
 
-CellRuleDelegate::CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first)
-    : QStyledItemDelegate(parent), m_rule(std::move(rule)), m_first(first)
+CellRuleDelegate::CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first, CellRule hint)
+    : QStyledItemDelegate(parent), m_rule(std::move(rule)), m_first(first), m_hint(std::move(hint))
 {}
 
 void CellRuleDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
@@ -108,9 +108,11 @@ bool CellRuleDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
                                  const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     if (event->type() == QEvent::ToolTip) {
-        const QString rule = m_rule(index);
-        if (!rule.isEmpty()) {
-            QToolTip::showText(event->globalPos(), rule, view);
+        QString tip = m_rule(index);
+        if (tip.isEmpty() && m_hint)
+            tip = m_hint(index);
+        if (!tip.isEmpty()) {
+            QToolTip::showText(event->globalPos(), tip, view);
             return true;
         }
     }

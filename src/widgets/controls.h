@@ -51,13 +51,14 @@ protected:
 using CellRule = std::function<QString(const QModelIndex &)>;
 
 // Paints a cell that breaks its rule with a red background and gives the rule as its tooltip, so
-// a wrong value shows before a write refuses it. The first column may be painted as
-// FixedColumnDelegate paints it.
+// a wrong value shows before a write refuses it; a cell that breaks none may have a hint as its
+// tooltip (what its value means). The first column may be painted as FixedColumnDelegate paints
+// it.
 class CellRuleDelegate final : public QStyledItemDelegate
 {
 public:
     enum class FirstColumn { Data, Fixed };
-    CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first);
+    CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first, CellRule hint = {});
 
     bool helpEvent(class QHelpEvent *event, class QAbstractItemView *view,
                    const QStyleOptionViewItem &option, const QModelIndex &index) final;
@@ -68,4 +69,5 @@ protected:
 private:
     CellRule m_rule;
     FirstColumn m_first;
+    CellRule m_hint;
 };

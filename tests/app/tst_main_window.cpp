@@ -131,7 +131,7 @@ private Q_SLOTS:
                 on << action(name)->isEnabled();
             return on;
         };
-        const QList<bool> before{false, false, true, true, true, true, true, true, true, true};
+        const QList<bool> before{false, true, true, true, true, true, true, true, true, true};
         QCOMPARE(usable(), before);
         m_window->show();
         QList<bool> inside;
@@ -155,8 +155,8 @@ private Q_SLOTS:
             });
         // What replaces the project waits too: a load halfway through a write would leave the
         // PLC with a mix of two projects.
-        QCOMPARE(inside, (QList<bool>{false, false, false, false, false, false, false, false, false,
-                                      true}));
+        QCOMPARE(inside,
+                 (QList<bool>{false, true, false, false, false, false, false, false, false, true}));
         QCOMPARE(ranToItsEnd, close == NotClosed);
         QCOMPARE(m_line->sends().size(), during == Pausing ? 0 : 1); // upload: UART 1's first read
         if (close != NotClosed)

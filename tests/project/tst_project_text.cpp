@@ -112,7 +112,7 @@ private Q_SLOTS:
         QTest::newRow("timeout") << "\"timeoutMs\": 300\n            }\n        ]"
                                  << "\"timeoutMs\": 5000 } ]"
                                  << "uart1.slaves[3].timeoutMs: 5000 is above 4095";
-        QTest::newRow("bad ROM") << "286164118D2C013B"
+        QTest::newRow("bad ROM") << "286164118D2C01F3"
                                  << "28FF64"
                                  << "aux.sensors[1].rom: \"28FF64\" is not 16 hex digits";
         QTest::newRow("words past the area")
@@ -128,8 +128,8 @@ private Q_SLOTS:
                                             << "uart1.slaves[1].slot: 7 is not 2: the items count "
                                                "from 1";
         QTest::newRow("129 sensors")
-            << "\"rom\": \"28AA0B4512000091\"\n            }"
-            << "\"rom\": \"28AA0B4512000091\"}" +
+            << "\"rom\": \"28AA0B4512000099\"\n            }"
+            << "\"rom\": \"28AA0B4512000099\"}" +
                    QString(", {\"rom\": \"2800000000000000\", \"register\": 0}").repeated(126)
             << "aux.sensors: 129 sensors, at most 128";
         QTest::newRow("later format") << "\"format\": 1"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "link/line_settings.h"
+
+#include <QString>
+
+class ModbusPort;
+
+// A slave request as Modbus RTU puts it on the wire: the function code it sends, the size of the
+// request and of the answer, and how long they take at the port's line settings.
+
+// 1 "Read coils", 3 "Read holding register", 16 "Write multiply register", 15 "Write coils",
+// 4 "Read input register"; 0 for an index that names no function.
+int modbusFunctionCode(int function);
+// "Read holding register, function 03": what the Function column's index means.
+QString modbusFunctionTip(int function);
+
+// Bytes of the request for `count` coils or registers, and of the slave's normal answer (address,
+// function, data and the two CRC bytes).
+int modbusRequestBytes(int function, int count);
+int modbusAnswerBytes(int function, int count);
+
+// The line a port polls on: its speed and parity; its bit number and stop bit where chosen, else
+// 8 data bits and 1 stop bit.
+LineSettings modbusPortLine(const ModbusPort &port);
+
+// Milliseconds on the wire of a frame of `bytes` characters followed by the 3.5-character
+// silence that ends a Modbus RTU frame.
+double modbusFrameMs(const LineSettings &line, int bytes);

@@ -6,6 +6,7 @@
 #include "cli/terminal_prompts.h"
 #include "common/errors.h"
 #include "common/file_kind.h"
+#include "common/program_folders.h"
 #include "common/whole_file.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
@@ -456,7 +457,7 @@ template <typename Convert, typename Show>
 int commandConvert(Session &s, const char *shape, Convert convert, Show show)
 {
     s.needArgs(1, shape);
-    ConvLibrary conv(QCoreApplication::applicationDirPath());
+    ConvLibrary conv(programPartFolders());
     const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
     if (result)
         out(show(*result));

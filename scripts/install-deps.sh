@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing plc-config needs on Debian 12, when it is missing
 # (poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext).
-# "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh.
+# "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh; "package" what scripts/package.sh needs
+# (dpkg-shlibdeps computes the package's dependencies; CPack finds programs with file);
+# "screenshots" the X server scripts/screenshots.sh runs the window on.
 set -euo pipefail
 
 packages=(
@@ -10,9 +12,11 @@ packages=(
     qt6-qpa-plugins fonts-dejavu-core
     poppler-utils
 )
-if [ "${1:-}" = fuzz ]; then
-    packages+=(clang-14 libclang-rt-14-dev)
-fi
+case "${1:-}" in
+fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+package) packages+=(dpkg-dev file) ;;
+screenshots) packages+=(xvfb xauth) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then

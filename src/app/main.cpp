@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QTextStream>
 
 #ifdef Q_OS_UNIX
@@ -88,6 +89,12 @@ int main(int argc, char *argv[])
     const auto app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
+    // The desktop entry's name and icon, so the desktop shows the window as that entry's.
+    QGuiApplication::setDesktopFileName(QStringLiteral("plc-config"));
+    QIcon icon;
+    for (const char *size : {"48", "256"})
+        icon.addFile(QStringLiteral(":/icons/%1/plc-config.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

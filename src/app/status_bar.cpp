@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "link/com_setting.h"
 #include "link/device_map.h"
+#include "link/serial_devices.h"
 #include "project/plc_verify.h"
 
 #include <QFrame>
@@ -11,6 +12,29 @@
 #include <algorithm>
 
 namespace {
+
+// What stands between the user and a working port, with where to put it right; empty when the
+// port leads to a serial device the system has, or to the simulated PLC.
+QString portHint(int comNumber, const QString &iniPath)
+{
+    const ComMapping mapping = mapComNumber(comNumber, iniPath);
+    if (mapping.fromOverride || isPseudoTerminal(mapping.device))
+        return {};
+    const QList<SerialDevice> devices = serialDevices();
+    const QString choose = QStringLiteral("PLC \u2192 Comm. setting");
+    if (devices.isEmpty()) {
+        return QStringLiteral("No serial port found: connect the PLC's adapter, then choose it in "
+                              "%1")
+            .arg(choose);
+    }
+    const bool found = std::any_of(devices.cbegin(), devices.cend(), [&](const SerialDevice &d) {
+        return d.isNamedBy(mapping.device);
+    });
+    return found ? QString()
+                 : QStringLiteral("%1 is not a serial port found on this computer: choose one in "
+                                  "%2")
+                       .arg(mapping.device, choose);
+}
 
 QString lowerFirst(QString text)
 {
@@ -109,21 +133,27 @@ bool StatusText::failed(const QList<PortReadReport> &reports)
 }
 
 StatusBar::StatusBar(QWidget *parent)
-    : QStatusBar(parent), m_port(new QLabel(this)), m_outcome(new QLabel(this)),
-      m_project(new QLabel(this)), m_now([] { return QTime::currentTime(); })
+    : QStatusBar(parent), m_port(new QLabel(this)), m_hint(new QLabel(this)),
+      m_outcome(new QLabel(this)), m_project(new QLabel(this)),
+      m_now([] { return QTime::currentTime(); })
 {
     setObjectName(QStringLiteral("statusBar"));
     setSizeGripEnabled(false);
-    const std::pair<QLabel *, const char *> labels[] = {
-        {m_port, "statusPort"}, {m_outcome, "statusOutcome"}, {m_project, "statusProject"}};
+    const std::pair<QLabel *, const char *> labels[] = {{m_port, "statusPort"},
+                                                        {m_hint, "statusPortHint"},
+                                                        {m_outcome, "statusOutcome"},
+                                                        {m_project, "statusProject"}};
     for (const auto &[label, name] : labels) {
         label->setObjectName(QLatin1String(name));
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     }
     m_port->setAccessibleName(QStringLiteral("PLC port"));
+    m_hint->setAccessibleName(QStringLiteral("PLC port hint"));
+    m_hint->setStyleSheet(QStringLiteral("color: #b00000"));
     m_outcome->setAccessibleName(QStringLiteral("Last command"));
     m_project->setAccessibleName(QStringLiteral("Project"));
     addWidget(m_port);
+    addWidget(m_hint);
     addPermanentWidget(m_outcome);
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::VLine);
@@ -137,10 +167,14 @@ void StatusBar::showPort(const QString &port, const QString &iniPath)
     bool known = false;
     const int number = port.toInt(&known);
     QString device = QStringLiteral("?");
+    QString hint;
     if (known) {
         const ComMapping mapping = mapComNumber(number, iniPath);
         device = mapping.fromOverride ? QStringLiteral("simulated PLC") : mapping.device;
+        hint = portHint(number, iniPath);
     }
+    m_hint->setText(hint);
+    m_hint->setVisible(!hint.isEmpty());
     QString settings = QStringLiteral("?");
     try {
         settings = comSettingsText(iniPath);
@@ -165,6 +199,11 @@ void StatusBar::showProject(const QString &description)
 QString StatusBar::portText() const
 {
     return m_port->text();
+}
+
+QString StatusBar::hintText() const
+{
+    return m_hint->text();
 }
 
 QString StatusBar::outcomeText() const

@@ -34,12 +34,14 @@ class StatusBar final : public QStatusBar
 public:
     explicit StatusBar(QWidget *parent = nullptr);
 
-    // port: the port number as the caption shows it ("1", or "?").
+    // port: the port number as the caption shows it ("1", or "?"). When the port leads to no
+    // serial device the system has, a hint beside it says so and where to choose one.
     void showPort(const QString &port, const QString &iniPath);
     void showOutcome(const QString &text, bool failure = false);
     void showProject(const QString &description);
 
     QString portText() const;
+    QString hintText() const;
     QString outcomeText() const;
     QString projectText() const;
 
@@ -48,6 +50,7 @@ public:
 
 private:
     QLabel *m_port;
+    QLabel *m_hint;
     QLabel *m_outcome;
     QLabel *m_project;
     std::function<QTime()> m_now;

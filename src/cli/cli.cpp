@@ -6,6 +6,7 @@
 #include "cli/terminal_prompts.h"
 #include "common/errors.h"
 #include "common/file_kind.h"
+#include "common/program_folders.h"
 #include "common/whole_file.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
@@ -462,7 +463,7 @@ int commandRestart(Session &s)
 template <typename Convert, typename Show>
 int commandConvert(Session &s, Convert convert, Show show)
 {
-    ConvLibrary conv(QCoreApplication::applicationDirPath());
+    ConvLibrary conv(programPartFolders());
     const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
     if (result)
         out(show(*result));

@@ -1,12 +1,12 @@
 #include "io/hw_config_tab.h"
 
 #include "common/command.h"
+#include "common/program_folders.h"
 #include "link/plc_link.h"
 #include "service/service_commands.h"
 #include "widgets/controls.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -125,7 +125,10 @@ void HwConfigTab::buildGeneralFrame()
         runCommand(
             prompts(),
             [this] {
-                startFirmwareUpdate(link(), iniPath(), prompts(), updaterPath(programFolder()));
+                startFirmwareUpdate(link(), iniPath(), prompts(),
+                                    updaterPath(m_programFolder.isEmpty()
+                                                    ? programPartFolders()
+                                                    : QStringList{m_programFolder}));
             },
             QString());
     });
@@ -146,11 +149,6 @@ void HwConfigTab::startUp()
     // Rows as high as the list, so that it covers its cell exactly.
     m_grid->verticalHeader()->setMinimumSectionSize(0);
     m_grid->verticalHeader()->setDefaultSectionSize(m_list->sizeHint().height());
-}
-
-QString HwConfigTab::programFolder() const
-{
-    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
 }
 
 void HwConfigTab::onCellClicked(const QModelIndex &index)

@@ -20,10 +20,9 @@ public:
     void startUp() final;
 
     IoTable &ioTable() { return m_ioTable; }
-    // The folder the firmware updater is looked for in ("update/update" there): the program's
-    // own folder unless set.
+    // The one folder the firmware updater is looked for in ("update/update" there); unless set,
+    // the program's part folders.
     void setProgramFolder(const QString &folder) { m_programFolder = folder; }
-    QString programFolder() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) final;

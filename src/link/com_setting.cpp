@@ -7,10 +7,10 @@
 #include "link/line_settings.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
+#include "link/serial_devices.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSerialPortInfo>
 
 namespace {
 
@@ -191,29 +191,24 @@ ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
     else if (mapping.fromIni)
         info.mappedBy = QStringLiteral("in set.ini [Devices]");
 
-    // A by-id link and the device it points at are one port.
-    const QString canonical = QFileInfo(info.device).canonicalFilePath();
-    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts()) {
-        const bool same = port.portName() == info.device || port.systemLocation() == info.device ||
-                          (!canonical.isEmpty() &&
-                           QFileInfo(port.systemLocation()).canonicalFilePath() == canonical);
-        if (!same)
+    for (const SerialDevice &device : serialDevices()) {
+        if (!device.isNamedBy(info.device))
             continue;
-        info.present = true;
+        info.present = info.listed = true;
         QStringList details;
-        if (!port.description().isEmpty())
-            details << port.description();
-        if (!port.manufacturer().isEmpty())
-            details << port.manufacturer();
-        if (!port.serialNumber().isEmpty())
-            details << QStringLiteral("serial ") + port.serialNumber();
+        if (!device.product.isEmpty())
+            details << device.product;
+        if (!device.maker.isEmpty())
+            details << device.maker;
+        if (!device.serialNumber.isEmpty())
+            details << QStringLiteral("serial ") + device.serialNumber;
         info.details = details.join(QStringLiteral(", "));
         break;
     }
 #ifndef Q_OS_WIN
     // Pseudo-terminals (the simulated PLC) are not listed as serial ports but work as one.
     if (!info.present)
-        info.present = !canonical.isEmpty();
+        info.present = QFileInfo::exists(info.device);
 #endif
     return info;
 }

@@ -54,6 +54,7 @@ struct ComDeviceInfo
     QString device;       // "/dev/ttyUSB0"; on Windows "COM3"
     QString mappedBy;     // "in set.ini [Devices]", "for this run only"; empty: the usual mapping
     bool present = false; // the device is there now
+    bool listed = false;  // among the serial devices the system lists
     QString details;      // description, manufacturer, serial number, where the system knows them
 };
 ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath);

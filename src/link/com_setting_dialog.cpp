@@ -2,6 +2,7 @@
 
 #include "common/command.h"
 #include "link/device_map.h"
+#include "link/ini_file.h"
 #include "link/line_settings.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line,
@@ -22,7 +24,9 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
       m_link(std::make_unique<PlcLink>(*m_line)), m_prompts(prompts),
       m_captionChanged(std::move(captionChanged)), m_port(new QComboBox(this)),
       m_speed(new QComboBox(this)), m_parity(new QComboBox(this)), m_bits(new QComboBox(this)),
-      m_stopBits(new QComboBox(this)), m_device(new QLabel(this)),
+      m_stopBits(new QComboBox(this)), m_device(new QLabel(this)), m_devicesLabel(new QLabel(this)),
+      m_devices(new QTreeWidget(this)), m_useDevice(new QPushButton(this)),
+      m_refresh(new QPushButton(QStringLiteral("Refresh"), this)),
       m_ok(new QPushButton(QStringLiteral("OK"), this)),
       m_test(new QPushButton(QStringLiteral("Test"), this))
 {
@@ -61,20 +65,45 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
     buttons->addWidget(m_ok);
     buttons->addWidget(m_test);
 
+    m_devices->setObjectName(QStringLiteral("serialDevices"));
+    m_devicesLabel->setBuddy(m_devices);
+    m_devices->setAccessibleName(QStringLiteral("Serial devices"));
+    m_devices->setRootIsDecorated(false);
+    m_devices->setAllColumnsShowFocus(true);
+    m_devices->setHeaderLabels({QStringLiteral("Device"), QStringLiteral("Stable name"),
+                                QStringLiteral("Maker"), QStringLiteral("Product"),
+                                QStringLiteral("Serial number")});
+    m_devices->setMinimumSize(fontMetrics().averageCharWidth() * 100, fontMetrics().height() * 8);
+    m_useDevice->setObjectName(QStringLiteral("useDevice"));
+    m_refresh->setObjectName(QStringLiteral("refreshDevices"));
+    auto *deviceButtons = new QHBoxLayout;
+    deviceButtons->addWidget(m_useDevice);
+    deviceButtons->addWidget(m_refresh);
+    deviceButtons->addStretch(1);
+
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(m_devicesLabel);
+    layout->addWidget(m_devices);
+    layout->addLayout(deviceButtons);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_device->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
 
-    showDevice();
     connect(m_port, &QComboBox::currentIndexChanged, this, &ComSettingDialog::showDevice);
+    connect(m_devices, &QTreeWidget::currentItemChanged, this,
+            [this] { m_useDevice->setEnabled(m_devices->currentItem()); });
+    // Enter is the dialog's own (OK); a double click or the button maps.
+    connect(m_devices, &QTreeWidget::itemDoubleClicked, this, &ComSettingDialog::onUseDevice);
+    connect(m_useDevice, &QPushButton::clicked, this, &ComSettingDialog::onUseDevice);
+    connect(m_refresh, &QPushButton::clicked, this, &ComSettingDialog::listDevices);
     connect(m_ok, &QPushButton::clicked, this, &ComSettingDialog::onOk);
     connect(m_test, &QPushButton::clicked, this, &ComSettingDialog::onTest);
     connect(m_link.get(), &PlcLink::busyChanged, this, [this](bool busy) {
         m_ok->setEnabled(!busy);
         m_test->setEnabled(!busy);
     });
+    listDevices();
 }
 
 ComSettingDialog::~ComSettingDialog()
@@ -100,7 +129,59 @@ ComSetting ComSettingDialog::shownSetting() const
 
 void ComSettingDialog::showDevice()
 {
-    m_device->setText(comDeviceText(describeComDevice(m_port->currentIndex() + 1, m_iniPath)));
+    const int comNumber = m_port->currentIndex() + 1;
+    const ComDeviceInfo info = describeComDevice(comNumber, m_iniPath);
+    m_device->setText(comDeviceText(info));
+#ifdef Q_OS_WIN
+    m_useDevice->setText(QStringLiteral("Choose its COM number"));
+#else
+    m_useDevice->setText(QStringLiteral("Map %1 to it").arg(comName(comNumber)));
+#endif
+    // The device the COM number leads to, when it is one of those listed.
+    for (int row = 0; row < m_found.size(); ++row) {
+        if (m_found[row].isNamedBy(info.device))
+            m_devices->setCurrentItem(m_devices->topLevelItem(row));
+    }
+}
+
+void ComSettingDialog::listDevices()
+{
+    m_found = serialDevices();
+    m_devices->clear();
+    for (const SerialDevice &d : std::as_const(m_found)) {
+        new QTreeWidgetItem(m_devices,
+                            {d.location, d.stableName, d.maker, d.product, d.serialNumber});
+    }
+    for (int column = 0; column < m_devices->columnCount(); ++column)
+        m_devices->resizeColumnToContents(column);
+    m_devicesLabel->setText(m_found.isEmpty()
+                                ? QStringLiteral("Serial devices on this computer: none found")
+                                : QStringLiteral("Serial devices on this computer:"));
+    m_useDevice->setEnabled(false);
+    showDevice();
+}
+
+void ComSettingDialog::onUseDevice()
+{
+    const int row = m_devices->indexOfTopLevelItem(m_devices->currentItem());
+    if (row < 0 || row >= m_found.size())
+        return;
+    const SerialDevice &device = m_found[row];
+#ifdef Q_OS_WIN
+    // COMn is the device itself: the choice is its number, when the list holds it.
+    const int index = m_port->findText(device.location, Qt::MatchFixedString);
+    if (index >= 0)
+        m_port->setCurrentIndex(index);
+#else
+    const QString key = comName(m_port->currentIndex() + 1);
+    if (!runCommand(m_prompts, [&] {
+            Write_ini(m_iniPath, QStringLiteral("Devices"), key, device.mappingName());
+        }))
+        return;
+    showDevice();
+    if (m_captionChanged)
+        m_captionChanged();
+#endif
 }
 
 void ComSettingDialog::onOk()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/com_setting.h"
+#include "link/serial_devices.h"
 
 #include <QDialog>
 
@@ -13,16 +14,18 @@ class Prompts;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QTreeWidget;
 class SerialLine;
 
 // The modal dialog "Com_setting": chooses the PLC port and its line settings, stores them in
-// section "COM" of set.ini, and tests them on a serial line of its own.
+// section "COM" of set.ini, and tests them on a serial line of its own. Below, the serial
+// devices the system has: choosing one maps the chosen COM number to it in section "Devices".
 class ComSettingDialog final : public QDialog
 {
     Q_OBJECT
 public:
     // line: the dialog's own line, closed whenever the dialog closes. captionChanged renews the
-    // main window's caption once "OK" has stored the settings.
+    // main window's caption once "OK" has stored the settings or a device has been mapped.
     ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts &prompts,
                      std::function<void()> captionChanged, QWidget *parent = nullptr);
     ~ComSettingDialog() override;
@@ -42,6 +45,8 @@ private:
     void onOk();
     void onTest();
     void showDevice();
+    void listDevices();
+    void onUseDevice();
 
     QString m_iniPath;
     std::unique_ptr<SerialLine> m_line;
@@ -56,6 +61,11 @@ private:
     QComboBox *m_bits;     // Bit_setting
     QComboBox *m_stopBits; // Stop_bit
     QLabel *m_device;      // where the chosen COM number leads
-    QPushButton *m_ok;     // Command1
-    QPushButton *m_test;   // Command2
+    QLabel *m_devicesLabel;
+    QTreeWidget *m_devices; // the system's serial devices
+    QPushButton *m_useDevice;
+    QPushButton *m_refresh;
+    QList<SerialDevice> m_found;
+    QPushButton *m_ok;   // Command1
+    QPushButton *m_test; // Command2
 };

@@ -3,10 +3,11 @@
 #include <QString>
 
 // Where set.ini lives. Beside the executable when that folder already holds a set.ini or can be
-// written; otherwise in the user's configuration folder. An explicit folder (--config-dir)
+// written, but never newly beside an installed program (/usr/bin is every user's, and root could
+// write there); otherwise in the user's configuration folder. An explicit folder (--config-dir)
 // overrides both.
 QString resolveSetIniPath(const QString &explicitFolder, const QString &executableFolder,
-                          const QString &userConfigFolder);
+                          const QString &userConfigFolder, bool installed = false);
 
 // The same with the running program's folders.
 QString defaultSetIniPath(const QString &explicitFolder = {});

@@ -4,17 +4,22 @@
 
 #include <QDir>
 
-ConvLibrary::ConvLibrary(const QString &folder)
-    : m_library(QDir(folder).filePath(QStringLiteral("conv")))
-{}
+ConvLibrary::ConvLibrary(const QStringList &folders) : m_folders(folders) {}
 
 void ConvLibrary::load()
 {
     if (m_floatToBytes && m_toReal)
         return;
-    if (!m_library.load()) {
+    QStringList reasons;
+    for (const QString &folder : m_folders) {
+        m_library.setFileName(QDir(folder).filePath(QStringLiteral("conv")));
+        if (m_library.load())
+            break;
+        reasons << m_library.errorString();
+    }
+    if (!m_library.isLoaded()) {
         throw PlatformError(QStringLiteral("The conversion library conv cannot be loaded: %1")
-                                .arg(m_library.errorString()));
+                                .arg(reasons.join(QStringLiteral("; "))));
     }
     auto floatToBytes =
         reinterpret_cast<conv_float_to_byte_array>(m_library.resolve("float_to_byte_array"));

@@ -1,11 +1,11 @@
 #include "service/converter_tab.h"
 
 #include "common/command.h"
+#include "common/program_folders.h"
 #include "service/conv_library.h"
 #include "service/float_converter.h"
 #include "widgets/controls.h"
 
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -83,15 +83,11 @@ void ConverterTab::setLibraryFolder(const QString &folder)
     m_conv.reset();
 }
 
-QString ConverterTab::libraryFolder() const
-{
-    return m_libraryFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_libraryFolder;
-}
-
 ConvLibrary &ConverterTab::conv()
 {
     if (!m_conv)
-        m_conv = std::make_unique<ConvLibrary>(libraryFolder());
+        m_conv = std::make_unique<ConvLibrary>(
+            m_libraryFolder.isEmpty() ? programPartFolders() : QStringList{m_libraryFolder});
     return *m_conv;
 }
 

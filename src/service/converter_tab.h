@@ -18,9 +18,8 @@ public:
     explicit ConverterTab(const TabContext &context, QWidget *parent = nullptr);
     ~ConverterTab() override;
 
-    // The folder conv is loaded from: the program's own folder unless set.
+    // The one folder conv is loaded from; unless set, the program's part folders.
     void setLibraryFolder(const QString &folder);
-    QString libraryFolder() const;
 
 private:
     void onToIeee();

@@ -83,12 +83,18 @@ Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prom
     return Outcome::Done;
 }
 
-QString updaterPath(const QString &programFolder)
+QString updaterPath(const QStringList &folders)
 {
 #ifdef Q_OS_WIN
     const QString name = QStringLiteral("update/update.exe");
 #else
     const QString name = QStringLiteral("update/update");
 #endif
-    return QDir(programFolder).filePath(name);
+    QString path;
+    for (const QString &folder : folders) {
+        path = QDir(folder).filePath(name);
+        if (QFileInfo::exists(path))
+            break;
+    }
+    return path;
 }

@@ -26,5 +26,7 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
                             const QString &updaterProgram);
 
-// The updater beside the program: "update/update.exe" on Windows, "update/update" elsewhere.
-QString updaterPath(const QString &programFolder);
+// The updater, "update/update.exe" on Windows and "update/update" elsewhere, in the first of the
+// folders that holds one (programPartFolders() for the running program). When none does, where
+// the last folder would hold it (an installed program's library folder), for the message.
+QString updaterPath(const QStringList &folders);

@@ -9,6 +9,7 @@
 #include "app/status_bar.h"
 #include "app/window_commands.h"
 #include "link/plc_address.h"
+#include "link/serial_devices.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
 
@@ -23,6 +24,7 @@ enum class Command { None, WriteUart1, UploadAll, LoadToPlc, Restart, Save };
 enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks, Refuse };
 enum class Trigger { Load, Upload, Exit, New };
 Q_DECLARE_METATYPE(Prompts::SaveChoice)
+Q_DECLARE_METATYPE(SerialDevice)
 
 namespace {
 const QString Confirm = QStringLiteral("You are shure for download configuration to the PLC ? ");
@@ -263,6 +265,35 @@ private Q_SLOTS:
         QCOMPARE(m_window->commands().project().isChanged(),
                  !goesOn || trigger == Trigger::Upload ||
                      (trigger == Trigger::Exit && answer == Prompts::SaveChoice::Discard));
+    }
+
+    // On a first run, with no set.ini and no adapter plugged in, the status bar says what to do.
+    void thePortHintSaysWhereToChooseAPort_data()
+    {
+        QTest::addColumn<QString>("mapped"); // set.ini [Devices] COM1
+        QTest::addColumn<QList<SerialDevice>>("devices");
+        QTest::addColumn<QString>("hint");
+        const SerialDevice adapter{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5", "FTDI", {}, {}};
+        const QString choose = QStringLiteral(" PLC \u2192 Comm. setting");
+        QTest::newRow("no set.ini, no serial device")
+            << QString() << QList<SerialDevice>{}
+            << "No serial port found: connect the PLC's adapter, then choose it in" + choose;
+        QTest::newRow("mapped to the adapter's stable name")
+            << adapter.stableName << QList{adapter} << QString();
+        QTest::newRow("mapped to a device that is gone")
+            << "/dev/ttyUSB5" << QList{adapter}
+            << "/dev/ttyUSB5 is not a serial port found on this computer: choose one in" + choose;
+    }
+    void thePortHintSaysWhereToChooseAPort()
+    {
+        QFETCH(QString, mapped);
+        QFETCH(QList<SerialDevice>, devices);
+        setSerialDeviceSource([devices] { return devices; });
+        if (!mapped.isEmpty())
+            m_b->setIni("Devices", "COM1", mapped);
+        makeWindow();
+        setSerialDeviceSource({});
+        QTEST(m_window->commands().statusBar().hintText(), "hint");
     }
 
     void recentFilesAndSettingsLiveInSetIni()

@@ -1,8 +1,11 @@
-// Shared pieces: the placeholder table, hex texts of the line, decimal rounding.
+// Shared pieces: the placeholder table, hex texts of the line, decimal rounding, the folders
+// of the program's parts.
 #include "common/hex_text.h"
+#include "common/program_folders.h"
 #include "common/text_table.h"
 
 #include <QAbstractItemModelTester>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestCommon : public QObject
@@ -87,6 +90,18 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(std::optional<qint64>, value);
         QCOMPARE(roundHalfEven(text), value);
+    }
+
+    // An installed program looks in its library folder after its own, found from its own.
+    void anInstalledProgramAlsoLooksInItsLibraryFolder()
+    {
+        QTemporaryDir prefix;
+        const QString bin = prefix.filePath("bin"), parts = installedPartsFolder(bin);
+        QCOMPARE(programPartFolders(bin), QStringList{bin});
+        QVERIFY2(parts.startsWith(prefix.filePath("lib/")) && parts.endsWith("/plc-config"),
+                 qPrintable(parts));
+        QVERIFY(QDir().mkpath(parts));
+        QCOMPARE(programPartFolders(bin), (QStringList{bin, parts}));
     }
 };
 

@@ -122,7 +122,7 @@ private Q_SLOTS:
     // the tab names it under an empty title before the question, and sends nothing.
     void aFirmwareUpdateWithoutItsUpdaterIsRefusedFirst()
     {
-        const QString updater = updaterPath(m_b->dir.path());
+        const QString updater = updaterPath({m_b->dir.path()});
         m_ui.click(QStringLiteral("Command31"));
         // There, but not a program.
         QVERIFY(QDir().mkpath(QFileInfo(updater).path()) &&

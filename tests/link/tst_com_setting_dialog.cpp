@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -47,6 +48,7 @@ private Q_SLOTS:
     {
         m_b = std::make_unique<Bench>();
         m_captionPorts.clear();
+        setSerialDeviceSource([] { return QList<SerialDevice>{}; }); // none plugged in
     }
 
     void testReportsWhatThePlcAnswered_data()
@@ -104,7 +106,8 @@ private Q_SLOTS:
             if (label->buddy())
                 labels << label->text();
         }
-        QCOMPARE(labels, (QStringList{"COM-port :", "Speed setting:", "Parity setting",
+        QCOMPARE(labels, (QStringList{"Serial devices on this computer: none found",
+                                      "COM-port :", "Speed setting:", "Parity setting",
                                       "Bit number:", "Stop bit"}));
 
         auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
@@ -123,6 +126,35 @@ private Q_SLOTS:
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QVERIFY(!dialog->isVisible());
         QCOMPARE(m_captionPorts, QStringList{"3"});
+    }
+
+    // The system's serial devices are listed with the one the COM number leads to chosen;
+    // choosing another maps the shown COM number to it, by its stable name where it has one.
+    void choosingASerialDeviceMapsTheComNumberToIt()
+    {
+        const SerialDevice acm{"/dev/ttyACM0", QString(), "STMicroelectronics", "ComPort", "37"};
+        const SerialDevice ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5-if00-port0", "FTDI",
+                                "FT232R USB UART", "A5"};
+        setSerialDeviceSource([=] { return QList{acm, ftdi}; });
+        m_b->setIni("Devices", "COM2", acm.location);
+        writeComSetting(m_b->ini(), ComSetting{1, 0, 0, 0, 0});
+        const auto dialog = openDialog();
+        auto *list = m_ui.find<QTreeWidget>(QStringLiteral("serialDevices"));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(1)->text(1), ftdi.stableName);
+        QCOMPARE(list->currentItem(), list->topLevelItem(0));
+
+        m_ui.find<QComboBox>(QStringLiteral("Port_num"))->setCurrentIndex(2);
+        list->setCurrentItem(list->topLevelItem(1));
+        m_ui.click(QStringLiteral("useDevice"));
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), ftdi.stableName);
+        QCOMPARE(m_ui.find<QLabel>(QStringLiteral("portDevice"))->text(),
+                 "Device: " + ftdi.stableName +
+                     " (mapped in set.ini [Devices])\nPresent: FT232R USB UART, FTDI, serial A5");
+        WidgetDriver::doubleClickCell(list, 0, 0);
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), acm.location);
+        QCOMPARE(m_captionPorts, (QStringList{"1", "1"})); // the stored COM2 until OK
+        QVERIFY(dialog->isVisible());
     }
 
     void okThatCannotStoreSaysWhyAndStaysOpen()

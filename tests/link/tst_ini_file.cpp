@@ -89,6 +89,12 @@ private Q_SLOTS:
         // A program folder that does not exist (and so cannot be written) sends it to the user's.
         QCOMPARE(resolveSetIniPath({}, exe.filePath("gone"), user.path()),
                  user.filePath("set.ini"));
+        // An installed program's folder is everyone's: only a set.ini already there is used.
+        QTemporaryDir installed;
+        QCOMPARE(resolveSetIniPath({}, installed.path(), user.path(), true),
+                 user.filePath("set.ini"));
+        QVERIFY(QFile(exe.filePath("set.ini")).open(QIODevice::WriteOnly));
+        QCOMPARE(resolveSetIniPath({}, exe.path(), user.path(), true), exe.filePath("set.ini"));
     }
 };
 

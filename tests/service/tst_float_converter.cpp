@@ -19,7 +19,9 @@ class TestFloatConverter : public QObject
     Q_OBJECT
 
     // conv is built beside the tests.
-    ConvLibrary m_conv{QCoreApplication::applicationDirPath()};
+    static QString beside() { return QCoreApplication::applicationDirPath(); }
+    static QString terminatingFolder() { return beside() + QStringLiteral("/conv-terminating"); }
+    ConvLibrary m_conv{{beside(), terminatingFolder()}};
     ScriptedPrompts m_prompts;
 
     // The hex digits or number shown, "(invalid)" after a message, or the error's description.
@@ -42,14 +44,15 @@ private Q_SLOTS:
     void aLibraryThatCannotBeLoadedSaysWhy()
     {
         QTemporaryDir empty;
-        ConvLibrary missing(empty.path());
+        ConvLibrary missing({empty.path(), empty.filePath("lib")});
         try {
             ::toIeee(missing, m_prompts, QStringLiteral("1"));
             QFAIL("loading conv from an empty folder must fail");
         } catch (const PlatformError &e) {
             QVERIFY2(e.description().startsWith(
                          QStringLiteral("The conversion library conv cannot be loaded: ")) &&
-                         e.description().contains(empty.path()),
+                         e.description().contains(empty.filePath("conv")) &&
+                         e.description().contains(empty.filePath("lib/conv")),
                      qPrintable(e.description()));
         }
         // The empty-text message comes before the library is needed.
@@ -122,10 +125,14 @@ private Q_SLOTS:
     // terminator writes it into the buffer and not past it (the sanitizer would stop this test).
     void aLibraryThatWritesATerminatorStaysInsideItsBuffer()
     {
-        ConvLibrary terminating(QCoreApplication::applicationDirPath() +
-                                QStringLiteral("/conv-terminating"));
+        // Taken from the first folder that holds one, as an installed program finds its own.
+        QTemporaryDir empty;
+        ConvLibrary terminating({empty.path(), terminatingFolder(), beside()});
         QCOMPARE(bytesHex(terminating.floatToBytes(1.5f)), QStringLiteral("3FC00000"));
+        QVERIFY(terminating.fileName().startsWith(terminatingFolder()));
         QCOMPARE(terminating.toReal({0x3F, 0xC0, 0, 0}), 1.5f);
+        m_conv.load(); // the one beside the program comes first
+        QVERIFY(!m_conv.fileName().startsWith(terminatingFolder()));
     }
 
     void wordOrders()

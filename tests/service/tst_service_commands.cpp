@@ -21,7 +21,7 @@ class TestServiceCommands : public QObject
     QString marker(const char *name) const { return m_b->dir.filePath(QLatin1String(name)); }
     Outcome update()
     {
-        return startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath(folder()));
+        return startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath({folder()}));
     }
     Outcome restart() { return restartPlc(m_b->link, m_b->ini(), m_b->prompts).outcome(); }
 
@@ -36,7 +36,7 @@ class TestServiceCommands : public QObject
                      "/go' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\necho > '" + dir +
                      "/finished'\n";
         QDir(folder()).mkpath(QStringLiteral("update"));
-        QFile file(updaterPath(folder()));
+        QFile file(updaterPath({folder()}));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(script);
         file.close();
@@ -167,7 +167,7 @@ private Q_SLOTS:
         } catch (const PlatformError &e) {
             const QString expected =
                 QStringLiteral("The firmware updater %1 %2")
-                    .arg(QDir::toNativeSeparators(updaterPath(folder())), said);
+                    .arg(QDir::toNativeSeparators(updaterPath({folder()})), said);
             QVERIFY2(e.description().startsWith(expected), qPrintable(e.description()));
         }
         QCOMPARE(m_b->prompts.questions().size(), sent);

@@ -1,0 +1,65 @@
+#include "link/serial_devices.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace {
+
+std::function<QList<SerialDevice>()> &source()
+{
+    static std::function<QList<SerialDevice>()> chosen;
+    return chosen;
+}
+
+QList<SerialDevice> systemSerialDevices()
+{
+    // The udev links name a device by its maker, product and serial number.
+    QHash<QString, QString> byId;
+    const QDir links(QStringLiteral("/dev/serial/by-id"));
+    for (const QFileInfo &link :
+         links.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        byId.insert(link.canonicalFilePath(), link.absoluteFilePath());
+
+    QList<SerialDevice> devices;
+    for (const QSerialPortInfo &port : QSerialPortInfo::availablePorts()) {
+#ifdef Q_OS_WIN
+        const QString location = port.portName();
+#else
+        const QString location = port.systemLocation();
+#endif
+        devices << SerialDevice{location, byId.value(QFileInfo(location).canonicalFilePath()),
+                                port.manufacturer(), port.description(), port.serialNumber()};
+    }
+    std::sort(devices.begin(), devices.end(),
+              [](const SerialDevice &a, const SerialDevice &b) { return a.location < b.location; });
+    return devices;
+}
+
+} // namespace
+
+bool SerialDevice::isNamedBy(const QString &path) const
+{
+    if (path == location || (!stableName.isEmpty() && path == stableName))
+        return true;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(location).canonicalFilePath();
+}
+
+QList<SerialDevice> serialDevices()
+{
+    return source() ? source()() : systemSerialDevices();
+}
+
+void setSerialDeviceSource(std::function<QList<SerialDevice>()> chosen)
+{
+    source() = std::move(chosen);
+}
+
+bool isPseudoTerminal(const QString &path)
+{
+    return QFileInfo(path).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
+}

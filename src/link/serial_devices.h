@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// A serial device the system has now, as the COM-port dialog lists it.
+struct SerialDevice
+{
+    QString location;   // "/dev/ttyUSB0"; "COM3" on Windows
+    QString stableName; // its /dev/serial/by-id/ link, when it has one
+    QString maker;
+    QString product;
+    QString serialNumber;
+
+    // What a COM number is best mapped to: the by-id name stays with a USB adapter whichever
+    // socket it is in.
+    QString mappingName() const { return stableName.isEmpty() ? location : stableName; }
+    // Whether path names this device: either name, or a link to one of them.
+    bool isNamedBy(const QString &path) const;
+};
+
+// The system's serial devices (QSerialPortInfo), sorted by location, each with its by-id name.
+// Pseudo-terminals are not among them.
+QList<SerialDevice> serialDevices();
+
+// Where serialDevices() comes from: the system unless set; an empty function restores it.
+void setSerialDeviceSource(std::function<QList<SerialDevice>()> source);
+
+// A pseudo-terminal, or a link to one (the simulated PLC): a serial line with no device behind.
+bool isPseudoTerminal(const QString &path);

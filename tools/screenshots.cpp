@@ -1,0 +1,153 @@
+// plc-screenshots: the README's pictures of the window, remade by scripts/screenshots.sh under
+// Xvfb. The window runs on plc-sim --demo (what plc-config --demo shows) at a fixed size; each
+// picture is the whole screen, so dialogs and the frame monitor are in it where they open.
+//   plc-screenshots OUTPUT-FOLDER
+
+#include "app/main_window.h"
+#include "link/device_map.h"
+#include "link/qt_serial_line.h"
+#include "monitor/frame_monitor.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// The screen (or one window) as it is once what was asked for has been painted.
+void shoot(const QString &folder, const char *name, QWidget *window = nullptr)
+{
+    QEventLoop settle;
+    QTimer::singleShot(400, &settle, &QEventLoop::quit);
+    settle.exec();
+    const QString path = QDir(folder).filePath(QLatin1String(name) + QStringLiteral(".png"));
+    const QPixmap picture =
+        window ? window->grab() : QGuiApplication::primaryScreen()->grabWindow(0);
+    if (!picture.save(path))
+        std::fprintf(stderr, "plc-screenshots: cannot write %s\n", qPrintable(path));
+    std::printf("%s\n", qPrintable(path));
+    std::fflush(stdout);
+}
+
+// Runs act on the next modal dialog once it is shown, then closes it.
+void onModal(const std::function<void(QWidget *)> &act)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(dialog);
+        dialog->close();
+    });
+    poll->start(50);
+}
+
+template <class T = QWidget> T *control(QWidget *root, const char *name)
+{
+    T *found = root->findChild<T *>(QLatin1String(name));
+    if (!found) {
+        std::fprintf(stderr, "plc-screenshots: no control %s\n", name);
+        std::exit(1);
+    }
+    return found;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: plc-screenshots OUTPUT-FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir work;
+
+    const QString ini = work.filePath(QStringLiteral("set.ini"));
+    const auto fixedWindow = [&ini] {
+        auto window =
+            std::make_unique<MainWindow>(ini, std::make_unique<QtSerialLine>([ini](int comNumber) {
+                                             return comDevice(comNumber, ini);
+                                         }));
+        window->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        window->show();
+        return window;
+    };
+    {
+        // A first run: no set.ini, and the COM-port dialog with the serial devices found.
+        const auto first = fixedWindow();
+        onModal([&](QWidget *) { shoot(folder, "com-port-setting"); });
+        control<QAction>(first.get(), "Comm_setting")->trigger();
+    }
+
+    // The simulated PLC, as --demo has it; every COM number leads to it.
+    QProcess sim;
+    const QString link = work.filePath(QStringLiteral("plc"));
+    sim.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
+              {QStringLiteral("--demo"), QStringLiteral("--search-delay"), QStringLiteral("500"),
+               QStringLiteral("--link"), link});
+    if (!sim.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "plc-screenshots: plc-sim did not start\n");
+        return 1;
+    }
+    for (int com = 1; com <= 10; ++com)
+        setComOverride(com, link);
+
+    const auto demo = fixedWindow();
+    MainWindow &window = *demo;
+    auto *tabs = control<QTabWidget>(&window, "tabs");
+    auto trigger = [&](const char *name) { control<QAction>(&window, name)->trigger(); };
+    shoot(folder, "start-up");
+
+    trigger("upload_from_plc");
+    tabs->setCurrentIndex(1);
+    shoot(folder, "uart1-master-table");
+
+    tabs->setCurrentIndex(3);
+    onModal([&](QWidget *dialog) {
+        control<QAbstractButton>(dialog, "Command2")->click(); // "Start search"
+        shoot(folder, "onewire-search");
+    });
+    trigger("Search_1wire");
+
+    tabs->setCurrentIndex(6);
+    control<QLineEdit>(&window, "Text13")->setText(QStringLiteral("3.14159"));
+    control<QAbstractButton>(&window, "Command22")->click(); // "To IEEE"
+    control<QLineEdit>(&window, "Text15")->setText(QStringLiteral("42F6E979"));
+    control<QAbstractButton>(&window, "Command23")->click(); // "To float"
+    shoot(folder, "converter");
+
+    // The monitor, a window of its own, during an upload that replaces the changed project.
+    tabs->setCurrentIndex(1);
+    trigger("Frame_monitor");
+    auto *monitor = control<FrameMonitor>(&window, "FrameMonitor");
+    monitor->resize(window.width() * 8 / 10, window.height() * 6 / 10);
+    onModal([](QWidget *question) {
+        if (auto *box = qobject_cast<QMessageBox *>(question))
+            box->button(QMessageBox::Discard)->click();
+    });
+    trigger("upload_from_plc");
+    shoot(folder, "frame-monitor", monitor);
+
+    sim.terminate();
+    sim.waitForFinished();
+    return 0;
+}

@@ -109,33 +109,24 @@ void forward(PortRun &run, int channel, const QByteArray &bytes, bool flush = fa
     std::fflush(to);
 }
 
-QString outcomeOf(int status)
+// A port's exit status: what the summary calls it, and how bad it is (a failure outweighs bad
+// input, which outweighs a difference). Any other status is a failure.
+struct Ending
 {
-    switch (status) {
-    case 0:
-        return QStringLiteral("done");
-    case 2:
-        return QStringLiteral("bad input");
-    case 3:
-        return QStringLiteral("differs");
-    default:
-        return QStringLiteral("failed");
-    }
-}
+    int status;
+    const char *outcome;
+    int severity;
+};
+constexpr Ending Endings[] = {{0, "done", 0}, {3, "differs", 1}, {2, "bad input", 2}};
+constexpr Ending Failed = {1, "failed", 3};
 
-// How bad a port's exit status is: a failure outweighs bad input, which outweighs a difference.
-int severity(int status)
+const Ending &endingOf(int status)
 {
-    switch (status) {
-    case 0:
-        return 0;
-    case 3:
-        return 1;
-    case 2:
-        return 2;
-    default:
-        return 3;
+    for (const Ending &e : Endings) {
+        if (e.status == status)
+            return e;
     }
+    return Failed;
 }
 
 } // namespace
@@ -264,7 +255,8 @@ int run(const QStringList &arguments, const QCommandLineParser &parser,
                              forward(r, 1, r.process.readAllStandardError(), true);
                              const bool crashed = how != QProcess::NormalExit;
                              r.status = crashed ? 1 : code;
-                             r.outcome = crashed ? QStringLiteral("crashed") : outcomeOf(code);
+                             r.outcome = crashed ? QStringLiteral("crashed")
+                                                 : QLatin1String(endingOf(code).outcome);
                              ended();
                          });
         QObject::connect(&p, &QProcess::errorOccurred, &loop,
@@ -296,7 +288,7 @@ int run(const QStringList &arguments, const QCommandLineParser &parser,
     for (const PortRun &r : runs) {
         std::printf("%s\t%s\t%.2f s\n", r.port.toLocal8Bit().constData(),
                     r.outcome.toLocal8Bit().constData(), r.seconds);
-        if (severity(r.status) > severity(status))
+        if (endingOf(r.status).severity > endingOf(status).severity)
             status = r.status;
     }
     return status;

@@ -3,6 +3,8 @@
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 
+#include <iterator>
+
 namespace {
 
 // The data bytes of `count` coils: eight to a byte.
@@ -11,24 +13,26 @@ int coilBytes(int count)
     return (qMax(count, 0) + 7) / 8;
 }
 
+// Each Function column index (SlaveFunction order): its Modbus function code and the most one
+// request may move by the Modbus application protocol.
+struct FunctionFacts
+{
+    int code;
+    int quantityLimit;
+};
+constexpr FunctionFacts Functions[] = {{1, 2000}, {3, 125}, {16, 123}, {15, 1968}, {4, 125}};
+constexpr int FunctionCount = int(std::size(Functions));
+
 } // namespace
 
 int modbusFunctionCode(int function)
 {
-    switch (function) {
-    case SlaveFunction::ReadCoils:
-        return 1;
-    case SlaveFunction::ReadHoldingRegister:
-        return 3;
-    case SlaveFunction::WriteMultiplyRegister:
-        return 16;
-    case SlaveFunction::WriteCoils:
-        return 15;
-    case SlaveFunction::ReadInputRegister:
-        return 4;
-    default:
-        return 0;
-    }
+    return function >= 0 && function < FunctionCount ? Functions[function].code : 0;
+}
+
+int modbusQuantityLimit(int function)
+{
+    return function >= 0 && function < FunctionCount ? Functions[function].quantityLimit : 125;
 }
 
 QString modbusFunctionTip(int function)

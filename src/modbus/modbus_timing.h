@@ -12,6 +12,9 @@ class ModbusPort;
 // 1 "Read coils", 3 "Read holding register", 16 "Write multiply register", 15 "Write coils",
 // 4 "Read input register"; 0 for an index that names no function.
 int modbusFunctionCode(int function);
+// The most coils or registers one request of the function may move: 2000 coils read, 1968
+// written, 125 registers read, 123 written.
+int modbusQuantityLimit(int function);
 // "Read holding register, function 03": what the Function column's index means.
 QString modbusFunctionTip(int function);
 

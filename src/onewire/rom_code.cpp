@@ -3,6 +3,8 @@
 #include "common/hex_text.h"
 #include "onewire/aux_encoding.h"
 
+#include <utility>
+
 std::optional<RomBytes> romBytes(const RomTexts &rom)
 {
     RomBytes bytes{};
@@ -41,22 +43,16 @@ QString romCrcFault(const RomTexts &rom)
 
 QString romFamilyName(quint8 family)
 {
-    switch (family) {
-    case 0x28:
-        return QStringLiteral("a DS18B20 temperature sensor");
-    case 0x10:
-        return QStringLiteral("a DS18S20 temperature sensor");
-    case 0x22:
-        return QStringLiteral("a DS1822 temperature sensor");
-    case 0x3B:
-        return QStringLiteral("a MAX31850 thermocouple converter");
-    case 0x26:
-        return QStringLiteral("a DS2438 battery monitor");
-    case 0x01:
-        return QStringLiteral("a serial number only (no reading)");
-    default:
-        return QStringLiteral("unknown family");
+    static constexpr std::pair<quint8, const char *> Families[] = {
+        {0x28, "a DS18B20 temperature sensor"}, {0x10, "a DS18S20 temperature sensor"},
+        {0x22, "a DS1822 temperature sensor"},  {0x3B, "a MAX31850 thermocouple converter"},
+        {0x26, "a DS2438 battery monitor"},     {0x01, "a serial number only (no reading)"},
+    };
+    for (const auto &[code, name] : Families) {
+        if (code == family)
+            return QLatin1String(name);
     }
+    return QStringLiteral("unknown family");
 }
 
 QString romFamilyText(const RomTexts &rom)

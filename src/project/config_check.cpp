@@ -22,21 +22,6 @@ namespace {
 // The slave addresses a Modbus slave may take; 0 is the broadcast.
 constexpr int LastSlaveAddress = 247;
 
-// The most one request may move, by the Modbus application protocol.
-int modbusLimit(int function)
-{
-    switch (function) {
-    case SlaveFunction::ReadCoils:
-        return 2000;
-    case SlaveFunction::WriteCoils:
-        return 1968;
-    case SlaveFunction::WriteMultiplyRegister:
-        return 123;
-    default:
-        return 125;
-    }
-}
-
 QString unitName(bool coils, int count)
 {
     return QLatin1String(coils ? "coil" : "register") + QLatin1String(count == 1 ? "" : "s");
@@ -190,7 +175,7 @@ void Checker::slaveRow(const TextTable &table, int row, FindingPort which, const
                      .arg(LastSlaveAddress));
             told << Address;
         }
-        const int limit = modbusLimit(function);
+        const int limit = modbusQuantityLimit(function);
         if (count == 0) {
             warn(which, row, NumWord,
                  QStringLiteral("a request for no %1: real slaves answer it with an exception")
@@ -364,28 +349,17 @@ QString severityText(FindingSeverity severity)
 
 QString findingPortKey(FindingPort port)
 {
-    switch (port) {
-    case FindingPort::Uart1:
-        return QStringLiteral("uart1");
-    case FindingPort::Uart2:
-        return QStringLiteral("uart2");
-    case FindingPort::Onewire:
-        break;
-    }
-    return QStringLiteral("1wire");
+    // The names the command line gives the ports ("diag uart1").
+    static const QString keys[] = {QStringLiteral("uart1"), QStringLiteral("uart2"),
+                                   QStringLiteral("1wire")};
+    return keys[int(port)];
 }
 
 QString findingPortName(FindingPort port)
 {
-    switch (port) {
-    case FindingPort::Uart1:
-        return ModbusPortInfo::uart1().name;
-    case FindingPort::Uart2:
-        return ModbusPortInfo::uart2().name;
-    case FindingPort::Onewire:
-        break;
-    }
-    return auxPortName();
+    static const QString names[] = {ModbusPortInfo::uart1().name, ModbusPortInfo::uart2().name,
+                                    auxPortName()};
+    return names[int(port)];
 }
 
 QString findingColumnName(const Finding &f)

@@ -2,7 +2,7 @@
 # Runs one fuzz target with libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer:
 #   scripts/fuzz.sh answer|project|ini|project_json|table_csv [SECONDS]   (default 1800 s, or 10 million runs)
 # New inputs go to build-fuzz/corpus/TARGET, crashes to build-fuzz/crashes/; a crash's input
-# belongs in fuzz/corpus/TARGET once its fault is mended, so every test run replays it.
+# belongs in fuzz/corpus/TARGET once its fault is fixed, so every test run replays it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?usage: scripts/fuzz.sh answer|project|ini|project_json|table_csv [SECONDS]}

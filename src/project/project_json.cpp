@@ -421,7 +421,7 @@ ProjectRecord projectRecordFromJson(const QByteArray &json)
     readPort(c, *root, QStringLiteral("uart2"), R::Uart2, record);
     readAux(c, *root, record);
     if (!c.faults.isEmpty()) {
-        // Enough to go on with; the rest follow once these are mended.
+        // Enough to go on with; the rest follow once these are put right.
         constexpr int MostShown = 20;
         QStringList shownFaults = c.faults.mid(0, MostShown);
         if (c.faults.size() > MostShown)

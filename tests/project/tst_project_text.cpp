@@ -78,11 +78,11 @@ private Q_SLOTS:
     void projectsRoundTrip()
     {
         QFETCH(ProjectRecord, record);
-        Ports original(record);
-        QCOMPARE(projectRecordFromJson(projectJson(record)), original.saved());
+        Ports before(record);
+        QCOMPARE(projectRecordFromJson(projectJson(record)), before.saved());
         for (const auto t : {ProjectTable::Uart1, ProjectTable::Uart2, ProjectTable::Sensors}) {
             Ports copy;
-            const QByteArray csv = projectTableCsv(t, original.ports());
+            const QByteArray csv = projectTableCsv(t, before.ports());
             importProjectTableCsv(t, csv, copy.ports());
             QCOMPARE(projectTableCsv(t, copy.ports()), csv); // the same cells
         }

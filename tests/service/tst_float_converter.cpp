@@ -159,14 +159,14 @@ private Q_SLOTS:
             const qint64 mantissa = random.bounded(qint64(1), qint64(std::pow(10, digits)));
             const int exponent = random.bounded(-37, 38) - digits;
             const QString sign = random.bounded(2) ? QStringLiteral("-") : QString();
-            const double original =
+            const double number =
                 (sign + QString::number(mantissa) + 'E' + QString::number(exponent)).toDouble();
-            if (std::fabs(original) < 1.2e-38 || std::fabs(original) > 3.4e38)
+            if (std::fabs(number) < 1.2e-38 || std::fabs(number) > 3.4e38)
                 continue;
             const QString text = sign + QString::number(mantissa) +
                                  (random.bounded(2) ? ",0E" : ".0E") + QString::number(exponent);
             const QString back = convert(false, convert(true, text));
-            QVERIFY2(same(original, back.toDouble()), qPrintable(text + " came back as " + back));
+            QVERIFY2(same(number, back.toDouble()), qPrintable(text + " came back as " + back));
 
             const quint32 bits = random.generate();
             float value;

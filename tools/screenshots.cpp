@@ -98,12 +98,14 @@ int main(int argc, char *argv[])
         control<QAction>(first.get(), "Comm_setting")->trigger();
     }
 
-    // The simulated PLC, as --demo has it; every COM number leads to it.
+    // The simulated PLC, as --demo has it, except that it leaves the UART 1 error buffer
+    // unanswered (a silent PLC for the monitor's picture); every COM number leads to it.
     QProcess sim;
     const QString link = work.filePath(QStringLiteral("plc"));
     sim.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
               {QStringLiteral("--demo"), QStringLiteral("--search-delay"), QStringLiteral("500"),
-               QStringLiteral("--link"), link});
+               QStringLiteral("--silent-at"), QStringLiteral("3600"), QStringLiteral("--link"),
+               link});
     if (!sim.waitForReadyRead(10000)) {
         std::fprintf(stderr, "plc-screenshots: plc-sim did not start\n");
         return 1;
@@ -146,6 +148,23 @@ int main(int argc, char *argv[])
     });
     trigger("upload_from_plc");
     shoot(folder, "frame-monitor", monitor);
+
+    // UART 1 written with verify on: the status bar says how it ended.
+    control<QAbstractButton>(monitor, "Clear")->click();
+    control<QAction>(&window, "verify_after_write")->setChecked(true);
+    onModal([](QWidget *question) {
+        if (auto *box = qobject_cast<QMessageBox *>(question))
+            box->button(QMessageBox::Ok)->click();
+    });
+    control<QAbstractButton>(&window, "Command19")->click(); // "Write to PLC"
+    shoot(folder, "written-and-verified", &window);
+
+    // The monitor after that write and a read the PLC leaves unanswered.
+    tabs->setCurrentIndex(4);
+    onModal([](QWidget *) {});                              // "Answer timeout from PLC", closed
+    control<QAbstractButton>(&window, "Command4")->click(); // "Read modbus buffer 1"
+    monitor->raise();
+    shoot(folder, "frame-monitor-timeout", monitor);
 
     sim.terminate();
     sim.waitForFinished();

@@ -23,6 +23,15 @@ inline Run runProgram(const QString &program, const QStringList &args,
     return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
+#ifdef PLC_CONFIG_PATH
+// plc-config run with its settings in configDir, so that no test reads or writes the user's.
+inline Run runPlcConfig(const QString &configDir, const QStringList &args)
+{
+    return runProgram(QStringLiteral(PLC_CONFIG_PATH),
+                      QStringList{"--config-dir", configDir} + args);
+}
+#endif
+
 // plc-sim running in its own process, reachable through a symlink in a temporary folder.
 class PlcSimProcess
 {

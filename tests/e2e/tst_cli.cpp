@@ -36,11 +36,7 @@ class TestCli : public QObject
     QTemporaryDir m_config;
     const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
 
-    Run plcConfig(const QStringList &args)
-    {
-        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                          QStringList{"--config-dir", m_config.path()} + args);
-    }
+    Run plcConfig(const QStringList &args) { return runPlcConfig(m_config.path(), args); }
     // The same against plc-sim.
     Run plcConfig(const PlcSimProcess &sim, const QStringList &args)
     {

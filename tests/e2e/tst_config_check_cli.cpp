@@ -37,9 +37,9 @@ private Q_SLOTS:
         QFETCH(bool, json);
         QFETCH(int, exitCode);
         QFETCH(QString, expected);
-        const Run r = runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                                 QStringList{"--config-dir", m_config.path(), "check", file} +
-                                     (json ? QStringList{"--json"} : QStringList{}));
+        const Run r =
+            runPlcConfig(m_config.path(), QStringList{"check", file} +
+                                              (json ? QStringList{"--json"} : QStringList{}));
         QCOMPARE(r.exitCode, exitCode);
         if (expected.isEmpty())
             return;

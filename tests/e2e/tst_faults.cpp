@@ -40,11 +40,7 @@ class TestFaults : public QObject
     QTemporaryDir m_config;
     const QString m_sound = QFINDTESTDATA("../fixtures/project/sound.dpc");
 
-    Run plcConfig(const QStringList &args)
-    {
-        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                          QStringList{"--config-dir", m_config.path()} + args);
-    }
+    Run plcConfig(const QStringList &args) { return runPlcConfig(m_config.path(), args); }
     Run plcConfig(const PlcSimProcess &sim, const QStringList &args)
     {
         return plcConfig(QStringList{"--port", sim.linkPath()} + args);
@@ -288,8 +284,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(sim.linkPath(), longPath));
         args.replaceInStrings(QStringLiteral("SIM"), sim.linkPath());
         args.replaceInStrings(QStringLiteral("LONG"), longPath);
-        const Run r = runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                                 QStringList{"--config-dir", config.path()} + args);
+        const Run r = runPlcConfig(config.path(), args);
         QCOMPARE(r.exitCode, exitCode);
         const QByteArray text = exitCode == 0 ? r.out : r.err;
         QVERIFY2(text.contains(said.toLocal8Bit()), text.constData());

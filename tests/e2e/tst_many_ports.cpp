@@ -61,8 +61,7 @@ class TestManyPorts : public QObject
 
     Run plcConfig(const QStringList &args)
     {
-        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                          QStringList{"--config-dir", m_config.path(), "--line", Line} + args);
+        return runPlcConfig(m_config.path(), QStringList{"--line", Line} + args);
     }
 
 private Q_SLOTS:

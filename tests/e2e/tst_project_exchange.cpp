@@ -24,11 +24,7 @@ class TestProjectExchange : public QObject
     const QString m_example = QFINDTESTDATA("../../examples/two-masters.dpc");
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    Run plcConfig(const QStringList &args)
-    {
-        return runProgram(QStringLiteral(PLC_CONFIG_PATH),
-                          QStringList{"--config-dir", m_dir.path()} + args);
-    }
+    Run plcConfig(const QStringList &args) { return runPlcConfig(m_dir.path(), args); }
     void write(const QString &name, const QByteArray &bytes)
     {
         QFile f(path(name));

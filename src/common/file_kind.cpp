@@ -3,6 +3,7 @@
 #include "common/errors.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <filesystem>
 
@@ -10,7 +11,14 @@ QString nonRegularKind(const QString &path)
 {
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::file_status status = fs::status(path.toStdWString(), error);
+#ifdef Q_OS_WIN
+    const fs::path native(path.toStdWString());
+#else
+    // The bytes the system names the file by: a wide text would go through the locale, which
+    // cannot spell every name (a "C" locale stops at the first letter beyond ASCII).
+    const fs::path native(QFile::encodeName(path).toStdString());
+#endif
+    const fs::file_status status = fs::status(native, error);
     switch (status.type()) {
     case fs::file_type::regular:
     case fs::file_type::not_found:

@@ -2,8 +2,8 @@
 
 #include "common/errors.h"
 #include "link/ini_file.h"
+#include "link/serial_devices.h"
 
-#include <QFileInfo>
 #include <QHash>
 
 namespace {
@@ -27,7 +27,11 @@ void setComOverride(int comNumber, const QString &device)
         overrides().insert(comNumber, device);
 }
 
-ComMapping mapComNumber(int comNumber, const QString &iniPath)
+namespace {
+
+// With strict, a set.ini that cannot be read, or whose entry cannot be used, stops the caller
+// with the reason; otherwise it maps nothing.
+ComMapping mapping(int comNumber, const QString &iniPath, bool strict)
 {
     ComMapping m;
     if (const auto it = overrides().constFind(comNumber); it != overrides().constEnd()) {
@@ -37,6 +41,7 @@ ComMapping mapComNumber(int comNumber, const QString &iniPath)
     }
 #ifdef Q_OS_WIN
     Q_UNUSED(iniPath);
+    Q_UNUSED(strict);
     m.device = comName(comNumber);
     return m;
 #else
@@ -44,8 +49,8 @@ ComMapping mapComNumber(int comNumber, const QString &iniPath)
     try {
         fromIni = Read_ini(iniPath, QStringLiteral("Devices"), comName(comNumber), QString());
     } catch (const PlatformError &) {
-        // A set.ini that cannot be read maps nothing; a transfer reports it when it reads the
-        // port settings.
+        if (strict)
+            throw;
     }
     if (!fromIni.isEmpty()) {
         m.device = fromIni;
@@ -55,7 +60,7 @@ ComMapping mapComNumber(int comNumber, const QString &iniPath)
     const int index = comNumber - 1;
     for (const char *stem : {"/dev/ttyUSB", "/dev/ttyACM"}) {
         const QString candidate = QLatin1String(stem) + QString::number(index);
-        if (QFileInfo::exists(candidate)) {
+        if (!deviceTarget(candidate).isEmpty()) {
             m.device = candidate;
             return m;
         }
@@ -65,7 +70,14 @@ ComMapping mapComNumber(int comNumber, const QString &iniPath)
 #endif
 }
 
+} // namespace
+
+ComMapping mapComNumber(int comNumber, const QString &iniPath)
+{
+    return mapping(comNumber, iniPath, false);
+}
+
 QString comDevice(int comNumber, const QString &iniPath)
 {
-    return mapComNumber(comNumber, iniPath).device;
+    return mapping(comNumber, iniPath, true).device;
 }

@@ -2,17 +2,19 @@
 
 #include "common/errors.h"
 #include "common/file_kind.h"
+#include "common/whole_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <optional>
 
 namespace {
 
 constexpr int MaxValueLength = 254;
+// Far more than any set.ini of a few sections; a larger one is not one, and reading it whole at
+// every key would stall the start for seconds.
+constexpr qint64 MaxIniBytes = 1024 * 1024;
 
 struct IniText
 {
@@ -45,11 +47,10 @@ IniText parseIni(const QByteArray &contents)
 // would block for ever.
 QByteArray fileContents(const QString &path)
 {
-    requireRegularFileToRead(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return {};
-    return file.readAll();
+    return readWholeFile(path, MaxIniBytes,
+                         QStringLiteral("a set.ini holds at most %1").arg(MaxIniBytes));
 }
 
 // The section name of a "[name]" line, or nothing for any other line.
@@ -100,7 +101,13 @@ std::optional<std::pair<qsizetype, qsizetype>> findSection(const QStringList &li
 QString Read_ini(const QString &path, const QString &section, const QString &key,
                  const QString &def)
 {
-    return iniValue(fileContents(path), section, key, def);
+    const QString value = iniValue(fileContents(path), section, key, def);
+    // Device paths and messages end at a NUL: what is used would not be what the file says.
+    if (value.contains(QChar(0))) {
+        throw InputError(QStringLiteral("%1: the value of %2 in section [%3] holds a NUL character")
+                             .arg(QDir::toNativeSeparators(path), key, section));
+    }
+    return value;
 }
 
 QString iniValue(const QByteArray &contents, const QString &section, const QString &key,
@@ -161,14 +168,7 @@ void Write_ini(const QString &path, const QString &section, const QString &key,
                const QString &value)
 {
     requireRegularFileToWrite(path); // and so a file that is there is one fileContents reads
-    const QByteArray bytes = withIniValue(fileContents(path), section, key, value);
-    QSaveFile file(path);
-    // A file we may write but not replace in its folder is still written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw PlatformError(QStringLiteral("Cannot write %1: %2")
-                                .arg(QDir::toNativeSeparators(path), file.errorString()));
-    }
+    writeWholeFile(path, withIniValue(fileContents(path), section, key, value));
 }
 
 int readIniNumber(const QString &path, const QString &section, const QString &key)

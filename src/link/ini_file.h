@@ -9,12 +9,14 @@
 // is case-sensitive on Linux, so it does not fit here.
 
 // The value of key in section, or def when the file, section or key is missing. Values longer
-// than 254 characters are cut there. Anything but a regular file is refused (InputError).
+// than 254 characters are cut there. Anything but a regular file, a file over 1 MiB and a value
+// holding a NUL character are refused (InputError naming the file, and the key for a NUL).
 QString Read_ini(const QString &path, const QString &section, const QString &key,
                  const QString &def);
 
-// Creates or replaces the key, creating the file and the section when missing. Throws
-// PlatformError with the reason when the file cannot be written.
+// Creates or replaces the key, creating the file and the section when missing, as a whole-file
+// write (the old file survives a failure). Throws PlatformError with the reason when the file
+// cannot be written.
 void Write_ini(const QString &path, const QString &section, const QString &key,
                const QString &value);
 

@@ -15,6 +15,12 @@ std::function<QList<SerialDevice>()> &source()
     return chosen;
 }
 
+std::function<QString(const QString &)> &targetSource()
+{
+    static std::function<QString(const QString &)> chosen;
+    return chosen;
+}
+
 QList<SerialDevice> systemSerialDevices()
 {
     // The udev links name a device by its maker, product and serial number.
@@ -45,8 +51,8 @@ bool SerialDevice::isNamedBy(const QString &path) const
 {
     if (path == location || (!stableName.isEmpty() && path == stableName))
         return true;
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(location).canonicalFilePath();
+    const QString canonical = deviceTarget(path);
+    return !canonical.isEmpty() && canonical == deviceTarget(location);
 }
 
 QList<SerialDevice> serialDevices()
@@ -59,7 +65,17 @@ void setSerialDeviceSource(std::function<QList<SerialDevice>()> chosen)
     source() = std::move(chosen);
 }
 
+QString deviceTarget(const QString &path)
+{
+    return targetSource() ? targetSource()(path) : QFileInfo(path).canonicalFilePath();
+}
+
+void setDeviceTargetSource(std::function<QString(const QString &)> chosen)
+{
+    targetSource() = std::move(chosen);
+}
+
 bool isPseudoTerminal(const QString &path)
 {
-    return QFileInfo(path).canonicalFilePath().startsWith(QLatin1String("/dev/pts/"));
+    return deviceTarget(path).startsWith(QLatin1String("/dev/pts/"));
 }

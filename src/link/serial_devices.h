@@ -28,5 +28,12 @@ QList<SerialDevice> serialDevices();
 // Where serialDevices() comes from: the system unless set; an empty function restores it.
 void setSerialDeviceSource(std::function<QList<SerialDevice>()> source);
 
+// What a device path leads to (its canonical path, links followed), empty when nothing is there.
+// Every question about what /dev holds goes through it.
+QString deviceTarget(const QString &path);
+
+// Where deviceTarget() looks: the system's files unless set; an empty function restores them.
+void setDeviceTargetSource(std::function<QString(const QString &)> source);
+
 // A pseudo-terminal, or a link to one (the simulated PLC): a serial line with no device behind.
 bool isPseudoTerminal(const QString &path);

@@ -2,12 +2,29 @@
 #include "common/errors.h"
 #include "link/com_setting.h"
 #include "link/config_location.h"
+#include "link/device_map.h"
 #include "link/ini_file.h"
+#include "link/serial_devices.h"
+#ifdef Q_OS_UNIX
+#include "support/full_disk.h"
+#endif
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
+
+namespace {
+// A set.ini of exactly size bytes holding Port_num=2, padded with a comment.
+QByteArray iniOfSize(qsizetype size)
+{
+    QByteArray bytes("[COM]\nPort_num=2\n;");
+    bytes += QByteArray(size - bytes.size() - 1, '-');
+    return bytes + '\n';
+}
+} // namespace
 
 class TestIniFile : public QObject
 {
@@ -79,6 +96,97 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(PlatformError,
                                  Write_ini(m_dir->filePath("no/such/set.ini"), "A", "B", "1"));
     }
+
+    // set.ini is no place for megabytes (each key read would read them all), nor for a NUL,
+    // which cuts a device path or a message short.
+    void whatIsNoSetIniIsRefusedNamingIt_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("refusal"); // after the path; none when the value is read
+        const QByteArray withNul("[COM]\nPort_num=2\n[Devices]\nCOM1=/dev/ttyUSB0\0 -x\n", 45);
+        QTest::newRow("1 MiB") << iniOfSize(1024 * 1024) << "COM"
+                               << "Port_num"
+                               << "";
+        QTest::newRow("a byte over 1 MiB")
+            << iniOfSize(1024 * 1024 + 1) << "COM"
+            << "Port_num"
+            << ": the file holds 1048577 bytes; a set.ini holds at most 1048576.";
+        QTest::newRow("a NUL in the value")
+            << withNul << "Devices"
+            << "COM1"
+            << ": the value of COM1 in section [Devices] holds a NUL character";
+        QTest::newRow("a NUL in another value") << withNul << "COM"
+                                                << "Port_num"
+                                                << "";
+    }
+    void whatIsNoSetIniIsRefusedNamingIt()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, refusal);
+        withFile(content);
+        try {
+            QCOMPARE(Read_ini(path(), section, key, "0"), QString("2"));
+            QVERIFY(refusal.isEmpty());
+        } catch (const InputError &e) {
+            QCOMPARE(e.description(), QDir::toNativeSeparators(path()) + refusal);
+        }
+    }
+
+    void aSetIniThatCannotBeUsedStopsWhatNeedsIt()
+    {
+        // Opening COM1 stops on its entry; showing where COM1 leads falls back to the default.
+        withFile(QByteArray("[Devices]\nCOM1=/dev/ttyUSB0\0 -x\n", 31));
+        QVERIFY_THROWS_EXCEPTION(InputError, comDevice(1, path()));
+        setDeviceTargetSource([](const QString &) { return QString(); });
+        QCOMPARE(mapComNumber(1, path()).device, QString("/dev/ttyS0"));
+        setDeviceTargetSource({});
+
+        // A file too large to be a set.ini is not rewritten either.
+        const QByteArray tooLarge = iniOfSize(1024 * 1024 + 1);
+        withFile(tooLarge);
+        QVERIFY_THROWS_EXCEPTION(InputError, Write_ini(path(), "COM", "Speed", "1"));
+        QCOMPARE(text(), tooLarge);
+    }
+
+#ifdef Q_OS_UNIX
+    void aFailedWriteKeepsTheOldSetIni_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("full disk") << true;
+        QTest::newRow("size limit") << false;
+    }
+    void aFailedWriteKeepsTheOldSetIni()
+    {
+        QFETCH(bool, fullDisk);
+        std::unique_ptr<FullDisk> disk;
+        QString ini = path();
+        if (fullDisk) {
+            disk = std::make_unique<FullDisk>();
+            if (!disk->isReady())
+                QSKIP(qPrintable(disk->whyNot()));
+            ini = disk->filePath("set.ini");
+        }
+        const QByteArray old = iniOfSize(3000);
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
+        if (disk)
+            disk->fill();
+        {
+            const std::unique_ptr<FileSizeLimit> limit(fullDisk ? nullptr
+                                                                : new FileSizeLimit(2048));
+            QVERIFY_THROWS_EXCEPTION(PlatformError, Write_ini(ini, "COM", "Speed", "4"));
+        }
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), old);
+        QCOMPARE(QDir(QFileInfo(ini).path()).entryList(QDir::Files).filter("set.ini"),
+                 QStringList{"set.ini"});
+    }
+#endif
 
     void setIniLivesBesideTheProgramWhenItCan()
     {

@@ -208,7 +208,7 @@ ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
 #ifndef Q_OS_WIN
     // Pseudo-terminals (the simulated PLC) are not listed as serial ports but work as one.
     if (!info.present)
-        info.present = QFileInfo::exists(info.device);
+        info.present = !deviceTarget(info.device).isEmpty();
 #endif
     return info;
 }

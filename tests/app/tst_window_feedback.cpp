@@ -289,10 +289,19 @@ private Q_SLOTS:
         QFETCH(QString, mapped);
         QFETCH(QList<SerialDevice>, devices);
         setSerialDeviceSource([devices] { return devices; });
+        // Only the devices listed are there, whatever this machine's /dev holds.
+        setDeviceTargetSource([devices](const QString &path) {
+            for (const SerialDevice &d : devices) {
+                if (path == d.location || path == d.stableName)
+                    return d.location;
+            }
+            return QString();
+        });
         if (!mapped.isEmpty())
             m_b->setIni("Devices", "COM1", mapped);
         makeWindow();
         setSerialDeviceSource({});
+        setDeviceTargetSource({});
         QTEST(m_window->commands().statusBar().hintText(), "hint");
     }
 

@@ -293,6 +293,9 @@ private Q_SLOTS:
     // Fault prevented: output that could not be written ended with exit status 0.
     void outputThatCannotBeWrittenFails()
     {
+        // The device that is always full; a machine without it cannot show this.
+        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+            QSKIP("this machine has no /dev/full");
         QProcess p;
         p.setStandardOutputFile(QStringLiteral("/dev/full"));
         p.start(QStringLiteral(PLC_CONFIG_PATH), {"show", m_sound});

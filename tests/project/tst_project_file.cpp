@@ -6,16 +6,15 @@
 #include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 #include "project/project_file.h"
+#include "support/full_disk.h"
+#include "support/other_user.h"
 #include "support/scripted_prompts.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstring>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 QByteArray fileBytes(const QString &path)
@@ -386,25 +385,43 @@ private Q_SLOTS:
     }
 
     // In a folder where no temporary file can be made, a project that may be written is still
-    // saved, in place. Root may write anywhere, so as root the save runs as "nobody".
+    // saved, in place; when there is no room for it, the old file stays as it was.
     void aWritableFileInAnUnwritableFolderIsSaved()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("in-place.dpc");
+        const QString small = dir.filePath("small.dpc");
         writeFile(path, QByteArray(20000, 'Z'));
-        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                        QFileDevice::ReadOther | QFileDevice::WriteOther);
+        writeFile(small, QByteArray(100, 'S'));
+        for (const QString &file : {path, small}) {
+            QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ReadOther | QFileDevice::WriteOther);
+        }
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
                                               QFileDevice::ReadOther | QFileDevice::ExeOther);
-        const QString self = QCoreApplication::applicationFilePath();
-        const QStringList asNobody{
-            "--reuid=nobody", "--regid=nogroup", "--clear-groups", self, "--write-record", path};
-        const int status = geteuid() == 0 ? QProcess::execute("setpriv", asNobody)
-                                          : QProcess::execute(self, asNobody.mid(4));
+        const OtherUserRun run = runAsUnprivilegedUser(
+            [&] {
+                try {
+                    writeProjectFile(path, ProjectRecord());
+                } catch (const PlatformError &) {
+                    return 1;
+                }
+                const FileSizeLimit noRoom(4096);
+                try {
+                    writeProjectFile(small, ProjectRecord());
+                    return 2;
+                } catch (const PlatformError &e) {
+                    return e.description().startsWith("Cannot write " + small + ": ") ? 0 : 3;
+                }
+            },
+            dir.path());
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
-        QCOMPARE(status, 0);
+        if (!run.whyNot.isEmpty())
+            QSKIP(qPrintable(run.whyNot));
+        QCOMPARE(run.result, 0);
         QCOMPARE(fileBytes(path), ProjectRecord().bytes());
+        QCOMPARE(fileBytes(small), QByteArray(100, 'S'));
     }
 
     void cancelledChoicesChangeNothing()
@@ -423,21 +440,5 @@ private Q_SLOTS:
     }
 };
 
-// "--write-record PATH" writes an empty record there: the save of the test above, run as a
-// process of its own.
-int main(int argc, char *argv[])
-{
-    if (argc == 3 && std::strcmp(argv[1], "--write-record") == 0) {
-        try {
-            writeProjectFile(QString::fromLocal8Bit(argv[2]), ProjectRecord());
-            return 0;
-        } catch (const PlatformError &e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            return 1;
-        }
-    }
-    QCoreApplication app(argc, argv);
-    TestProjectFile test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestProjectFile)
 #include "tst_project_file.moc"

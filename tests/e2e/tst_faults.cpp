@@ -131,6 +131,7 @@ private Q_SLOTS:
         QTest::newRow("damaged once")
             << QStringList{"--damage-at", "2008", "--damage-count", "1"} << 0;
         QTest::newRow("a stray byte before every answer") << QStringList{"--stray", "58"} << 0;
+        QTest::newRow("a stray STX before every answer") << QStringList{"--stray", "02"} << 0;
         QTest::newRow("damaged every time") << QStringList{"--damage-at", "2502"} << 1;
     }
     void damagedAnswersAreNotTaken()
@@ -201,6 +202,9 @@ private Q_SLOTS:
                                  << QByteArray("Wrong answer from PLC\n");
         QTest::newRow("silence") << QStringList{"--silent"} << 1
                                  << QByteArray("Answer timeout from PLC\n");
+        QTest::newRow("refused behind a stray STX")
+            << QStringList{"--stray", "02", "--refuse-at", "3011"} << 1
+            << QByteArray("Damaged answer from PLC\n");
     }
     void restartSaysWhenThePlcDidNotTakeIt()
     {
@@ -212,6 +216,19 @@ private Q_SLOTS:
         const Run r = plcConfig(sim, {"restart"});
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.err, said);
+    }
+
+    // Fault prevented: a write answered with STX and then the refusal was taken as accepted, and
+    // the PLC stored nothing. It stops the write at that request, which is not sent again.
+    void aRefusalBehindAStrayStxStopsTheWrite()
+    {
+        PlcSimProcess sim;
+        const QString log = sim.folder() + QStringLiteral("/frames.log");
+        QVERIFY(sim.start({"--log", log, "--stray", "02", "--refuse-at", "3000"}));
+        const Run r = plcConfig(sim, {"write", m_sound});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("Damaged answer from PLC\n"));
+        QCOMPARE(requests(log), 1);
     }
 
     // Fault prevented: a peer that flooded the line while the program paused grew its memory

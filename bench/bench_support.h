@@ -37,11 +37,11 @@ struct Sim
     }
 };
 
-// A UART in master mode at 115200, even parity, polling 128 slaves.
-inline void fillSlaves(ModbusPort &port)
+// A UART in master mode at 115200, even parity, polling 128 slaves (or as many as asked).
+inline void fillSlaves(ModbusPort &port, int count = 128)
 {
     QList<QStringList> rows;
-    for (int k = 0; k < 128; ++k)
+    for (int k = 0; k < count; ++k)
         rows.append({QString::number(k + 1), QString::number(k % 247 + 1), "10",
                      QString::number(100 + k), QString::number(200 + k), "1", "100"});
     port.setSpeed(0);
@@ -52,12 +52,12 @@ inline void fillSlaves(ModbusPort &port)
     port.setMode(PortMode::Master);
 }
 
-// The auxiliary port in 1-wire master mode with 128 sensors.
-inline AuxPortConfig fullSensorConfig()
+// The auxiliary port in 1-wire master mode with 128 sensors (or as many as asked).
+inline AuxPortConfig fullSensorConfig(int count = 128)
 {
     AuxPortConfig config;
     config.mode = AuxMode::OnewireMaster;
-    for (int i = 0; i < 128; ++i) {
+    for (int i = 0; i < count; ++i) {
         RomTexts rom;
         rom[0] = QStringLiteral("28");
         for (size_t b = 1; b < rom.size(); ++b)
@@ -67,17 +67,17 @@ inline AuxPortConfig fullSensorConfig()
     return config;
 }
 
-// The three ports of a full project: 128 slaves on each UART, 128 sensors.
+// The three ports of a full project: 128 slaves on each UART, 128 sensors (or rows as asked).
 struct FullPorts
 {
     ModbusPort uart1{ModbusPortInfo::uart1()};
     ModbusPort uart2{ModbusPortInfo::uart2()};
     AuxPort aux;
-    FullPorts()
+    explicit FullPorts(int rows = 128)
     {
-        fillSlaves(uart1);
-        fillSlaves(uart2);
-        aux.setConfig(fullSensorConfig());
+        fillSlaves(uart1, rows);
+        fillSlaves(uart2, rows);
+        aux.setConfig(fullSensorConfig(rows));
     }
     ProjectRecord record()
     {
@@ -86,5 +86,16 @@ struct FullPorts
         return r;
     }
 };
+
+// "--smoke": a short run with small tables, which shows only that every step runs to its end
+// and does what it should (the figures mean nothing then); the exit status says whether it did.
+inline bool smokeRun(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--smoke") == 0)
+            return true;
+    }
+    return false;
+}
 
 } // namespace bench

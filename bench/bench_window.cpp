@@ -2,7 +2,8 @@
 // timer during a 128-slave write, its upload, a bus search finding 128 sensors and an error
 // buffer read, all on plc-sim --wire; then the time from starting the program to a shown window
 // and the resident memory of the idle window. Runs on the platform Qt is given
-// (QT_QPA_PLATFORM=offscreen, or a display such as Xvfb's).
+// (QT_QPA_PLATFORM=offscreen, or a display such as Xvfb's). With --smoke, small tables and one
+// start-up.
 #include "bench_support.h"
 
 #include "app/main_window.h"
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -68,8 +70,11 @@ private:
     qint64 m_longestNs = 0;
 };
 
-// Answers what the window asks as a user would: OK to every message box and question, and in the
-// search dialog "Start search", then "Replace all in the table" once the sensors are found.
+// Answers what the window asks as a user would: OK to every message box and question, "Discard"
+// when unsaved changes are about to be replaced (a benchmark saves no file), and in the search
+// dialog "Start search", then "Replace all in the table" once the sensors are found. A dialog
+// that stays open longer than any step takes ends the benchmark with a failure, so a question
+// nobody answers cannot hang it.
 class AutoPilot
 {
 public:
@@ -77,15 +82,32 @@ public:
     {
         QObject::connect(&m_poll, &QTimer::timeout, [this] { look(); });
         m_poll.start(10);
+        m_modalFor.start();
     }
 
 private:
+    static constexpr qint64 LongestModalMs = 60000;
+
     void look()
     {
         QWidget *modal = QApplication::activeModalWidget();
+        if (modal != m_modal) {
+            m_modal = modal;
+            m_modalFor.restart();
+        } else if (modal && m_modalFor.elapsed() > LongestModalMs) {
+            const auto *box = qobject_cast<QMessageBox *>(modal);
+            std::fprintf(stderr, "bench_window: nobody answers \"%s\"\n",
+                         qPrintable(box ? box->text() : modal->windowTitle()));
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (QAbstractButton *ok = box->button(QMessageBox::Ok))
-                ok->click();
+            for (const auto answer : {QMessageBox::Ok, QMessageBox::Discard}) {
+                if (QAbstractButton *button = box->button(answer)) {
+                    button->click();
+                    return;
+                }
+            }
             return;
         }
         if (!modal || modal->objectName() != QLatin1String("Search_onewire"))
@@ -102,6 +124,8 @@ private:
 
     QTimer m_poll;
     QWidget *m_searchStarted = nullptr;
+    QWidget *m_modal = nullptr;
+    QElapsedTimer m_modalFor;
 };
 
 void waitMs(int ms)
@@ -156,11 +180,12 @@ int startupChild(int argc, char **argv)
     return QApplication::exec();
 }
 
-void startup(const char *self)
+// False when the window did not show.
+bool startup(const char *self, int runs)
 {
     std::vector<double> shown;
     long rssKb = -1;
-    for (int run = 0; run < 5; ++run) {
+    for (int run = 0; run < runs; ++run) {
         QTemporaryDir config; // a first run's: no set.ini yet
         QProcess child;
         QElapsedTimer timer;
@@ -170,7 +195,7 @@ void startup(const char *self)
         }
         if (child.readLine().trimmed() != "shown") {
             std::fprintf(stderr, "the window did not show\n");
-            return;
+            return false;
         }
         shown.push_back(timer.nsecsElapsed() / 1e6);
         if (child.waitForFinished(10000))
@@ -180,14 +205,16 @@ void startup(const char *self)
     std::printf("\nstart-up to a shown window: median %.0f ms (of %zu runs, %.0f to %.0f ms)\n"
                 "resident memory of the idle window: %.1f MB\n",
                 shown[shown.size() / 2], shown.size(), shown.front(), shown.back(), rssKb / 1024.0);
+    return rssKb > 0;
 }
 
-void latency()
+// False when a step left the window without what it should have brought.
+bool latency(int rows, int idleMs)
 {
     bench::Sim sim;
     if (!sim.start({QStringLiteral("--wire"), QStringLiteral("--line"), LineText,
-                    QStringLiteral("--sensors"), QStringLiteral("128")}))
-        return;
+                    QStringLiteral("--sensors"), QString::number(rows)}))
+        return false;
     QTemporaryDir config;
     const QString ini = config.filePath(QStringLiteral("set.ini"));
     const LineSettings line = LineSettings::parse(LineText);
@@ -204,7 +231,7 @@ void latency()
                       std::make_unique<QtSerialLine>([ini](int n) { return comDevice(n, ini); }));
     window.show();
     waitMs(300);
-    bench::fillSlaves(window.uart1Tab()->port());
+    bench::fillSlaves(window.uart1Tab()->port(), rows);
     AutoPilot pilot;
     LatencyProbe probe;
 
@@ -214,15 +241,17 @@ void latency()
                 b->click();
         };
     };
+    const QByteArray slaves = QByteArray::number(rows) + " slaves";
     const struct
     {
-        const char *name;
+        QByteArray name;
         std::function<void()> act;
     } steps[] = {
-        {"idle window, 1 s", [] { waitMs(1000); }},
-        {"UART 1 write, 128 slaves", button("Command19")},
-        {"UART 1 upload, 128 slaves", button("Command20")},
-        {"bus search, 128 sensors", [&] { window.search1wireAction()->trigger(); }},
+        {"idle window, " + QByteArray::number(idleMs) + " ms", [idleMs] { waitMs(idleMs); }},
+        {"UART 1 write, " + slaves, button("Command19")},
+        {"UART 1 upload, " + slaves, button("Command20")},
+        {"bus search, " + QByteArray::number(rows) + " sensors",
+         [&] { window.search1wireAction()->trigger(); }},
         {"UART 1 error buffer read", button("Command4")},
     };
     std::printf("longest the window's event loop was busy, on plc-sim --wire at %s\n",
@@ -232,17 +261,19 @@ void latency()
         timer.start();
         probe.reset();
         step.act();
-        std::printf("%-28s %6.1f ms  (the step took %.2f s)\n", step.name, probe.longestMs(),
-                    timer.nsecsElapsed() / 1e9);
+        std::printf("%-28s %6.1f ms  (the step took %.2f s)\n", step.name.constData(),
+                    probe.longestMs(), timer.nsecsElapsed() / 1e9);
         std::fflush(stdout);
     }
     // What the steps left in the window, so a step that did nothing shows.
+    const int slavesHeld = window.uart1Tab()->port().slaves().itemCount();
+    const int sensorsHeld = window.onewireTab()->auxPort().sensors().sensorCount();
+    const int errorRows = window.modbusDiagTab()->bufferTable(0)->itemCount();
     std::printf("afterwards: UART 1 holds %d slaves, the 1-wire table %d sensors, the UART 1 "
                 "error grid %d rows\n",
-                window.uart1Tab()->port().slaves().itemCount(),
-                window.onewireTab()->auxPort().sensors().sensorCount(),
-                window.modbusDiagTab()->bufferTable(0)->itemCount());
+                slavesHeld, sensorsHeld, errorRows);
     window.close();
+    return slavesHeld == rows && sensorsHeld == rows && errorRows > 0;
 }
 
 } // namespace
@@ -251,10 +282,12 @@ int main(int argc, char **argv)
 {
     if (argc > 2 && qstrcmp(argv[1], StartupChild) == 0)
         return startupChild(argc, argv);
+    const bool smoke = bench::smokeRun(argc, argv);
+    bool ok = false;
     {
         QApplication app(argc, argv);
-        latency();
+        ok = latency(smoke ? 8 : 128, smoke ? 200 : 1000);
     }
-    startup(argv[0]);
-    return 0;
+    ok = startup(argv[0], smoke ? 1 : 5) && ok;
+    return ok ? 0 : 1;
 }

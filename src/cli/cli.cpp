@@ -176,8 +176,10 @@ public:
             });
             if (comNumber)
                 m_line->pinPortNumber(comNumber);
-            else if (!device.isEmpty())
+            else if (!device.isEmpty()) {
                 m_line->pinPortNumber(1);
+                m_line->nameByDevice();
+            }
             const QString line = m_parser.value(QStringLiteral("line"));
             if (!line.isEmpty()) {
                 try {
@@ -666,12 +668,13 @@ int runCommandLine(QStringList arguments)
 int run(const QStringList &arguments)
 {
     const int status = runCommandLine(arguments);
-    // Output that did not arrive (a full disk, a closed pipe) is a failure, not a success.
+    // Output that did not arrive (a full disk, a closed pipe) is a failure, not a success; nor
+    // may findings or differences that were never seen pass for listed.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         const int error = errno;
         TerminalPrompts().message(QStringLiteral("Cannot write the output: %1")
                                       .arg(QString::fromLocal8Bit(std::strerror(error))));
-        return status == ExitDone ? ExitPlc : status;
+        return status == ExitInput ? ExitInput : ExitPlc;
     }
     return status;
 }

@@ -117,6 +117,10 @@ void HwConfigTab::buildGeneralFrame()
         else if (answer && answer->kind == AnswerKind::Refused)
             reportEnded(QStringLiteral("Restart refused: %1").arg(answerMessage(answer->kind)),
                         true);
+        // Something came, but not an acceptance: whether the PLC took the word is not known.
+        else if (answer && answer->kind == AnswerKind::Damaged)
+            reportEnded(
+                QStringLiteral("Restart not confirmed: %1").arg(answerMessage(answer->kind)), true);
         else if (answer)
             reportEnded(QStringLiteral("Restart sent; the PLC did not confirm it (it may have "
                                        "restarted at once)"));

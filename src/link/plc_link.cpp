@@ -230,13 +230,24 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
         collected.bytes += arrived;
         // Noise before an answer is no part of it, and does not count as the PLC answering: a
         // frame starts with STX; a single character is ACK, NAK, STX or 0x16 (silence's code).
-        const auto start = std::find_if(collected.bytes.cbegin(), collected.bytes.cend(),
-                                        [&](char c) { return startsAnswer(c, awaiting); });
-        noise = noise || start != collected.bytes.cbegin();
-        collected.bytes.remove(0, start - collected.bytes.cbegin());
+        qsizetype start = collected.bytes.size();
+        if (awaiting == Awaiting::Frame) {
+            if (const qsizetype stx = frameStart(collected.bytes, awaited); stx >= 0)
+                start = stx;
+        } else {
+            start = std::find_if(collected.bytes.cbegin(), collected.bytes.cend(),
+                                 [&](char c) { return startsAnswer(c, awaiting); }) -
+                    collected.bytes.cbegin();
+        }
+        noise = noise || start > 0;
+        collected.bytes.remove(0, start);
         if (collected.bytes.isEmpty())
             return;
-        if (collected.bytes.size() >= awaited) {
+        // A write answered with STX waits for the whole frame, or for what shows it is none.
+        const bool whole = awaiting == Awaiting::Character && collected.bytes.at(0) == Ctl::STX
+                               ? frameState(collected.bytes) != FrameState::Partial
+                               : collected.bytes.size() >= awaited;
+        if (whole) {
             collected.complete = true;
             loop.quit();
         } else {
@@ -333,17 +344,51 @@ PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 addres
                      reading == Reading::OnceMore ? 2 : 1);
 }
 
+PlcLink::FrameState PlcLink::frameState(const QByteArray &fromStx)
+{
+    // No answer is longer than a frame of 255 data bytes; a longer run of digits is a flood.
+    constexpr qsizetype MostDigits = 2 * 255;
+    qsizetype etx = 1;
+    while (etx < fromStx.size() && hexDigit(QLatin1Char(fromStx.at(etx))) >= 0)
+        ++etx;
+    if (etx - 1 > MostDigits)
+        return FrameState::Damaged;
+    if (etx == fromStx.size())
+        return FrameState::Partial;
+    if (fromStx.at(etx) != Ctl::ETX)
+        return FrameState::Damaged;
+    if (fromStx.size() < etx + 3)
+        return FrameState::Partial;
+    return fromStx.mid(etx + 1, 2) == checksum(fromStx.mid(1, etx)) ? FrameState::Sound
+                                                                    : FrameState::Damaged;
+}
+
+qsizetype PlcLink::frameStart(const QByteArray &collected, int awaited)
+{
+    qsizetype start = collected.indexOf(Ctl::STX);
+    for (qsizetype next; start >= 0 && (next = collected.indexOf(Ctl::STX, start + 1)) >= 0 &&
+                         next - start < awaited;)
+        start = next;
+    return start;
+}
+
 WriteAnswer PlcLink::answerOf(const QByteArray &collected, bool complete, bool noiseOnly)
 {
     WriteAnswer a;
     if (noiseOnly)
         a.kind = AnswerKind::Damaged;
+    // STX promises a frame: one that breaks off, or is not sound, is no acceptance.
+    if (!collected.isEmpty() && collected.at(0) == Ctl::STX) {
+        a.code = Ctl::STX;
+        a.kind = complete && frameState(collected) == FrameState::Sound ? AnswerKind::Accepted
+                                                                        : AnswerKind::Damaged;
+        return a;
+    }
     if (!complete || collected.isEmpty())
         return a;
     a.code = static_cast<unsigned char>(collected.at(0));
     switch (a.code) {
     case Ctl::ACK:
-    case Ctl::STX: // a data frame's start counts as accepted too
         a.kind = AnswerKind::Accepted;
         break;
     case Ctl::NAK:
@@ -365,18 +410,25 @@ bool PlcLink::startsAnswer(char c, Awaiting awaiting)
     return c == Ctl::ACK || c == Ctl::NAK || c == Ctl::STX || c == 0x16;
 }
 
+WriteAnswer PlcLink::characterAnswer(const QByteArray &request, milliseconds timeout)
+{
+    const Collected c = exchange(request, timeout, 1, Awaiting::Character);
+    const WriteAnswer answer = answerOf(c.bytes, c.complete, c.noiseOnly);
+    // The rest of a damaged answer may still be on its way: it must not reach the next request.
+    if (c.complete && answer.kind == AnswerKind::Damaged)
+        expectLateBytes(timeout);
+    return answer;
+}
+
 WriteAnswer PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command, quint16 address,
                                      const QByteArray &data)
 {
-    const Collected c =
-        exchange(blockWriteFrame(command, address, data), timeout, 1, Awaiting::Character);
-    return answerOf(c.bytes, c.complete, c.noiseOnly);
+    return characterAnswer(blockWriteFrame(command, address, data), timeout);
 }
 
 WriteAnswer PlcLink::Send_control_char(milliseconds timeout, char code)
 {
-    const Collected c = exchange(QByteArray(1, code), timeout, 1, Awaiting::Character);
-    return answerOf(c.bytes, c.complete, c.noiseOnly);
+    return characterAnswer(QByteArray(1, code), timeout);
 }
 
 PlcRead<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)

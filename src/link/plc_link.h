@@ -90,7 +90,8 @@ public:
     // Word read ("0"): the 16-bit word, checked and read again like a block read.
     PlcRead<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
     // One control character alone (ENQ): the character answered, or NoAnswer. Noise before ACK,
-    // NAK or STX is dropped; noise alone is Damaged, as it is for a write.
+    // NAK or STX is dropped; noise alone is Damaged, as it is for a write, and so is STX that
+    // does not begin a whole, sound frame.
     WriteAnswer Send_control_char(std::chrono::milliseconds timeout, char code);
 
     // The frames, as they go on the line.
@@ -104,8 +105,17 @@ public:
     // damaged. What follows the frame is not looked at.
     static std::optional<QByteArray> frameData(const QByteArray &answer, int dataBytes);
     // What the characters collected for a write or an enquiry mean; complete is false when the
-    // wait timed out, noiseOnly when nothing but noise came.
+    // wait timed out, noiseOnly when nothing but noise came. An answer that starts with STX is
+    // accepted only as a whole, sound frame; anything else after STX is a damaged answer.
     static WriteAnswer answerOf(const QByteArray &collected, bool complete, bool noiseOnly = false);
+    // How far characters that start with STX make a frame: not whole yet, whole and sound (STX,
+    // upper-case hex digits, ETX, two digits of their sum), or damaged whatever follows.
+    enum class FrameState { Partial, Sound, Damaged };
+    static FrameState frameState(const QByteArray &fromStx);
+    // Where a data frame of awaited characters starts among those collected: at the last STX
+    // that no other STX follows within that length, so noise STX before the answer is skipped
+    // and noise after it is not taken for its start. -1 when no STX came.
+    static qsizetype frameStart(const QByteArray &collected, int awaited);
     // What an answer starts with: any one character (writes, ENQ), or STX (data frames).
     enum class Awaiting { Character, Frame };
     // Whether a character can start an answer of that kind; anything before it is noise.
@@ -140,6 +150,8 @@ private:
     // the timeout.
     Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited,
                        Awaiting awaiting);
+    // A write or a control character sent once, and what its answer means.
+    WriteAnswer characterAnswer(const QByteArray &request, std::chrono::milliseconds timeout);
     // A data frame's request, sent again while its answers are damaged, attempts in all.
     PlcRead<QByteArray> readFrame(const QByteArray &frame, std::chrono::milliseconds timeout,
                                   int dataBytes, int attempts);

@@ -26,10 +26,17 @@ QtSerialLine::~QtSerialLine()
     m_port.close();
 }
 
+QString QtSerialLine::portName() const
+{
+    if (!m_byDevice)
+        return comName(portNumber());
+    return m_device.isEmpty() ? m_resolver(portNumber()) : m_device;
+}
+
 QString QtSerialLine::describe() const
 {
     const QString device = m_device.isEmpty() ? m_resolver(portNumber()) : m_device;
-    const QString com = comName(portNumber());
+    const QString com = portName();
     return device == com ? com : QStringLiteral("%1 (%2)").arg(com, device);
 }
 
@@ -39,6 +46,12 @@ QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QS
     const QString who = device == port ? port : QStringLiteral("%1 (%2)").arg(port, device);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
+        // A device given by its path has no COM number to map.
+        if (device == port) {
+            return QStringLiteral("%1: no such device; check that the cable or USB adapter is "
+                                  "plugged in")
+                .arg(who);
+        }
         return QStringLiteral("%1: no such device; check that the cable or USB adapter is "
                               "plugged in, or map %2 to its device in section [Devices] of set.ini")
             .arg(who, port);
@@ -93,8 +106,7 @@ QString QtSerialLine::describeError(QSerialPort::SerialPortError error, const QS
 void QtSerialLine::open()
 {
     if (m_port.isOpen())
-        throw PlatformError(
-            describeError(QSerialPort::OpenError, comName(portNumber()), m_device, QString()));
+        throw PlatformError(describeError(QSerialPort::OpenError, portName(), m_device, QString()));
     m_device = m_resolver(portNumber());
     m_port.setPortName(m_device);
     clearBroken();
@@ -108,7 +120,7 @@ void QtSerialLine::open()
         const auto error = m_port.error();
         const QString text = m_port.errorString();
         m_port.clearError();
-        throw PlatformError(describeError(error, comName(portNumber()), m_device, text));
+        throw PlatformError(describeError(error, portName(), m_device, text));
     }
     try {
         applySettings();
@@ -191,8 +203,7 @@ void QtSerialLine::send(const QByteArray &bytes)
     m_pendingBytes += bytes.size();
     if (m_port.write(bytes) != bytes.size()) {
         const QString text = m_port.errorString();
-        throw PlatformError(
-            describeError(QSerialPort::WriteError, comName(portNumber()), m_device, text));
+        throw PlatformError(describeError(QSerialPort::WriteError, portName(), m_device, text));
     }
 }
 
@@ -212,8 +223,8 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
         error != QSerialPort::WriteError)
         return;
-    const QString text = describeError(QSerialPort::ResourceError, comName(portNumber()), m_device,
-                                       m_port.errorString());
+    const QString text =
+        describeError(QSerialPort::ResourceError, portName(), m_device, m_port.errorString());
     m_port.clearError();
     m_port.close();
     reportBroken(text);

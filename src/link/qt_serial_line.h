@@ -17,6 +17,9 @@ public:
     ~QtSerialLine() override;
 
     QString describe() const override;
+    // The port was chosen by its device path, not by a COM number: messages name the device
+    // alone.
+    void nameByDevice() { m_byDevice = true; }
     void open() override;
     void close() override;
     bool isOpen() const override;
@@ -35,10 +38,13 @@ protected:
 private:
     static constexpr qint64 ReadBufferBytes = 64 * 1024;
     void applySettings();
+    // What messages call the port: its COM name, or its device when chosen by that.
+    QString portName() const;
     void onError(QSerialPort::SerialPortError error);
 
     Resolver m_resolver;
     QSerialPort m_port;
     QString m_device;
     qint64 m_pendingBytes = 0;
+    bool m_byDevice = false;
 };

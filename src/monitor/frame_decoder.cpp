@@ -281,7 +281,8 @@ FrameReading readAnswer(const QByteArray &requestFrame, const QByteArray &answer
         const QByteArray reply(start, answer.cend() - start);
         if (reply.isEmpty() && !answer.isEmpty())
             return {QStringLiteral("answer: damaged (noise only)")};
-        if (!complete)
+        // STX that breaks off is a damaged answer, not silence.
+        if (!complete && !reply.startsWith(Ctl::STX))
             return {noAnswerText(timeout)};
         const QString noise =
             start != answer.cbegin() ? QStringLiteral(" (noise before the answer)") : QString();
@@ -299,12 +300,12 @@ FrameReading readAnswer(const QByteArray &requestFrame, const QByteArray &answer
         return {QStringLiteral("answer: damaged (%1)").arg(a.codeText()) + noise};
     }
 
-    // Whatever came before STX is noise, as the link reads it.
-    const qsizetype stx = answer.indexOf(Ctl::STX);
-    const QByteArray frame = stx < 0 ? QByteArray() : answer.mid(stx);
-    const QString noise = stx > 0 ? QStringLiteral(" (noise before the frame)") : QString();
+    // Whatever came before the frame's STX is noise, as the link reads it.
     const int dataBytes = request->command == "0" ? 2 : request->count;
     const int awaited = 2 * dataBytes + 4;
+    const qsizetype stx = PlcLink::frameStart(answer, awaited);
+    const QByteArray frame = stx < 0 ? QByteArray() : answer.mid(stx);
+    const QString noise = stx > 0 ? QStringLiteral(" (noise before the frame)") : QString();
     if (!complete) {
         const QString none = noAnswerText(timeout);
         if (frame.isEmpty())

@@ -21,7 +21,7 @@
 #include <memory>
 
 enum class Command { None, WriteUart1, UploadAll, LoadToPlc, Restart, Save };
-enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks, Refuse };
+enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks, Refuse, RefuseAfterStx };
 enum class Trigger { Load, Upload, Exit, New };
 Q_DECLARE_METATYPE(Prompts::SaveChoice)
 Q_DECLARE_METATYPE(SerialDevice)
@@ -119,6 +119,10 @@ private Q_SLOTS:
         QTest::newRow("restart refused") << Command::Restart << Fault::Refuse << false
                                          << "Restart refused: Wrong answer from PLC"
                                          << QStringList{"You are shure for restart PLC ? "};
+        QTest::newRow("restart refused behind a stray STX")
+            << Command::Restart << Fault::RefuseAfterStx << false
+            << "Restart not confirmed: Damaged answer from PLC"
+            << QStringList{"You are shure for restart PLC ? "};
         QTest::newRow("save") << Command::Save << Fault::None << false << "Saved saved.dpc"
                               << QStringList();
     }
@@ -139,8 +143,10 @@ private Q_SLOTS:
         faults.silent = fault == Fault::Silent;
         if (fault == Fault::RefuseThirdPiece)
             faults.refuseAt = {0x2582};
-        if (fault == Fault::Refuse)
+        if (fault == Fault::Refuse || fault == Fault::RefuseAfterStx)
             faults.refuseAt = {Addr::Restart};
+        if (fault == Fault::RefuseAfterStx)
+            faults.strayBefore = QByteArray(1, Ctl::STX);
         if (fault == Fault::StoreWrong)
             faults.storeWrongAt = {0x2502};
         if (fault == Fault::LineBreaks)

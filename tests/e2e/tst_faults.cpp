@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray fileBytes(const QString &path)
@@ -131,6 +133,7 @@ private Q_SLOTS:
         QTest::newRow("damaged once")
             << QStringList{"--damage-at", "2008", "--damage-count", "1"} << 0;
         QTest::newRow("a stray byte before every answer") << QStringList{"--stray", "58"} << 0;
+        QTest::newRow("a stray STX before every answer") << QStringList{"--stray", "02"} << 0;
         QTest::newRow("damaged every time") << QStringList{"--damage-at", "2502"} << 1;
     }
     void damagedAnswersAreNotTaken()
@@ -185,9 +188,8 @@ private Q_SLOTS:
         QVERIFY(sim.start({"--hang-up-at", QString::number(request)}));
         const Run r = plcConfig(sim, {"write", m_sound});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(
-            r.err,
-            QStringLiteral("COM1 (%1): the device went away\n").arg(sim.linkPath()).toLocal8Bit());
+        QCOMPARE(r.err,
+                 QStringLiteral("%1: the device went away\n").arg(sim.linkPath()).toLocal8Bit());
     }
 
     // Fault prevented: restart exited 0 whatever the PLC answered.
@@ -201,6 +203,9 @@ private Q_SLOTS:
                                  << QByteArray("Wrong answer from PLC\n");
         QTest::newRow("silence") << QStringList{"--silent"} << 1
                                  << QByteArray("Answer timeout from PLC\n");
+        QTest::newRow("refused behind a stray STX")
+            << QStringList{"--stray", "02", "--refuse-at", "3011"} << 1
+            << QByteArray("Damaged answer from PLC\n");
     }
     void restartSaysWhenThePlcDidNotTakeIt()
     {
@@ -212,6 +217,19 @@ private Q_SLOTS:
         const Run r = plcConfig(sim, {"restart"});
         QCOMPARE(r.exitCode, exitCode);
         QCOMPARE(r.err, said);
+    }
+
+    // Fault prevented: a write answered with STX and then the refusal was taken as accepted, and
+    // the PLC stored nothing. It stops the write at that request, which is not sent again.
+    void aRefusalBehindAStrayStxStopsTheWrite()
+    {
+        PlcSimProcess sim;
+        const QString log = sim.folder() + QStringLiteral("/frames.log");
+        QVERIFY(sim.start({"--log", log, "--stray", "02", "--refuse-at", "3000"}));
+        const Run r = plcConfig(sim, {"write", m_sound});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QByteArray("Damaged answer from PLC\n"));
+        QCOMPARE(requests(log), 1);
     }
 
     // Fault prevented: a peer that flooded the line while the program paused grew its memory
@@ -290,18 +308,36 @@ private Q_SLOTS:
         QVERIFY2(text.contains(said.toLocal8Bit()), text.constData());
     }
 
-    // Fault prevented: output that could not be written ended with exit status 0.
+    // Fault prevented: output that could not be written ended with exit status 0, and for check
+    // and compare with 3, as if their findings had been listed. Failing output is 1 whatever the
+    // command found.
+    void outputThatCannotBeWrittenFails_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("show") << QStringList{"show", m_sound};
+        QTest::newRow("check with warnings")
+            << QStringList{"check", QFINDTESTDATA("../../examples/mistakes.dpc")};
+        QTest::newRow("compare with differences") << QStringList{"compare", m_sound};
+    }
     void outputThatCannotBeWrittenFails()
     {
-        // The device that is always full; a machine without it cannot show this.
-        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
-            QSKIP("this machine has no /dev/full");
+        QFETCH(QStringList, args);
+        PlcSimProcess sim; // holds nothing: it differs from every project
+        QVERIFY(sim.start());
         QProcess p;
-        p.setStandardOutputFile(QStringLiteral("/dev/full"));
-        p.start(QStringLiteral(PLC_CONFIG_PATH), {"show", m_sound});
+        // Standard output on a file open for reading only: every write to it fails.
+        const QByteArray readOnly = QFile::encodeName(m_sound);
+        p.setChildProcessModifier([readOnly] {
+            const int fd = ::open(readOnly.constData(), O_RDONLY);
+            if (fd >= 0)
+                ::dup2(fd, STDOUT_FILENO);
+        });
+        p.start(QStringLiteral(PLC_CONFIG_PATH),
+                QStringList{"--config-dir", m_config.path(), "--port", sim.linkPath()} + args);
         QVERIFY(p.waitForFinished(60000));
+        const QByteArray err = p.readAllStandardError();
         QCOMPARE(p.exitCode(), 1);
-        QVERIFY(p.readAllStandardError().startsWith("Cannot write the output: "));
+        QVERIFY2(err.startsWith("Cannot write the output: "), err.constData());
     }
 };
 

@@ -107,8 +107,19 @@ private Q_SLOTS:
         using K = WriteAnswer::Kind;
         QTest::newRow("ACK") << Ack << K::Accepted << 0x06 << QString();
         QTest::newRow("NAK") << Nak << K::Refused << 0x15 << "Wrong answer from PLC";
-        QTest::newRow("STX counts as accepted")
-            << QByteArray("\x02") << K::Accepted << 0x02 << QString();
+        QTest::newRow("a whole, sound frame counts as accepted")
+            << framed("3412") << K::Accepted << 0x02 << QString();
+        const QString damaged = QStringLiteral("Damaged answer from PLC");
+        QTest::newRow("STX, then the refusal")
+            << QByteArray("\x02\x15") << K::Damaged << 0x02 << damaged;
+        QTest::newRow("STX, then ACK") << QByteArray("\x02\x06") << K::Damaged << 0x02 << damaged;
+        QTest::newRow("STX alone") << QByteArray("\x02") << K::Damaged << 0x02 << damaged;
+        QTest::newRow("a frame whose sum does not hold")
+            << frame("3412", "00") << K::Damaged << 0x02 << damaged;
+        QTest::newRow("a flood of digits after STX")
+            << QByteArray("\x02") + QByteArray(600, '1') << K::Damaged << 0x02 << damaged;
+        QTest::newRow("noise, STX, then the refusal")
+            << QByteArray("X\x02\x15") << K::Damaged << 0x02 << damaged;
         QTest::newRow("silence") << QByteArray() << K::NoAnswer << 0x16
                                  << "Answer timeout from PLC";
         QTest::newRow("a received 16 is silence")
@@ -171,6 +182,11 @@ private Q_SLOTS:
             << Arrivals{{5, Answer8 + "XYZZY"}} << Data8;
         QTest::newRow("noise before the frame is no part of it")
             << Arrivals{{5, "X\0" + Answer8}} << Data8;
+        QTest::newRow("a noise STX before the frame") << Arrivals{{5, "\x02" + Answer8}} << Data8;
+        QTest::newRow("a noise STX arriving on its own first")
+            << Arrivals{{5, "\x02X"}, {10, Answer8}} << Data8;
+        QTest::newRow("STX after the frame is not its start")
+            << Arrivals{{5, Answer8 + "\x02"}} << Data8;
     }
     void blockReadsCollectUntilTheLineFallsSilent()
     {

@@ -106,6 +106,11 @@ private Q_SLOTS:
         QTest::newRow("noise before")
             << ReadFound << "\r\n" + framed("0300") << true
             << "bus search found 3 sensors (noise before the frame)" << false;
+        QTest::newRow("a noise STX before")
+            << ReadFound << "\x02" + framed("0300") << true
+            << "bus search found 3 sensors (noise before the frame)" << false;
+        QTest::newRow("STX, then the refusal")
+            << BracketOpen << QByteArray("\x02\x15") << true << "answer: damaged (2)" << false;
         QTest::newRow("CPU type") << ReadCpu << framed("3412") << true << "CPU type 4660" << false;
         QTest::newRow("wrong sum") << ReadUart1Word << frame("04D4", "00") << true
                                    << "damaged answer: wrong checksum (DF expected)" << true;

@@ -67,6 +67,7 @@ private:
         Expect expect = Expect::First;
         qsizetype items = 0;
         bool overLong = false;
+        qsizetype firstComma = -1, lastComma = -1;
         QSet<QString> keys;
     };
 
@@ -91,6 +92,9 @@ private:
             if (f.expect == Expect::Next) {
                 if (c != ',')
                     return false;
+                if (f.firstComma < 0)
+                    f.firstComma = m_at;
+                f.lastComma = m_at;
                 ++m_at;
                 f.expect = Expect::AfterComma;
                 continue;
@@ -149,8 +153,8 @@ private:
         case '[':
             if (m_stack.size() >= MostDepth)
                 return false;
-            m_stack.push_back(
-                Frame{m_text[m_at] == '{', m_at, place, skipping, Expect::First, 0, false, {}});
+            m_stack.push_back(Frame{
+                m_text[m_at] == '{', m_at, place, skipping, Expect::First, 0, false, -1, -1, {}});
             ++m_at;
             return true;
         case '"':
@@ -176,15 +180,14 @@ private:
         blank(f.open + 1, m_at - 1);
     }
 
-    // At a syntax error: the lists cut off there are not read either, and the parser is kept
-    // from reading far beyond.
+    // At a syntax error the list it cuts off is not read either, but its first item and the one
+    // at fault stay, so that the parser finds the error as it stands in the whole text. The
+    // parser is kept from reading far beyond.
     void stopped()
     {
         for (const Frame &f : m_stack) {
-            if (f.overLong) {
-                blank(f.open + 1, m_at);
-                break;
-            }
+            if (f.overLong)
+                blank(f.firstComma, f.lastComma);
         }
         m_out.readable.truncate(m_at + ReadBeyondStop);
     }

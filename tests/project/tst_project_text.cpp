@@ -323,9 +323,9 @@ private Q_SLOTS:
         QCOMPARE(inputFault([&] { projectRecordFromJson(json); }), fault);
     }
 
-    // A list that is not read still leaves a later syntax error where the parser finds it in
-    // the whole text.
-    void syntaxFaultsAfterAnUnreadListKeepTheirPlace_data()
+    // A list that is not read still leaves a syntax error in it or after it where the parser
+    // finds it in the whole text.
+    void syntaxFaultsAroundAnUnreadListKeepTheirPlace_data()
     {
         QTest::addColumn<QByteArray>("json");
         const QByteArray longList =
@@ -333,10 +333,14 @@ private Q_SLOTS:
         QTest::newRow("cut off at the end") << longList.left(longList.size() - 3);
         QTest::newRow("a comma too many before the list")
             << QByteArray(longList).replace("\"format\": 1", "\"format\": 1,,");
+        QTest::newRow("a value missing in an item of the list")
+            << QByteArray(longList).replace("\"slot\": 3", "\"slot\": ");
+        QTest::newRow("a comma missing between items of the list")
+            << QByteArray(longList).replace("{},\n{},", "{}\n{},");
         QTest::newRow("a value missing in the next port")
             << QByteArray(longList).replace("\"parity\": \"Even\"", "\"parity\": ");
     }
-    void syntaxFaultsAfterAnUnreadListKeepTheirPlace()
+    void syntaxFaultsAroundAnUnreadListKeepTheirPlace()
     {
         QFETCH(QByteArray, json);
         QJsonParseError error;

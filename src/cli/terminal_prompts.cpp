@@ -1,5 +1,7 @@
 #include "cli/terminal_prompts.h"
 
+#include "common/untrusted_text.h"
+
 #include <QString>
 
 #ifdef Q_OS_UNIX
@@ -19,8 +21,9 @@ void TerminalPrompts::message(const QString &text, const Title &)
 {
     if (m_progressShown && m_tty)
         std::fputs("\n", m_err);
-    // Exactly the window's text, CR LF line breaks included, so scripts can match it.
-    std::fprintf(m_err, "%s\n", text.toLocal8Bit().constData());
+    // Exactly the window's text, CR LF line breaks included, so scripts can match it; whatever
+    // else could steer the terminal is shown as an escape.
+    std::fprintf(m_err, "%s\n", escapedText(text, true).toLocal8Bit().constData());
     std::fflush(m_err);
     m_messages << text;
 }

@@ -56,29 +56,31 @@ QChar separatorOf(const QString &text)
     return semicolons > commas ? u';' : u',';
 }
 
-class Reader
+} // namespace
+
+class CsvReader::Parser
 {
 public:
-    explicit Reader(const QString &text) : m_text(text), m_separator(separatorOf(text)) {}
+    explicit Parser(const QString &text) : m_text(text), m_separator(separatorOf(text)) {}
 
-    QList<CsvRecord> records()
+    bool atEnd() const { return m_at >= m_text.size(); }
+
+    CsvRecord record(qsizetype mostFields)
     {
-        QList<CsvRecord> all;
-        while (!atEnd()) {
-            CsvRecord record{m_line, {}};
-            do
-                record.fields << field();
-            while (take(m_separator));
-            if (!take(u'\n') && take(u'\r'))
-                take(u'\n');
-            ++m_line;
-            all << record;
-        }
-        return all;
+        CsvRecord record{m_line, {}, 0};
+        do {
+            QString f = field();
+            if (mostFields < 0 || record.fieldCount < mostFields)
+                record.fields << std::move(f);
+            ++record.fieldCount;
+        } while (take(m_separator));
+        if (!take(u'\n') && take(u'\r'))
+            take(u'\n');
+        ++m_line;
+        return record;
     }
 
 private:
-    bool atEnd() const { return m_at >= m_text.size(); }
     bool next(QChar c) const { return !atEnd() && m_text[m_at] == c; }
     bool take(QChar c)
     {
@@ -124,12 +126,29 @@ private:
     int m_line = 1;
 };
 
-} // namespace
+CsvReader::CsvReader(const QByteArray &bytes)
+    : m_text(decodedText(bytes)), m_parser(std::make_unique<Parser>(m_text))
+{}
+
+CsvReader::~CsvReader() = default;
+
+bool CsvReader::atEnd() const
+{
+    return m_parser->atEnd();
+}
+
+CsvRecord CsvReader::next(qsizetype mostFields)
+{
+    return m_parser->record(mostFields);
+}
 
 QList<CsvRecord> readCsv(const QByteArray &bytes)
 {
-    const QString text = decodedText(bytes);
-    return Reader(text).records();
+    CsvReader reader(bytes);
+    QList<CsvRecord> all;
+    while (!reader.atEnd())
+        all << reader.next();
+    return all;
 }
 
 QByteArray writeCsv(const QList<QStringList> &rows)

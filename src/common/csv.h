@@ -4,15 +4,39 @@
 #include <QList>
 #include <QStringList>
 
+#include <memory>
+
 // Comma-separated text as spreadsheets write it (RFC 4180): fields in double quotes may hold the
 // separator, line breaks and doubled quotes. UTF-8, with or without a byte order mark.
 
-// One record and the line of the text it starts on (from 1).
+// One record and the line of the text it starts on (from 1). fieldCount counts every field of
+// the record, also those a reader did not keep.
 struct CsvRecord
 {
     int line = 0;
     QStringList fields;
+    qsizetype fieldCount = 0;
     friend bool operator==(const CsvRecord &, const CsvRecord &) = default;
+};
+
+// The records of a text one at a time (see readCsv), so that a reader may stop early and keep
+// only as many fields of a record as it can use.
+class CsvReader
+{
+public:
+    // Throws InputError when the text is not UTF-8.
+    explicit CsvReader(const QByteArray &bytes);
+    ~CsvReader();
+    CsvReader(const CsvReader &) = delete;
+    CsvReader &operator=(const CsvReader &) = delete;
+    bool atEnd() const;
+    // The next record, with at most mostFields of its fields kept (all when negative).
+    CsvRecord next(qsizetype mostFields = -1);
+
+private:
+    class Parser;
+    QString m_text;
+    std::unique_ptr<Parser> m_parser; // reads m_text
 };
 
 // The records of a text. The separator is that of the first line: a semicolon when it holds more

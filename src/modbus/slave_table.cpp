@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
+#include "common/untrusted_text.h"
 
 #include <limits>
 
@@ -28,15 +29,15 @@ int wholeCell(const TextTable &table, int row, int column, qint64 low, qint64 hi
     const QString text = table.cell(row - 1, column);
     const auto value = roundHalfEven(text);
     if (!value) {
-        throw GridCellError(QStringLiteral("Row %1, column [%2]: \"%3\" is not a number")
+        throw GridCellError(QStringLiteral("Row %1, column [%2]: %3 is not a number")
                                 .arg(row)
-                                .arg(columnName(column), text),
+                                .arg(columnName(column), quotedText(text)),
                             row);
     }
     if (*value < low || *value > high) {
         throw GridCellError(QStringLiteral("Row %1, column [%2]: %3 is out of range")
                                 .arg(row)
-                                .arg(columnName(column), text.trimmed()),
+                                .arg(columnName(column), shortText(text.trimmed())),
                             row);
     }
     return static_cast<int>(*value);

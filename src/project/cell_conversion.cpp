@@ -2,11 +2,12 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
+#include "common/untrusted_text.h"
 
 namespace {
 [[noreturn]] void fail(const QString &where, const QString &text, const QString &why)
 {
-    throw InputError(QStringLiteral("%1: \"%2\" %3").arg(where, text, why));
+    throw InputError(QStringLiteral("%1: %2 %3").arg(where, quotedText(text), why));
 }
 
 qint64 wholeNumber(const QString &text, const QString &where)

@@ -1,6 +1,7 @@
 #include "project/project_file.h"
 
 #include "common/errors.h"
+#include "common/untrusted_text.h"
 #include "common/whole_file.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
@@ -172,7 +173,7 @@ void writeProjectFile(const QString &path, const ProjectRecord &record)
 
 ProjectRecord readProjectFile(const QString &path)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = escapedText(QDir::toNativeSeparators(path));
     // A record saved in place over a longer file keeps that file's tail: the record is the first
     // 15040 bytes, and the tail is dropped at the next save. A file far larger is no project.
     const QByteArray bytes = readWholeFile(path, MaxProjectFileBytes,

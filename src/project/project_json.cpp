@@ -1,11 +1,13 @@
 #include "project/project_json.h"
 
 #include "common/errors.h"
+#include "common/untrusted_text.h"
 #include "link/line_settings.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_encoding.h"
 #include "onewire/aux_port.h"
+#include "project/json_outline.h"
 #include "project/port_texts.h"
 #include "project/project_file.h"
 
@@ -19,6 +21,10 @@
 namespace {
 
 using R = ProjectRecord;
+
+// A full project (128 slaves on each port, 128 sensors) is about 3000 values; a text with many
+// more is no project and is not parsed.
+constexpr int MostProjectValues = 10000;
 
 QJsonObject portJson(const ModbusPort &port)
 {
@@ -37,35 +43,36 @@ QJsonObject portJson(const ModbusPort &port)
     const TextTable &t = port.slaves();
     for (int r = 0; r < t.itemCount(); ++r) {
         const int function = t.cell(r, SlaveColumn::Function).toInt();
-        slaves.append(QJsonObject{
+        QJsonObject slave{
             {QStringLiteral("slot"), r + 1},
             {QStringLiteral("address"), t.cell(r, SlaveColumn::Address).toInt()},
             {QStringLiteral("numWord"), t.cell(r, SlaveColumn::NumWord).toInt()},
             {QStringLiteral("addressSlave"), t.cell(r, SlaveColumn::AddressSlave).toInt()},
             {QStringLiteral("addressMaster"), t.cell(r, SlaveColumn::AddressMaster).toInt()},
             {QStringLiteral("function"), function},
-            {QStringLiteral("functionName"), functionText(function)},
             {QStringLiteral("timeoutMs"), t.cell(r, SlaveColumn::Timeout).toInt()},
-        });
+        };
+        // A function beyond the list has no name; the number alone says what the file holds.
+        if (const QString name = functionText(function); !name.isEmpty())
+            slave[QStringLiteral("functionName")] = name;
+        slaves.append(slave);
     }
     o[QStringLiteral("slaves")] = slaves;
     return o;
 }
 
-// A value as a fault quotes it: lists and objects by their kind only.
+// A value as a fault quotes it: lists and objects by their kind only, texts quoted, escaped and
+// cut short.
 QString shown(const QJsonValue &v)
 {
     if (v.isArray())
         return QStringLiteral("a list");
     if (v.isObject())
         return QStringLiteral("an object");
+    if (v.isString())
+        return quotedText(v.toString());
     const QByteArray compact = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
     return QString::fromUtf8(compact.mid(1, compact.size() - 2));
-}
-
-QString placeOf(const QString &place, const QString &key)
-{
-    return place.isEmpty() ? key : place + QLatin1Char('.') + key;
 }
 
 // Reads the text form and names every fault with its place, going on after each one so that a
@@ -73,11 +80,12 @@ QString placeOf(const QString &place, const QString &key)
 class Checker
 {
 public:
-    QStringList faults;
+    explicit Checker(FaultList &faults) : faults(faults) {}
+    FaultList &faults;
 
     void fault(const QString &place, const QString &what)
     {
-        faults << place + QStringLiteral(": ") + what;
+        faults.add(place + QStringLiteral(": ") + what);
     }
 
     // The object at place; keys beyond the known ones are faults.
@@ -91,7 +99,7 @@ public:
         const QJsonObject o = v.toObject();
         for (auto it = o.begin(); it != o.end(); ++it) {
             if (!known.contains(it.key()))
-                fault(placeOf(place, it.key()), QStringLiteral("unknown key"));
+                fault(jsonMemberPlace(place, it.key()), QStringLiteral("unknown key"));
         }
         return o;
     }
@@ -99,7 +107,7 @@ public:
     std::optional<QJsonValue> member(const QJsonObject &o, const QString &place, const QString &key)
     {
         if (!o.contains(key)) {
-            fault(placeOf(place, key), QStringLiteral("missing"));
+            fault(jsonMemberPlace(place, key), QStringLiteral("missing"));
             return std::nullopt;
         }
         return o.value(key);
@@ -129,7 +137,7 @@ public:
                              int low, int high, const QString &why = {})
     {
         const auto v = member(o, place, key);
-        return v ? whole(*v, placeOf(place, key), low, high, why) : std::nullopt;
+        return v ? whole(*v, jsonMemberPlace(place, key), low, high, why) : std::nullopt;
     }
 
     // The position of a text among the choices.
@@ -141,8 +149,9 @@ public:
             return std::nullopt;
         const int i = v->isString() ? int(choices.indexOf(v->toString())) : -1;
         if (i < 0) {
-            fault(placeOf(place, key), QStringLiteral("%1 is not one of \"%2\"")
-                                           .arg(shown(*v), choices.join(QStringLiteral("\", \""))));
+            fault(jsonMemberPlace(place, key),
+                  QStringLiteral("%1 is not one of \"%2\"")
+                      .arg(shown(*v), choices.join(QStringLiteral("\", \""))));
             return std::nullopt;
         }
         return i;
@@ -156,20 +165,21 @@ public:
         if (!v)
             return std::nullopt;
         if (!v->isDouble()) {
-            fault(placeOf(place, key), shown(*v) + QStringLiteral(" is not a number"));
+            fault(jsonMemberPlace(place, key), shown(*v) + QStringLiteral(" is not a number"));
             return std::nullopt;
         }
         for (int i = 0; i < choices.size(); ++i) {
             if (choices[i].toDouble() == v->toDouble())
                 return i;
         }
-        fault(placeOf(place, key), QStringLiteral("%1 is not one of %2")
-                                       .arg(shown(*v), choices.join(QStringLiteral(", "))));
+        fault(jsonMemberPlace(place, key), QStringLiteral("%1 is not one of %2")
+                                               .arg(shown(*v), choices.join(QStringLiteral(", "))));
         return std::nullopt;
     }
 
-    // Each item of a list of at most 128, read by read and kept by keep; the number of items a
-    // record keeps, or nothing without a list.
+    // Each item of a list, read by read and kept by keep; the number of items a record keeps,
+    // or nothing without a list. Longer lists than a record holds were refused unread (see
+    // outlineJson): they arrive here empty.
     template <typename Read, typename Keep>
     std::optional<int> items(const QJsonObject &o, const QString &place, const QString &key,
                              Read read, Keep keep)
@@ -177,15 +187,12 @@ public:
         const auto v = member(o, place, key);
         if (!v)
             return std::nullopt;
-        const QString at = placeOf(place, key);
+        const QString at = jsonMemberPlace(place, key);
         if (!v->isArray()) {
             fault(at, shown(*v) + QStringLiteral(" is not a list"));
             return std::nullopt;
         }
         const QJsonArray list = v->toArray();
-        if (list.size() > R::MaxItems)
-            fault(at,
-                  QStringLiteral("%1 %2, at most %3").arg(list.size()).arg(key).arg(R::MaxItems));
         for (int i = 0; i < list.size(); ++i) {
             const auto item = read(*this, list[i], QStringLiteral("%1[%2]").arg(at).arg(i), i);
             if (item && i < R::MaxItems)
@@ -198,9 +205,10 @@ public:
     void numbering(const QJsonObject &o, const QString &place, const QString &key, int index)
     {
         if (o.contains(key) && o.value(key) != QJsonValue(index + 1)) {
-            fault(placeOf(place, key), QStringLiteral("%1 is not %2: the items count from 1")
-                                           .arg(shown(o.value(key)))
-                                           .arg(index + 1));
+            fault(jsonMemberPlace(place, key),
+                  QStringLiteral("%1 is not %2: the items count from 1")
+                      .arg(shown(o.value(key)))
+                      .arg(index + 1));
         }
     }
 };
@@ -211,14 +219,14 @@ std::optional<int> readFunction(Checker &c, const QJsonObject &o, const QString 
     const QString byName = QStringLiteral("functionName");
     std::optional<int> number, name;
     if (o.contains(QStringLiteral("function")) || !o.contains(byName))
-        number = c.whole(o, at, QStringLiteral("function"), 0, MaxFunction);
+        number = c.whole(o, at, QStringLiteral("function"), 0, 255);
     if (o.contains(byName))
         name = c.textChoice(o, at, byName, PortLists::functions());
     if (number && name && *number != *name) {
-        c.fault(placeOf(at, byName), QStringLiteral("%1 is not function %2 (\"%3\")")
-                                         .arg(shown(o.value(byName)))
-                                         .arg(*number)
-                                         .arg(functionText(*number)));
+        c.fault(jsonMemberPlace(at, byName), QStringLiteral("%1 is not function %2 (\"%3\")")
+                                                 .arg(shown(o.value(byName)))
+                                                 .arg(*number)
+                                                 .arg(functionText(*number)));
         return std::nullopt;
     }
     return number ? number : name;
@@ -233,32 +241,21 @@ std::optional<SlaveEntry> readSlave(Checker &c, const QJsonValue &v, const QStri
                              QStringLiteral("functionName"), QStringLiteral("timeoutMs")});
     if (!o)
         return std::nullopt;
-    const qsizetype faultsBefore = c.faults.size();
+    // Every field as wide as the record's: whether the PLC can use it is for check and write.
+    const qsizetype faultsBefore = c.faults.count();
     c.numbering(*o, at, QStringLiteral("slot"), index);
     const auto function = readFunction(c, *o, at);
-    // Without a function, its limits are the widest: the function's own fault is enough.
-    const SlaveRowLimits limits =
-        function ? slaveRowLimits(*function) : SlaveRowLimits{248, 255, 7999, 1, 4095};
-    const QString taken =
-        function ? QStringLiteral(" (for \"%1\")").arg(functionText(*function)) : QString();
-    const auto address = c.whole(*o, at, QStringLiteral("address"), 0, limits.maxAddress);
-    const auto numWord = c.whole(*o, at, QStringLiteral("numWord"), 0, limits.maxNumWord, taken);
-    const int words = numWord.value_or(0);
-    const QString area =
-        words > 0 ? QStringLiteral(" (0 to %1 less numWord %2)").arg(limits.areaEnd).arg(words)
-                  : QString();
-    const auto addressSlave =
-        c.whole(*o, at, QStringLiteral("addressSlave"), 0, limits.areaEnd - words, area);
-    const auto addressMaster =
-        c.whole(*o, at, QStringLiteral("addressMaster"), 0, limits.areaEnd - words, area);
-    const auto timeout =
-        c.whole(*o, at, QStringLiteral("timeoutMs"), limits.minTimeout, limits.maxTimeout);
-    if (c.faults.size() != faultsBefore || !function)
+    const auto address = c.whole(*o, at, QStringLiteral("address"), 0, 255);
+    const auto numWord = c.whole(*o, at, QStringLiteral("numWord"), 0, 255);
+    const auto addressSlave = c.whole(*o, at, QStringLiteral("addressSlave"), 0, 65535);
+    const auto addressMaster = c.whole(*o, at, QStringLiteral("addressMaster"), 0, 65535);
+    const auto timeout = c.whole(*o, at, QStringLiteral("timeoutMs"), -32768, 32767);
+    if (c.faults.count() != faultsBefore || !function)
         return std::nullopt;
     SlaveEntry e;
     e.address = static_cast<quint8>(address.value_or(0));
     e.function = static_cast<quint8>(*function);
-    e.numWord = static_cast<quint8>(words);
+    e.numWord = static_cast<quint8>(numWord.value_or(0));
     e.addressSlave = static_cast<quint16>(addressSlave.value_or(0));
     e.addressMaster = static_cast<quint16>(addressMaster.value_or(0));
     e.timeout = static_cast<qint16>(timeout.value_or(0));
@@ -293,11 +290,7 @@ void readPort(Checker &c, const QJsonObject &root, const QString &key, R::Block 
         set(R::StopBitOffset,
             c.numberChoice(*o, key, QStringLiteral("stopBits"), LineChoices::stopBits()));
     }
-    // A Modbus slave needs an address the write accepts; otherwise the byte is only kept.
-    const bool slave = mode == int(PortMode::Slave);
-    set(R::SlaveAddressOffset,
-        c.whole(*o, key, QStringLiteral("slaveAddress"), slave ? 1 : 0, slave ? 247 : 255,
-                slave ? QStringLiteral(" (a Modbus slave's address is 1 to 247)") : QString()));
+    set(R::SlaveAddressOffset, c.whole(*o, key, QStringLiteral("slaveAddress"), 0, 255));
     if (const auto t = c.whole(*o, key, QStringLiteral("slaveTimeoutMs"), -32768, 32767))
         record.setSlaveTimeout(block, float(*t));
 
@@ -312,21 +305,21 @@ std::optional<SensorEntry> readSensor(Checker &c, const QJsonValue &v, const QSt
         c.object(v, at, {QStringLiteral("num"), QStringLiteral("rom"), QStringLiteral("register")});
     if (!o)
         return std::nullopt;
-    const qsizetype faultsBefore = c.faults.size();
+    const qsizetype faultsBefore = c.faults.count();
     c.numbering(*o, at, QStringLiteral("num"), index);
     SensorEntry e;
     if (const auto rom = c.member(*o, at, QStringLiteral("rom"))) {
         const QByteArray digits = rom->toString().toLatin1();
         const QByteArray bytes = QByteArray::fromHex(digits);
         if (!rom->isString() || digits.size() != 16 || bytes.toHex().toUpper() != digits.toUpper())
-            c.fault(placeOf(at, QStringLiteral("rom")),
+            c.fault(jsonMemberPlace(at, QStringLiteral("rom")),
                     shown(*rom) + QStringLiteral(" is not 16 hex digits"));
         else
             std::copy(bytes.begin(), bytes.end(), e.rom.begin());
     }
-    const auto reg = c.whole(*o, at, QStringLiteral("register"), 0, LastSensorRegister);
+    const auto reg = c.whole(*o, at, QStringLiteral("register"), -32768, 32767);
     e.reg = static_cast<qint16>(reg.value_or(0));
-    if (c.faults.size() != faultsBefore)
+    if (c.faults.count() != faultsBefore)
         return std::nullopt;
     return e;
 }
@@ -397,14 +390,19 @@ ProjectRecord projectRecordFromJson(const QByteArray &json)
         text.remove(0, 3);
     if (text.trimmed().isEmpty())
         throw InputError(QStringLiteral("the text is empty: a project is one JSON object"));
+    // Found before the text is parsed, so that an over-long list is never built.
+    FaultList faults;
+    const JsonOutline outline = outlineJson(text, R::MaxItems, MostProjectValues, faults);
+    if (outline.tooLarge)
+        throw InputError(faults.text());
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(outline.readable, &error);
     if (error.error != QJsonParseError::NoError)
         syntaxFault(text, error);
     if (!document.isObject())
         throw InputError(QStringLiteral("the text is not a JSON object"));
 
-    Checker c;
+    Checker c(faults);
     const auto root = c.object(document.object(), QString(),
                                {QStringLiteral("format"), QStringLiteral("uart1"),
                                 QStringLiteral("uart2"), QStringLiteral("aux")});
@@ -420,14 +418,8 @@ ProjectRecord projectRecordFromJson(const QByteArray &json)
     readPort(c, *root, QStringLiteral("uart1"), R::Uart1, record);
     readPort(c, *root, QStringLiteral("uart2"), R::Uart2, record);
     readAux(c, *root, record);
-    if (!c.faults.isEmpty()) {
-        // Enough to go on with; the rest follow once these are put right.
-        constexpr int MostShown = 20;
-        QStringList shownFaults = c.faults.mid(0, MostShown);
-        if (c.faults.size() > MostShown)
-            shownFaults << QStringLiteral("and %1 more").arg(c.faults.size() - MostShown);
-        throw InputError(shownFaults.join(QLatin1Char('\n')));
-    }
+    if (!faults.isEmpty())
+        throw InputError(faults.text());
     record.blankReservedTexts();
     return record;
 }

@@ -16,8 +16,11 @@ QByteArray projectJson(const ProjectPorts &ports);
 QByteArray projectJson(const ProjectRecord &record);
 
 // The record a text form describes, checked whole first: every fault found is named by its place
-// ("uart1.slaves[3].timeoutMs: 5000 is above 4095"), one per line, in one InputError, and nothing
-// is built then. Unknown keys are faults, as are tables the checks of a write would refuse. Fields
-// the record does not use are zero, the reserved texts blank. "slot", "num" and "functionName"
-// may be left out; given, they must agree with the place and the function.
+// ("uart1.slaves[3].timeoutMs: 5000 is above 32767"), one per line, the first twenty of them in
+// one InputError, and nothing is built then. Refused is only what a project file cannot hold:
+// wrong types, numbers beyond their field, lists longer than 128 (not read at all), unknown
+// modes and choices, unknown and repeated keys. Whether the PLC can use the rest is for the
+// configuration check and the write to say. Fields the record does not use are zero, the
+// reserved texts blank. "slot", "num" and "functionName" may be left out; given, they must agree
+// with the place and the function.
 ProjectRecord projectRecordFromJson(const QByteArray &json);

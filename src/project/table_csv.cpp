@@ -2,6 +2,7 @@
 
 #include "common/csv.h"
 #include "common/errors.h"
+#include "common/untrusted_text.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_encoding.h"
@@ -48,20 +49,31 @@ struct CsvRows
     int lineOf(int row) const { return lines.value(row - 1, lines.isEmpty() ? 1 : lines.last()); }
 };
 
-CsvRows csvRows(const QByteArray &csv, const QStringList &titles)
+// No table has near as many columns: the fields of a line beyond these are counted, not kept.
+constexpr qsizetype MostFields = 256;
+
+// Reads no further than one row beyond mostRows, which is enough to name the fault of too many.
+CsvRows csvRows(const QByteArray &csv, const QStringList &titles, int mostRows)
 {
-    const QList<CsvRecord> records = readCsv(csv);
+    CsvReader reader(csv);
     auto blank = [](const CsvRecord &r) {
-        return std::all_of(r.fields.begin(), r.fields.end(),
+        return r.fieldCount == r.fields.size() &&
+               std::all_of(r.fields.begin(), r.fields.end(),
                            [](const QString &f) { return f.trimmed().isEmpty(); });
     };
-    auto it = std::find_if_not(records.begin(), records.end(), blank);
-    if (it == records.end()) {
-        throw InputError(QStringLiteral("the text is empty: its first line must name the columns "
-                                        "(%1)")
-                             .arg(titles.join(QStringLiteral(", "))));
+    CsvRecord header;
+    while (header.fieldCount == 0 || blank(header)) {
+        if (reader.atEnd()) {
+            throw InputError(QStringLiteral("the text is empty: its first line must name the "
+                                            "columns (%1)")
+                                 .arg(titles.join(QStringLiteral(", "))));
+        }
+        header = reader.next(MostFields);
     }
-    const CsvRecord &header = *it;
+    if (header.fieldCount > MostFields) {
+        lineFault(header.line,
+                  QStringLiteral("%1 columns, at most %2").arg(header.fieldCount).arg(MostFields));
+    }
     QList<int> columnOf; // table column of each field, -1 for a column without a title
     for (const QString &field : header.fields) {
         // Spreadsheets often add empty columns at the right.
@@ -73,8 +85,8 @@ CsvRows csvRows(const QByteArray &csv, const QStringList &titles)
             return t.compare(field.trimmed(), Qt::CaseInsensitive) == 0;
         });
         if (title == titles.end()) {
-            lineFault(header.line, QStringLiteral("unknown column \"%1\"; the columns are %2")
-                                       .arg(field, titles.join(QStringLiteral(", "))));
+            lineFault(header.line, QStringLiteral("unknown column %1; the columns are %2")
+                                       .arg(quotedText(field), titles.join(QStringLiteral(", "))));
         }
         const int column = int(title - titles.begin());
         if (columnOf.contains(column))
@@ -88,32 +100,34 @@ CsvRows csvRows(const QByteArray &csv, const QStringList &titles)
     }
 
     CsvRows out;
-    for (++it; it != records.end(); ++it) {
-        if (blank(*it))
+    while (!reader.atEnd() && out.rows.size() <= mostRows) {
+        const CsvRecord record = reader.next(columnOf.size());
+        if (blank(record))
             continue;
-        if (it->fields.size() != columnOf.size()) {
-            lineFault(it->line, QStringLiteral("%1 fields, the header line has %2")
-                                    .arg(it->fields.size())
-                                    .arg(columnOf.size()));
+        if (record.fieldCount != columnOf.size()) {
+            lineFault(record.line, QStringLiteral("%1 fields, the header line has %2")
+                                       .arg(record.fieldCount)
+                                       .arg(columnOf.size()));
         }
         QStringList cells(titles.size());
         for (int i = 0; i < columnOf.size(); ++i) {
             const int column = columnOf[i];
-            const QString value = it->fields[i].trimmed();
+            const QString value = record.fields[i].trimmed();
             if (column < 0 && !value.isEmpty())
-                lineFault(it->line,
-                          QStringLiteral("\"%1\" stands in a column without a title").arg(value));
+                lineFault(
+                    record.line,
+                    QStringLiteral("%1 stands in a column without a title").arg(quotedText(value)));
             if (column <= 0)
                 continue;
             if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
                 lineFault(
-                    it->line,
+                    record.line,
                     QStringLiteral("the \"%1\" field holds a line break").arg(titles[column]));
             }
             cells[column] = value;
         }
         out.rows << cells;
-        out.lines << it->line;
+        out.lines << record.line;
     }
     return out;
 }
@@ -204,7 +218,8 @@ QByteArray projectTableCsv(ProjectTable table, const ProjectPorts &ports)
 void importProjectTableCsv(ProjectTable table, const QByteArray &csv, const ProjectPorts &ports)
 {
     TextTable &target = tableOf(table, ports);
-    const CsvRows rows = csvRows(csv, trimmedTitles(target));
+    const int mostRows = table == ProjectTable::Sensors ? SensorTable::MaxSensors : MaxSlaves;
+    const CsvRows rows = csvRows(csv, trimmedTitles(target), mostRows);
     if (table == ProjectTable::Sensors)
         importSensors(ports.aux.sensors(), rows);
     else

@@ -5,6 +5,8 @@
 
 #include "project/project_file.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -58,6 +60,22 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path("t.csv")), fileBytes(path("u2.csv")));
     }
 
+    // Whatever a project file holds, however unwise for the PLC, comes back through its JSON.
+    void everyExampleComesBack()
+    {
+        const QDir examples = QFileInfo(m_example).dir();
+        for (const QString &name : examples.entryList({"*.dpc"})) {
+            const QString example = examples.filePath(name);
+            QFile::remove(path("back.json"));
+            QFile::remove(path("back.dpc"));
+            QCOMPARE(plcConfig({"export", example, path("back.json")}).exitCode, 0);
+            const Run imported = plcConfig({"import", path("back.json"), path("back.dpc")});
+            QVERIFY2(imported.exitCode == 0, imported.err.constData());
+            const Run shown = plcConfig({"show", "--json", example});
+            QCOMPARE(plcConfig({"show", "--json", path("back.dpc")}).out, shown.out);
+        }
+    }
+
     void badInputsWriteNothing_data()
     {
         QTest::addColumn<QStringList>("args"); // IN and OUT stand for the two files
@@ -74,6 +92,14 @@ private Q_SLOTS:
                                                            "Address master,Function\n")
                                              << "in: line 1: no column \"Timeout,[ms]\"";
         QTest::newRow("empty CSV") << table << QByteArray() << "in: the text is empty";
+        QTest::newRow("key that would retitle the terminal")
+            << import << QByteArray("{\"format\": 1, \"\x1b]0;owned\x07\": 3}")
+            << "in: [\"\\u001B]0;owned\\u0007\"]: unknown key";
+        QTest::newRow("CSV cell that would clear the screen")
+            << table
+            << QByteArray("Address,Num word,Address slave,Address master,Function,"
+                          "\"Timeout,[ms]\"\n\x1b[2J,1,0,0,1,100\n")
+            << "in: line 2: Row 1, column [Address]: \"\\u001B[2J\" is not a number";
     }
     void badInputsWriteNothing()
     {
@@ -90,6 +116,7 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(QString::fromUtf8(r.err).contains(fault.replace("in: ", path("in") + ": ")),
                  r.err.constData());
+        QVERIFY2(!r.err.contains('\x1b'), r.err.constData());
         QCOMPARE(fileBytes(path("out")), before);
     }
 

@@ -1,7 +1,9 @@
 // A project's text forms: JSON and CSV round trips, the faults an import names (and that it then
-// changes nothing), and the CSV reader.
+// changes nothing), what any input may put into a message, and the CSV reader.
+#include "cli/terminal_prompts.h"
 #include "common/csv.h"
 #include "common/errors.h"
+#include "common/untrusted_text.h"
 #include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
 #include "onewire/aux_port.h"
@@ -10,9 +12,14 @@
 #include "project/table_csv.h"
 #include "support/full_project.h"
 
+#include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 Q_DECLARE_METATYPE(ProjectRecord)
 
@@ -47,6 +54,61 @@ struct Ports
     }
 };
 
+// A record whose every field is random within what a sound project file holds; the places no
+// project uses hold random bytes too.
+ProjectRecord randomRecord(QRandomGenerator &random)
+{
+    using R = ProjectRecord;
+    QByteArray bytes(R::Size, '\0');
+    for (char &b : bytes)
+        b = char(random.bounded(256));
+    ProjectRecord r = ProjectRecord::fromBytes(bytes);
+    auto byte = [&](int below) { return quint8(random.bounded(below)); };
+    auto word = [&] { return qint16(random.bounded(-32768, 32768)); };
+    // Small tables more often than full ones, so that a few hundred projects stay quick.
+    auto count = [&] { return random.bounded(10) == 0 ? random.bounded(129) : random.bounded(6); };
+    for (const auto block : {R::Uart1, R::Uart2}) {
+        const int slaves = count();
+        for (int i = 0; i < slaves; ++i) {
+            r.setSlave(block, i,
+                       {byte(256), byte(256), byte(256), quint16(random.bounded(65536)),
+                        quint16(random.bounded(65536)), word()});
+        }
+        r.setByteField(block, R::SlaveCountOffset, quint8(slaves));
+        r.setByteField(block, R::ModeOffset, byte(3));
+        r.setByteField(block, R::SpeedOffset, byte(8));
+        r.setByteField(block, R::ParityOffset, byte(3));
+        r.setSlaveTimeout(block, float(word()));
+    }
+    r.setByteField(R::Uart1, R::BitNumberOffset, byte(3));
+    r.setByteField(R::Uart1, R::StopBitOffset, byte(3));
+    const int sensors = count();
+    for (int i = 0; i < sensors; ++i) {
+        SensorEntry e;
+        for (quint8 &b : e.rom)
+            b = byte(256);
+        e.reg = word();
+        r.setSensor(R::Aux, i, e);
+    }
+    r.setByteField(R::Aux, R::SensorCountOffset, quint8(sensors));
+    r.setByteField(R::Aux, R::ModeOffset, byte(3));
+    return r;
+}
+
+// The example project's JSON with one piece replaced (see jsonFaultsAreNamedByTheirPlace).
+QByteArray editedExample(const QString &from, const QString &to)
+{
+    QString json =
+        QString::fromUtf8(projectJson(fileRecord(QFINDTESTDATA("../../examples/two-masters.dpc"))));
+    if (from == QLatin1String("*"))
+        json = to;
+    else if (to.isEmpty())
+        json.truncate(json.indexOf(from));
+    else
+        json.replace(json.indexOf(from), from.size(), to);
+    return json.toUtf8();
+}
+
 QString inputFault(const std::function<void()> &import)
 {
     try {
@@ -67,7 +129,10 @@ private Q_SLOTS:
     void projectsRoundTrip_data()
     {
         QTest::addColumn<ProjectRecord>("record");
-        QTest::newRow("example") << fileRecord(QFINDTESTDATA("../../examples/two-masters.dpc"));
+        for (const QFileInfo &example :
+             QDir(QStringLiteral(PLC_EXAMPLES_DIR)).entryInfoList({QStringLiteral("*.dpc")})) {
+            QTest::newRow(qPrintable(example.fileName())) << fileRecord(example.filePath());
+        }
         QTest::newRow("sound fixture")
             << fileRecord(QFINDTESTDATA("../fixtures/project/sound.dpc"));
         QTest::newRow("128 slaves twice, 128 sensors") << fullProjectRecord();
@@ -80,11 +145,31 @@ private Q_SLOTS:
         QFETCH(ProjectRecord, record);
         Ports before(record);
         QCOMPARE(projectRecordFromJson(projectJson(record)), before.saved());
+        if (QByteArray(QTest::currentDataTag()) == "mistakes.dpc")
+            return; // its tables are meant to fail the checks a CSV import holds them to
         for (const auto t : {ProjectTable::Uart1, ProjectTable::Uart2, ProjectTable::Sensors}) {
             Ports copy;
             const QByteArray csv = projectTableCsv(t, before.ports());
             importProjectTableCsv(t, csv, copy.ports());
             QCOMPARE(projectTableCsv(t, copy.ports()), csv); // the same cells
+        }
+    }
+
+    // Whatever a project file can hold comes back from its JSON, however unwise for the PLC.
+    void generatedProjectsRoundTrip()
+    {
+        QRandomGenerator random(20261207);
+        for (int i = 0; i < 200; ++i) {
+            const ProjectRecord record = randomRecord(random);
+            QVERIFY(projectRecordFault(record.bytes()).isEmpty());
+            const QByteArray json = projectJson(record);
+            ProjectRecord back;
+            const QString fault = inputFault([&] { back = projectRecordFromJson(json); });
+            QVERIFY2(fault.isEmpty(),
+                     qPrintable(QStringLiteral("project %1: %2").arg(i).arg(fault)));
+            QVERIFY2(back == Ports(record).saved(),
+                     qPrintable(QStringLiteral("project %1").arg(i)));
+            QCOMPARE(projectJson(back), json);
         }
     }
 
@@ -110,15 +195,15 @@ private Q_SLOTS:
             << "\"dataBits\": 8, \"mode\": \"Modbus master\", \"parity\": \"Even\""
             << "uart2.dataBits: unknown key";
         QTest::newRow("timeout") << "\"timeoutMs\": 300\n            }\n        ]"
-                                 << "\"timeoutMs\": 5000 } ]"
-                                 << "uart1.slaves[3].timeoutMs: 5000 is above 4095";
+                                 << "\"timeoutMs\": 40000 } ]"
+                                 << "uart1.slaves[3].timeoutMs: 40000 is above 32767";
         QTest::newRow("bad ROM") << "286164118D2C01F3"
                                  << "28FF64"
                                  << "aux.sensors[1].rom: \"28FF64\" is not 16 hex digits";
-        QTest::newRow("words past the area")
+        QTest::newRow("address beyond 16 bits")
             << "\"addressSlave\": 200"
-            << "\"addressSlave\": 7998"
-            << "uart1.slaves[2].addressSlave: 7998 is above 7997 (0 to 7999 less numWord 2)";
+            << "\"addressSlave\": 65536"
+            << "uart1.slaves[2].addressSlave: 65536 is above 65535";
         QTest::newRow("name of another function")
             << "\"functionName\": \"Read coils\""
             << "\"functionName\": \"Write coils\""
@@ -131,7 +216,30 @@ private Q_SLOTS:
             << "\"rom\": \"28AA0B4512000099\"\n            }"
             << "\"rom\": \"28AA0B4512000099\"}" +
                    QString(", {\"rom\": \"2800000000000000\", \"register\": 0}").repeated(126)
-            << "aux.sensors: 129 sensors, at most 128";
+            << "aux.sensors: 129 items, at most 128";
+        QTest::newRow("key twice") << "\"parity\": \"None\""
+                                   << "\"parity\": \"None\", \"parity\": \"Even\""
+                                   << "uart1.parity: the key comes twice (line 26)";
+        QTest::newRow("key twice in a slave")
+            << "\"slot\": 2"
+            << "\"slot\": 2, \"address\": 2"
+            << "uart1.slaves[1].address: the key comes twice (line 47)";
+        QTest::newRow("terminal control in a key")
+            << "\"parity\""
+            << "\"\u001b]0;owned\u0007\u001b[2J\": 0, \"parity\""
+            << "uart1[\"\\u001B]0;owned\\u0007\\u001B[2J\"]: unknown key";
+        QTest::newRow("line break and quote in a key") << "\"parity\""
+                                                       << "\"a\\nb\\\"c\": 0, \"parity\""
+                                                       << "uart1[\"a\\nb\\\"c\"]: unknown key";
+        QTest::newRow("right-to-left mark in a value")
+            << "\"parity\": \"None\""
+            << "\"parity\": \"No\u202Ene\""
+            << "uart1.parity: \"No\\u202Ene\" is not one of \"Odd\", \"Even\", \"None\"";
+        QTest::newRow("long value cut short")
+            << "\"parity\": \"None\""
+            << "\"parity\": \"" + QString(5000, 'x') + "\""
+            << "uart1.parity: \"" + QString(57, 'x') +
+                   "...\" is not one of \"Odd\", \"Even\", \"None\"";
         QTest::newRow("later format") << "\"format\": 1"
                                       << "\"format\": 2"
                                       << "format: 2 is not a format this program reads (1)";
@@ -141,16 +249,164 @@ private Q_SLOTS:
         QFETCH(QString, from);
         QFETCH(QString, to);
         QFETCH(QString, fault);
-        QString json = QString::fromUtf8(
-            projectJson(fileRecord(QFINDTESTDATA("../../examples/two-masters.dpc"))));
-        if (from == QLatin1String("*"))
-            json = to;
-        else if (to.isEmpty())
-            json.truncate(json.indexOf(from));
-        else
-            json.replace(json.indexOf(from), from.size(), to);
-        const QString got = inputFault([&] { projectRecordFromJson(json.toUtf8()); });
+        const QByteArray json = editedExample(from, to);
+        const QString got = inputFault([&] { projectRecordFromJson(json); });
         QCOMPARE(got, fault);
+    }
+
+    // What the PLC may refuse but a project file holds is for check and write to name.
+    void unwiseValuesImport_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("slave timeout 5000") << "\"timeoutMs\": 300"
+                                            << "\"timeoutMs\": 5000";
+        QTest::newRow("Num word 126") << "\"numWord\": 2"
+                                      << "\"numWord\": 126";
+        QTest::newRow("Address slave 40000") << "\"addressSlave\": 200"
+                                             << "\"addressSlave\": 40000";
+        QTest::newRow("Modbus address 0") << "\"address\": 1,"
+                                          << "\"address\": 0,";
+        QTest::newRow("function without a name")
+            << "\"function\": 0,\n                \"functionName\": \"Read coils\","
+            << "\"function\": 9,";
+        QTest::newRow("negative register") << "\"register\": 3000"
+                                           << "\"register\": -5";
+        QTest::newRow("slave mode at address 0")
+            << "\"mode\": \"Modbus master\",\n        \"parity\": \"Even\""
+            << "\"mode\": \"Modbus slave\", \"parity\": \"Even\"";
+    }
+    void unwiseValuesImport()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QByteArray json = editedExample(from, to);
+        QVERIFY(json.contains(to.toUtf8()));
+        json.replace("\"slaveAddress\": 1", "\"slaveAddress\": 0");
+        QString fault;
+        ProjectRecord record;
+        fault = inputFault([&] { record = projectRecordFromJson(json); });
+        QCOMPARE(fault, QString());
+        QCOMPARE(projectJson(record), projectJson(projectRecordFromJson(projectJson(record))));
+        QVERIFY(projectJson(record).simplified().contains(to.toUtf8().simplified()));
+    }
+
+    // However many faults a text holds, the first twenty are named and the rest counted; a list
+    // longer than a project's tables and a text of more values than any project are refused
+    // without being read.
+    void faultListsStayShort_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("fault");
+        QString keys;
+        for (int i = 0; i < 30; ++i)
+            keys += QStringLiteral(", \"k%1\": 0").arg(i, 2, 10, QLatin1Char('0'));
+        QStringList first;
+        for (int i = 0; i < 20; ++i)
+            first << QStringLiteral("k%1: unknown key").arg(i, 2, 10, QLatin1Char('0'));
+        QTest::newRow("30 unknown keys") << editedExample("\"format\": 1", "\"format\": 1" + keys)
+                                         << first.join('\n') + "\nand 10 more";
+        QTest::newRow("50000 empty slaves")
+            << editedExample("\"slaves\": [", "\"slaves\": [" + QString("{},").repeated(50000))
+            << "uart1.slaves: 50004 items, at most 128";
+        QString many;
+        for (int i = 0; i < 10001; ++i)
+            many += QStringLiteral("\"k%1\": 0,").arg(i);
+        QTest::newRow("more values than any project")
+            << ("{" + many + "\"k\": 0}").toUtf8()
+            << "line 1, column 108890: more than 10000 values; no project holds that many";
+    }
+    void faultListsStayShort()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, fault);
+        QCOMPARE(inputFault([&] { projectRecordFromJson(json); }), fault);
+    }
+
+    // A list that is not read still leaves a syntax error in it or after it where the parser
+    // finds it in the whole text.
+    void syntaxFaultsAroundAnUnreadListKeepTheirPlace_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        const QByteArray longList =
+            editedExample("\"slaves\": [", "\"slaves\": [" + QString("{},\n").repeated(300));
+        QTest::newRow("cut off at the end") << longList.left(longList.size() - 3);
+        QTest::newRow("a comma too many before the list")
+            << QByteArray(longList).replace("\"format\": 1", "\"format\": 1,,");
+        QTest::newRow("a value missing in an item of the list")
+            << QByteArray(longList).replace("\"slot\": 3", "\"slot\": ");
+        QTest::newRow("a comma missing between items of the list")
+            << QByteArray(longList).replace("{},\n{},", "{}\n{},");
+        QTest::newRow("a value missing in the next port")
+            << QByteArray(longList).replace("\"parity\": \"Even\"", "\"parity\": ");
+    }
+    void syntaxFaultsAroundAnUnreadListKeepTheirPlace()
+    {
+        QFETCH(QByteArray, json);
+        QJsonParseError error;
+        QJsonDocument::fromJson(json, &error);
+        QVERIFY(error.error != QJsonParseError::NoError);
+        const QByteArray before = json.left(error.offset);
+        const QString expected = QStringLiteral("line %1, column %2: %3")
+                                     .arg(before.count('\n') + 1)
+                                     .arg(error.offset - (before.lastIndexOf('\n') + 1) + 1)
+                                     .arg(error.errorString());
+        QCOMPARE(inputFault([&] { projectRecordFromJson(json); }), expected);
+    }
+
+    // Text from any input is shown quoted, escaped and short; line breaks of a message's own
+    // stay as they are.
+    void untrustedTextIsShownSafely_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("quoted");
+        QTest::addColumn<QString>("escaped");
+        QTest::newRow("plain") << "115200"
+                               << "\"115200\""
+                               << "115200";
+        QTest::newRow("terminal title and clear screen") << "\x1b]0;x\x07\x1b[2J"
+                                                         << "\"\\u001B]0;x\\u0007\\u001B[2J\""
+                                                         << "\\u001B]0;x\\u0007\\u001B[2J";
+        QTest::newRow("C1 control, DEL") << QString("a\u009B2J\x7f") << "\"a\\u009B2J\\u007F\""
+                                         << "a\\u009B2J\\u007F";
+        QTest::newRow("line breaks") << "a\r\nb\tc"
+                                     << "\"a\\r\\nb\\tc\""
+                                     << "a\r\nb\tc";
+        QTest::newRow("quotes and backslashes") << "a\"b\\c"
+                                                << "\"a\\\"b\\\\c\""
+                                                << "a\"b\\c";
+        QTest::newRow("bidirectional override, zero width, line separator")
+            << QString("x\u202Ey\u200Bz\u2028") << "\"x\\u202Ey\\u200Bz\\u2028\""
+            << "x\\u202Ey\\u200Bz\\u2028";
+        QTest::newRow("letters of other scripts stay")
+            << QString("Zähler ключ 😀") << QString("\"Zähler ключ 😀\"") << QString("Zähler ключ 😀");
+        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << "\"\\uD800\""
+                                        << "\\uD800";
+        QTest::newRow("cut after 60")
+            << QString(61, 'a') << "\"" + QString(57, 'a') + "...\"" << QString(61, 'a');
+        QTest::newRow("60 fit") << QString(60, 'a') << "\"" + QString(60, 'a') + "\""
+                                << QString(60, 'a');
+        QTest::newRow("an escape is never split")
+            << QString(56, 'a') + "\x1b" + "bbbb"
+            << "\"" + QString(56, 'a') + "...\"" << QString(56, 'a') + "\\u001Bbbbb";
+    }
+    void untrustedTextIsShownSafely()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, quoted);
+        QFETCH(QString, escaped);
+        QCOMPARE(quotedText(text), quoted);
+        QCOMPARE(escapedText(text, true), escaped);
+
+        // The terminal gets the same, whatever a message was built from.
+        std::FILE *err = std::tmpfile();
+        QVERIFY(err);
+        TerminalPrompts(err).message(text);
+        std::rewind(err);
+        char buffer[512] = {};
+        const size_t read = std::fread(buffer, 1, sizeof buffer - 1, err);
+        std::fclose(err);
+        QCOMPARE(QString::fromLocal8Bit(buffer, qsizetype(read)), escaped + '\n');
     }
 
     void csvFaultsNameTheirLineAndChangeNothing_data()
@@ -175,6 +431,26 @@ private Q_SLOTS:
                "Column [Address]";
         QTest::newRow("not a number") << 1 << header + "1,x,1,0,0,1,100\n"
                                       << "line 2: Row 1, column [Address]: \"x\" is not a number";
+        QTest::newRow("long cell with a control character")
+            << 1 << header + "1,\x1b" + QByteArray(4000, 'x') + ",1,0,0,1,100\n"
+            << "line 2: Row 1, column [Address]: \"\\u001B" + QString(51, 'x') +
+                   "...\" is not a number";
+        QTest::newRow("long number out of range")
+            << 1 << header + "1," + QByteArray(4000, '0') + "40000,1,0,0,1,100\n"
+            << "line 2: Row 1, column [Address]: " + QString(57, '0') + "... is out of range";
+        QTest::newRow("reading stops one row beyond the table")
+            << 1 << header + QByteArray("1,1,1,0,0,1,100\n").repeated(129) + "1,\"\n"
+            << "line 130: You configuration has error in the number of slaves. \r\nMaximum "
+               "allowed number is 128 ";
+        QTest::newRow("a line of too many fields")
+            << 1 << header + QByteArray(100000, ',') + "\n"
+            << "line 2: 100001 fields, the header line has 7";
+        QTest::newRow("a header of too many columns") << 1 << "Slot" + QByteArray(300, ',') + "\n"
+                                                      << "line 1: 301 columns, at most 256";
+        QTest::newRow("control characters in a column title")
+            << 2 << QByteArray("Num,Byte 0,\x1b[2J\n")
+            << "line 1: unknown column \"\\u001B[2J\"; the columns are Num, Byte 0, Byte 1, "
+               "Byte 2, Byte 3, Byte 4, Byte 5, Byte 6, Byte 7, Dxxxx";
         QTest::newRow("129 slaves") << 1 << header + QByteArray("1,1,1,0,0,1,100\n").repeated(129)
                                     << "line 130: You configuration has error in the number of "
                                        "slaves. \r\nMaximum allowed number is 128 ";

@@ -70,7 +70,12 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
     m_projects->setObjectName(QStringLiteral("startProjects"));
     m_projects->setAccessibleName(tr("Recent files and examples"));
     layout->addWidget(listLabel);
-    layout->addWidget(m_projects, 1);
+    m_projects->setMaximumHeight(fontMetrics().height() * 8);
+    // Long names are cut in the middle; the tooltip has the whole path.
+    m_projects->setTextElideMode(Qt::ElideMiddle);
+    m_projects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_projects->setResizeMode(QListView::Adjust);
+    layout->addWidget(m_projects);
     auto *open = new QPushButton(tr("Open the chosen one"), content);
     open->setObjectName(QStringLiteral("startOpenProject"));
     open->setEnabled(false);
@@ -90,12 +95,12 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
     layout->addWidget(verifyBox);
     layout->addWidget(buttonFor(content, "startWrite", tr("Write to PLC"), action("load_to_plc")));
 
-    layout->addSpacing(fontMetrics().height());
+    layout->addStretch(1);
     auto *never = new QPushButton(tr("Do not show this again"), content);
     never->setObjectName(QStringLiteral("startCloseForGood"));
     layout->addWidget(never);
     setWidget(content);
-    setMinimumWidth(fontMetrics().averageCharWidth() * 30);
+    setMinimumWidth(fontMetrics().averageCharWidth() * 28);
 
     auto openChosen = [this] {
         if (QListWidgetItem *item = m_projects->currentItem())

@@ -154,6 +154,7 @@ QLayout *HwConfigTab::buildUpdaterField()
     m_updater = new QLineEdit(m_generalFrame);
     m_updater->setObjectName(QStringLiteral("updaterProgram"));
     m_updater->setClearButtonEnabled(true);
+    m_updater->setMinimumWidth(fontMetrics().averageCharWidth() * 36);
     m_updater->setToolTip(tr("The program \"Start update firmware\" starts; empty: the one "
                              "beside plc-config. It does not come with plc-config."));
     QPushButton *choose =

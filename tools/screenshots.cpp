@@ -5,6 +5,7 @@
 
 #include "app/main_window.h"
 #include "link/device_map.h"
+#include "link/ini_file.h"
 #include "link/qt_serial_line.h"
 #include "monitor/frame_monitor.h"
 
@@ -92,11 +93,15 @@ int main(int argc, char *argv[])
         return window;
     };
     {
-        // A first run: no set.ini, and the COM-port dialog with the serial devices found.
+        // A first run: no set.ini, the start panel, and the COM-port dialog with the serial
+        // devices found.
         const auto first = fixedWindow();
+        shoot(folder, "first-start", first.get());
         onModal([&](QWidget *) { shoot(folder, "com-port-setting"); });
         control<QAction>(first.get(), "Comm_setting")->trigger();
     }
+    // The other pictures show the window as it is once the start panel was put away.
+    Write_ini(ini, QStringLiteral("Options"), QStringLiteral("StartPanel"), QStringLiteral("0"));
 
     // The simulated PLC, as --demo has it, except that it leaves the UART 1 error buffer
     // unanswered (a silent PLC for the monitor's picture); every COM number leads to it.

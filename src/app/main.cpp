@@ -1,7 +1,10 @@
 #include "app/main_window.h"
 #include "cli/cli.h"
+#include "common/errors.h"
+#include "link/com_setting.h"
 #include "link/config_location.h"
 #include "link/device_map.h"
+#include "link/port_choice.h"
 #include "link/qt_serial_line.h"
 
 #include <QApplication>
@@ -17,6 +20,7 @@
 #endif
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -33,36 +37,66 @@ bool wantsWindow(const QStringList &arguments)
     return !Cli::isCommandLine(arguments);
 }
 
+#ifdef Q_OS_UNIX
+// The simulated PLC of --demo and of the COM-port dialog's "Simulated PLC", served on a
+// pseudo-terminal inside this process.
+class PtySimulatedPlc final : public SimulatedPlc
+{
+public:
+    PtySimulatedPlc() : m_server(m_plc)
+    {
+        sim::fillDemoPlc(m_plc);
+        if (!m_server.start())
+            throw PlatformError(
+                QCoreApplication::translate("main", "The simulated PLC cannot start: %1")
+                    .arg(m_server.errorString()));
+    }
+    QString devicePath() const override { return m_server.devicePath(); }
+
+private:
+    sim::PlcModel m_plc;
+    sim::PtyServer m_server;
+};
+#endif
+
+// What --port and --line ask of the window for this run: a COM number or device instead of
+// the one set.ini names, settings instead of section "COM". The COM-port dialog's "OK" ends both.
+struct RunPort
+{
+    std::optional<PortChoice> port;
+    QString line;
+};
+
 // The window on the PLC at the COM port set.ini names; the COM number is mapped to its device
 // at every open, so a changed mapping needs no restart.
-int runWindow(const QString &iniPath)
+int runWindow(const QString &iniPath, const RunPort &run)
 {
     auto line = std::make_unique<QtSerialLine>(
         [iniPath](int comNumber) { return comDevice(comNumber, iniPath); });
+    try {
+        if (run.port && run.port->kind == PortChoice::Kind::Com) {
+            line->pinPortNumber(run.port->comNumber);
+        } else if (run.port && run.port->kind == PortChoice::Kind::Device) {
+            // The device stands behind the COM number set.ini names, for this run only.
+            const int comNumber = readComSetting(iniPath).portNumber();
+            setComOverride(comNumber, run.port->device);
+            line->pinPortNumber(comNumber);
+        } else if (run.port) {
+            useSimulatedPlc();
+        }
+        if (!run.line.isEmpty())
+            line->pinSettings(run.line);
+    } catch (const PlatformError &e) {
+        QTextStream(stderr) << "plc-config: " << e.description() << Qt::endl;
+        return 2;
+    }
     MainWindow window(iniPath, std::move(line));
     window.show();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    // The simulated PLC's pseudo-terminal goes while the event loop's objects are still there.
+    clearComOverrides();
+    return status;
 }
-
-#ifdef Q_OS_UNIX
-// The window on a simulated PLC served on a pseudo-terminal inside this process. Every COM
-// number leads to it, whatever set.ini says, so every button does something real.
-int runDemo(const QString &iniPath)
-{
-    sim::PlcModel plc;
-    sim::fillDemoPlc(plc);
-    sim::PtyServer server(plc);
-    if (!server.start()) {
-        QTextStream(stderr) << "plc-config: cannot start the simulated PLC: "
-                            << server.errorString() << Qt::endl;
-        return 1;
-    }
-    for (int com = 1; com <= 10; ++com)
-        setComOverride(com, server.devicePath());
-    QTextStream(stdout) << "Simulated PLC on " << server.devicePath() << Qt::endl;
-    return runWindow(iniPath);
-}
-#endif
 
 } // namespace
 
@@ -108,17 +142,39 @@ int main(int argc, char *argv[])
                        "configuration folder when that one cannot be written)."),
         QStringLiteral("DIR"));
     parser.addOption(configDir);
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("The PLC's port for this run: COM1 to COM10 or a device path (default: "
+                       "set.ini)."),
+        QStringLiteral("PORT"));
+    parser.addOption(port);
+    const QCommandLineOption lineSettings(
+        QStringLiteral("line"),
+        QStringLiteral("Line settings for this run, such as 115200,E,8,1 (default: set.ini "
+                       "section COM)."),
+        QStringLiteral("SETTINGS"));
+    parser.addOption(lineSettings);
 #ifdef Q_OS_UNIX
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Open the window on a built-in simulated PLC."));
     parser.addOption(demo);
+    setSimulatedPlcFactory([] { return std::make_unique<PtySimulatedPlc>(); });
 #endif
     parser.process(*app);
 
-    const QString iniPath = defaultSetIniPath(parser.value(configDir));
+    RunPort run;
+    run.line = parser.value(lineSettings);
+    if (parser.isSet(port)) {
+        run.port = parsePortText(parser.value(port));
+        if (!run.port) {
+            QTextStream(stderr) << "plc-config: " << portTextProblem(parser.value(port))
+                                << Qt::endl;
+            return 2;
+        }
+    }
 #ifdef Q_OS_UNIX
     if (parser.isSet(demo))
-        return runDemo(iniPath);
+        run.port = PortChoice::simulated();
 #endif
-    return runWindow(iniPath);
+    return runWindow(defaultSetIniPath(parser.value(configDir)), run);
 }

@@ -7,6 +7,7 @@
 #include "diag/error_buffer_tab.h"
 #include "io/hw_config_tab.h"
 #include "link/com_setting_dialog.h"
+#include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
@@ -45,6 +46,16 @@ void setControlEnabled(QObject *control, bool enabled)
         widget->setEnabled(enabled);
     else if (auto *action = qobject_cast<QAction *>(control))
         action->setEnabled(enabled);
+}
+
+// The caption's port part; the simulated PLC is named as such, being no COM port of this computer.
+QString activePortCaption(const QString &port, const QString &iniPath)
+{
+    bool known = false;
+    const int number = port.toInt(&known);
+    if (known && mapComNumber(number, iniPath).simulated)
+        return QStringLiteral("  //Active port - simulated PLC");
+    return QStringLiteral("  //Active port - COM ") + port;
 }
 
 } // namespace
@@ -123,8 +134,14 @@ void MainWindow::buildMenus()
     plc->setObjectName(QStringLiteral("plc"));
     m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
     connect(m_commSetting, &QAction::triggered, this, [this] {
+        // A port chosen in the dialog takes over from --port and --line.
         ComSettingDialog::runModal(
-            m_iniPath, *m_prompts, [this] { Change_main_caption(); }, this);
+            m_iniPath, *m_prompts,
+            [this] {
+                m_line->unpin();
+                Change_main_caption();
+            },
+            this);
     });
     QAction *checkConfig = addItem(plc, "check_config", QStringLiteral("Check config"), false);
     m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);
@@ -187,8 +204,11 @@ void MainWindow::Change_main_caption()
             port = QString::number(value + 1);
     } catch (const PlatformError &) {
     }
+    // --port for this run names the port the transfers use.
+    if (m_line->portPinned())
+        port = QString::number(m_line->portNumber());
     setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
-                   QStringLiteral("  //Active port - COM ") + port);
+                   activePortCaption(port, m_iniPath));
     m_commands->captionChanged(port);
 }
 

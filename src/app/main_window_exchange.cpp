@@ -23,28 +23,39 @@
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTableView>
 
 namespace {
 
-FileChoice textFileChoice(const QString &title, const QString &filter, const QString &suffix)
+// A chooser starting in the window's file folder; a start path with a file name in it proposes
+// that name.
+FileChoice textFileChoice(const QString &title, const QString &filter, const QString &suffix,
+                          const QString &startPath)
 {
-    return {title,
-            {filter, QStringLiteral("All file (*.*)")},
-            suffix,
-            QCoreApplication::applicationDirPath()};
+    return {title, {filter, QStringLiteral("All file (*.*)")}, suffix, startPath};
 }
 
-FileChoice jsonChoice(const QString &title)
+FileChoice jsonChoice(const QString &title, const QString &startPath)
 {
     return textFileChoice(title, QStringLiteral("PLC configuration as JSON (*.json)"),
-                          QStringLiteral("json"));
+                          QStringLiteral("json"), startPath);
 }
 
-FileChoice csvChoice(const QString &title)
+FileChoice csvChoice(const QString &title, const QString &startPath)
 {
     return textFileChoice(title, QStringLiteral("Comma-separated values (*.csv)"),
-                          QStringLiteral("csv"));
+                          QStringLiteral("csv"), startPath);
+}
+
+// "two-masters UART 1.csv" in the file folder: the project file's name, or a general one for a
+// project not saved yet, followed by what is written.
+QString proposedPath(const WindowCommands &commands, const QString &ending)
+{
+    QString name = QFileInfo(commands.project().file()).completeBaseName();
+    if (name.isEmpty())
+        name = QCoreApplication::translate("MainWindow", "PLC configuration");
+    return QDir(commands.fileFolder()).filePath(name + ending);
 }
 
 // A bad file's faults, with its name first.
@@ -106,8 +117,9 @@ void MainWindow::exportProject()
         // What "Save config" would write: a cell that does not convert stops it here.
         ProjectRecord record = m_project;
         Fill_project_record(record, projectPorts());
-        if (const auto path =
-                m_prompts->chooseFileToSave(jsonChoice(QStringLiteral("Export PLC configuration"))))
+        if (const auto path = m_prompts->chooseFileToSave(
+                jsonChoice(QStringLiteral("Export PLC configuration"),
+                           proposedPath(*m_commands, QStringLiteral(".json")))))
             writeWholeFile(*path, projectJson(record));
     });
 }
@@ -118,8 +130,8 @@ void MainWindow::importProject()
     if (!m_commands->mayDiscardChanges())
         return;
     runCommand(*m_prompts, [this] {
-        const auto path =
-            m_prompts->chooseFileToOpen(jsonChoice(QStringLiteral("Import PLC configuration")));
+        const auto path = m_prompts->chooseFileToOpen(
+            jsonChoice(QStringLiteral("Import PLC configuration"), m_commands->fileFolder()));
         if (!path)
             return;
         ProjectRecord record;
@@ -140,7 +152,9 @@ void MainWindow::exportTable(ProjectTable table)
 {
     runCommand(*m_prompts, [this, table] {
         if (const auto path = m_prompts->chooseFileToSave(
-                csvChoice(QStringLiteral("Export the %1").arg(projectTableCaption(table)))))
+                csvChoice(QStringLiteral("Export the %1").arg(projectTableCaption(table)),
+                          proposedPath(*m_commands, QLatin1Char(' ') + projectTableCaption(table) +
+                                                        QStringLiteral(".csv")))))
             writeWholeFile(*path, projectTableCsv(table, projectPorts()));
     });
 }
@@ -150,7 +164,7 @@ void MainWindow::importTable(ProjectTable table)
     runCommand(*m_prompts, [this, table] {
         const QString caption = projectTableCaption(table);
         const auto path = m_prompts->chooseFileToOpen(
-            csvChoice(QStringLiteral("Import into the %1").arg(caption)));
+            csvChoice(QStringLiteral("Import into the %1").arg(caption), m_commands->fileFolder()));
         if (!path)
             return;
         if (projectTableFilled(table, projectPorts()) &&
@@ -188,6 +202,10 @@ void MainWindow::printConfigSheet()
         printer.setDocName(heading.projectName.isEmpty()
                                ? QStringLiteral("PLC configuration")
                                : file.completeBaseName() + QStringLiteral(" configuration"));
+        // Without a printer the sheet goes to a PDF file: one named after the project, where the
+        // other choosers start.
+        if (QPrinterInfo::defaultPrinter().isNull())
+            printer.setOutputFileName(proposedPath(*m_commands, QStringLiteral(".pdf")));
         QPrintDialog dialog(&printer, this);
         dialog.setObjectName(QStringLiteral("print_dialog"));
         dialog.setWindowTitle(QStringLiteral("Print the configuration sheet"));

@@ -170,7 +170,7 @@ void StatusBar::showPort(const QString &port, const QString &iniPath)
     QString hint;
     if (known) {
         const ComMapping mapping = mapComNumber(number, iniPath);
-        device = mapping.fromOverride ? QStringLiteral("simulated PLC") : mapping.device;
+        device = mapping.simulated ? QStringLiteral("simulated PLC") : mapping.device;
         hint = portHint(number, iniPath);
     }
     m_hint->setText(hint);

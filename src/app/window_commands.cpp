@@ -3,10 +3,12 @@
 #include "app/compare_dialog.h"
 #include "app/main_window.h"
 #include "app/project_state.h"
+#include "app/start_panel.h"
 #include "app/status_bar.h"
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
+#include "link/config_location.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
 #include "project/plc_verify.h"
@@ -33,7 +35,7 @@ QString fileName(const QString &path)
 WindowCommands::WindowCommands(MainWindow &window, ProjectRecord &record, CommandFeedback &feedback)
     : QObject(&window), m_window(window), m_record(record), m_feedback(feedback),
       m_status(new StatusBar(&window)), m_project(new ProjectState(this)),
-      m_folder(QCoreApplication::applicationDirPath())
+      m_folder(firstFileFolder())
 {
     window.setStatusBar(m_status);
     connect(m_project, &ProjectState::stateChanged, this,
@@ -71,6 +73,7 @@ void WindowCommands::connectMenus(QMenu *file, QMenu *plc, QAction *about)
     on(item(file, "Load_config"), QKeySequence::Open, [this] { loadConfig(); });
     on(item(file, "Save_config"), QKeySequence::Save, [this] { saveConfig(); });
     on(item(file, "Save_app"), {}, [this] { saveAppSettings(); });
+    addExampleMenu();
     m_exit = item(file, "Exit");
     m_exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     item(plc, "upload_from_plc")->setShortcut(QKeySequence(Qt::Key_F5));
@@ -110,6 +113,44 @@ void WindowCommands::startUp()
         m_project->watch(*port);
     m_project->watch(m_window.onewireTab()->auxPort());
     m_project->setSaved(QString());
+    StartPanel::showOnFirstStart(m_window, *this);
+}
+
+void WindowCommands::addExampleMenu()
+{
+    const QStringList examples = exampleProjects();
+    if (examples.isEmpty())
+        return;
+    auto *menu = new QMenu(tr("Open e&xample"), m_file);
+    menu->setObjectName(QStringLiteral("Open_example"));
+    for (const QString &path : examples) {
+        QAction *action = menu->addAction(fileName(path));
+        action->setStatusTip(QDir::toNativeSeparators(path));
+        connect(action, &QAction::triggered, this, [this, path] { openProjectFile(path, true); });
+        m_window.registerPlcControl(action);
+    }
+    const QList<QAction *> items = m_file->actions();
+    const int load = items.indexOf(m_file->findChild<QAction *>(QStringLiteral("Load_config")));
+    m_file->insertMenu(items.value(load + 1), menu);
+}
+
+void WindowCommands::openProjectFile(const QString &path, bool example)
+{
+    if (!example) {
+        loadRecent(path);
+        return;
+    }
+    if (!mayDiscardChanges())
+        return;
+    const CommandEnd end = runCommandEnd(
+        m_window.prompts(), [&] { loadProjectFile(path, m_record, m_window.projectPorts()); });
+    m_window.uart1Tab()->showTable();
+    if (!end.completed()) {
+        m_status->showOutcome(tr("Not loaded: %1").arg(end.failure), true);
+        return;
+    }
+    m_project->setSaved(QString());
+    m_status->showOutcome(tr("Opened the example %1").arg(fileName(path)));
 }
 
 void WindowCommands::captionChanged(const QString &port)
@@ -226,6 +267,7 @@ void WindowCommands::storeRecentFiles()
     } catch (const PlatformError &) {
     }
     showRecentFiles();
+    Q_EMIT recentFilesChanged();
 }
 
 void WindowCommands::showRecentFiles()

@@ -35,11 +35,22 @@ public:
     // false when the work must stop (Cancel, or a save that did not happen).
     bool mayDiscardChanges();
 
+    // Opens a project file as the project; an example opens as a new project not saved yet, so
+    // that saving it asks where (the examples' folder is the program's).
+    void openProjectFile(const QString &path, bool example);
+
     StatusBar &statusBar() const { return *m_status; }
     ProjectState &project() const { return *m_project; }
     const QStringList &recentFiles() const { return m_recent; }
+    // Where the file choosers start: the folder used last, else a folder the user can write to.
+    const QString &fileFolder() const { return m_folder; }
+
+Q_SIGNALS:
+    void recentFilesChanged();
 
 private:
+    // File > Open example, after "Load config".
+    void addExampleMenu();
     void newConfig();
     void loadConfig();
     bool saveConfig();
@@ -68,6 +79,6 @@ private:
     QAction *m_verify = nullptr;
     QList<QAction *> m_recentActions;
     QStringList m_recent;
-    // Where the project file choosers start: the folder last used, else the program's.
+    // Where the project file choosers start: the folder last used, else firstFileFolder().
     QString m_folder;
 };

@@ -91,11 +91,11 @@ const QStringList ValueOptions = {QStringLiteral("--config-dir"), QStringLiteral
                                   QStringLiteral("--ports"),      QStringLiteral("--line"),
                                   QStringLiteral("--only"),       QStringLiteral("--csv")};
 // Options only the command line knows: with one of them the arguments are the command line's,
-// whatever else they hold.
-const QStringList CommandLineOptions = {
-    QStringLiteral("--port"),  QStringLiteral("--ports"),  QStringLiteral("--line"),
-    QStringLiteral("--trace"), QStringLiteral("--only"),   QStringLiteral("--force"),
-    QStringLiteral("--json"),  QStringLiteral("--verify"), QStringLiteral("--csv")};
+// whatever else they hold. --port and --line alone open the window on that port.
+const QStringList CommandLineOptions = {QStringLiteral("--ports"), QStringLiteral("--trace"),
+                                        QStringLiteral("--only"),  QStringLiteral("--force"),
+                                        QStringLiteral("--json"),  QStringLiteral("--verify"),
+                                        QStringLiteral("--csv")};
 
 // "-1.5", "-.5", "-inf", "-NaN": an argument, not an option.
 bool isNegativeNumber(const QString &argument)

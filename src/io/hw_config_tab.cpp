@@ -2,17 +2,22 @@
 
 #include "common/command.h"
 #include "common/program_folders.h"
+#include "common/prompts.h"
 #include "link/plc_link.h"
 #include "service/service_commands.h"
 #include "widgets/controls.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -129,10 +134,9 @@ void HwConfigTab::buildGeneralFrame()
         runCommand(
             prompts(),
             [this] {
-                startFirmwareUpdate(link(), iniPath(), prompts(),
-                                    updaterPath(m_programFolder.isEmpty()
-                                                    ? programPartFolders()
-                                                    : QStringList{m_programFolder}));
+                const UpdaterChoice updater = chooseUpdater(iniPath(), updaterFolders());
+                startFirmwareUpdate(link(), iniPath(), prompts(), updater.program,
+                                    updater.missingHint);
             },
             QString());
     });
@@ -140,11 +144,58 @@ void HwConfigTab::buildGeneralFrame()
     auto *layout = new QVBoxLayout(m_generalFrame);
     layout->addWidget(restart);
     layout->addWidget(update);
+    layout->addLayout(buildUpdaterField());
     layout->addStretch(1);
+}
+
+QStringList HwConfigTab::updaterFolders() const
+{
+    return m_programFolder.isEmpty() ? programPartFolders() : QStringList{m_programFolder};
+}
+
+QLayout *HwConfigTab::buildUpdaterField()
+{
+    m_updater = new QLineEdit(m_generalFrame);
+    m_updater->setObjectName(QStringLiteral("updaterProgram"));
+    m_updater->setClearButtonEnabled(true);
+    m_updater->setMinimumWidth(fontMetrics().averageCharWidth() * 36);
+    m_updater->setToolTip(tr("The program \"Start update firmware\" starts; empty: the one "
+                             "beside plc-config. It does not come with plc-config."));
+    QPushButton *choose =
+        makeButton(m_generalFrame, QStringLiteral("chooseUpdater"), tr("Choose..."));
+    choose->setAccessibleName(tr("Choose the firmware updater"));
+    // Stored as soon as it is typed or chosen, like the other settings of the window.
+    auto store = [this] {
+        if (runCommand(prompts(), [this] { storeUpdater(iniPath(), m_updater->text()); }))
+            showUpdater();
+    };
+    connect(m_updater, &QLineEdit::editingFinished, this, store);
+    connect(choose, &QPushButton::clicked, this, [this, store] {
+        FileChoice choice{tr("Choose the firmware updater"), {}, {}, m_updater->text()};
+        if (choice.startFolder.isEmpty())
+            choice.startFolder = QFileInfo(m_updater->placeholderText()).path();
+        if (const auto path = prompts().chooseFileToOpen(choice)) {
+            m_updater->setText(QDir::toNativeSeparators(*path));
+            store();
+        }
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(labelFor(m_updater, tr("Firmware &updater:")));
+    row->addWidget(m_updater, 1);
+    row->addWidget(choose);
+    return row;
+}
+
+void HwConfigTab::showUpdater()
+{
+    m_updater->setText(storedUpdater(iniPath()));
+    m_updater->setPlaceholderText(
+        QDir::toNativeSeparators(QFileInfo(updaterPath(updaterFolders())).absoluteFilePath()));
 }
 
 void HwConfigTab::startUp()
 {
+    showUpdater();
     hideList();
     m_ioTable.startUp();
     m_list->clear();

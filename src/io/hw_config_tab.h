@@ -5,6 +5,7 @@
 
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
 class QPushButton;
 class QTableView;
 
@@ -30,6 +31,10 @@ protected:
 private:
     void buildIoFrame();
     void buildGeneralFrame();
+    // The firmware updater's field under the update button: its path is the user's to set.
+    QLayout *buildUpdaterField();
+    void showUpdater();
+    QStringList updaterFolders() const;
     // Shows the list over the Function cell of the clicked or activated row, if it is a point.
     void onCellClicked(const QModelIndex &index);
     void onListChosen(int choice);
@@ -42,6 +47,7 @@ private:
     QGroupBox *m_generalFrame;    // Frame4
     QTableView *m_grid = nullptr; // MSFlexGrid1
     QComboBox *m_list = nullptr;  // Combo1
+    QLineEdit *m_updater = nullptr;
     // The point the list was shown for; -1 while it is hidden.
     int m_listPoint = -1;
 };

@@ -125,9 +125,10 @@ struct TestResult
     QString reason;
 };
 
-TestResult runConnectionTest(PlcLink &link, const ComSetting &setting)
+TestResult runConnectionTest(PlcLink &link, const ComSetting &setting, const QString &portProblem)
 {
     TestResult result;
+    result.reason = portProblem;
     SerialLine &line = link.line();
     // Closes the line however the test ends; the dialog's settings, not set.ini, are applied.
     LinkTransfer transfer(link, QString(), QStringLiteral("Connection test"),
@@ -172,37 +173,25 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting)
 
 } // namespace
 
-Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting)
+Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting,
+                       const QString &portProblem)
 {
     // The line is closed and free again before the user reads the result.
-    const TestResult result = runConnectionTest(link, setting);
+    const TestResult result = runConnectionTest(link, setting, portProblem);
     prompts.message(result.reason.isEmpty() ? result.text
                                             : result.text + QStringLiteral("\n\n") + result.reason);
     return result.outcome;
 }
 
-ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
+ComDeviceInfo describeDevice(const QString &device)
 {
-    const ComMapping mapping = mapComNumber(comNumber, iniPath);
     ComDeviceInfo info;
-    info.device = mapping.device;
-    if (mapping.fromOverride)
-        info.mappedBy = QStringLiteral("for this run only");
-    else if (mapping.fromIni)
-        info.mappedBy = QStringLiteral("in set.ini [Devices]");
-
-    for (const SerialDevice &device : serialDevices()) {
-        if (!device.isNamedBy(info.device))
+    info.device = device;
+    for (const SerialDevice &found : serialDevices()) {
+        if (!found.isNamedBy(info.device))
             continue;
         info.present = info.listed = true;
-        QStringList details;
-        if (!device.product.isEmpty())
-            details << device.product;
-        if (!device.maker.isEmpty())
-            details << device.maker;
-        if (!device.serialNumber.isEmpty())
-            details << QStringLiteral("serial ") + device.serialNumber;
-        info.details = details.join(QStringLiteral(", "));
+        info.details = found.details();
         break;
     }
 #ifndef Q_OS_WIN
@@ -210,6 +199,19 @@ ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
     if (!info.present)
         info.present = !deviceTarget(info.device).isEmpty();
 #endif
+    return info;
+}
+
+ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
+{
+    const ComMapping mapping = mapComNumber(comNumber, iniPath);
+    ComDeviceInfo info = describeDevice(mapping.device);
+    if (mapping.simulated)
+        info.mappedBy = QStringLiteral("to the simulated PLC");
+    else if (mapping.fromOverride)
+        info.mappedBy = QStringLiteral("for this run only");
+    else if (mapping.fromIni)
+        info.mappedBy = QStringLiteral("in set.ini [Devices]");
     return info;
 }
 

@@ -46,7 +46,10 @@ QString comSettingsText(const QString &iniPath);
 // sends ENQ and, when the PLC acknowledges it, reads the CPU type word at 0E02; the result is
 // shown as one message. A port that cannot be set up or opened shows "No first answer ..." with
 // the port's own reason under it. The line is closed at the end. Done when the type came.
-Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting);
+// portProblem: why the port cannot be reached at all (a text that names no port); nothing is
+// sent then and the reason is shown under the first message.
+Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting,
+                       const QString &portProblem = {});
 
 // Where a COM number leads on this computer, for the user to see beside the port list.
 struct ComDeviceInfo
@@ -58,5 +61,7 @@ struct ComDeviceInfo
     QString details;      // description, manufacturer, serial number, where the system knows them
 };
 ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath);
+// The same for a device path, mapped by nothing.
+ComDeviceInfo describeDevice(const QString &device);
 // Two lines: the device and how it was mapped; whether it is there and what it is.
 QString comDeviceText(const ComDeviceInfo &info);

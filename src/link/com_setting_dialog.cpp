@@ -1,6 +1,7 @@
 #include "link/com_setting_dialog.h"
 
 #include "common/command.h"
+#include "common/errors.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/line_settings.h"
@@ -10,6 +11,7 @@
 #include "widgets/controls.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,7 +45,15 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
         list->setCurrentIndex(position);
         form->addRow(labelFor(list, label), list);
     };
-    addList(m_port, "Port_num", QStringLiteral("COM-port :"), comPortItems(), stored.portNum);
+    m_port->setObjectName(QStringLiteral("Port_num"));
+    m_port->setEditable(true);
+    m_port->setInsertPolicy(QComboBox::NoInsert);
+    // Completing inline would turn a typed "COM1" into "COM10": offer, never fill in.
+    m_port->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    m_port->setToolTip(
+        tr("COM1 to COM10, a device path such as /dev/ttyUSB0, or %1").arg(simulatedPlcText()));
+    form->addRow(labelFor(m_port, QStringLiteral("COM-port :")), m_port);
+    fillPortList(stored.portNumber());
     m_device->setObjectName(QStringLiteral("portDevice"));
     m_device->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_device->setWordWrap(true);
@@ -90,7 +100,7 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_device->setMinimumWidth(fontMetrics().averageCharWidth() * 48);
 
-    connect(m_port, &QComboBox::currentIndexChanged, this, &ComSettingDialog::showDevice);
+    connect(m_port, &QComboBox::editTextChanged, this, &ComSettingDialog::showDevice);
     connect(m_devices, &QTreeWidget::currentItemChanged, this,
             [this] { m_useDevice->setEnabled(m_devices->currentItem()); });
     // Enter is the dialog's own (OK); a double click or the button maps.
@@ -112,26 +122,92 @@ ComSettingDialog::~ComSettingDialog()
     m_line->close();
 }
 
+std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPath, Prompts &prompts,
+                                                           std::function<void()> captionChanged,
+                                                           QWidget *parent)
+{
+    const auto route = std::make_shared<QString>();
+    auto line = std::make_unique<QtSerialLine>([iniPath, route](int comNumber) {
+        return route->isEmpty() ? comDevice(comNumber, iniPath) : *route;
+    });
+    auto dialog = std::make_unique<ComSettingDialog>(iniPath, std::move(line), prompts,
+                                                     std::move(captionChanged), parent);
+    dialog->m_testRoute = route;
+    return dialog;
+}
+
 void ComSettingDialog::runModal(const QString &iniPath, Prompts &prompts,
                                 std::function<void()> captionChanged, QWidget *parent)
 {
-    auto line = std::make_unique<QtSerialLine>(
-        [iniPath](int comNumber) { return comDevice(comNumber, iniPath); });
-    ComSettingDialog dialog(iniPath, std::move(line), prompts, std::move(captionChanged), parent);
-    dialog.exec();
+    create(iniPath, prompts, std::move(captionChanged), parent)->exec();
+}
+
+void ComSettingDialog::fillPortList(int comNumber)
+{
+    const QString shown = m_port->currentText();
+    const QSignalBlocker quiet(m_port);
+    m_port->clear();
+    m_port->addItems(comPortItems());
+    for (const SerialDevice &device : serialDevicesStableFirst()) {
+        m_port->addItem(device.mappingName());
+        const QString details = device.details();
+        m_port->setItemData(m_port->count() - 1,
+                            details.isEmpty() ? device.location
+                                              : details + QStringLiteral("\n") + device.location,
+                            Qt::ToolTipRole);
+    }
+    if (simulatedPlcOffered())
+        m_port->addItem(simulatedPlcText());
+
+    if (!shown.isEmpty()) {
+        m_port->setEditText(shown);
+        return;
+    }
+    // How this run reaches the PLC now: the simulated PLC and a device given for this run are
+    // not in set.ini, so the box shows them rather than the COM number they stand behind.
+    const ComMapping mapping = mapComNumber(comNumber, m_iniPath);
+    m_comNumber = comNumber;
+    if (mapping.simulated)
+        m_port->setEditText(simulatedPlcText());
+    else if (mapping.fromOverride)
+        m_port->setEditText(mapping.device);
+    else
+        m_port->setCurrentIndex(comNumber - 1);
+}
+
+std::optional<PortChoice> ComSettingDialog::shownPort() const
+{
+    return parsePortText(m_port->currentText());
 }
 
 ComSetting ComSettingDialog::shownSetting() const
 {
-    return {m_port->currentIndex(), m_speed->currentIndex(), m_parity->currentIndex(),
+    const auto port = shownPort();
+    const int comNumber =
+        port && port->kind == PortChoice::Kind::Com ? port->comNumber : m_comNumber;
+    return {comNumber - 1, m_speed->currentIndex(), m_parity->currentIndex(),
             m_bits->currentIndex(), m_stopBits->currentIndex()};
 }
 
 void ComSettingDialog::showDevice()
 {
-    const int comNumber = m_port->currentIndex() + 1;
-    const ComDeviceInfo info = describeComDevice(comNumber, m_iniPath);
-    m_device->setText(comDeviceText(info));
+    const auto port = shownPort();
+    if (port && port->kind == PortChoice::Kind::Com)
+        m_comNumber = port->comNumber;
+    const int comNumber = m_comNumber;
+    ComDeviceInfo info = describeComDevice(comNumber, m_iniPath);
+    if (!port) {
+        m_device->setText(portTextProblem(m_port->currentText()));
+    } else if (port->kind == PortChoice::Kind::Simulated) {
+        m_device->setText(tr("The simulated PLC built into the program: every COM number leads to "
+                             "it for this run, until another port is chosen"));
+    } else {
+        if (port->kind == PortChoice::Kind::Device) {
+            info = describeDevice(port->device);
+            info.mappedBy = tr("to %1 in set.ini [Devices] by OK").arg(comName(comNumber));
+        }
+        m_device->setText(comDeviceText(info));
+    }
 #ifdef Q_OS_WIN
     m_useDevice->setText(QStringLiteral("Choose its COM number"));
 #else
@@ -146,6 +222,7 @@ void ComSettingDialog::showDevice()
 
 void ComSettingDialog::listDevices()
 {
+    fillPortList(m_comNumber);
     m_found = serialDevices();
     m_devices->clear();
     for (const SerialDevice &d : std::as_const(m_found)) {
@@ -173,7 +250,7 @@ void ComSettingDialog::onUseDevice()
     if (index >= 0)
         m_port->setCurrentIndex(index);
 #else
-    const QString key = comName(m_port->currentIndex() + 1);
+    const QString key = comName(m_comNumber);
     if (!runCommand(m_prompts, [&] {
             Write_ini(m_iniPath, QStringLiteral("Devices"), key, device.mappingName());
         }))
@@ -184,11 +261,51 @@ void ComSettingDialog::onUseDevice()
 #endif
 }
 
+void ComSettingDialog::storePort(const PortChoice &port)
+{
+    switch (port.kind) {
+    case PortChoice::Kind::Simulated:
+        useSimulatedPlc();
+        return;
+    case PortChoice::Kind::Device:
+        Write_ini(m_iniPath, QStringLiteral("Devices"), comName(m_comNumber), port.device);
+        break;
+    case PortChoice::Kind::Com:
+        break;
+    }
+    // Another port is chosen: what this run used instead of set.ini ends here.
+    clearComOverrides();
+}
+
+QString ComSettingDialog::routeTest(const std::optional<PortChoice> &port)
+{
+    m_testRoute->clear();
+    if (!port)
+        return portTextProblem(m_port->currentText());
+    try {
+        if (port->kind == PortChoice::Kind::Device)
+            *m_testRoute = port->device;
+        else if (port->kind == PortChoice::Kind::Simulated)
+            *m_testRoute = simulatedPlcDevice();
+    } catch (const PlatformError &e) {
+        return e.description();
+    }
+    return {};
+}
+
 void ComSettingDialog::onOk()
 {
+    const auto port = shownPort();
+    if (!port) {
+        m_prompts.message(portTextProblem(m_port->currentText()));
+        return;
+    }
     const ComSetting setting = shownSetting();
     // Settings that were not stored must not look stored: the dialog stays open.
-    if (!runCommand(m_prompts, [&] { writeComSetting(m_iniPath, setting); }))
+    if (!runCommand(m_prompts, [&] {
+            storePort(*port);
+            writeComSetting(m_iniPath, setting);
+        }))
         return;
     if (m_captionChanged)
         m_captionChanged();
@@ -199,7 +316,9 @@ void ComSettingDialog::onOk()
 void ComSettingDialog::onTest()
 {
     const ComSetting setting = shownSetting();
-    runCommand(m_prompts, [&] { testConnection(*m_link, m_prompts, setting); });
+    const QString problem = routeTest(shownPort());
+    runCommand(m_prompts, [&] { testConnection(*m_link, m_prompts, setting, problem); });
+    m_testRoute->clear();
     if (m_pendingResult)
         done(*std::exchange(m_pendingResult, std::nullopt));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/com_setting.h"
+#include "link/port_choice.h"
 #include "link/serial_devices.h"
 
 #include <QDialog>
@@ -18,8 +19,10 @@ class QTreeWidget;
 class SerialLine;
 
 // The modal dialog "Com_setting": chooses the PLC port and its line settings, stores them in
-// section "COM" of set.ini, and tests them on a serial line of its own. Below, the serial
-// devices the system has: choosing one maps the chosen COM number to it in section "Devices".
+// section "COM" of set.ini, and tests them on a serial line of its own. The port box takes a COM
+// number, a device path (typed, or one of the serial devices found), which "OK" stores as the
+// device of the COM number in section "Devices", or the simulated PLC, used for this run. Below,
+// the serial devices the system has: choosing one maps the shown COM number to it there.
 class ComSettingDialog final : public QDialog
 {
     Q_OBJECT
@@ -30,12 +33,23 @@ public:
                      std::function<void()> captionChanged, QWidget *parent = nullptr);
     ~ComSettingDialog() override;
 
-    // Runs the dialog modally on the serial port each COM number maps to.
+    // The dialog on the serial port each COM number maps to, or the one the port box names
+    // while a test runs.
+    static std::unique_ptr<ComSettingDialog> create(const QString &iniPath, Prompts &prompts,
+                                                    std::function<void()> captionChanged,
+                                                    QWidget *parent);
+    // The same, run modally.
     static void runModal(const QString &iniPath, Prompts &prompts,
                          std::function<void()> captionChanged, QWidget *parent);
 
-    // The five selections as shown.
+    // The five selections as shown; for a device path or the simulated PLC, the COM number the
+    // box showed last.
     ComSetting shownSetting() const;
+    // What the port box names; nothing when its text names no port.
+    std::optional<PortChoice> shownPort() const;
+    // The device the dialog's line is sent to instead of the COM number's, while a typed device
+    // path or the simulated PLC is tested. A line made by create() asks it at every open.
+    const std::shared_ptr<QString> &testRoute() const { return m_testRoute; }
     PlcLink &link() { return *m_link; }
 
     // Closes the dialog's line; while a test is running, ends the test first.
@@ -47,6 +61,10 @@ private:
     void showDevice();
     void listDevices();
     void onUseDevice();
+    void fillPortList(int comNumber);
+    // Where the port box leads, for the test; the reason when nowhere.
+    QString routeTest(const std::optional<PortChoice> &port);
+    void storePort(const PortChoice &port);
 
     QString m_iniPath;
     std::unique_ptr<SerialLine> m_line;
@@ -54,8 +72,10 @@ private:
     Prompts &m_prompts;
     std::function<void()> m_captionChanged;
     std::optional<int> m_pendingResult; // asked to close while a test was running
+    std::shared_ptr<QString> m_testRoute = std::make_shared<QString>();
+    int m_comNumber = 1; // the COM number the port box showed last
 
-    QComboBox *m_port;     // Port_num
+    QComboBox *m_port;     // Port_num, editable
     QComboBox *m_speed;    // Speed_set
     QComboBox *m_parity;   // Parity_set
     QComboBox *m_bits;     // Bit_setting

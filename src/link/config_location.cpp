@@ -29,3 +29,45 @@ QString defaultSetIniPath(const QString &explicitFolder)
     QDir().mkpath(QFileInfo(path).absolutePath());
     return path;
 }
+
+QString firstFileFolder(const QString &programFolder, const QString &documentsFolder,
+                        bool installed)
+{
+    if (!installed && QFileInfo(programFolder).isDir() && QFileInfo(programFolder).isWritable())
+        return programFolder;
+    return documentsFolder;
+}
+
+QString firstFileFolder()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (documents.isEmpty())
+        documents = QDir::homePath();
+    return firstFileFolder(programFolder, documents, isInstalledProgram(programFolder));
+}
+
+QString examplesFolder(const QString &programFolder)
+{
+    const QDir program(programFolder);
+    for (const QString &candidate :
+         {program.filePath(QStringLiteral("examples")),
+          QDir::cleanPath(program.filePath(QStringLiteral(PLC_INSTALLED_EXAMPLES)))}) {
+        if (QFileInfo(candidate).isDir())
+            return candidate;
+    }
+    return {};
+}
+
+QStringList exampleProjects()
+{
+    const QString folder = examplesFolder(QCoreApplication::applicationDirPath());
+    if (folder.isEmpty())
+        return {};
+    QStringList files;
+    const QDir dir(folder);
+    for (const QString &name :
+         dir.entryList({QStringLiteral("*.dpc")}, QDir::Files | QDir::Readable, QDir::Name))
+        files << dir.filePath(name);
+    return files;
+}

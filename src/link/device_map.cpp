@@ -7,11 +7,32 @@
 #include <QHash>
 
 namespace {
-QHash<int, QString> &overrides()
+
+struct Override
 {
-    static QHash<int, QString> map;
+    QString device;
+    bool simulated = false;
+};
+
+QHash<int, Override> &overrides()
+{
+    static QHash<int, Override> map;
     return map;
 }
+
+struct Simulation
+{
+    SimulatedPlcFactory factory;
+    std::unique_ptr<SimulatedPlc> plc;
+    bool inUse = false; // the COM numbers lead to it
+};
+
+Simulation &simulation()
+{
+    static Simulation s;
+    return s;
+}
+
 } // namespace
 
 QString comName(int comNumber)
@@ -24,7 +45,51 @@ void setComOverride(int comNumber, const QString &device)
     if (device.isEmpty())
         overrides().remove(comNumber);
     else
-        overrides().insert(comNumber, device);
+        overrides().insert(comNumber, {device, false});
+}
+
+void clearComOverrides()
+{
+    overrides().clear();
+    simulation().inUse = false;
+    simulation().plc.reset();
+}
+
+void setSimulatedPlcFactory(SimulatedPlcFactory factory)
+{
+    if (!factory)
+        clearComOverrides();
+    simulation().factory = std::move(factory);
+}
+
+bool simulatedPlcOffered()
+{
+    return bool(simulation().factory);
+}
+
+QString simulatedPlcDevice()
+{
+    Simulation &s = simulation();
+    if (!s.plc) {
+        if (!s.factory)
+            throw PlatformError(QStringLiteral("This build has no simulated PLC"));
+        s.plc = s.factory();
+    }
+    return s.plc->devicePath();
+}
+
+void useSimulatedPlc()
+{
+    const QString device = simulatedPlcDevice();
+    overrides().clear();
+    for (int com = 1; com <= 10; ++com)
+        overrides().insert(com, {device, true});
+    simulation().inUse = true;
+}
+
+bool simulatedPlcInUse()
+{
+    return simulation().inUse;
 }
 
 namespace {
@@ -35,8 +100,9 @@ ComMapping mapping(int comNumber, const QString &iniPath, bool strict)
 {
     ComMapping m;
     if (const auto it = overrides().constFind(comNumber); it != overrides().constEnd()) {
-        m.device = *it;
+        m.device = it->device;
         m.fromOverride = true;
+        m.simulated = it->simulated;
         return m;
     }
 #ifdef Q_OS_WIN

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 // COM numbers to serial devices. On Windows COMn is the device itself. Elsewhere the optional
 // section "Devices" of set.ini maps a number to a device (COM1=/dev/ttyUSB0); without an entry
 // COMn is /dev/ttyUSB{n-1} when that exists, else /dev/ttyACM{n-1} when that exists, else
@@ -15,13 +18,39 @@ struct ComMapping
 {
     QString device;
     bool fromIni = false;
-    bool fromOverride = false;
+    bool fromOverride = false; // for this run only: --port, or the simulated PLC
+    bool simulated = false;    // the simulated PLC built into the program
 };
 ComMapping mapComNumber(int comNumber, const QString &iniPath);
 
-// Maps a COM number to a device for this run only, before set.ini is asked (the demo's simulated
-// PLC). An empty device removes the mapping.
+// Maps a COM number to a device for this run only, before set.ini is asked (--port with a
+// device path). An empty device removes the mapping.
 void setComOverride(int comNumber, const QString &device);
+// Removes every mapping for this run, the simulated PLC's included, and stops that PLC.
+void clearComOverrides();
+
+// The simulated PLC built into the program, served on a device of this process. It is alive
+// as long as the object is.
+class SimulatedPlc
+{
+public:
+    virtual ~SimulatedPlc() = default;
+    virtual QString devicePath() const = 0;
+};
+// Starts one; throws PlatformError with the reason when it cannot.
+using SimulatedPlcFactory = std::function<std::unique_ptr<SimulatedPlc>()>;
+
+// Offers the simulated PLC to the window; an empty factory withdraws it (and stops a running one).
+void setSimulatedPlcFactory(SimulatedPlcFactory factory);
+bool simulatedPlcOffered();
+// Leads every COM number to the simulated PLC for this run, starting it when it is not running.
+// Throws PlatformError when it cannot start; the mappings stay as they were then.
+void useSimulatedPlc();
+// Whether the COM numbers lead to the simulated PLC now.
+bool simulatedPlcInUse();
+// The simulated PLC's device, started when not running yet, without leading any COM number
+// to it (the COM-port dialog's test). Throws PlatformError when it cannot start.
+QString simulatedPlcDevice();
 
 // "COM3"
 QString comName(int comNumber);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSerialPortInfo>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -53,6 +54,26 @@ bool SerialDevice::isNamedBy(const QString &path) const
         return true;
     const QString canonical = deviceTarget(path);
     return !canonical.isEmpty() && canonical == deviceTarget(location);
+}
+
+QString SerialDevice::details() const
+{
+    QStringList parts;
+    if (!product.isEmpty())
+        parts << product;
+    if (!maker.isEmpty())
+        parts << maker;
+    if (!serialNumber.isEmpty())
+        parts << QStringLiteral("serial ") + serialNumber;
+    return parts.join(QStringLiteral(", "));
+}
+
+QList<SerialDevice> serialDevicesStableFirst()
+{
+    QList<SerialDevice> devices = serialDevices();
+    std::stable_partition(devices.begin(), devices.end(),
+                          [](const SerialDevice &d) { return !d.stableName.isEmpty(); });
+    return devices;
 }
 
 QList<SerialDevice> serialDevices()

@@ -17,6 +17,8 @@ struct SerialDevice
     // What a COM number is best mapped to: the by-id name stays with a USB adapter whichever
     // socket it is in.
     QString mappingName() const { return stableName.isEmpty() ? location : stableName; }
+    // "FT232R USB UART, FTDI, serial A5": what the system knows of it, empty when nothing.
+    QString details() const;
     // Whether path names this device: either name, or a link to one of them.
     bool isNamedBy(const QString &path) const;
 };
@@ -24,6 +26,9 @@ struct SerialDevice
 // The system's serial devices (QSerialPortInfo), sorted by location, each with its by-id name.
 // Pseudo-terminals are not among them.
 QList<SerialDevice> serialDevices();
+// The same, those with a stable name first: that name stays with a USB adapter whichever socket
+// it is in, so it is the one to offer first.
+QList<SerialDevice> serialDevicesStableFirst();
 
 // Where serialDevices() comes from: the system unless set; an empty function restores it.
 void setSerialDeviceSource(std::function<QList<SerialDevice>()> source);

@@ -31,6 +31,8 @@ public:
     void pinPortNumber(int number);
     bool settingsPinned() const { return m_settingsPinned; }
     bool portPinned() const { return m_portPinned; }
+    // set.ini's choices rule again (the user chose a port in the COM-port dialog).
+    void unpin() { m_settingsPinned = m_portPinned = false; }
 
     // "COM3 (/dev/ttyUSB2)": how the line names itself in messages.
     virtual QString describe() const;

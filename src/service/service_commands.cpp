@@ -3,8 +3,11 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
+#include "link/ini_file.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
+
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,12 +28,13 @@ WriteAnswer writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 wo
 
 // Throws when the updater is not a program that can be started: the PLC must not be switched
 // into update mode for an updater that never comes.
-void checkUpdater(const QString &program)
+void checkUpdater(const QString &program, const QString &missingHint)
 {
     const QFileInfo info(program);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.exists())
-        throw PlatformError(QStringLiteral("The firmware updater %1 was not found").arg(shown));
+        throw PlatformError(QStringLiteral("The firmware updater %1 was not found").arg(shown) +
+                            missingHint);
     if (!info.isFile() || !info.isExecutable())
         throw PlatformError(
             QStringLiteral("The firmware updater %1 is not a program that can be started")
@@ -65,9 +69,9 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                            const QString &updaterProgram)
+                            const QString &updaterProgram, const QString &missingHint)
 {
-    checkUpdater(updaterProgram);
+    checkUpdater(updaterProgram, missingHint);
     {
         LinkTransfer transfer(link, iniPath, QStringLiteral("Update firmware"));
         if (!prompts.question(QStringLiteral("You are shure for update firmware for the PLC ? "),
@@ -97,4 +101,47 @@ QString updaterPath(const QStringList &folders)
             break;
     }
     return path;
+}
+
+namespace {
+const QString OptionsSection = QStringLiteral("Options");
+const QString UpdaterKey = QStringLiteral("Updater");
+} // namespace
+
+QString storedUpdater(const QString &iniPath)
+{
+    try {
+        return Read_ini(iniPath, OptionsSection, UpdaterKey, QString()).trimmed();
+    } catch (const PlatformError &) {
+        // A set.ini that cannot be read names no updater; the default one is looked for.
+        return {};
+    }
+}
+
+void storeUpdater(const QString &iniPath, const QString &program)
+{
+    Write_ini(iniPath, OptionsSection, UpdaterKey, program.trimmed());
+}
+
+UpdaterChoice chooseUpdater(const QString &iniPath, const QStringList &folders)
+{
+    const QString howToSet =
+        QCoreApplication::translate(
+            "ServiceCommands",
+            "Choose the updater in \"Firmware updater\" on the HW config tab, or set Updater= in "
+            "section [Options] of %1.")
+            .arg(QDir::toNativeSeparators(iniPath));
+    if (const QString stored = storedUpdater(iniPath); !stored.isEmpty())
+        return {stored,
+                QCoreApplication::translate("ServiceCommands", ".\nIt is the one set.ini names. %1")
+                    .arg(howToSet)};
+    QStringList places;
+    for (const QString &folder : folders)
+        places << QDir::toNativeSeparators(QFileInfo(updaterPath({folder})).absoluteFilePath());
+    return {
+        updaterPath(folders),
+        QCoreApplication::translate("ServiceCommands",
+                                    ".\nIt was looked for as %1. The updater does not come "
+                                    "with plc-config. %2")
+            .arg(places.join(QCoreApplication::translate("ServiceCommands", " and ")), howToSet)};
 }

@@ -23,10 +23,28 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
 // (PlatformError naming it, before anything is asked or sent), writes the update word, closes the
 // line, waits 100 ms and starts the updater without waiting for it, whether the PLC answered or
 // not.
+// missingHint follows the message for an updater that is not there: where it was looked for and
+// how to choose another.
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                            const QString &updaterProgram);
+                            const QString &updaterProgram, const QString &missingHint = {});
 
 // The updater, "update/update.exe" on Windows and "update/update" elsewhere, in the first of the
 // folders that holds one (programPartFolders() for the running program). When none does, where
 // the last folder would hold it (an installed program's library folder), for the message.
 QString updaterPath(const QStringList &folders);
+
+// The firmware updater is not part of this program: the user may name it in set.ini as
+// [Options] Updater=. Empty when none is named.
+QString storedUpdater(const QString &iniPath);
+// Names it; an empty program returns to the one beside the program. Throws PlatformError when
+// set.ini cannot be written.
+void storeUpdater(const QString &iniPath, const QString &program);
+
+// The updater "Start update firmware" starts: the one set.ini names, else updaterPath(folders);
+// with the hint startFirmwareUpdate shows when it is missing.
+struct UpdaterChoice
+{
+    QString program;
+    QString missingHint;
+};
+UpdaterChoice chooseUpdater(const QString &iniPath, const QStringList &folders);

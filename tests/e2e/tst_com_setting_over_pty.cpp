@@ -1,5 +1,5 @@
 // The COM-port dialog on a real serial port (QSerialPort on a pty) against plc-sim: the test,
-// storing with "OK", and a port whose device has gone.
+// storing with "OK", a device path typed into the port box, and a port whose device has gone.
 #include "plc_sim_process.h"
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
@@ -63,6 +63,34 @@ private Q_SLOTS:
                                 sim.linkPath() + "): no such device";
         QCOMPARE(prompts.messages().size(), 1);
         QVERIFY2(prompts.messages()[0].startsWith(noFirst), qPrintable(prompts.messages()[0]));
+    }
+
+    // plc-sim's device typed into the port box: the test reaches it, and what "OK" stores leads
+    // the main window's transfers there.
+    void aTypedDevicePathReachesPlcSim()
+    {
+        PlcSimProcess sim;
+        QVERIFY(sim.start({"--cpu-type", "4660"}));
+        const QString ini = sim.folder() + QStringLiteral("/set.ini");
+        ScriptedPrompts prompts;
+        WidgetDriver ui;
+        {
+            const auto dialog = ComSettingDialog::create(ini, prompts, {}, nullptr);
+            dialog->show();
+            ui.setRoot(dialog.get());
+            ui.find<QComboBox>(QStringLiteral("Port_num"))->setEditText(sim.linkPath());
+            QVERIFY(ui.find<QLabel>(QStringLiteral("portDevice"))->text().endsWith("\nPresent"));
+            ui.click(QStringLiteral("Command2"));
+            QCOMPARE(prompts.messages(),
+                     QStringList{"Successful connect to the CPU with type 4660"});
+            ui.click(QStringLiteral("Command1"));
+        }
+        QCOMPARE(Read_ini(ini, "Devices", "COM1", "-"), sim.linkPath());
+        QtSerialLine line([ini](int n) { return comDevice(n, ini); });
+        PlcLink link(line);
+        LinkTransfer transfer(link, ini);
+        transfer.open();
+        QCOMPARE(link.Read_plc_word(Timeout::Word, Addr::CpuType), std::optional<quint16>(4660));
     }
 };
 

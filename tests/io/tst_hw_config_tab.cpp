@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTableView>
 #include <QtTest>
 
@@ -129,12 +130,31 @@ private Q_SLOTS:
                 QFile(updater).open(QIODevice::WriteOnly));
         m_ui.click(QStringLiteral("Command31"));
         const QString named = "The firmware updater " + QDir::toNativeSeparators(updater);
+        const QString howToSet =
+            " Choose the updater in \"Firmware updater\" on the HW config tab, or set Updater= in "
+            "section [Options] of " +
+            QDir::toNativeSeparators(m_b->ini()) + ".";
         QCOMPARE(m_b->prompts.messages(),
-                 (QStringList{named + " was not found",
+                 (QStringList{named + " was not found.\nIt was looked for as " +
+                                  QDir::toNativeSeparators(updater) +
+                                  ". The updater does not come with plc-config." + howToSet,
                               named + " is not a program that can be started"}));
         QCOMPARE(m_b->prompts.shown().size(), 2); // no question
         QCOMPARE(m_b->prompts.shown().first().title, Prompts::Title(QString()));
         QCOMPARE(m_b->line.sends().size() + m_b->line.openCount(), 0);
+
+        // The one named in the field is the one looked for, from then on.
+        auto *field = m_ui.find<QLineEdit>(QStringLiteral("updaterProgram"));
+        QCOMPARE(field->placeholderText(), QDir::toNativeSeparators(updater));
+        const QString chosen = m_b->dir.filePath(QStringLiteral("tools/flasher"));
+        field->setText(chosen);
+        QVERIFY(QMetaObject::invokeMethod(field, "editingFinished"));
+        QCOMPARE(storedUpdater(m_b->ini()), chosen);
+        m_b->prompts.clearRecord();
+        m_ui.click(QStringLiteral("Command31"));
+        QCOMPARE(m_b->prompts.messages(),
+                 QStringList{"The firmware updater " + QDir::toNativeSeparators(chosen) +
+                             " was not found.\nIt is the one set.ini names." + howToSet});
     }
 };
 

@@ -1,14 +1,17 @@
 // The COM-port dialog: what it shows on opening, the connection test against the simulated PLC,
 // storing with "OK", and closing.
+#include "support/counted_plc.h"
 #include "support/sim_bench.h"
 #include "support/widget_driver.h"
 
 #include "link/com_setting_dialog.h"
+#include "link/device_map.h"
 #include "link/plc_address.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -44,6 +47,7 @@ class TestComSettingDialog : public QObject
     }
 
 private Q_SLOTS:
+    void cleanup() { setSimulatedPlcFactory({}); }
     void init()
     {
         m_b = std::make_unique<Bench>();
@@ -155,6 +159,90 @@ private Q_SLOTS:
         QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), acm.location);
         QCOMPARE(m_captionPorts, (QStringList{"1", "1"})); // the stored COM2 until OK
         QVERIFY(dialog->isVisible());
+    }
+
+    // A device path typed into the port box is tested as it stands and stored by "OK" as the
+    // device of the COM number the box showed last.
+    void aTypedDevicePathIsTestedAndStoredForTheComNumber()
+    {
+        writeComSetting(m_b->ini(), ComSetting{2, 0, 0, 0, 0});
+        const auto dialog = openDialog();
+        auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
+        QVERIFY(port->isEditable());
+        // Typing is taken as typed: "COM1" is not completed into "COM10".
+        port->lineEdit()->selectAll();
+        QTest::keyClicks(port->lineEdit(), QStringLiteral("COM1"));
+        QCOMPARE(port->currentText(), QStringLiteral("COM1"));
+        port->setCurrentIndex(2);
+        port->lineEdit()->selectAll();
+        QTest::keyClicks(port->lineEdit(), QStringLiteral("/dev/plc-adapter"));
+        QCOMPARE(m_ui.find<QLabel>(QStringLiteral("portDevice"))->text(),
+                 QStringLiteral("Device: /dev/plc-adapter (mapped to COM3 in set.ini [Devices] by "
+                                "OK)\nNot present now; it can still be chosen and stored"));
+        m_ui.click("Command2");
+        QCOMPARE(m_b->prompts.messages(),
+                 QStringList{"Successful connect to the CPU with type 4660"});
+        QVERIFY(dialog->testRoute()->isEmpty()); // only while the test runs
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), QStringLiteral("-"));
+
+        m_ui.click("Command1");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), QStringLiteral("/dev/plc-adapter"));
+        QCOMPARE(m_captionPorts, QStringList{"2"});
+    }
+
+    // A text that names no port is neither tested nor stored; both say what the box takes.
+    void aTextThatNamesNoPortIsRefused()
+    {
+        const auto dialog = openDialog();
+        auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
+        port->setEditText(QStringLiteral("ttyUSB0"));
+        m_ui.click("Command2");
+        m_ui.click("Command1");
+        QCOMPARE(m_b->prompts.messages(),
+                 (QStringList{NoFirst + "\n\n" + portTextProblem("ttyUSB0"),
+                              portTextProblem("ttyUSB0")}));
+        QVERIFY(m_line->sends().isEmpty());
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(storedPort(), QStringLiteral("none"));
+    }
+
+    // The box offers the serial devices found, stable names first with what they are, and the
+    // simulated PLC, which "OK" leads every COM number to until another port is chosen.
+    void theSimulatedPlcIsChosenUntilAnotherPortIs()
+    {
+        int running = 0;
+        setSimulatedPlcFactory([&] { return std::make_unique<CountedPlc>(running); });
+        const SerialDevice acm{"/dev/ttyACM0", QString(), "STMicroelectronics", "ComPort", "37"};
+        const SerialDevice ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5-if00-port0", "FTDI",
+                                "FT232R USB UART", "A5"};
+        setSerialDeviceSource([=] { return QList{acm, ftdi}; });
+        auto dialog = openDialog();
+        auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
+        QStringList offered;
+        for (int i = 10; i < port->count(); ++i)
+            offered << port->itemText(i);
+        QCOMPARE(offered, (QStringList{ftdi.stableName, acm.location, "Simulated PLC"}));
+        QVERIFY(port->itemData(10, Qt::ToolTipRole).toString().contains("FTDI, serial A5"));
+
+        port->setCurrentIndex(12);
+        m_ui.click("Command2");
+        QCOMPARE(running, 1); // started for the test, on its own device
+        QCOMPARE(m_b->prompts.messages(),
+                 QStringList{"Successful connect to the CPU with type 4660"});
+        QVERIFY(!simulatedPlcInUse());
+        m_ui.click("Command1");
+        QVERIFY(simulatedPlcInUse() && mapComNumber(5, m_b->ini()).simulated);
+        QCOMPARE(m_captionPorts, QStringList{"0"});
+
+        dialog = openDialog();
+        port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
+        QCOMPARE(port->currentText(), QStringLiteral("Simulated PLC"));
+        port->setCurrentIndex(1);
+        m_ui.click("Command1");
+        QVERIFY(!simulatedPlcInUse() && !mapComNumber(2, m_b->ini()).fromOverride);
+        QCOMPARE(running, 0);
+        QCOMPARE(storedPort(), QStringLiteral("1"));
     }
 
     void okThatCannotStoreSaysWhyAndStaysOpen()

@@ -204,6 +204,40 @@ private Q_SLOTS:
         QVERIFY(QFile(exe.filePath("set.ini")).open(QIODevice::WriteOnly));
         QCOMPARE(resolveSetIniPath({}, exe.path(), user.path(), true), exe.filePath("set.ini"));
     }
+
+    // File choosers start where the user can write: a build's or portable copy's own folder, else
+    // the documents folder.
+    void fileChoosersStartWhereTheUserCanWrite_data()
+    {
+        QTest::addColumn<QString>("program"); // "build": a folder that is there; else a name
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("inProgramFolder");
+        QTest::newRow("a build") << "build" << false << true;
+        QTest::newRow("installed program") << "build" << true << false;
+        QTest::newRow("program folder gone") << "gone" << false << false;
+    }
+    void fileChoosersStartWhereTheUserCanWrite()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, installed);
+        QFETCH(bool, inProgramFolder);
+        const QString folder = program == "build" ? m_dir->path() : m_dir->filePath(program);
+        QCOMPARE(firstFileFolder(folder, "/home/u/Documents", installed),
+                 inProgramFolder ? folder : QStringLiteral("/home/u/Documents"));
+    }
+
+    // The examples beside the program come first; an installed program finds those of its data
+    // folder, whatever the prefix.
+    void examplesAreFoundBesideTheProgramOrInItsDataFolder()
+    {
+        const QDir root(m_dir->path());
+        QVERIFY(root.mkpath("opt/bin") && root.mkpath("opt/share/plc-config/examples"));
+        QCOMPARE(examplesFolder(root.filePath("opt/bin")),
+                 root.filePath("opt/share/plc-config/examples"));
+        QVERIFY(root.mkpath("opt/bin/examples"));
+        QCOMPARE(examplesFolder(root.filePath("opt/bin")), root.filePath("opt/bin/examples"));
+        QCOMPARE(examplesFolder(root.filePath("elsewhere")), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIniFile)

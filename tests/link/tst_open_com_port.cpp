@@ -1,9 +1,12 @@
 // Section COM of set.ini as the dialog shows it and as a line takes it, line settings texts, the
 // COM mapping.
+#include "support/counted_plc.h"
+
 #include "common/errors.h"
 #include "link/com_setting.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
+#include "link/port_choice.h"
 #include "sim/sim_line.h"
 
 #include <QTemporaryDir>
@@ -119,6 +122,79 @@ private Q_SLOTS:
         QCOMPARE(comDevice(2, ini), QStringLiteral("/tmp/sim-pty"));
         setComOverride(2, QString());
         QVERIFY(!mapComNumber(2, ini).fromOverride);
+    }
+
+    // What is typed into the port box or given with --port.
+    void portTextsAreReadInOnePlace_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read"); // PortChoice::text(), "-" for nothing
+        QTest::newRow("COM10") << "COM10"
+                               << "COM10";
+        QTest::newRow("lower case, blanks around") << " com3 "
+                                                   << "COM3";
+        QTest::newRow("COM0") << "COM0"
+                              << "-";
+        QTest::newRow("COM11") << "COM11"
+                               << "-";
+        QTest::newRow("COM with a blank") << "COM 3"
+                                          << "-";
+        QTest::newRow("COM with a sign") << "COM+3"
+                                         << "-";
+        QTest::newRow("device path") << "/dev/ttyUSB0"
+                                     << "/dev/ttyUSB0";
+        QTest::newRow("stable name") << "/dev/serial/by-id/usb-FTDI_A5-if00-port0"
+                                     << "/dev/serial/by-id/usb-FTDI_A5-if00-port0";
+        QTest::newRow("Windows device") << "\\\\.\\COM12"
+                                        << "\\\\.\\COM12";
+        QTest::newRow("simulated PLC") << "simulated plc"
+                                       << "Simulated PLC";
+        QTest::newRow("a bare name") << "ttyUSB0"
+                                     << "-";
+        QTest::newRow("empty") << "  "
+                               << "-";
+    }
+    void portTextsAreReadInOnePlace()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        const auto port = parsePortText(text);
+        QCOMPARE(port ? port->text() : QStringLiteral("-"), read);
+        if (!port)
+            QVERIFY(portTextProblem(text).contains("COM1 to COM10"));
+    }
+
+    // The simulated PLC starts when first asked for and leads every COM number to it until the
+    // mappings for this run are cleared, which stops it; one that cannot start changes nothing.
+    void theSimulatedPlcServesEveryComNumberUntilCleared()
+    {
+        const QString ini = iniWith({});
+        int started = 0, running = 0;
+        bool refuse = true;
+        setSimulatedPlcFactory([&]() -> std::unique_ptr<SimulatedPlc> {
+            if (refuse)
+                throw PlatformError("no pseudo-terminal");
+            ++started;
+            return std::make_unique<CountedPlc>(running);
+        });
+        setComOverride(4, "/dev/ttyUSB9"); // --port for this run
+        QVERIFY_THROWS_EXCEPTION(PlatformError, useSimulatedPlc());
+        QCOMPARE(comDevice(4, ini), QStringLiteral("/dev/ttyUSB9"));
+        QVERIFY(!simulatedPlcInUse());
+
+        refuse = false;
+        QCOMPARE(simulatedPlcDevice(), QStringLiteral("/dev/pts/sim")); // the test: no mapping
+        QVERIFY(!mapComNumber(1, ini).fromOverride);
+        useSimulatedPlc();
+        QCOMPARE(started, 1);
+        for (int com : {1, 4, 10}) {
+            const ComMapping m = mapComNumber(com, ini);
+            QVERIFY(m.simulated && m.device == "/dev/pts/sim");
+        }
+        clearComOverrides();
+        QVERIFY(!simulatedPlcInUse() && !mapComNumber(4, ini).fromOverride);
+        QCOMPARE(running, 0);
+        setSimulatedPlcFactory({});
     }
 };
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QDockWidget>
+#include <QString>
+
+class MainWindow;
+class QListWidget;
+class WindowCommands;
+
+// The way in on a first start: a panel beside the tabs with the three steps from a new
+// installation to a written PLC (choose the port, open or upload a project, write it with
+// "Verify after write"). Its buttons run the window's own menu items. It is shown while set.ini
+// does not exist yet, and can be closed for good ([Options] StartPanel=0).
+class StartPanel final : public QDockWidget
+{
+    Q_OBJECT
+public:
+    StartPanel(MainWindow &window, WindowCommands &commands);
+
+    // Whether a window with this set.ini starts with the panel: no set.ini yet, or
+    // [Options] StartPanel=1.
+    static bool wanted(const QString &iniPath);
+    // Adds the panel to the window when it is wanted.
+    static void showOnFirstStart(MainWindow &window, WindowCommands &commands);
+
+    // The recent files, then the examples, as the project list offers them.
+    void listProjects();
+
+private:
+    void closeForGood();
+
+    MainWindow &m_window;
+    WindowCommands &m_commands;
+    QListWidget *m_projects;
+};

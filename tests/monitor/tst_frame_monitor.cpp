@@ -1,4 +1,5 @@
 // The frame monitor opened from the PLC menu, watching UART 1 writes on the simulated PLC.
+#include "support/file_size_limit.h"
 #include "support/sim_bench.h"
 #include "support/widget_driver.h"
 
@@ -143,10 +144,23 @@ private Q_SLOTS:
         ui.click(QStringLiteral("Save"));
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = saved.readAll().split('\n');
+        const QByteArray savedBytes = saved.readAll();
+        const QList<QByteArray> lines = savedBytes.split('\n');
         QVERIFY(lines[0].startsWith("# Write to PLC, UART 1, "));
         QCOMPARE(lines[1].mid(9), " > <STX>E113000020FFF<ETX>D1");
         QCOMPARE(lines[2].mid(9), " < <ACK>");
+#ifdef Q_OS_UNIX
+        // With no room for it, the log saved before stays and the message says why.
+        {
+            const FileSizeLimit noRoom(100);
+            m_bench->prompts.queueFile(path);
+            ui.click(QStringLiteral("Save"));
+        }
+        QCOMPARE(m_bench->prompts.messages().last(), "Cannot write " + path + ": File too large");
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), savedBytes);
+#endif
 
         ui.click(QStringLiteral("Pause"));
         writeUart1();

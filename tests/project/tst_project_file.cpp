@@ -6,7 +6,7 @@
 #include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 #include "project/project_file.h"
-#include "support/full_disk.h"
+#include "support/file_size_limit.h"
 #include "support/other_user.h"
 #include "support/scripted_prompts.h"
 

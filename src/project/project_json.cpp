@@ -113,9 +113,8 @@ public:
         return o.value(key);
     }
 
-    // A whole number from low to high; why follows the fault of a number out of range.
-    std::optional<int> whole(const QJsonValue &v, const QString &place, int low, int high,
-                             const QString &why = {})
+    // A whole number from low to high.
+    std::optional<int> whole(const QJsonValue &v, const QString &place, int low, int high)
     {
         if (!v.isDouble()) {
             fault(place, shown(v) + QStringLiteral(" is not a number"));
@@ -125,19 +124,19 @@ public:
         if (d != std::floor(d)) {
             fault(place, shown(v) + QStringLiteral(" is not a whole number"));
         } else if (d < low) {
-            fault(place, QStringLiteral("%1 is below %2%3").arg(shown(v)).arg(low).arg(why));
+            fault(place, QStringLiteral("%1 is below %2").arg(shown(v)).arg(low));
         } else if (d > high) {
-            fault(place, QStringLiteral("%1 is above %2%3").arg(shown(v)).arg(high).arg(why));
+            fault(place, QStringLiteral("%1 is above %2").arg(shown(v)).arg(high));
         } else {
             return int(d);
         }
         return std::nullopt;
     }
     std::optional<int> whole(const QJsonObject &o, const QString &place, const QString &key,
-                             int low, int high, const QString &why = {})
+                             int low, int high)
     {
         const auto v = member(o, place, key);
-        return v ? whole(*v, jsonMemberPlace(place, key), low, high, why) : std::nullopt;
+        return v ? whole(*v, jsonMemberPlace(place, key), low, high) : std::nullopt;
     }
 
     // The position of a text among the choices.

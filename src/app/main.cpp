@@ -160,7 +160,9 @@ int main(int argc, char *argv[])
     parser.addOption(demo);
     setSimulatedPlcFactory([] { return std::make_unique<PtySimulatedPlc>(); });
 #endif
-    parser.process(*app);
+    // Arguments the window cannot take get the command line's usage and exit status.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Cli::run(QCoreApplication::arguments());
 
     RunPort run;
     run.line = parser.value(lineSettings);

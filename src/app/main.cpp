@@ -83,6 +83,8 @@ int runWindow(const QString &iniPath, const RunPort &run)
             line->pinPortNumber(comNumber);
         } else if (run.port) {
             useSimulatedPlc();
+            // Its device, for the command line or a terminal to reach the same PLC.
+            QTextStream(stdout) << "Simulated PLC on " << simulatedPlcDevice() << Qt::endl;
         }
         if (!run.line.isEmpty())
             line->pinSettings(run.line);

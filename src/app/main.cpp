@@ -83,6 +83,8 @@ int runWindow(const QString &iniPath, const RunPort &run)
             line->pinPortNumber(comNumber);
         } else if (run.port) {
             useSimulatedPlc();
+            // Its device, for the command line or a terminal to reach the same PLC.
+            QTextStream(stdout) << "Simulated PLC on " << simulatedPlcDevice() << Qt::endl;
         }
         if (!run.line.isEmpty())
             line->pinSettings(run.line);
@@ -160,7 +162,9 @@ int main(int argc, char *argv[])
     parser.addOption(demo);
     setSimulatedPlcFactory([] { return std::make_unique<PtySimulatedPlc>(); });
 #endif
-    parser.process(*app);
+    // Arguments the window cannot take get the command line's usage and exit status.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Cli::run(QCoreApplication::arguments());
 
     RunPort run;
     run.line = parser.value(lineSettings);

@@ -14,6 +14,7 @@
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/plc_link.h"
+#include "link/port_choice.h"
 #include "link/qt_serial_line.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
@@ -158,14 +159,12 @@ public:
             QString device;
             int comNumber = 0;
             if (!port.isEmpty()) {
-                bool ok = false;
-                const int n = port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)
-                                  ? port.mid(3).toInt(&ok)
-                                  : 0;
-                if (ok && n >= 1 && n <= 10)
-                    comNumber = n;
-                else if (port.contains(QLatin1Char('/')) || port.contains(QLatin1Char('\\')))
-                    device = port;
+                // The simulated PLC is the window's; here it is plc-sim's device.
+                const auto chosen = parsePortText(port);
+                if (chosen && chosen->kind == PortChoice::Kind::Com)
+                    comNumber = chosen->comNumber;
+                else if (chosen && chosen->kind == PortChoice::Kind::Device)
+                    device = chosen->device;
                 else
                     usageError(
                         QStringLiteral("--port takes COM1 to COM10 or a device path, not \"%1\"")

@@ -1,5 +1,6 @@
 // The COM-port dialog on a real serial port (QSerialPort on a pty) against plc-sim: the test,
-// storing with "OK", a device path typed into the port box, and a port whose device has gone.
+// storing with "OK", a device path typed into the port box, and a port whose device has gone;
+// plc-config's --port without a command.
 #include "plc_sim_process.h"
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
@@ -91,6 +92,30 @@ private Q_SLOTS:
         LinkTransfer transfer(link, ini);
         transfer.open();
         QCOMPARE(link.Read_plc_word(Timeout::Word, Addr::CpuType), std::optional<quint16>(4660));
+    }
+
+    // --port and --line alone are the window's; with a command, the command line's.
+    void portAloneOpensTheWindow_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("window") << QStringList{"--port", "ttyUSB0"}
+                                << "\"ttyUSB0\" names no port: choose COM1 to COM10";
+        QTest::newRow("window, --line too")
+            << QStringList{"--line", "9600,N,8,1", "--port", "COM11"} << "\"COM11\" names no port";
+        QTest::newRow("command line") << QStringList{"--port", "ttyUSB0", "test"}
+                                      << "usage: plc-config [OPTIONS] COMMAND [ARGS]";
+        QTest::newRow("no value") << QStringList{"--line", "9600,N,8,1", "--port"}
+                                  << "usage: plc-config [OPTIONS] COMMAND [ARGS]";
+    }
+    void portAloneOpensTheWindow()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, err);
+        QTemporaryDir config;
+        const Run r = runPlcConfig(config.path(), args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(err.toUtf8()), r.err.constData());
     }
 };
 

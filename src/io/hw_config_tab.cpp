@@ -122,15 +122,20 @@ void HwConfigTab::buildGeneralFrame()
                                        "restarted at once)"));
     });
     connect(update, &QPushButton::clicked, this, [this] {
-        runCommand(
+        Outcome outcome = Outcome::Cancelled;
+        const CommandEnd end = runCommandEnd(
             prompts(),
-            [this] {
-                startFirmwareUpdate(link(), iniPath(), prompts(),
-                                    updaterPath(m_programFolder.isEmpty()
-                                                    ? programPartFolders()
-                                                    : QStringList{m_programFolder}));
+            [&] {
+                outcome = startFirmwareUpdate(link(), iniPath(), prompts(),
+                                              updaterPath(m_programFolder.isEmpty()
+                                                              ? programPartFolders()
+                                                              : QStringList{m_programFolder}));
             },
             QString());
+        if (!end.failure.isEmpty())
+            reportEnded(tr("Firmware update not started: %1").arg(end.failure), true);
+        else if (outcome == Outcome::Done)
+            reportEnded(tr("Firmware update started: the PLC waits for the updater"));
     });
 
     auto *layout = new QVBoxLayout(m_generalFrame);

@@ -221,7 +221,7 @@ QVariant FrameLogModel::headerData(int section, Qt::Orientation orientation, int
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case TimeColumn:
-        return m_clockTimes ? QStringLiteral("Time") : QStringLiteral("ms");
+        return m_clockTimes ? tr("Time") : QStringLiteral("ms");
     case DirectionColumn:
         return QStringLiteral("Dir");
     case FrameColumn:

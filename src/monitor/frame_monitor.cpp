@@ -93,7 +93,7 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     m_frames->setColumnWidth(FrameLogModel::FrameColumn, 340);
 
     m_pause->setCheckable(true);
-    auto *clockTimes = new QCheckBox(QStringLiteral("Clock &time"), this);
+    auto *clockTimes = new QCheckBox(tr("Clock &time"), this);
     clockTimes->setObjectName(QStringLiteral("ClockTime"));
     QPushButton *clear = makeButton(this, QStringLiteral("Clear"), QStringLiteral("C&lear"));
     QPushButton *save = makeButton(this, QStringLiteral("Save"), QStringLiteral("&Save..."));
@@ -188,12 +188,11 @@ qint64 FrameMonitor::shownFramesIn(int first, int last) const
 
 void FrameMonitor::showCounts()
 {
-    QString text =
-        m_filter->text().isEmpty()
-            ? QStringLiteral("%1 frames").arg(m_log->frames())
-            : QStringLiteral("%1 of %2 frames shown").arg(m_shownFrames).arg(m_log->frames());
+    QString text = m_filter->text().isEmpty()
+                       ? QStringLiteral("%1 frames").arg(m_log->frames())
+                       : tr("%1 of %2 frames shown").arg(m_shownFrames).arg(m_log->frames());
     if (m_log->notShown() > 0)
-        text += QStringLiteral(", %1 held while paused").arg(m_log->notShown());
+        text += tr(", %1 held while paused").arg(m_log->notShown());
     if (m_log->dropped() > 0)
         text += QStringLiteral(", %1 earlier rows dropped").arg(m_log->dropped());
     m_counts->setText(text);

@@ -42,6 +42,8 @@ enum class Command {
     Print,
     Export,
     Import,
+    ExportCsv,
+    ImportCsv,
     ReadBuffer1,
     Search
 };
@@ -152,6 +154,13 @@ private Q_SLOTS:
                                 << "Exported to DIR/p.json" << QStringList();
         QTest::newRow("import") << Command::Import << Fault::None << false << "Imported p.json"
                                 << QStringList();
+        QTest::newRow("export CSV")
+            << Command::ExportCsv << Fault::None << false
+            << "Exported the UART 1 slave table to DIR/t.csv" << QStringList();
+        QTest::newRow("import CSV")
+            << Command::ImportCsv << Fault::None << false
+            << "Imported the UART 1 slave table from t.csv"
+            << QStringList{"Replace the rows of the UART 1 slave table with those of t.csv?"};
         QTest::newRow("UART 1 error buffer")
             << Command::ReadBuffer1 << Fault::None << false
             << "UART 1 error buffer: 2 active errors" << QStringList();
@@ -227,6 +236,15 @@ private Q_SLOTS:
             action("Import_project")->trigger();
             // What the window shows is in no project file now, even though nothing differs.
             QCOMPARE(m_window->commands().statusBar().projectText(), "New project, changed");
+            break;
+        case Command::ExportCsv:
+        case Command::ImportCsv:
+            m_b->prompts.queueFile(file("t.csv"));
+            action("grid_export_csv")->trigger();
+            if (command == Command::ExportCsv)
+                break;
+            m_b->prompts.queueFile(file("t.csv"));
+            action("grid_import_csv")->trigger();
             break;
         case Command::ReadBuffer1:
             m_b->plc().setWord(sim::Addr::Uart1Port, 0xC003);

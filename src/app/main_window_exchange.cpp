@@ -137,8 +137,6 @@ void MainWindow::importProject()
         m_commands->project().setSaved(QString());
         m_project = record;
         Apply_project_record(record, projectPorts());
-        // Saved nowhere yet, even when it equals what the window showed.
-        m_commands->project().markChanged();
         m_uart1->showTable();
         done = tr("Imported %1").arg(QFileInfo(*path).fileName());
     });

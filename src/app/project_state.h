@@ -29,14 +29,13 @@ public:
     // The project now is what the file holds (after a load or a save); an empty path: a new
     // project.
     void setSaved(const QString &file);
-    // What the window shows is not in any file (an import).
-    void markChanged();
 
 Q_SIGNALS:
     void stateChanged();
 
 private:
     void watchTable(TextTable &table);
+    void markChanged();
 
     bool m_changed = false;
     QString m_file;

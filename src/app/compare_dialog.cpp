@@ -31,6 +31,9 @@ CompareDialog::CompareDialog(const QList<PortDifference> &differences, QWidget *
             table->setItem(row, c, new QTableWidgetItem(cells[c]));
     }
     table->resizeColumnsToContents();
+    connect(table, &QAbstractItemView::activated, this, [this, differences](const QModelIndex &i) {
+        Q_EMIT differenceChosen(differences.value(i.row()));
+    });
 
     auto *heading =
         new QLabel(QStringLiteral("The PLC holds %1 setting(s) that differ from the window:")
@@ -39,6 +42,7 @@ CompareDialog::CompareDialog(const QList<PortDifference> &differences, QWidget *
     heading->setBuddy(table);
     QPushButton *close = makeButton(this, QStringLiteral("closeCompare"), QStringLiteral("Close"));
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    setAttribute(Qt::WA_DeleteOnClose);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(heading);
@@ -47,6 +51,7 @@ CompareDialog::CompareDialog(const QList<PortDifference> &differences, QWidget *
     buttons->addStretch(1);
     buttons->addWidget(close);
     layout->addLayout(buttons);
-    close->setDefault(true);
+    // Enter goes to the chosen difference; Esc closes.
+    close->setAutoDefault(false);
     resize(640, 360);
 }

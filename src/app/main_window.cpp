@@ -20,6 +20,7 @@
 #include "widgets/command_feedback.h"
 #include "widgets/main_tab.h"
 #include "widgets/widget_prompts.h"
+#include "widgets/window_placement.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -72,7 +73,8 @@ MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line,
 
     buildTabs();
     buildMenus();
-    resize(1060, 680);
+    // Its preferred size where the screen has room, else as much as the screen has.
+    setGeometry(fittedGeometry(this, QSize(1060, 680)));
     startUp();
 }
 

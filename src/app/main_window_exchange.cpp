@@ -113,15 +113,19 @@ void MainWindow::addTableMenu(const QString &gridName, ProjectTable table)
 
 void MainWindow::exportProject()
 {
-    runCommand(*m_prompts, [this] {
+    QString done;
+    const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         // What "Save config" would write: a cell that does not convert stops it here.
         ProjectRecord record = m_project;
         Fill_project_record(record, projectPorts());
         if (const auto path = m_prompts->chooseFileToSave(
                 jsonChoice(QStringLiteral("Export PLC configuration"),
-                           proposedPath(*m_commands, QStringLiteral(".json")))))
+                           proposedPath(*m_commands, QStringLiteral(".json"))))) {
             writeWholeFile(*path, projectJson(record));
+            done = tr("Exported to %1").arg(QDir::toNativeSeparators(*path));
+        }
     });
+    m_commands->showEnd(end, done, tr("Not exported: %1"));
 }
 
 void MainWindow::importProject()
@@ -129,7 +133,8 @@ void MainWindow::importProject()
     // The import replaces the whole project, as a load does.
     if (!m_commands->mayDiscardChanges())
         return;
-    runCommand(*m_prompts, [this] {
+    QString done;
+    const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const auto path = m_prompts->chooseFileToOpen(
             jsonChoice(QStringLiteral("Import PLC configuration"), m_commands->fileFolder()));
         if (!path)
@@ -145,23 +150,31 @@ void MainWindow::importProject()
         m_project = record;
         Apply_project_record(record, projectPorts());
         m_uart1->showTable();
+        done = tr("Imported %1").arg(QFileInfo(*path).fileName());
     });
+    m_commands->showEnd(end, done, tr("Not imported: %1"));
 }
 
 void MainWindow::exportTable(ProjectTable table)
 {
-    runCommand(*m_prompts, [this, table] {
+    QString done;
+    const CommandEnd end = runCommandEnd(*m_prompts, [&] {
+        const QString caption = projectTableCaption(table);
         if (const auto path = m_prompts->chooseFileToSave(
-                csvChoice(QStringLiteral("Export the %1").arg(projectTableCaption(table)),
-                          proposedPath(*m_commands, QLatin1Char(' ') + projectTableCaption(table) +
-                                                        QStringLiteral(".csv")))))
+                csvChoice(QStringLiteral("Export the %1").arg(caption),
+                          proposedPath(*m_commands,
+                                       QLatin1Char(' ') + caption + QStringLiteral(".csv")))) {
             writeWholeFile(*path, projectTableCsv(table, projectPorts()));
+            done = tr("Exported the %1 to %2").arg(caption, QDir::toNativeSeparators(*path));
+        }
     });
+    m_commands->showEnd(end, done, tr("Not exported: %1"));
 }
 
 void MainWindow::importTable(ProjectTable table)
 {
-    runCommand(*m_prompts, [this, table] {
+    QString done;
+    const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const QString caption = projectTableCaption(table);
         const auto path = m_prompts->chooseFileToOpen(
             csvChoice(QStringLiteral("Import into the %1").arg(caption), m_commands->fileFolder()));
@@ -180,12 +193,15 @@ void MainWindow::importTable(ProjectTable table)
             m_uart1->showTable();
         else if (table == ProjectTable::Uart2)
             m_uart2->showTable();
+        done = tr("Imported the %1 from %2").arg(caption, QFileInfo(*path).fileName());
     });
+    m_commands->showEnd(end, done, tr("Not imported: %1"));
 }
 
 void MainWindow::printConfigSheet()
 {
-    runCommand(*m_prompts, [this] {
+    QString done;
+    const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const QFileInfo file(m_commands->project().file());
         SheetHeading heading;
         heading.projectName = file.fileName();
@@ -214,5 +230,10 @@ void MainWindow::printConfigSheet()
         printSheet(html, printer);
         if (printer.printerState() == QPrinter::Error)
             throw PlatformError(QStringLiteral("The configuration sheet could not be printed"));
+        done = printer.outputFileName().isEmpty()
+                   ? tr("Configuration sheet sent to %1").arg(printer.printerName())
+                   : tr("Configuration sheet saved: %1")
+                         .arg(QDir::toNativeSeparators(printer.outputFileName()));
     });
+    m_commands->showEnd(end, done, tr("Configuration sheet not printed: %1"));
 }

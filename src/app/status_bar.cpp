@@ -8,6 +8,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -90,6 +91,71 @@ QString readFailure(const PortReadReport &r)
 
 } // namespace
 
+// A status bar label that asks for the width of its whole text (or of `wantedChars` characters at
+// most) but takes what the window can spare, down to `leastChars`, cutting the text short (whole
+// in the tooltip) instead of widening the window.
+class FittedLabel final : public QLabel
+{
+public:
+    FittedLabel(int leastChars, int wantedChars, QWidget *parent)
+        : QLabel(parent), m_leastChars(leastChars), m_wantedChars(wantedChars)
+    {
+        setTextFormat(Qt::PlainText);
+    }
+
+    void setFullText(const QString &text)
+    {
+        if (text == m_full)
+            return;
+        m_full = text;
+        // Screen readers read the label by its name ("Last command"); the description carries
+        // what it says now, and its change event (Qt sends it) makes them announce it.
+        setAccessibleDescription(text);
+        fit();
+        updateGeometry();
+    }
+    const QString &fullText() const { return m_full; }
+
+    QSize sizeHint() const final { return withTextWidth(QLabel::sizeHint(), m_wantedChars); }
+    QSize minimumSizeHint() const final
+    {
+        return withTextWidth(QLabel::minimumSizeHint(), m_leastChars);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) final
+    {
+        QLabel::resizeEvent(event);
+        fit();
+    }
+
+private:
+    // The label's size for the whole text, or for `chars` characters when that is less (0: the
+    // whole text in any case).
+    QSize withTextWidth(QSize size, int chars) const
+    {
+        const QFontMetrics metrics = fontMetrics();
+        int width = metrics.horizontalAdvance(m_full);
+        if (chars > 0)
+            width = std::min(width, metrics.averageCharWidth() * chars);
+        size.rwidth() += width - metrics.horizontalAdvance(text());
+        return size;
+    }
+
+    void fit()
+    {
+        const QString shown =
+            fontMetrics().elidedText(m_full, Qt::ElideRight, std::max(0, contentsRect().width()));
+        if (shown != text())
+            setText(shown);
+        setToolTip(shown == m_full ? QString() : m_full);
+    }
+
+    int m_leastChars;
+    int m_wantedChars;
+    QString m_full;
+};
+
 QString StatusText::writes(const QList<PortWriteReport> &reports)
 {
     QStringList ports, endings;
@@ -133,16 +199,16 @@ bool StatusText::failed(const QList<PortReadReport> &reports)
 }
 
 StatusBar::StatusBar(QWidget *parent)
-    : QStatusBar(parent), m_port(new QLabel(this)), m_hint(new QLabel(this)),
-      m_outcome(new QLabel(this)), m_project(new QLabel(this)),
-      m_now([] { return QTime::currentTime(); })
+    : QStatusBar(parent), m_port(new FittedLabel(24, 0, this)),
+      m_hint(new FittedLabel(16, 0, this)), m_outcome(new FittedLabel(24, 0, this)),
+      m_project(new FittedLabel(12, 32, this)), m_now([] { return QTime::currentTime(); })
 {
     setObjectName(QStringLiteral("statusBar"));
     setSizeGripEnabled(false);
-    const std::pair<QLabel *, const char *> labels[] = {{m_port, "statusPort"},
-                                                        {m_hint, "statusPortHint"},
-                                                        {m_outcome, "statusOutcome"},
-                                                        {m_project, "statusProject"}};
+    const std::pair<FittedLabel *, const char *> labels[] = {{m_port, "statusPort"},
+                                                             {m_hint, "statusPortHint"},
+                                                             {m_outcome, "statusOutcome"},
+                                                             {m_project, "statusProject"}};
     for (const auto &[label, name] : labels) {
         label->setObjectName(QLatin1String(name));
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -173,45 +239,50 @@ void StatusBar::showPort(const QString &port, const QString &iniPath)
         device = mapping.simulated ? QStringLiteral("simulated PLC") : mapping.device;
         hint = portHint(number, iniPath);
     }
-    m_hint->setText(hint);
+    m_hint->setFullText(hint);
     m_hint->setVisible(!hint.isEmpty());
     QString settings = QStringLiteral("?");
     try {
         settings = comSettingsText(iniPath);
     } catch (const PlatformError &) {
     }
-    m_port->setText(QStringLiteral("Active port COM %1: %2, %3").arg(port, device, settings));
+    m_port->setFullText(QStringLiteral("Active port COM %1: %2, %3").arg(port, device, settings));
 }
 
 void StatusBar::showOutcome(const QString &text, bool failure)
 {
-    m_outcome->setText(text + QLatin1Char(' ') + m_now().toString(QStringLiteral("HH:mm:ss")));
+    const QTime at = m_now();
+    // One line: a failure's description may run over several.
+    QString line = text;
+    line.replace(QRegularExpression(QStringLiteral("\\s*[\\r\\n]+\\s*")), QStringLiteral(" "));
+    m_outcome->setFullText(line + QLatin1Char(' ') + at.toString(QStringLiteral("HH:mm:ss")));
     // A failure keeps its colour until the next command, after its message box is gone.
     m_outcome->setStyleSheet(failure ? QStringLiteral("color: #b00000; font-weight: bold")
                                      : QString());
+    Q_EMIT outcomeShown(at, text, failure);
 }
 
 void StatusBar::showProject(const QString &description)
 {
-    m_project->setText(description);
+    m_project->setFullText(description);
 }
 
 QString StatusBar::portText() const
 {
-    return m_port->text();
+    return m_port->fullText();
 }
 
 QString StatusBar::hintText() const
 {
-    return m_hint->text();
+    return m_hint->fullText();
 }
 
 QString StatusBar::outcomeText() const
 {
-    return m_outcome->text();
+    return m_outcome->fullText();
 }
 
 QString StatusBar::projectText() const
 {
-    return m_project->text();
+    return m_project->fullText();
 }

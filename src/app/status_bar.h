@@ -7,7 +7,7 @@
 
 #include <functional>
 
-class QLabel;
+class FittedLabel;
 struct PortReadReport;
 struct PortWriteReport;
 
@@ -28,6 +28,8 @@ bool failed(const QList<PortReadReport> &reports);
 // The window's status bar: on the left the PLC port as the caption names it, the device it leads
 // to and its line settings; on the right how the last command ended, with the time, and the
 // project file with whether it changed. A failure stays there, marked, until the next command.
+// A text longer than its place is cut short, whole in its tooltip, and never widens the window;
+// screen readers get each label's whole text as its description, and hear when it changes.
 class StatusBar final : public QStatusBar
 {
     Q_OBJECT
@@ -48,10 +50,14 @@ public:
     // Where the time of an outcome comes from (the wall clock unless set).
     void setTimeSource(std::function<QTime()> now) { m_now = std::move(now); }
 
+Q_SIGNALS:
+    // Every outcome shown, so that one replaced by the next can still be read.
+    void outcomeShown(const QTime &at, const QString &text, bool failure);
+
 private:
-    QLabel *m_port;
-    QLabel *m_hint;
-    QLabel *m_outcome;
-    QLabel *m_project;
+    FittedLabel *m_port;
+    FittedLabel *m_hint;
+    FittedLabel *m_outcome;
+    FittedLabel *m_project;
     std::function<QTime()> m_now;
 };

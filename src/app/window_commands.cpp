@@ -2,6 +2,8 @@
 
 #include "app/compare_dialog.h"
 #include "app/main_window.h"
+#include "app/messages_log.h"
+#include "app/messages_window.h"
 #include "app/project_state.h"
 #include "app/start_panel.h"
 #include "app/status_bar.h"
@@ -14,6 +16,7 @@
 #include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "widgets/command_feedback.h"
+#include "widgets/window_placement.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -22,6 +25,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
+#include <QTabWidget>
 
 namespace {
 
@@ -35,9 +39,10 @@ QString fileName(const QString &path)
 WindowCommands::WindowCommands(MainWindow &window, ProjectRecord &record, CommandFeedback &feedback)
     : QObject(&window), m_window(window), m_record(record), m_feedback(feedback),
       m_status(new StatusBar(&window)), m_project(new ProjectState(this)),
-      m_folder(firstFileFolder())
+      m_messages(new MessagesLog(this)), m_folder(firstFileFolder())
 {
     window.setStatusBar(m_status);
+    connect(m_status, &StatusBar::outcomeShown, m_messages, &MessagesLog::add);
     connect(m_project, &ProjectState::stateChanged, this,
             [this] { m_status->showProject(m_project->description()); });
     connect(&feedback, &CommandFeedback::portWritten, this, [this](const PortWriteReport &r) {
@@ -91,6 +96,25 @@ void WindowCommands::connectMenus(QMenu *file, QMenu *plc, QAction *about)
     connect(compare, &QAction::triggered, this, &WindowCommands::compareWithPlc);
     m_window.registerPlcControl(loadToPlc);
     m_window.registerPlcControl(compare);
+    QAction *messages = plc->addAction(tr("Messages"));
+    messages->setObjectName(QStringLiteral("Messages"));
+    messages->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(messages, &QAction::triggered, this, &WindowCommands::showMessages);
+}
+
+void WindowCommands::showEnd(const CommandEnd &end, const QString &done, const QString &failed)
+{
+    if (!end.failure.isEmpty())
+        m_status->showOutcome(failed.arg(end.failure), true);
+    else if (end.completed() && !done.isEmpty())
+        m_status->showOutcome(done);
+}
+
+void WindowCommands::showMessages()
+{
+    if (!m_messagesWindow)
+        m_messagesWindow = new MessagesWindow(*m_messages, &m_window);
+    showBeside(m_messagesWindow, &m_window);
 }
 
 void WindowCommands::startUp()
@@ -364,8 +388,40 @@ void WindowCommands::compareWithPlc()
     }
     m_status->showOutcome(QStringLiteral("Compared with PLC: %1 difference(s)").arg(found->size()),
                           true);
-    CompareDialog dialog(*found, &m_window);
-    dialog.exec();
+    // The differences stay in sight while the tabs are put right.
+    if (m_compare)
+        m_compare->close();
+    m_compare = new CompareDialog(*found, &m_window);
+    connect(m_compare, &CompareDialog::differenceChosen, this, &WindowCommands::goTo);
+    showBeside(m_compare, &m_window);
+}
+
+void WindowCommands::goTo(const PortDifference &difference)
+{
+    auto *tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabs"));
+    UartTab *uart = difference.port == ModbusPortInfo::uart1().name   ? m_window.uart1Tab()
+                    : difference.port == ModbusPortInfo::uart2().name ? m_window.uart2Tab()
+                                                                      : nullptr;
+    MainTab *tab = uart ? static_cast<MainTab *>(uart) : m_window.onewireTab();
+    tabs->setCurrentWidget(tab);
+    m_window.activateWindow();
+    if (difference.slot < 1)
+        return;
+    // The field is named as its table's column is titled ("Timeout" for "Timeout,[ms]").
+    const TextTable &table = uart ? static_cast<const TextTable &>(uart->port().slaves())
+                                  : m_window.onewireTab()->auxPort().sensors();
+    for (int column = 1; column < table.columnCount(); ++column) {
+        if (table.headerData(column, Qt::Horizontal)
+                .toString()
+                .trimmed()
+                .startsWith(difference.field)) {
+            if (uart)
+                uart->selectCell(difference.slot - 1, column);
+            else
+                m_window.onewireTab()->selectCell(difference.slot - 1, column);
+            return;
+        }
+    }
 }
 
 void WindowCommands::setVerify(bool on)

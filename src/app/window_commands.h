@@ -1,17 +1,22 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 class CommandFeedback;
+class CompareDialog;
 class MainWindow;
+class MessagesLog;
+class MessagesWindow;
 class ProjectRecord;
 class ProjectState;
 class QAction;
 class QMenu;
 class StatusBar;
 struct CommandEnd;
+struct PortDifference;
 template <typename T> class Result;
 
 // The window's commands around the project and the trust in a transfer: the status bar, the
@@ -38,8 +43,14 @@ public:
     // Opens a project file as the project; an example opens as a new project not saved yet, so
     // that saving it asks where (the examples' folder is the program's).
     void openProjectFile(const QString &path, bool example);
+    // How a command of the window ended: `done` when it ran to its end (empty when it was
+    // cancelled and there is nothing to tell), else `failed` with the failure's text for %1.
+    void showEnd(const CommandEnd &end, const QString &done, const QString &failed);
+    // "Messages": the outcomes since the window opened.
+    void showMessages();
 
     StatusBar &statusBar() const { return *m_status; }
+    MessagesLog &messages() const { return *m_messages; }
     ProjectState &project() const { return *m_project; }
     const QStringList &recentFiles() const { return m_recent; }
     // Where the file choosers start: the folder used last, else a folder the user can write to.
@@ -66,6 +77,8 @@ private:
     void about();
     void loadToPlc();
     void compareWithPlc();
+    // Shows the difference's cell (its port's tab when it is a setting of the port).
+    void goTo(const PortDifference &difference);
     void setVerify(bool on);
     QString iniPath() const;
 
@@ -74,6 +87,9 @@ private:
     CommandFeedback &m_feedback;
     StatusBar *m_status;
     ProjectState *m_project;
+    MessagesLog *m_messages;
+    MessagesWindow *m_messagesWindow = nullptr;
+    QPointer<CompareDialog> m_compare; // the last compare's differences, while open
     QMenu *m_file = nullptr;
     QAction *m_exit = nullptr;
     QAction *m_verify = nullptr;

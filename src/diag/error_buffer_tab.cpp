@@ -10,6 +10,29 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+namespace {
+
+// "UART 1 error buffer: 2 active errors", or why it was not read.
+QString bufferOutcome(const QString &port, const Result<ErrorBufferReading> &reading,
+                      const QString &error)
+{
+    if (!reading) {
+        const QString why = error.isEmpty() ? reading.failure().message : error;
+        return QObject::tr("%1 error buffer not read: %2").arg(port, why);
+    }
+    if (!reading->inUse)
+        return QObject::tr("%1 error buffer: none kept, the port is not a Modbus master").arg(port);
+    const auto active =
+        std::count_if(reading->entries.cbegin(), reading->entries.cend(),
+                      [](const ErrorEntry &e) { return e.text.type == u"Active error"; });
+    return active == 1 ? QObject::tr("%1 error buffer: 1 active error").arg(port)
+                       : QObject::tr("%1 error buffer: %2 active errors").arg(port).arg(active);
+}
+
+} // namespace
+
 ErrorBufferTab::ErrorBufferTab(const TabContext &context, const QString &objectName,
                                const QString &commandFrame, const QList<ErrorBufferView> &views,
                                QWidget *parent)
@@ -78,7 +101,13 @@ void ErrorBufferTab::readBuffer(int index)
     TextTable *table = bufferTable(index);
     if (!table)
         return;
-    runCommand(prompts(), [&] {
-        readErrorBuffer(link(), iniPath(), prompts(), m_views[index].layout, *table);
+    const ErrorBufferLayout &layout = m_views[index].layout;
+    Result<ErrorBufferReading> reading = Outcome::Cancelled;
+    const CommandEnd end = runCommandEnd(prompts(), [&] {
+        reading = fetchErrorBuffer(link(), iniPath(), prompts(), layout);
+        if (reading && reading->inUse)
+            showErrorEntries(*table, reading->entries);
     });
+    if (end.kind != CommandEnd::Kind::Aborted)
+        reportEnded(bufferOutcome(layout.name, reading, end.failure), !reading);
 }

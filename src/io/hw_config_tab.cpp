@@ -131,14 +131,19 @@ void HwConfigTab::buildGeneralFrame()
                                        "restarted at once)"));
     });
     connect(update, &QPushButton::clicked, this, [this] {
-        runCommand(
+        Outcome outcome = Outcome::Cancelled;
+        const CommandEnd end = runCommandEnd(
             prompts(),
-            [this] {
+            [&] {
                 const UpdaterChoice updater = chooseUpdater(iniPath(), updaterFolders());
-                startFirmwareUpdate(link(), iniPath(), prompts(), updater.program,
-                                    updater.missingHint);
+                outcome = startFirmwareUpdate(link(), iniPath(), prompts(), updater.program,
+                                              updater.missingHint);
             },
             QString());
+        if (!end.failure.isEmpty())
+            reportEnded(tr("Firmware update not started: %1").arg(end.failure), true);
+        else if (outcome == Outcome::Done)
+            reportEnded(tr("Firmware update started: the PLC waits for the updater"));
     });
 
     auto *layout = new QVBoxLayout(m_generalFrame);

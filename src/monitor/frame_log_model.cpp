@@ -2,8 +2,11 @@
 
 #include "monitor/frame_decoder.h"
 
+#include <algorithm>
+
 FrameLogModel::FrameLogModel(qint64 originMs, int capacity, QObject *parent)
-    : QAbstractTableModel(parent), m_origin(originMs), m_capacity(std::max(capacity, 1))
+    : QAbstractTableModel(parent), m_origin(originMs), m_capacity(std::max(capacity, 1)),
+      m_originTime(QTime::currentTime())
 {
     m_ring.resize(size_t(m_capacity));
 }
@@ -53,13 +56,19 @@ void FrameLogModel::take(const LinkEvent &event)
         row.text = QStringLiteral("came late, dropped before the next request");
         break;
     }
-    if (row.kind != RowKind::Separator) {
+    if (isFrame(row.kind))
         ++m_frames;
-        if (m_paused)
-            ++m_notShown;
-    }
-    if (!m_paused)
+    if (!m_paused) {
         add(std::move(row));
+    } else {
+        if (isFrame(row.kind))
+            ++m_notShown;
+        if (m_held.size() == size_t(m_capacity)) {
+            m_held.pop_front();
+            ++m_heldDropped;
+        }
+        m_held.push_back(std::move(row));
+    }
     Q_EMIT countsChanged();
 }
 
@@ -68,14 +77,33 @@ void FrameLogModel::setPaused(bool paused)
     if (paused == m_paused)
         return;
     m_paused = paused;
-    if (paused) {
-        m_notShownAtPause = m_notShown;
-    } else if (const qint64 missed = m_notShown - m_notShownAtPause; missed > 0) {
-        Row note;
-        note.text = QStringLiteral("%1 frames not shown while paused").arg(missed);
-        add(std::move(note));
+    if (!paused && m_heldDropped > 0) {
+        // The held rows fill the log: every row before them is gone, and the note counts them.
+        beginResetModel();
+        m_dropped += m_size + m_heldDropped;
+        m_first = 0;
+        m_size = int(m_held.size());
+        std::move(m_held.begin(), m_held.end(), m_ring.begin());
+        endResetModel();
+    } else if (!paused) {
+        for (Row &row : m_held)
+            add(std::move(row));
+    }
+    if (!paused) {
+        m_held.clear();
+        m_heldDropped = m_notShown = 0;
     }
     Q_EMIT countsChanged();
+}
+
+void FrameLogModel::setClockTimes(bool on)
+{
+    if (on == m_clockTimes)
+        return;
+    m_clockTimes = on;
+    Q_EMIT headerDataChanged(Qt::Horizontal, TimeColumn, TimeColumn);
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, TimeColumn), index(rowCount() - 1, TimeColumn));
 }
 
 void FrameLogModel::clear()
@@ -84,7 +112,8 @@ void FrameLogModel::clear()
     for (Row &row : m_ring)
         row = Row();
     m_first = m_size = 0;
-    m_dropped = m_frames = m_notShown = m_notShownAtPause = 0;
+    m_held.clear();
+    m_dropped = m_frames = m_notShown = m_heldDropped = 0;
     endResetModel();
     Q_EMIT countsChanged();
 }
@@ -163,6 +192,9 @@ QVariant FrameLogModel::data(const QModelIndex &index, int role) const
     }
     switch (index.column()) {
     case TimeColumn:
+        if (m_clockTimes)
+            return m_originTime.addMSecs(int(row->ms % (24 * 3600 * 1000)))
+                .toString(QStringLiteral("HH:mm:ss.zzz"));
         return QString::number(row->ms);
     case DirectionColumn:
         if (kind == RowKind::Sent)
@@ -189,7 +221,7 @@ QVariant FrameLogModel::headerData(int section, Qt::Orientation orientation, int
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (section) {
     case TimeColumn:
-        return QStringLiteral("ms");
+        return m_clockTimes ? tr("Time") : QStringLiteral("ms");
     case DirectionColumn:
         return QStringLiteral("Dir");
     case FrameColumn:
@@ -209,33 +241,13 @@ QString FrameLogModel::rowText(int row) const
     return cells.join(QLatin1Char('\t'));
 }
 
-QByteArray FrameLogModel::traceText() const
+QByteArray FrameLogModel::tableText() const
 {
-    QByteArray text;
-    auto comment = [&text](const QString &line) { text += "# " + line.toUtf8() + '\n'; };
-    if (m_dropped > 0)
-        comment(data(index(0, FrameColumn)).toString());
-    for (int i = 0; i < m_size; ++i) {
-        const Row &row = m_ring[size_t((m_first + i) % m_capacity)];
-        const double seconds = row.ms / 1000.0;
-        switch (row.kind) {
-        case RowKind::Separator:
-        case RowKind::Note:
-            comment(row.text);
-            break;
-        case RowKind::Sent:
-            text += traceLine(seconds, ">", row.bytes);
-            break;
-        case RowKind::Answer:
-            text += traceLine(seconds, "<", row.bytes);
-            break;
-        case RowKind::Missing:
-        case RowKind::Late:
-            if (!row.bytes.isEmpty())
-                text += traceLine(seconds, "<", row.bytes);
-            comment(row.text);
-            break;
-        }
-    }
+    QStringList header;
+    for (int column = 0; column < ColumnCount; ++column)
+        header << headerData(column, Qt::Horizontal).toString();
+    QByteArray text = header.join(QLatin1Char('\t')).toUtf8() + '\n';
+    for (int row = 0; row < rowCount(); ++row)
+        text += rowText(row).toUtf8() + '\n';
     return text;
 }

@@ -6,14 +6,16 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QTime>
 
 #include <chrono>
+#include <deque>
 #include <vector>
 
 // The frame monitor's rows: one per frame sent, one per answer (the arrivals of one exchange put
 // together, or what came before the wait ended), a separator per command naming it, and notes.
 // The newest rows are kept, at most `capacity` of them (when full, the oldest hundredth goes);
-// a first row counts those dropped.
+// a first row counts those dropped. While paused, new rows are held back and come on resume.
 class FrameLogModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -37,21 +39,31 @@ public:
     // One event from the tap.
     void take(const LinkEvent &event);
 
-    // While paused, frames are counted and their exchanges followed, but no row is added.
+    // While paused, rows are held back (the newest `capacity` of them) and added on resume.
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
-    // Empties the log and its counts; the exchanges under way are still followed.
+    // Empties the log, what it holds back and its counts; the exchanges under way are still
+    // followed.
     void clear();
 
-    qint64 frames() const { return m_frames; }     // sent and received, shown or not
-    qint64 notShown() const { return m_notShown; } // frames that came while paused
+    // The time column in the time of day (originTime being originMs) instead of ms.
+    void setClockTimes(bool on);
+    void setOriginTime(const QTime &originTime) { m_originTime = originTime; }
+
+    qint64 frames() const { return m_frames; }     // sent and received, shown or held
+    qint64 notShown() const { return m_notShown; } // frames held back while paused
     qint64 dropped() const { return m_dropped; }   // rows that fell off the top
+
+    // Whether a row is a frame (not a command's separator or a note).
+    static bool isFrame(RowKind kind)
+    {
+        return kind != RowKind::Separator && kind != RowKind::Note;
+    }
 
     // A row's columns, separated by tabs.
     QString rowText(int row) const;
-    // The whole log as --trace writes it: "   12.345 > <STX>...", with "# " lines for the
-    // separators, the notes and the answers that did not come whole.
-    QByteArray traceText() const;
+    // The whole log, every column: a header line, then each row as rowText gives it.
+    QByteArray tableText() const;
 
     int rowCount(const QModelIndex &parent = {}) const final;
     int columnCount(const QModelIndex &parent = {}) const final;
@@ -89,7 +101,10 @@ private:
     qint64 m_dropped = 0;
     qint64 m_frames = 0;
     qint64 m_notShown = 0;
-    qint64 m_notShownAtPause = 0;
+    std::deque<Row> m_held;
+    qint64 m_heldDropped = 0; // held rows that made room for newer ones
     bool m_paused = false;
+    bool m_clockTimes = false;
+    QTime m_originTime;
     QHash<const PlcLink *, Exchange> m_exchanges;
 };

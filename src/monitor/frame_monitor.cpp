@@ -8,11 +8,12 @@
 #include "link/frame_tap.h"
 #include "monitor/frame_log_model.h"
 #include "widgets/controls.h"
+#include "widgets/window_placement.h"
 
 #include <QAction>
 #include <QBoxLayout>
+#include <QCheckBox>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QDir>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -92,6 +93,8 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     m_frames->setColumnWidth(FrameLogModel::FrameColumn, 340);
 
     m_pause->setCheckable(true);
+    auto *clockTimes = new QCheckBox(tr("Clock &time"), this);
+    clockTimes->setObjectName(QStringLiteral("ClockTime"));
     QPushButton *clear = makeButton(this, QStringLiteral("Clear"), QStringLiteral("C&lear"));
     QPushButton *save = makeButton(this, QStringLiteral("Save"), QStringLiteral("&Save..."));
     m_filter->setObjectName(QStringLiteral("Filter"));
@@ -103,6 +106,7 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     auto *bar = new QHBoxLayout;
     for (QPushButton *b : {m_pause, clear, m_copy, save})
         bar->addWidget(b);
+    bar->addWidget(clockTimes);
     bar->addSpacing(12);
     bar->addWidget(labelFor(m_filter, QStringLiteral("&Filter:")));
     bar->addWidget(m_filter, 1);
@@ -127,8 +131,10 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     connect(save, &QPushButton::clicked, this, &FrameMonitor::saveLog);
     connect(clear, &QPushButton::clicked, m_log, &FrameLogModel::clear);
     connect(m_pause, &QPushButton::toggled, m_log, &FrameLogModel::setPaused);
+    connect(clockTimes, &QCheckBox::toggled, m_log, &FrameLogModel::setClockTimes);
     connect(m_filter, &QLineEdit::textChanged, m_shown,
             &QSortFilterProxyModel::setFilterFixedString);
+    connect(m_filter, &QLineEdit::textChanged, this, &FrameMonitor::showCounts);
     connect(m_log, &FrameLogModel::countsChanged, this, &FrameMonitor::showCounts);
     connect(m_frames->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { m_copy->setEnabled(m_frames->selectionModel()->hasSelection()); });
@@ -141,35 +147,52 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     m_scroll->setSingleShot(true);
     m_scroll->setInterval(0);
     connect(m_scroll, &QTimer::timeout, m_frames, &QTableView::scrollToBottom);
-    connect(m_shown, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (m_followEnd)
-            m_scroll->start();
-    });
+    connect(m_shown, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) {
+                m_shownFrames += shownFramesIn(first, last);
+                if (m_followEnd)
+                    m_scroll->start();
+                showCounts();
+            });
+    // The count of the frames the filter keeps follows every row that comes or goes.
+    connect(m_shown, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) {
+                m_shownFrames -= shownFramesIn(first, last);
+            });
+    connect(m_shown, &QAbstractItemModel::rowsRemoved, this, &FrameMonitor::showCounts);
+    const auto recount = [this] {
+        m_shownFrames = shownFramesIn(0, m_shown->rowCount() - 1);
+        showCounts();
+    };
+    connect(m_shown, &QAbstractItemModel::modelReset, this, recount);
+    connect(m_shown, &QAbstractItemModel::layoutChanged, this, recount);
+    connect(&FrameTap::instance(), &FrameTap::happened, m_log, &FrameLogModel::take);
     showCounts();
 }
 
 void FrameMonitor::open()
 {
-    if (!m_listening)
-        m_listening =
-            connect(&FrameTap::instance(), &FrameTap::happened, m_log, &FrameLogModel::take);
-    show();
-    raise();
-    activateWindow();
+    showBeside(this, parentWidget());
 }
 
-void FrameMonitor::closeEvent(QCloseEvent *event)
+qint64 FrameMonitor::shownFramesIn(int first, int last) const
 {
-    disconnect(m_listening);
-    m_listening = {};
-    QWidget::closeEvent(event);
+    qint64 count = 0;
+    for (int row = first; row <= last; ++row) {
+        const auto kind =
+            FrameLogModel::RowKind(m_shown->index(row, 0).data(FrameLogModel::RowKindRole).toInt());
+        count += FrameLogModel::isFrame(kind) ? 1 : 0;
+    }
+    return count;
 }
 
 void FrameMonitor::showCounts()
 {
-    QString text = QStringLiteral("%1 frames").arg(m_log->frames());
+    QString text = m_filter->text().isEmpty()
+                       ? QStringLiteral("%1 frames").arg(m_log->frames())
+                       : tr("%1 of %2 frames shown").arg(m_shownFrames).arg(m_log->frames());
     if (m_log->notShown() > 0)
-        text += QStringLiteral(", %1 not shown while paused").arg(m_log->notShown());
+        text += tr(", %1 held while paused").arg(m_log->notShown());
     if (m_log->dropped() > 0)
         text += QStringLiteral(", %1 earlier rows dropped").arg(m_log->dropped());
     m_counts->setText(text);
@@ -194,11 +217,12 @@ void FrameMonitor::saveLog()
     runCommand(m_prompts, [this] {
         FileChoice choice;
         choice.title = QStringLiteral("Save frame log");
-        choice.filters = {QStringLiteral("Text (*.txt)"), QStringLiteral("All file (*.*)")};
+        choice.filters = {QStringLiteral("Tab-separated text (*.txt *.tsv)"),
+                          QStringLiteral("All file (*.*)")};
         choice.defaultSuffix = QStringLiteral("txt");
         choice.startFolder = QDir::homePath();
         if (const auto path = m_prompts.chooseFileToSave(choice))
-            writeWholeFile(*path, m_log->traceText());
+            writeWholeFile(*path, m_log->tableText());
     });
 }
 
@@ -206,11 +230,7 @@ QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, Prompts &prompts)
 {
     QAction *item = menu->addAction(QStringLiteral("Frame monitor"));
     item->setObjectName(QStringLiteral("Frame_monitor"));
-    QObject::connect(item, &QAction::triggered, window, [window, &prompts] {
-        auto *monitor = window->findChild<FrameMonitor *>(QString(), Qt::FindDirectChildrenOnly);
-        if (!monitor)
-            monitor = new FrameMonitor(prompts, window);
-        monitor->open();
-    });
+    auto *monitor = new FrameMonitor(prompts, window);
+    QObject::connect(item, &QAction::triggered, monitor, &FrameMonitor::open);
     return item;
 }

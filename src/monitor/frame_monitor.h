@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QMetaObject>
 #include <QWidget>
 
 class FrameLogModel;
@@ -15,15 +14,15 @@ class QTableView;
 class QTimer;
 
 // "Frame monitor": a window of its own, beside the main window, that shows every frame the
-// program's links send and receive while it is open, decoded, with Pause, Clear, Copy, Save...
-// and a filter.
+// program's links send and receive from its making on (the main window makes it at start),
+// decoded, with Pause, Clear, Copy, Save..., a filter and the time of day on request.
 class FrameMonitor final : public QWidget
 {
     Q_OBJECT
 public:
     FrameMonitor(Prompts &prompts, QWidget *parent = nullptr);
 
-    // Shows the window and listens to the links until it is closed.
+    // Shows the window beside its parent.
     void open();
     FrameLogModel &log() { return *m_log; }
 
@@ -31,11 +30,10 @@ public:
     void copySelection();
     void saveLog();
 
-protected:
-    void closeEvent(QCloseEvent *event) final;
-
 private:
     void showCounts();
+    // Counts the frames among the filter's rows first to last.
+    qint64 shownFramesIn(int first, int last) const;
 
     Prompts &m_prompts;
     FrameLogModel *m_log;
@@ -46,9 +44,10 @@ private:
     QLineEdit *m_filter;
     QLabel *m_counts;
     QTimer *m_scroll;
-    QMetaObject::Connection m_listening;
-    bool m_followEnd = true; // the view showed its end before rows came
+    qint64 m_shownFrames = 0; // frames among the rows the filter keeps
+    bool m_followEnd = true;  // the view showed its end before rows came
 };
 
-// Adds "Frame monitor" to the menu; the window it opens belongs to window.
+// Adds "Frame monitor" to the menu and makes the monitor, hidden, so that it shows the frames
+// since the window started; it belongs to window.
 QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, Prompts &prompts);

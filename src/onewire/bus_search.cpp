@@ -14,9 +14,11 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
     LinkTransfer transfer(link, iniPath, QStringLiteral("Search 1-wire"));
     transfer.open();
 
-    if (!configWrite(link, prompts, Timeout::Word, Addr::SearchStart,
-                     wordBytes(PlcWord::StartSearch), WriteCommand::RunTime))
-        return Outcome::PlcFailed;
+    // The failure carries its message: the window's status bar names it too.
+    const WriteAnswer started = link.Write_plc_block(
+        Timeout::Word, WriteCommand::RunTime, Addr::SearchStart, wordBytes(PlcWord::StartSearch));
+    if (!started.accepted())
+        return plcFailed(link, prompts, started.kind);
 
     // The PLC is still busy with the request: this first answer is not used.
     link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2, PlcLink::Reading::Once);

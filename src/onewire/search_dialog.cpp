@@ -128,10 +128,20 @@ void SearchDialog::startSearch()
     m_results.clearItems();
     m_foundSensors = 0;
     std::optional<QList<RomTexts>> found;
-    runCommand(m_prompts, [&] {
-        if (auto result = searchOnewireBus(*m_link, m_iniPath, m_prompts))
+    Result<QList<RomTexts>> result = Outcome::Cancelled;
+    const CommandEnd end = runCommandEnd(m_prompts, [&] {
+        result = searchOnewireBus(*m_link, m_iniPath, m_prompts);
+        if (result)
             found = *result;
     });
+    if (end.kind != CommandEnd::Kind::Aborted) {
+        const QString why = end.failure.isEmpty() ? result.failure().message : end.failure;
+        const qsizetype count = found ? found->size() : 0;
+        Q_EMIT searchEnded(!found       ? tr("1-wire search failed: %1").arg(why)
+                           : count == 1 ? tr("1-wire search: 1 sensor found")
+                                        : tr("1-wire search: %1 sensors found").arg(count),
+                           !found);
+    }
     if (found) {
         m_foundSensors = static_cast<int>(found->size());
         m_count->setText(QString::number(m_foundSensors));

@@ -40,6 +40,10 @@ public Q_SLOTS:
     // Closing while a search waits for the PLC ends the search first.
     void reject() final;
 
+Q_SIGNALS:
+    // How a search ended, in a sentence for the main window's status bar.
+    void searchEnded(const QString &text, bool failure);
+
 private:
     void import(SensorImport how);
     void onBusyChanged(bool busy);

@@ -5,6 +5,8 @@
 
 #include "app/compare_dialog.h"
 #include "app/main_window.h"
+#include "app/messages_log.h"
+#include "app/messages_window.h"
 #include "app/project_state.h"
 #include "app/status_bar.h"
 #include "app/window_commands.h"
@@ -12,15 +14,39 @@
 #include "link/serial_devices.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
+#include "onewire/search_dialog.h"
+#include "widgets/window_placement.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QClipboard>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
 #include <memory>
 
-enum class Command { None, WriteUart1, UploadAll, LoadToPlc, Restart, Save };
+enum class Command {
+    None,
+    WriteUart1,
+    UploadAll,
+    LoadToPlc,
+    Restart,
+    Save,
+    Print,
+    Export,
+    Import,
+    ExportCsv,
+    ImportCsv,
+    ReadBuffer1,
+    Search
+};
 enum class Fault { None, Silent, RefuseThirdPiece, StoreWrong, LineBreaks, Refuse, RefuseAfterStx };
 enum class Trigger { Load, Upload, Exit, New };
 Q_DECLARE_METATYPE(Prompts::SaveChoice)
@@ -125,6 +151,31 @@ private Q_SLOTS:
             << QStringList{"You are shure for restart PLC ? "};
         QTest::newRow("save") << Command::Save << Fault::None << false << "Saved saved.dpc"
                               << QStringList();
+        QTest::newRow("print to a PDF file")
+            << Command::Print << Fault::None << false << "Configuration sheet saved: DIR/sheet.pdf"
+            << QStringList();
+        QTest::newRow("export") << Command::Export << Fault::None << false
+                                << "Exported to DIR/p.json" << QStringList();
+        QTest::newRow("import") << Command::Import << Fault::None << false << "Imported p.json"
+                                << QStringList();
+        QTest::newRow("export CSV")
+            << Command::ExportCsv << Fault::None << false
+            << "Exported the UART 1 slave table to DIR/t.csv" << QStringList();
+        QTest::newRow("import CSV")
+            << Command::ImportCsv << Fault::None << false
+            << "Imported the UART 1 slave table from t.csv"
+            << QStringList{"Replace the rows of the UART 1 slave table with those of t.csv?"};
+        QTest::newRow("UART 1 error buffer")
+            << Command::ReadBuffer1 << Fault::None << false
+            << "UART 1 error buffer: 2 active errors" << QStringList();
+        QTest::newRow("UART 1 error buffer, silent PLC")
+            << Command::ReadBuffer1 << Fault::Silent << false
+            << "UART 1 error buffer not read: Answer timeout from PLC" << QStringList{TimeoutText};
+        QTest::newRow("bus search") << Command::Search << Fault::None << false
+                                    << "1-wire search: 3 sensors found" << QStringList();
+        QTest::newRow("bus search, silent PLC")
+            << Command::Search << Fault::Silent << false
+            << "1-wire search failed: Answer timeout from PLC" << QStringList{TimeoutText};
     }
     void theStatusBarTellsHowEachCommandEnded()
     {
@@ -173,8 +224,59 @@ private Q_SLOTS:
             m_b->prompts.queueFile(file("saved.dpc"));
             action("Save_config")->trigger();
             break;
+        case Command::Print:
+            WidgetDriver::onModal<QPrintDialog>([&](QPrintDialog *dialog) {
+                dialog->printer()->setOutputFileName(file("sheet.pdf"));
+                dialog->done(QDialog::Accepted);
+            });
+            action("Print")->trigger();
+            QVERIFY(QFileInfo(file("sheet.pdf")).size() > 0);
+            break;
+        case Command::Export:
+        case Command::Import:
+            m_b->prompts.queueFile(file("p.json"));
+            action("Export_project")->trigger();
+            if (command == Command::Export)
+                break;
+            m_b->prompts.queueFile(file("p.json"));
+            action("Import_project")->trigger();
+            // What the window shows is in no project file now, even though nothing differs.
+            QCOMPARE(m_window->commands().statusBar().projectText(), "New project, changed");
+            break;
+        case Command::ExportCsv:
+        case Command::ImportCsv:
+            m_b->prompts.queueFile(file("t.csv"));
+            action("grid_export_csv")->trigger();
+            if (command == Command::ExportCsv)
+                break;
+            m_b->prompts.queueFile(file("t.csv"));
+            action("grid_import_csv")->trigger();
+            break;
+        case Command::ReadBuffer1:
+            m_b->plc().setWord(sim::Addr::Uart1Port, 0xC003);
+            m_b->plc().setErrorBuffer(sim::PlcModel::ErrorBuffer::Uart1,
+                                      QByteArray::fromHex("840380"));
+            m_ui.find<QPushButton>("Command4")->click();
+            break;
+        case Command::Search:
+            m_b->plc().setBusSensors(
+                {sim::generatedRom(0), sim::generatedRom(1), sim::generatedRom(2)});
+            m_b->plc().setSearchDelayMs(0);
+            m_window->onewireTab()->setSearchLineFactory(
+                [this] { return std::make_unique<sim::SimulatedLine>(m_b->plc()); });
+            WidgetDriver::onModal<SearchDialog>(
+                [](SearchDialog *dialog) { WidgetDriver(dialog).click("Command2"); });
+            action("Search_1wire")->trigger();
+            break;
         }
+        outcome.replace("DIR", QDir::toNativeSeparators(m_b->dir.path()));
         QCOMPARE(status(), outcome);
+        // Screen readers get the whole outcome, time included.
+        auto *label = m_ui.find<QLabel>("statusOutcome");
+        QAccessibleInterface *read = QAccessible::queryAccessibleInterface(label);
+        QCOMPARE(read->text(QAccessible::Name), QString("Last command"));
+        QCOMPARE(read->text(QAccessible::Description),
+                 m_window->commands().statusBar().outcomeText());
         QCOMPARE(m_window->commands().statusBar().outcomeText().right(9), QString(" 14:02:11"));
         QStringList texts;
         for (const auto &s : m_b->prompts.shown())
@@ -210,21 +312,35 @@ private Q_SLOTS:
 
         uart1().slaves().setCell(0, 6, QStringLiteral("300"));
         m_window->onewireTab()->auxPort().setMode(AuxMode::NotUse);
-        QStringList rows;
-        WidgetDriver::onModal<CompareDialog>([&](CompareDialog *dialog) {
-            auto *table = WidgetDriver(dialog).find<QTableWidget>("differences");
-            for (int r = 0; r < table->rowCount(); ++r) {
-                QStringList cells;
-                for (int c = 0; c < table->columnCount(); ++c)
-                    cells << table->item(r, c)->text();
-                rows << cells.join('|');
-            }
-        });
         action("compare_with_plc")->trigger();
+        // The differences stay beside the window, which can be used meanwhile.
+        auto *dialog = m_window->findChild<CompareDialog *>();
+        QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+        auto *table = WidgetDriver(dialog).find<QTableWidget>("differences");
+        QStringList rows;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << table->item(r, c)->text();
+            rows << cells.join('|');
+        }
         QCOMPARE(rows,
                  (QStringList{"UART 1|1|Timeout|300|1000", "1-wire||Mode|Not use|1-wire master"}));
         QCOMPARE(status(), QString("Compared with PLC: 2 difference(s)"));
         QCOMPARE(uart1().slaves().cell(0, 6), QString("300"));
+
+        // A double-click on a difference selects its cell.
+        auto *tabs = m_ui.find<QTabWidget>("tabs");
+        tabs->setCurrentIndex(0);
+        WidgetDriver::doubleClickCell(table, 0, 2);
+        QCOMPARE(tabs->currentWidget(), m_window->uart1Tab());
+        const QModelIndex current = m_ui.find<QTableView>("grid")->currentIndex();
+        QCOMPARE(current.column(), 6);
+        QCOMPARE(m_ui.find<QTableView>("grid")->model()->index(current.row(), 0).data().toString(),
+                 "1");
+        // A difference in the port's own settings shows its tab.
+        WidgetDriver::doubleClickCell(table, 1, 2);
+        QCOMPARE(tabs->currentWidget(), m_window->onewireTab());
     }
 
     void unsavedChangesAreAskedAbout_data()
@@ -354,6 +470,92 @@ private Q_SLOTS:
         QCOMPARE(m_b->prompts.fileRequests().size(), 1);
         load(m_sound);
         QCOMPARE(m_b->prompts.fileRequests().last().choice.startFolder, file("sub"));
+    }
+
+    // A long outcome is cut short in its place, whole in the tooltip and for screen readers; the
+    // window keeps its width and fits a 1024x700 screen on every tab.
+    void theWindowFitsASmallScreenWhateverItShows()
+    {
+        load(m_sound); // UART 1 a master: its table in view
+        uart1().setMode(PortMode::Master);
+        m_window->uart2Tab()->port().setMode(PortMode::Slave);
+        m_window->onewireTab()->auxPort().setMode(AuxMode::OnewireMaster);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QRect screen = m_window->screen()->availableGeometry();
+        QVERIFY2(
+            screen.contains(m_window->frameGeometry()),
+            qPrintable(QDebug::toString(m_window->frameGeometry()) + QDebug::toString(screen)));
+        const int width = m_window->width();
+
+        const QString failure =
+            "UART 1 not written: COM1 (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-"
+            "port0): permission denied; add your user to the dialout group, then log in again";
+        m_window->commands().statusBar().showOutcome(failure, true);
+        m_window->commands().statusBar().showProject(QString(120, 'p') + ".dpc, changed");
+        auto *tabs = m_ui.find<QTabWidget>("tabs");
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            const QSize least = m_window->minimumSizeHint();
+            QVERIFY2(least.width() <= 1000 && least.height() <= 620,
+                     qPrintable(QString("%1: %2x%3")
+                                    .arg(tabs->tabText(tab))
+                                    .arg(least.width())
+                                    .arg(least.height())));
+        }
+        QCOMPARE(m_window->width(), width);
+        auto *label = m_ui.find<QLabel>("statusOutcome");
+        const QString whole = failure + " 14:02:11";
+        QVERIFY(label->text().endsWith(QChar(0x2026)));
+        QCOMPARE(label->toolTip(), whole);
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Description),
+                 whole);
+    }
+
+    // Outcomes the status bar replaced are still there, with their times, in "Messages".
+    void messagesListEveryOutcomeSinceTheWindowOpened()
+    {
+        m_window->show();
+        load(m_sound);
+        m_window->commands().statusBar().setTimeSource([] { return QTime(14, 5, 0); });
+        m_b->plc().faults().silent = true;
+        m_ui.find<QPushButton>("Command19")->click();
+        action("Messages")->trigger();
+        auto *shown = m_window->findChild<MessagesWindow *>();
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(m_window->screen()->availableGeometry().contains(shown->frameGeometry()));
+        auto *list = WidgetDriver(shown).find<QTableView>("Messages");
+        list->selectAll();
+        shown->copySelection();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 "14:02:11\tLoaded sound.dpc\n"
+                 "14:05:00\tUART 1: answer timeout from PLC, nothing was changed\n");
+        QVERIFY(list->model()->index(1, 0).data(MessagesLog::FailureRole).toBool());
+        QVERIFY(!list->model()->index(0, 0).data(MessagesLog::FailureRole).toBool());
+    }
+
+    void windowsOpenBesideTheMainWindow_data()
+    {
+        QTest::addColumn<QRect>("main");
+        QTest::addColumn<QSize>("wanted");
+        QTest::addColumn<QRect>("placed");
+        QTest::newRow("room on the right")
+            << QRect(100, 50, 800, 600) << QSize(600, 400) << QRect(900, 50, 600, 400);
+        QTest::newRow("room on the left only")
+            << QRect(1000, 50, 800, 600) << QSize(600, 400) << QRect(400, 50, 600, 400);
+        QTest::newRow("no room beside: over the right part, on screen")
+            << QRect(300, 50, 1400, 600) << QSize(600, 400) << QRect(1320, 50, 600, 400);
+        QTest::newRow("main window low on the screen: moved up")
+            << QRect(100, 900, 800, 150) << QSize(600, 400) << QRect(900, 680, 600, 400);
+        QTest::newRow("larger than the screen: shrunk")
+            << QRect(0, 0, 1024, 700) << QSize(2500, 1400) << QRect(0, 0, 1920, 1080);
+    }
+    void windowsOpenBesideTheMainWindow()
+    {
+        QFETCH(QRect, main);
+        QFETCH(QSize, wanted);
+        QTEST(besideRect(main, wanted, QRect(0, 0, 1920, 1080)), "placed");
     }
 };
 

@@ -145,7 +145,43 @@ private Q_SLOTS:
         for (int row = 0; row < log.rowCount(); ++row)
             shown << log.index(row, FrameLogModel::FrameColumn).data().toString();
         QCOMPARE(shown, QStringList({"3 earlier rows dropped", "4", "5", "6", "7"}));
-        QVERIFY(log.traceText().startsWith("# 3 earlier rows dropped\n    0.004 < 4\n"));
+        QVERIFY(log.tableText().startsWith(
+            "ms\tDir\tFrame\tMeaning\n\t\t3 earlier rows dropped\t\n4\t<\t4\tcame late"));
+    }
+
+    // Paused, rows wait in order and come on resume; the newest are kept when too many wait.
+    void pausedRowsComeOnResume()
+    {
+        FrameLogModel log(0, 10);
+        QAbstractItemModelTester tester(&log);
+        LinkEvent late;
+        late.kind = LinkEvent::Kind::Dropped;
+        auto take = [&](int from, int to) {
+            for (int i = from; i <= to; ++i) {
+                late.bytes = QByteArray::number(i);
+                log.take(late);
+            }
+        };
+        auto frames = [&] {
+            QStringList shown;
+            for (int row = 0; row < log.rowCount(); ++row)
+                shown << log.index(row, FrameLogModel::FrameColumn).data().toString();
+            return shown.join(' ');
+        };
+        take(1, 2);
+        log.setPaused(true);
+        take(3, 5);
+        QCOMPARE(frames(), "1 2");
+        QCOMPARE(log.notShown(), 3);
+        log.setPaused(false);
+        QCOMPARE(frames(), "1 2 3 4 5");
+        QCOMPARE(log.notShown(), 0);
+
+        log.clear();
+        log.setPaused(true);
+        take(1, 12);
+        log.setPaused(false);
+        QCOMPARE(frames(), "2 earlier rows dropped 3 4 5 6 7 8 9 10 11 12");
     }
 
     // --trace, the monitor's log and the plc.link category see the same frames.

@@ -8,12 +8,14 @@
 #include "monitor/frame_monitor.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
 #include <QtTest>
 
@@ -50,6 +52,10 @@ class TestFrameMonitor : public QObject
     {
         ui.find<QAction>(QStringLiteral("Frame_monitor"))->trigger();
         QVERIFY(monitor() && QTest::qWaitForWindowActive(monitor()));
+        // On the screen, whatever room the main window leaves.
+        QVERIFY2(monitor()->screen()->availableGeometry().contains(monitor()->frameGeometry()),
+                 qPrintable(QDebug::toString(monitor()->frameGeometry()) +
+                            QDebug::toString(m_window->frameGeometry())));
         ui.setRoot(monitor());
     }
     void writeUart1() { WidgetDriver(m_window.get()).find<QPushButton>("Command19")->click(); }
@@ -122,7 +128,9 @@ private Q_SLOTS:
         QCOMPARE(open.size(), 5);
         QCOMPARE(open, closed);
         QCOMPARE(openTimes, closedTimes);
-        QCOMPARE(log().frames(), 10);
+        // Those sent before it was opened are there too.
+        QCOMPARE(log().frames(), 20);
+        QCOMPARE(rows(12), SoundWrite);
     }
 
     void pauseFilterCopySaveAndClear()
@@ -130,15 +138,22 @@ private Q_SLOTS:
         openMonitor();
         writeUart1();
         auto *view = ui.find<QTableView>(QStringLiteral("Frames"));
+        auto *counts = ui.find<QLabel>(QStringLiteral("Counts"));
         QTest::keyClicks(ui.find<QLineEdit>(QStringLiteral("Filter")), "ACCEPTED");
         QCOMPARE(view->model()->rowCount(), 5);
+        QCOMPARE(counts->text(), "5 of 10 frames shown");
+        writeUart1(); // the count follows the rows that come
+        QCOMPARE(counts->text(), "10 of 20 frames shown");
         view->selectRow(0);
         view->setFocus();
         QTest::keySequence(view, QKeySequence::Copy);
         QCOMPARE(QGuiApplication::clipboard()->text().section('\t', 1),
                  "<\t<ACK>\tanswer: accepted\n");
         ui.find<QLineEdit>(QStringLiteral("Filter"))->clear();
+        QCOMPARE(counts->text(), "20 frames");
 
+        // Every column is saved, the time of day when it is shown.
+        ui.find<QCheckBox>(QStringLiteral("ClockTime"))->click();
         const QString path = m_bench->dir.filePath(QStringLiteral("frames.txt"));
         m_bench->prompts.queueFile(path);
         ui.click(QStringLiteral("Save"));
@@ -146,9 +161,16 @@ private Q_SLOTS:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QByteArray savedBytes = saved.readAll();
         const QList<QByteArray> lines = savedBytes.split('\n');
-        QVERIFY(lines[0].startsWith("# Write to PLC, UART 1, "));
-        QCOMPARE(lines[1].mid(9), " > <STX>E113000020FFF<ETX>D1");
-        QCOMPARE(lines[2].mid(9), " < <ACK>");
+        QCOMPARE(lines.size(), 1 + 22 + 1);
+        QCOMPARE(lines[0], "Time\tDir\tFrame\tMeaning");
+        QVERIFY(lines[1].contains("\t\tWrite to PLC, UART 1, "));
+        const QList<QByteArray> open = lines[2].split('\t');
+        QVERIFY2(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$")
+                     .match(QString::fromLatin1(open[0]))
+                     .hasMatch(),
+                 open[0]);
+        QCOMPARE(open.mid(1), (QList<QByteArray>{">", "<STX>E113000020FFF<ETX>D1",
+                                                 "configuration bracket open"}));
 #ifdef Q_OS_UNIX
         // With no room for it, the log saved before stays and the message says why.
         {
@@ -162,16 +184,17 @@ private Q_SLOTS:
         QCOMPARE(kept.readAll(), savedBytes);
 #endif
 
+        // Paused, the rows wait and come on resume.
         ui.click(QStringLiteral("Pause"));
         writeUart1();
-        QCOMPARE(log().rowCount(), 11);
-        QCOMPARE(ui.find<QLabel>(QStringLiteral("Counts"))->text(),
-                 "20 frames, 10 not shown while paused");
+        QCOMPARE(log().rowCount(), 22);
+        QCOMPARE(counts->text(), "30 frames, 10 held while paused");
         ui.click(QStringLiteral("Pause"));
-        QCOMPARE(rows(11), QStringList("10 frames not shown while paused"));
+        QCOMPARE(rows(23), SoundWrite);
+        QCOMPARE(counts->text(), "30 frames");
         ui.click(QStringLiteral("Clear"));
         QCOMPARE(log().rowCount(), 0);
-        QCOMPARE(ui.find<QLabel>(QStringLiteral("Counts"))->text(), "0 frames");
+        QCOMPARE(counts->text(), "0 frames");
     }
 };
 

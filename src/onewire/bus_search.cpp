@@ -6,6 +6,8 @@
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <limits>
 
@@ -85,4 +87,61 @@ void importFoundSensors(SensorTable &table, const QList<RomTexts> &found, Sensor
         }
     }
     table.renumber();
+}
+
+namespace {
+
+// The same code however it was typed: "0a", "0A" and " A" are one byte.
+QString romKey(const RomTexts &rom)
+{
+    QString key;
+    for (const QString &b : rom)
+        key += b.trimmed().toUpper().rightJustified(2, QLatin1Char('0')) + QLatin1Char('|');
+    return key;
+}
+
+// "row 2", "rows 1 to 3", "rows 1, 4 and 6 to 8": rows from 1, ascending.
+QString rowsText(const QList<int> &rows)
+{
+    QStringList runs;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+            ++j;
+        runs << (j == i       ? QString::number(rows[i])
+                 : j == i + 1 ? QStringLiteral("%1, %2").arg(rows[i]).arg(rows[j])
+                              : QStringLiteral("%1 to %2").arg(rows[i]).arg(rows[j]));
+        i = j + 1;
+    }
+    QString text = runs.join(QStringLiteral(", "));
+    const qsizetype lastComma = text.lastIndexOf(QStringLiteral(", "));
+    if (lastComma >= 0)
+        text.replace(lastComma, 2, QStringLiteral(" and "));
+    return (rows.size() == 1 ? QStringLiteral("row ") : QStringLiteral("rows ")) + text;
+}
+
+} // namespace
+
+QString alreadyInTableNote(const QList<SensorRow> &before, const QList<RomTexts> &found)
+{
+    QHash<QString, int> rowOf;
+    for (qsizetype r = before.size() - 1; r >= 0; --r)
+        rowOf.insert(romKey(before[r].rom), int(r) + 1);
+    QList<int> rows;
+    int already = 0;
+    for (const RomTexts &rom : found) {
+        const auto at = rowOf.constFind(romKey(rom));
+        if (at == rowOf.constEnd())
+            continue;
+        ++already;
+        if (!rows.contains(*at))
+            rows << *at;
+    }
+    if (already == 0)
+        return {};
+    std::sort(rows.begin(), rows.end());
+    return QObject::tr("%1 of the %2 found %3 already in %4")
+        .arg(already)
+        .arg(found.size())
+        .arg(already == 1 ? QStringLiteral("was") : QStringLiteral("were"), rowsText(rows));
 }

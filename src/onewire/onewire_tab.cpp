@@ -224,6 +224,8 @@ void OnewireTab::openSearchDialog()
 {
     SearchDialog dialog(m_lineFactory(), iniPath(), prompts(), m_port.sensors(), this);
     dialog.exec();
+    if (!dialog.importNote().isEmpty())
+        reportEnded(dialog.importNote());
 }
 
 void OnewireTab::writeToPlc()

@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
 #include "app/config_insight.h"
+#include "app/help_menu.h"
+#include "app/undo_history.h"
 #include "app/window_commands.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -152,6 +154,14 @@ void MainWindow::buildMenus()
     m_commands = new WindowCommands(*this, m_project, *m_feedback);
     m_commands->connectMenus(file, plc, about);
     m_insight = new ConfigInsight(*this, checkConfig);
+    buildEditAndHelp();
+}
+
+void MainWindow::buildEditAndHelp()
+{
+    m_undo = new UndoHistory(projectPorts(), this);
+    addEditMenu(menuBar(), *m_undo);
+    addHelpMenu(*this, *m_prompts);
 }
 
 void MainWindow::startUp()
@@ -169,6 +179,7 @@ void MainWindow::startUp()
     }
 
     m_commands->startUp();
+    m_undo->restart();
     Change_main_caption();
 }
 
@@ -219,6 +230,7 @@ void MainWindow::uploadFromPlc()
     if (!m_feedback->mayReplaceProject())
         return;
     const auto uploads = m_uploads;
+    const UndoHistory::Step oneStep(*m_undo);
     QList<PortReadReport> reads;
     for (const auto &upload : uploads) {
         // Closing the window ends the whole sequence, not just the upload that was running.

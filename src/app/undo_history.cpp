@@ -159,11 +159,10 @@ UndoHistory::UndoHistory(const ProjectPorts &ports, QObject *parent)
 
 UndoHistory::~UndoHistory() = default;
 
-void UndoHistory::watch(const ModbusPort &model)
+void UndoHistory::watch(const ModbusPort &port)
 {
-    const ModbusPort *port = &model;
-    connect(port, &ModbusPort::settingsChanged, this, &UndoHistory::changed);
-    connect(port, &ModbusPort::modeSelected, this, &UndoHistory::changed);
+    connect(&port, &ModbusPort::settingsChanged, this, &UndoHistory::changed);
+    connect(&port, &ModbusPort::modeSelected, this, &UndoHistory::changed);
 }
 
 void UndoHistory::watchTable(const TextTable &table)
@@ -221,9 +220,8 @@ void UndoHistory::redo()
 
 void UndoHistory::moveTo(const PortsSnapshot &state)
 {
+    // What the restore changes is the step itself, not a new one.
     m_moving = true;
-    // A step is taken back whole even where a setter refuses a value: nothing outside the lists
-    // was ever in a snapshot.
     state.restore(m_ports);
     m_moving = false;
     m_current = state;

@@ -84,7 +84,7 @@ public:
     };
 
 private:
-    void watch(const ModbusPort &model);
+    void watch(const ModbusPort &port);
     void watchTable(const TextTable &table);
     void changed();
     void record();

@@ -2,6 +2,7 @@
 
 #include "app/config_insight.h"
 #include "app/help_menu.h"
+#include "app/project_state.h"
 #include "app/undo_history.h"
 #include "app/window_commands.h"
 #include "common/command.h"
@@ -29,6 +30,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 
 namespace {
 
@@ -161,6 +163,16 @@ void MainWindow::buildEditAndHelp()
 {
     m_undo = new UndoHistory(projectPorts(), this);
     addEditMenu(menuBar(), *m_undo);
+    // Undoing back to what was saved leaves nothing unsaved.
+    ProjectState &project = m_commands->project();
+    connect(&project, &ProjectState::stateChanged, m_undo, [this, &project] {
+        if (!project.isChanged())
+            m_undo->markClean();
+    });
+    connect(&m_undo->stack(), &QUndoStack::cleanChanged, &project, [&project](bool clean) {
+        if (clean)
+            project.setUnchanged();
+    });
     addHelpMenu(*this, *m_prompts);
 }
 

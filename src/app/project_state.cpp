@@ -40,6 +40,14 @@ void ProjectState::setSaved(const QString &file)
     Q_EMIT stateChanged();
 }
 
+void ProjectState::setUnchanged()
+{
+    if (!m_changed)
+        return;
+    m_changed = false;
+    Q_EMIT stateChanged();
+}
+
 QString ProjectState::description() const
 {
     const QString name =

@@ -41,6 +41,8 @@ public:
     // The project now is what the file holds (after a load or a save); an empty path: a new
     // project.
     void setSaved(const QString &file);
+    // The project is back to what its file holds (its changes were undone).
+    void setUnchanged();
 
 Q_SIGNALS:
     void stateChanged();

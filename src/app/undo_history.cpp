@@ -187,6 +187,12 @@ void UndoHistory::restart()
     m_undo->setEnabled(false);
 }
 
+void UndoHistory::markClean()
+{
+    recordPending();
+    m_stack->setClean();
+}
+
 void UndoHistory::recordPending()
 {
     if (m_pending->isActive())

@@ -64,6 +64,8 @@ public:
 
     // The ports as they are now are where the history begins (after start-up).
     void restart();
+    // The ports as they are now are what the project file holds.
+    void markClean();
     // A change still waiting for the event loop is taken as a step now.
     void recordPending();
     void undo();

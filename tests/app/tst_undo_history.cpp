@@ -6,7 +6,9 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
+#include "app/project_state.h"
 #include "app/undo_history.h"
+#include "app/window_commands.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
@@ -158,6 +160,28 @@ private Q_SLOTS:
         press(QKeySequence(QKeySequence::Undo)[0]); // the cell
         QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::Master);
         QCOMPARE(slaves.cell(0, 1), "1");
+    }
+
+    // Undoing back to what was saved leaves nothing unsaved; redoing makes it unsaved again.
+    void undoingBackToTheSavedProjectLeavesItUnchanged()
+    {
+        ProjectState &project = m_window->commands().project();
+        TextTable &slaves = m_window->uart1Tab()->port().slaves();
+        slaves.setCell(0, 1, "9");
+        m_b->prompts.queueFile(m_b->dir.filePath("p.dpc"));
+        action("Save")->trigger();
+        QVERIFY(!project.isChanged());
+        slaves.setCell(0, 1, "8");
+        QCoreApplication::processEvents();
+        QVERIFY(project.isChanged());
+        action("edit_undo")->trigger();
+        QCOMPARE(slaves.cell(0, 1), "9");
+        QVERIFY(!project.isChanged());
+        action("edit_undo")->trigger();
+        QCOMPARE(slaves.cell(0, 1), "1");
+        QVERIFY(project.isChanged());
+        action("edit_redo")->trigger();
+        QVERIFY(!project.isChanged());
     }
 
     // A cell the editor refuses changes nothing, and so leaves nothing to undo.

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
+#include "common/rows_text.h"
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
 
@@ -98,26 +99,6 @@ QString romKey(const RomTexts &rom)
     for (const QString &b : rom)
         key += b.trimmed().toUpper().rightJustified(2, QLatin1Char('0')) + QLatin1Char('|');
     return key;
-}
-
-// "row 2", "rows 1 to 3", "rows 1, 4 and 6 to 8": rows from 1, ascending.
-QString rowsText(const QList<int> &rows)
-{
-    QStringList runs;
-    for (qsizetype i = 0; i < rows.size();) {
-        qsizetype j = i;
-        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
-            ++j;
-        runs << (j == i       ? QString::number(rows[i])
-                 : j == i + 1 ? QStringLiteral("%1, %2").arg(rows[i]).arg(rows[j])
-                              : QStringLiteral("%1 to %2").arg(rows[i]).arg(rows[j]));
-        i = j + 1;
-    }
-    QString text = runs.join(QStringLiteral(", "));
-    const qsizetype lastComma = text.lastIndexOf(QStringLiteral(", "));
-    if (lastComma >= 0)
-        text.replace(lastComma, 2, QStringLiteral(" and "));
-    return (rows.size() == 1 ? QStringLiteral("row ") : QStringLiteral("rows ")) + text;
 }
 
 } // namespace

@@ -294,9 +294,9 @@ private Q_SLOTS:
             << "3 of the 5 found were already in rows 1 to 3";
         QTest::newRow("two rows apart, typed in lower case")
             << QStringList{a, d, b} << QStringList{e, b.toLower(), a}
-            << "2 of the 3 found were already in rows 1 and 3";
+            << "2 of the 3 found were already in rows 1, 3";
         QTest::newRow("runs and single rows") << QStringList{a, b, c, d, e} << QStringList{a, b, d}
-                                              << "3 of the 3 found were already in rows 1, 2 and 4";
+                                              << "3 of the 3 found were already in rows 1, 2, 4";
         QTest::newRow("one") << QStringList{c, a} << QStringList{a, e}
                              << "1 of the 2 found was already in row 2";
     }

@@ -98,9 +98,23 @@ QString manualSource(const QString &applicationDir)
 
 QString writeManualPage(const QString &readme, const QString &folder)
 {
+    QString markdown = QString::fromUtf8(readWholeFile(
+        readme, 4 * 1024 * 1024, QObject::tr("the manual is a text of at most 4 MiB")));
+    // The page lies elsewhere: the README's pictures and files are named from its own folder.
+    static const QRegularExpression relative(
+        QStringLiteral(R"(\]\((?![A-Za-z][A-Za-z+.-]*:|#)([^)\s]+)\))"));
+    const QDir folderOfReadme = QFileInfo(readme).absoluteDir();
+    QString linked;
+    qsizetype from = 0;
+    for (auto it = relative.globalMatch(markdown); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        linked += markdown.mid(from, m.capturedStart(1) - from) +
+                  QUrl::fromLocalFile(folderOfReadme.filePath(m.captured(1))).toString();
+        from = m.capturedEnd(1);
+    }
+    markdown = linked + markdown.mid(from);
     QTextDocument document;
-    document.setMarkdown(QString::fromUtf8(readWholeFile(
-        readme, 4 * 1024 * 1024, QObject::tr("the manual is a text of at most 4 MiB"))));
+    document.setMarkdown(markdown);
     const QString title = QCoreApplication::applicationName().isEmpty()
                               ? QStringLiteral("plc-config")
                               : QCoreApplication::applicationName();

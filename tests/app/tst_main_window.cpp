@@ -273,7 +273,8 @@ private Q_SLOTS:
         const QString readme = installed.filePath("share/plc-config/README.md");
         QFile f(readme);
         QVERIFY(f.open(QIODevice::WriteOnly) &&
-                f.write("# The manual\n\nRead *this* first.\n") > 0);
+                f.write("# The manual\n\nRead *this* first.\n\n![A picture](docs/p.png) "
+                        "[the web](https://example.org/a) [below](#x)\n") > 0);
         f.close();
         QCOMPARE(manualSource(installed.filePath("bin")), readme);
         const QString page = writeManualPage(readme, m_dir->path());
@@ -281,6 +282,12 @@ private Q_SLOTS:
         QVERIFY(html.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(html.readAll());
         QVERIFY(text.contains("The manual") && text.contains("font-style:italic"));
+        // Pictures are named from the README's folder; other links stay as they are.
+        QVERIFY2(
+            text.contains(
+                QUrl::fromLocalFile(installed.filePath("share/plc-config/docs/p.png")).toString()),
+            qPrintable(text));
+        QVERIFY(text.contains("\"https://example.org/a\"") && text.contains("\"#x\""));
     }
 
     // A CSV into UART 2 from its table's menu: the rows replace the table and mark the project

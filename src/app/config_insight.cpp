@@ -1,6 +1,7 @@
 #include "app/config_insight.h"
 
 #include "app/main_window.h"
+#include "app/project_state.h"
 #include "app/status_bar.h"
 #include "app/window_commands.h"
 #include "common/hex_text.h"
@@ -19,11 +20,21 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+
+quint64 cellKey(FindingPort port, int row, int column)
+{
+    return (quint64(port) << 48) | (quint64(quint32(row)) << 16) | quint16(column);
+}
+
+} // namespace
 
 FindingsWindow::FindingsWindow(QWidget *parent)
     : QDockWidget(QStringLiteral("Check config"), parent), m_summary(new QLabel(this)),
@@ -42,8 +53,10 @@ FindingsWindow::FindingsWindow(QWidget *parent)
                                         QStringLiteral("Text")});
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
-    // Room for a few findings however small the window.
-    m_table->setMinimumHeight(6 * (fontMetrics().height() + 8));
+    // Two findings at least; more scroll. A taller minimum would push the window past the
+    // bottom of a small screen rather than scroll.
+    m_table->setMinimumHeight(m_table->horizontalHeader()->sizeHint().height() +
+                              2 * (fontMetrics().height() + 8) + 2 * m_table->frameWidth());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -61,16 +74,26 @@ FindingsWindow::FindingsWindow(QWidget *parent)
     QPushButton *close = makeButton(this, QStringLiteral("closeFindings"), QStringLiteral("Close"));
     connect(close, &QPushButton::clicked, this, &QDockWidget::close);
 
+    // The summary and the controls share one line, so the list has the height there is.
     auto *pane = new QWidget(this);
     auto *layout = new QVBoxLayout(pane);
-    layout->addWidget(m_summary);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->setSpacing(2);
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_summary, 1);
+    top->addWidget(m_notes);
+    top->addWidget(close);
+    layout->addLayout(top);
     layout->addWidget(m_table, 1);
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(m_notes);
-    bottom->addStretch(1);
-    bottom->addWidget(close);
-    layout->addLayout(bottom);
-    setWidget(pane);
+    // On a small screen the pane scrolls as a whole rather than push the window's status bar
+    // off the screen.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("findingsScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(pane);
+    scroll->setMinimumHeight(3 * fontMetrics().height());
+    setWidget(scroll);
 }
 
 void FindingsWindow::showFindings(const QList<Finding> &findings)
@@ -147,17 +170,14 @@ ConfigInsight::ConfigInsight(MainWindow &window, QAction *checkConfig)
 
     watchPorts();
     linkDiagnostics();
+    markCells();
     m_pending->start();
 }
 
 void ConfigInsight::watchPorts()
 {
     auto table = [this](const TextTable &t) {
-        const auto later = [this] { m_pending->start(); };
-        connect(&t, &QAbstractItemModel::dataChanged, this, later);
-        connect(&t, &QAbstractItemModel::rowsInserted, this, later);
-        connect(&t, &QAbstractItemModel::rowsRemoved, this, later);
-        connect(&t, &QAbstractItemModel::modelReset, this, later);
+        onTableChange(t, this, [this] { m_pending->start(); });
     };
     for (UartTab *tab : {m_window.uart1Tab(), m_window.uart2Tab()}) {
         const ModbusPort &port = tab->port();
@@ -173,6 +193,13 @@ void ConfigInsight::watchPorts()
 void ConfigInsight::recheck()
 {
     m_findings = checkConfiguration(m_window.projectPorts());
+    m_cellWarnings.clear();
+    for (const Finding &f : std::as_const(m_findings)) {
+        if (f.severity == FindingSeverity::Warning && f.row > 0 && f.column >= 0)
+            m_cellWarnings[cellKey(f.port, f.row - 1, f.column)] << f.text;
+    }
+    for (auto *grid : m_window.findChildren<QTableView *>())
+        grid->viewport()->update();
     const QString text = statusText();
     m_status->setText(text);
     m_status->setVisible(!text.isEmpty());
@@ -197,8 +224,9 @@ void ConfigInsight::openFindings()
     }
     m_findingsWindow->show();
     m_findingsWindow->raise();
-    // A pane that shows a few findings and leaves the tab's table in sight.
-    m_window.resizeDocks({m_findingsWindow}, {240}, Qt::Vertical);
+    // A pane that shows a few findings and leaves the tab's table in sight: at most a third of
+    // the window.
+    m_window.resizeDocks({m_findingsWindow}, {qMin(240, m_window.height() / 3)}, Qt::Vertical);
     // Whatever is pending is in the list it opens with.
     m_pending->stop();
     recheck();
@@ -248,6 +276,31 @@ QString ConfigInsight::sensorRowTip(int row) const
                           "it.")
         .arg(row + 1)
         .arg(romText(sensor), sensor.reg);
+}
+
+void ConfigInsight::markCells()
+{
+    const struct
+    {
+        QString grid;
+        FindingPort port;
+    } grids[] = {{m_window.uart1Tab()->names().grid, FindingPort::Uart1},
+                 {m_window.uart2Tab()->names().grid, FindingPort::Uart2},
+                 {QStringLiteral("Grid1"), FindingPort::Onewire}};
+    for (const auto &g : grids) {
+        auto *view = m_window.findChild<QTableView *>(g.grid);
+        auto *delegate = view ? dynamic_cast<CellRuleDelegate *>(view->itemDelegate()) : nullptr;
+        if (!delegate)
+            continue;
+        delegate->setWarnings([this, port = g.port](const QModelIndex &cell) {
+            return cellWarnings(port, cell.row(), cell.column());
+        });
+    }
+}
+
+QString ConfigInsight::cellWarnings(FindingPort port, int row, int column) const
+{
+    return m_cellWarnings.value(cellKey(port, row, column)).join(QLatin1Char('\n'));
 }
 
 void ConfigInsight::linkDiagnostics()

@@ -3,6 +3,7 @@
 #include "project/config_check.h"
 
 #include <QDockWidget>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 
@@ -62,6 +63,9 @@ private:
     void recheck();
     void openFindings();
     void linkDiagnostics();
+    // The warnings painted in their cells (amber; a cell a write refuses stays red).
+    void markCells();
+    QString cellWarnings(FindingPort port, int row, int column) const;
     QString slaveRowTip(FindingPort port, int row) const;
     QString sensorRowTip(int row) const;
 
@@ -70,4 +74,5 @@ private:
     QLabel *m_status;
     QPointer<FindingsWindow> m_findingsWindow;
     QList<Finding> m_findings;
+    QHash<quint64, QStringList> m_cellWarnings; // by cellKey()
 };

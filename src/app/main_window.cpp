@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
 #include "app/config_insight.h"
+#include "app/help_menu.h"
+#include "app/project_state.h"
+#include "app/undo_history.h"
 #include "app/window_commands.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -29,6 +32,7 @@
 #include <QMenuBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUndoStack>
 
 namespace {
 
@@ -171,6 +175,24 @@ void MainWindow::buildMenus()
     m_commands = new WindowCommands(*this, m_project, *m_feedback);
     m_commands->connectMenus(file, plc, about);
     m_insight = new ConfigInsight(*this, checkConfig);
+    buildEditAndHelp();
+}
+
+void MainWindow::buildEditAndHelp()
+{
+    m_undo = new UndoHistory(projectPorts(), this);
+    addEditMenu(menuBar(), *m_undo);
+    // Undoing back to what was saved leaves nothing unsaved.
+    ProjectState &project = m_commands->project();
+    connect(&project, &ProjectState::stateChanged, m_undo, [this, &project] {
+        if (!project.isChanged())
+            m_undo->markClean();
+    });
+    connect(&m_undo->stack(), &QUndoStack::cleanChanged, &project, [&project](bool clean) {
+        if (clean)
+            project.setUnchanged();
+    });
+    addHelpMenu(*this, *m_prompts);
 }
 
 void MainWindow::startUp()
@@ -188,6 +210,7 @@ void MainWindow::startUp()
     }
 
     m_commands->startUp();
+    m_undo->restart();
     Change_main_caption();
 }
 
@@ -241,6 +264,7 @@ void MainWindow::uploadFromPlc()
     if (!m_feedback->mayReplaceProject())
         return;
     const auto uploads = m_uploads;
+    const UndoHistory::Step oneStep(*m_undo);
     QList<PortReadReport> reads;
     for (const auto &upload : uploads) {
         // Closing the window ends the whole sequence, not just the upload that was running.

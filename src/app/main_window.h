@@ -28,6 +28,7 @@ class QCloseEvent;
 class QTabWidget;
 class SerialLine;
 class UartTab;
+class UndoHistory;
 class WidgetPrompts;
 class WindowCommands;
 
@@ -80,6 +81,8 @@ public:
     WindowCommands &commands() const { return *m_commands; }
     // The configuration check behind "Check config" and the status bar's warnings.
     ConfigInsight &insight() const { return *m_insight; }
+    // Undo and Redo of the ports' edits, loads, uploads and imports.
+    UndoHistory &undo() const { return *m_undo; }
 
 protected:
     void closeEvent(QCloseEvent *event) final;
@@ -87,6 +90,7 @@ protected:
 private:
     void buildTabs();
     void buildMenus();
+    void buildEditAndHelp();
     void startUp();
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
@@ -112,6 +116,7 @@ private:
     CommandFeedback *m_feedback;
     WindowCommands *m_commands = nullptr;
     ConfigInsight *m_insight = nullptr;
+    UndoHistory *m_undo = nullptr;
 
     QTabWidget *m_tabs = nullptr;
     QList<MainTab *> m_tabOrder;

@@ -22,10 +22,7 @@ void ProjectState::watch(AuxPort &port)
 
 void ProjectState::watchTable(TextTable &table)
 {
-    connect(&table, &QAbstractItemModel::dataChanged, this, &ProjectState::markChanged);
-    connect(&table, &QAbstractItemModel::rowsInserted, this, &ProjectState::markChanged);
-    connect(&table, &QAbstractItemModel::rowsRemoved, this, &ProjectState::markChanged);
-    connect(&table, &QAbstractItemModel::modelReset, this, &ProjectState::markChanged);
+    onTableChange(table, this, [this] { markChanged(); });
 }
 
 void ProjectState::markChanged()
@@ -40,6 +37,14 @@ void ProjectState::setSaved(const QString &file)
 {
     m_changed = false;
     m_file = file;
+    Q_EMIT stateChanged();
+}
+
+void ProjectState::setUnchanged()
+{
+    if (!m_changed)
+        return;
+    m_changed = false;
     Q_EMIT stateChanged();
 }
 

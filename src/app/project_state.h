@@ -1,11 +1,23 @@
 #pragma once
 
+#include <QAbstractItemModel>
 #include <QObject>
 #include <QString>
 
 class AuxPort;
 class ModbusPort;
 class TextTable;
+
+// Calls changed after every change of a table's cells or rows (a cell, a row added or removed,
+// the table replaced), for as long as context lives.
+template <class Slot>
+void onTableChange(const QAbstractItemModel &table, const QObject *context, Slot changed)
+{
+    QObject::connect(&table, &QAbstractItemModel::dataChanged, context, changed);
+    QObject::connect(&table, &QAbstractItemModel::rowsInserted, context, changed);
+    QObject::connect(&table, &QAbstractItemModel::rowsRemoved, context, changed);
+    QObject::connect(&table, &QAbstractItemModel::modelReset, context, changed);
+}
 
 // Whether the project in the window changed since it was loaded, saved or started, and which
 // file it came from. Every edit of a port's model counts (a table cell, a row, a mode, a list, an
@@ -29,6 +41,8 @@ public:
     // The project now is what the file holds (after a load or a save); an empty path: a new
     // project.
     void setSaved(const QString &file);
+    // The project is back to what its file holds (its changes were undone).
+    void setUnchanged();
 
 Q_SIGNALS:
     void stateChanged();

@@ -76,7 +76,9 @@ void WindowCommands::connectMenus(QMenu *file, QMenu *plc, QAction *about)
     };
     on(item(file, "New_config"), {}, [this] { newConfig(); });
     on(item(file, "Load_config"), QKeySequence::Open, [this] { loadConfig(); });
-    on(item(file, "Save_config"), QKeySequence::Save, [this] { saveConfig(); });
+    on(item(file, "Save_config"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+       [this] { saveConfig(); });
+    addSaveItem(file, item(file, "Save_config"));
     on(item(file, "Save_app"), {}, [this] { saveAppSettings(); });
     addExampleMenu();
     m_exit = item(file, "Exit");
@@ -189,7 +191,7 @@ bool WindowCommands::mayDiscardChanges()
     switch (m_window.prompts().askToSave(
         QStringLiteral("The project has changes that are not saved. Save them first?"))) {
     case Prompts::SaveChoice::Save:
-        return saveConfig();
+        return save();
     case Prompts::SaveChoice::Discard:
         return true;
     case Prompts::SaveChoice::Cancel:
@@ -271,6 +273,32 @@ bool WindowCommands::saveConfig()
         file = Save_project(m_window.prompts(), m_record, m_window.projectPorts(), m_folder);
     });
     fileCommandEnded(file, end, QStringLiteral("Saved %1"), QStringLiteral("Not saved: %1"));
+    return file.done();
+}
+
+void WindowCommands::addSaveItem(QMenu *file, QAction *saveConfig)
+{
+    auto *save = new QAction(tr("&Save"), file);
+    save->setObjectName(QStringLiteral("Save"));
+    save->setShortcut(QKeySequence::Save);
+    file->insertAction(saveConfig, save);
+    connect(save, &QAction::triggered, this, &WindowCommands::save);
+}
+
+bool WindowCommands::save()
+{
+    // A project that has its file goes back into it without a question; only a new one asks
+    // where, as "Save config" always does.
+    const QString path = m_project->file();
+    if (path.isEmpty())
+        return saveConfig();
+    const CommandEnd end = runCommandEnd(m_window.prompts(), [&] {
+        Fill_project_record(m_record, m_window.projectPorts());
+        writeProjectFile(path, m_record);
+    });
+    const Result<QString> file =
+        end.completed() ? Result<QString>(path) : Result<QString>(Outcome::Cancelled);
+    fileCommandEnded(file, end, tr("Saved %1"), tr("Not saved: %1"));
     return file.done();
 }
 

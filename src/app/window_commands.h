@@ -65,6 +65,9 @@ private:
     void newConfig();
     void loadConfig();
     bool saveConfig();
+    // "Save" (Ctrl+S): into the project's file; "Save config" where it has none.
+    void addSaveItem(QMenu *file, QAction *saveConfig);
+    bool save();
     void loadRecent(const QString &path);
     void loaded(const Result<QString> &file, const CommandEnd &end);
     // The project is now the file a load or save ran to its end with; otherwise its failure.

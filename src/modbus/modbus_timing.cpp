@@ -45,6 +45,18 @@ QString modbusFunctionTip(int function)
         .arg(code, 2, 10, QLatin1Char('0'));
 }
 
+QStringList modbusFunctionChoices()
+{
+    QStringList choices;
+    for (int f = 0; f < FunctionCount; ++f) {
+        choices << QStringLiteral("%1 - %2 (FC %3)")
+                       .arg(f)
+                       .arg(PortLists::functions().at(f))
+                       .arg(Functions[f].code);
+    }
+    return choices;
+}
+
 int modbusRequestBytes(int function, int count)
 {
     // Address, function, first address, quantity, CRC; a write adds a byte count and its data.

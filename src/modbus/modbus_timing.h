@@ -3,6 +3,7 @@
 #include "link/line_settings.h"
 
 #include <QString>
+#include <QStringList>
 
 class ModbusPort;
 
@@ -17,6 +18,9 @@ int modbusFunctionCode(int function);
 int modbusQuantityLimit(int function);
 // "Read holding register, function 03": what the Function column's index means.
 QString modbusFunctionTip(int function);
+// The Function cell's list: "0 - Read coils (FC 1)", "1 - Read holding register (FC 3)" ...,
+// the index the cell keeps first.
+QStringList modbusFunctionChoices();
 
 // Bytes of the request for `count` coils or registers, and of the slave's normal answer (address,
 // function, data and the two CRC bytes).

@@ -144,13 +144,16 @@ QString slaveCellRule(const TextTable &table, int row, int column)
         return within(low, high) ? QString() : columnName(column) + QStringLiteral(": ") + text;
     };
     switch (column) {
+    // The ranges named are those that draw no warning of the configuration check either: the
+    // write takes slave address 248 and a count of 0, which no slave answers.
     case SlaveColumn::Address:
         return rule(0, limits.maxAddress,
-                    QStringLiteral("a whole number from 0 to %1").arg(limits.maxAddress));
+                    QStringLiteral("a whole number from 1 to %1 (0 broadcasts a write)")
+                        .arg(LastModbusSlave));
     case SlaveColumn::NumWord:
         return rule(
             0, limits.maxNumWord,
-            QStringLiteral("a whole number from 0 to %1 for this function").arg(limits.maxNumWord));
+            QStringLiteral("a whole number from 1 to %1 for this function").arg(limits.maxNumWord));
     case SlaveColumn::AddressSlave:
     case SlaveColumn::AddressMaster:
         return rule(0, limits.areaEnd - value(SlaveColumn::NumWord).value_or(0),

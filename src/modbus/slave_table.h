@@ -56,6 +56,8 @@ struct SlaveRowLimits
 };
 SlaveRowLimits slaveRowLimits(int function);
 constexpr int MaxFunction = SlaveFunction::ReadInputRegister;
+// The highest address a Modbus slave can have; the PLC's field takes up to 248.
+constexpr int LastModbusSlave = 247;
 
 // A cell Check_grid cannot read as a number in its range, with the row (from 1) it stands in.
 class GridCellError final : public InputError

@@ -215,6 +215,8 @@ void UartTab::buildMasterFrame()
     m_editor->setAccessibleName(QStringLiteral("Cell editor"));
     m_editor->setCheck(
         [this](const QModelIndex &cell, const QString &text) { return acceptCell(cell, text); });
+    // The cell keeps the function's index; its editor names each with the code on the wire.
+    m_editor->setChoices(SlaveColumn::Function, modbusFunctionChoices());
 
     auto *buttons = new QHBoxLayout;
     auto *add = makeButton(m_masterFrame, m_names.add, QStringLiteral("Add slave "));

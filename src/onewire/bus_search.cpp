@@ -3,8 +3,11 @@
 #include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
+#include "common/rows_text.h"
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
+
+#include <QHash>
 
 #include <algorithm>
 #include <limits>
@@ -87,4 +90,41 @@ void importFoundSensors(SensorTable &table, const QList<RomTexts> &found, Sensor
         }
     }
     table.renumber();
+}
+
+namespace {
+
+// The same code however it was typed: "0a", "0A" and " A" are one byte.
+QString romKey(const RomTexts &rom)
+{
+    QString key;
+    for (const QString &b : rom)
+        key += b.trimmed().toUpper().rightJustified(2, QLatin1Char('0')) + QLatin1Char('|');
+    return key;
+}
+
+} // namespace
+
+QString alreadyInTableNote(const QList<SensorRow> &before, const QList<RomTexts> &found)
+{
+    QHash<QString, int> rowOf;
+    for (qsizetype r = before.size() - 1; r >= 0; --r)
+        rowOf.insert(romKey(before[r].rom), int(r) + 1);
+    QList<int> rows;
+    int already = 0;
+    for (const RomTexts &rom : found) {
+        const auto at = rowOf.constFind(romKey(rom));
+        if (at == rowOf.constEnd())
+            continue;
+        ++already;
+        if (!rows.contains(*at))
+            rows << *at;
+    }
+    if (already == 0)
+        return {};
+    std::sort(rows.begin(), rows.end());
+    return QObject::tr("%1 of the %2 found %3 already in %4")
+        .arg(already)
+        .arg(found.size())
+        .arg(already == 1 ? QStringLiteral("was") : QStringLiteral("were"), rowsText(rows));
 }

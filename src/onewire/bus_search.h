@@ -32,3 +32,8 @@ enum class SensorImport {
 // renumbered.
 void importFoundSensors(SensorTable &table, const QList<RomTexts> &found, SensorImport how,
                         const QString &startAddress);
+
+// What the status bar says after "Add new in the table" when sensors found were in the table
+// already (they are appended all the same): "3 of the 5 found were already in rows 1 to 3".
+// before: the table's sensors before the append. Empty when none was there.
+QString alreadyInTableNote(const QList<SensorRow> &before, const QList<RomTexts> &found);

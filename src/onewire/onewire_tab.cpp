@@ -226,6 +226,8 @@ void OnewireTab::openSearchDialog()
     connect(&dialog, &SearchDialog::searchEnded, this,
             [this](const QString &text, bool failure) { reportEnded(text, failure); });
     dialog.exec();
+    if (!dialog.importNote().isEmpty())
+        reportEnded(dialog.importNote());
 }
 
 void OnewireTab::writeToPlc()

@@ -167,11 +167,16 @@ void SearchDialog::import(SensorImport how)
             rom[size_t(b)] = m_results.cell(r, 1 + b);
         found.append(rom);
     }
+    QList<SensorRow> before;
+    for (int r = 0; r < m_table.sensorCount(); ++r)
+        before << m_table.sensor(r);
     // A start address that cannot be numbered keeps the dialog open to correct it.
     if (runCommand(
             m_prompts, [&] { importFoundSensors(m_table, found, how, m_start->text()); },
-            QStringLiteral("Error in data")))
+            QStringLiteral("Error in data"))) {
+        m_importNote = how == SensorImport::Append ? alreadyInTableNote(before, found) : QString();
         accept();
+    }
 }
 
 void SearchDialog::reject()

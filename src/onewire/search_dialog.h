@@ -35,6 +35,9 @@ public:
 
     // "Start search".
     void startSearch();
+    // After "Add new in the table": which of the sensors found the table held already; empty
+    // when none (or after any other ending).
+    const QString &importNote() const { return m_importNote; }
 
 public Q_SLOTS:
     // Closing while a search waits for the PLC ends the search first.
@@ -56,6 +59,7 @@ private:
     SensorTable &m_table;
     TextTable m_results;
     int m_foundSensors = 0;
+    QString m_importNote;
     bool m_closeWhenIdle = false;
 
     QTableView *m_grid = nullptr;

@@ -1,6 +1,7 @@
 #include "project/config_check.h"
 
 #include "common/hex_text.h"
+#include "common/rows_text.h"
 #include "common/text_table.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_timing.h"
@@ -63,24 +64,6 @@ struct Area
         return from == port ? r : findingPortName(port) + QLatin1Char(' ') + r;
     }
 };
-
-// "row 4", "rows 1 to 3, 5": rows in rising order.
-QString rowsText(const QList<int> &rows)
-{
-    QStringList runs;
-    for (qsizetype i = 0; i < rows.size();) {
-        qsizetype end = i;
-        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1)
-            ++end;
-        if (end == i + 1)
-            runs << QString::number(rows[i]) << QString::number(rows[end]);
-        else
-            runs << (end == i ? QString::number(rows[i])
-                              : QStringLiteral("%1 to %2").arg(rows[i]).arg(rows[end]));
-        i = end + 1;
-    }
-    return QLatin1String(rows.size() == 1 ? "row " : "rows ") + runs.join(QStringLiteral(", "));
-}
 
 QString millisecondsText(double ms)
 {

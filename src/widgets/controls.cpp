@@ -93,13 +93,56 @@ CellRuleDelegate::CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn f
     : QStyledItemDelegate(parent), m_rule(std::move(rule)), m_first(first), m_hint(std::move(hint))
 {}
 
+CellRuleDelegate::Mark CellRuleDelegate::markOf(const QModelIndex &index) const
+{
+    if (index.column() == 0 && m_first == FirstColumn::Fixed)
+        return Mark::None;
+    if (!m_rule(index).isEmpty())
+        return Mark::Error;
+    if (m_warnings && !m_warnings(index).isEmpty())
+        return Mark::Warning;
+    return Mark::None;
+}
+
+QColor CellRuleDelegate::colourOf(Mark mark)
+{
+    switch (mark) {
+    case Mark::Error:
+        return QColor(0xff, 0xb0, 0xb0);
+    case Mark::Warning:
+        return QColor(0xff, 0xd8, 0x80);
+    case Mark::None:
+        break;
+    }
+    return {};
+}
+
+QString CellRuleDelegate::toolTipOf(const QModelIndex &index) const
+{
+    switch (markOf(index)) {
+    case Mark::Error:
+        return m_rule(index);
+    case Mark::Warning: {
+        // What the value means still helps to see why it is warned about.
+        const QString hint = m_hint ? m_hint(index) : QString();
+        return m_warnings(index) + (hint.isEmpty() ? QString() : QLatin1Char('\n') + hint);
+    }
+    case Mark::None:
+        break;
+    }
+    return m_hint ? m_hint(index) : QString();
+}
+
 void CellRuleDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
     if (index.column() == 0 && m_first == FirstColumn::Fixed) {
         paintAsHeader(option);
-    } else if (!m_rule(index).isEmpty()) {
-        option->backgroundBrush = QColor(0xff, 0xb0, 0xb0);
+        return;
+    }
+    const Mark mark = markOf(index);
+    if (mark != Mark::None) {
+        option->backgroundBrush = colourOf(mark);
         option->palette.setColor(QPalette::Text, Qt::black);
     }
 }
@@ -108,9 +151,7 @@ bool CellRuleDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
                                  const QStyleOptionViewItem &option, const QModelIndex &index)
 {
     if (event->type() == QEvent::ToolTip) {
-        QString tip = m_rule(index);
-        if (tip.isEmpty() && m_hint)
-            tip = m_hint(index);
+        const QString tip = toolTipOf(index);
         if (!tip.isEmpty()) {
             QToolTip::showText(event->globalPos(), tip, view);
             return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 #include <QStyledItemDelegate>
 
@@ -51,14 +52,22 @@ protected:
 using CellRule = std::function<QString(const QModelIndex &)>;
 
 // Paints a cell that breaks its rule with a red background and gives the rule as its tooltip, so
-// a wrong value shows before a write refuses it; a cell that breaks none may have a hint as its
-// tooltip (what its value means). The first column may be painted as FixedColumnDelegate paints
-// it.
+// a wrong value shows before a write refuses it; a cell that breaks none but is warned about (a
+// finding of the configuration check) is painted amber with the warning as its tooltip; any other
+// cell may have a hint as its tooltip (what its value means). The first column may be painted as
+// FixedColumnDelegate paints it.
 class CellRuleDelegate final : public QStyledItemDelegate
 {
 public:
     enum class FirstColumn { Data, Fixed };
     CellRuleDelegate(QObject *parent, CellRule rule, FirstColumn first, CellRule hint = {});
+
+    // The warnings about a cell, one a line; empty for none.
+    void setWarnings(CellRule warnings) { m_warnings = std::move(warnings); }
+    enum class Mark { None, Error, Warning };
+    Mark markOf(const QModelIndex &index) const;
+    QString toolTipOf(const QModelIndex &index) const;
+    static QColor colourOf(Mark mark);
 
     bool helpEvent(class QHelpEvent *event, class QAbstractItemView *view,
                    const QStyleOptionViewItem &option, const QModelIndex &index) final;
@@ -70,4 +79,5 @@ private:
     CellRule m_rule;
     FirstColumn m_first;
     CellRule m_hint;
+    CellRule m_warnings;
 };

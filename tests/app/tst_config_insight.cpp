@@ -91,23 +91,38 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found"); // in the search dialog's grid, else in the window's
         QTest::addColumn<QString>("grid");
         QTest::addColumn<QPoint>("cell");
-        QTest::addColumn<bool>("red");
-        QTest::addColumn<QString>("tip");
-        QTest::newRow("a sound ROM code") << false << "Grid1" << QPoint(3, 0) << false << Sound;
+        QTest::addColumn<QString>("typed"); // into the cell first, unless empty
+        QTest::addColumn<QColor>("paint");  // invalid: not painted
+        QTest::addColumn<QString>("tip");   // how the tooltip starts
+        const QColor red(0xffb0b0), amber(0xffd880), none;
+        QTest::newRow("a sound ROM code")
+            << false << "Grid1" << QPoint(3, 0) << QString() << none << Sound;
         QTest::newRow("a mistyped ROM code")
-            << false << "Grid1" << QPoint(3, 1) << true << Mistyped;
-        QTest::newRow("a sound code found") << true << "grid" << QPoint(1, 0) << false << Sound;
+            << false << "Grid1" << QPoint(3, 1) << QString() << red << Mistyped;
+        QTest::newRow("a sound code found")
+            << true << "grid" << QPoint(1, 0) << QString() << none << Sound;
         QTest::newRow("a mistyped code found")
-            << true << "grid" << QPoint(8, 1) << true << Mistyped;
+            << true << "grid" << QPoint(8, 1) << QString() << red << Mistyped;
         QTest::newRow("a function")
-            << false << "grid" << QPoint(5, 1) << false << "Read coils, function 01";
+            << false << "grid" << QPoint(5, 1) << QString() << none << "Read coils, function 01";
+        QTest::newRow("a warned overlap")
+            << false << "grid2" << QPoint(4, 0) << QString() << amber << "registers 105 to 114";
+        // The range a red Num word names is the one the check has no warning for.
+        QTest::newRow("a Num word of none")
+            << false << "grid" << QPoint(2, 0) << "0" << amber << "a request for no registers";
+        QTest::newRow("a Num word over the limit")
+            << false << "grid" << QPoint(2, 0) << "126" << red
+            << "Num word: a whole number from 1 to 125 for this function";
+        QTest::newRow("a Num word within it")
+            << false << "grid" << QPoint(2, 0) << "125" << none << QString();
     }
     void cellsExplainThemselves()
     {
         QFETCH(bool, found);
         QFETCH(QString, grid);
         QFETCH(QPoint, cell);
-        QFETCH(bool, red);
+        QFETCH(QString, typed);
+        QFETCH(QColor, paint);
         QFETCH(QString, tip);
         TextTable &sensors = m_window->onewireTab()->auxPort().sensors();
         // The search dialog's grid as a search would fill it: the sensor table's codes.
@@ -117,13 +132,22 @@ private Q_SLOTS:
             search.results().appendItem(sensors.rowCells(r).mid(0, 9));
         if (found)
             search.show();
-        tabs()->setCurrentIndex(grid == "Grid1" ? 3 : 1);
+        tabs()->setCurrentIndex(grid == "Grid1" ? 3 : grid == "grid2" ? 2 : 1);
         auto *view = WidgetDriver(found ? static_cast<QWidget *>(&search) : m_window.get())
                          .find<QTableView>(grid);
+        if (!typed.isEmpty()) {
+            view->model()->setData(view->model()->index(cell.y(), cell.x()), typed);
+            QCoreApplication::processEvents(); // the check after the edit
+        }
         view->selectionModel()->clear();
         const QRect drawn = view->visualRect(view->model()->index(cell.y(), cell.x()));
-        QCOMPARE(view->viewport()->grab(drawn).toImage().pixelColor(2, 2) == QColor(0xffb0b0), red);
-        QCOMPARE(tipAt(view, cell.y(), cell.x()), tip);
+        const QColor painted = view->viewport()->grab(drawn).toImage().pixelColor(2, 2);
+        if (paint.isValid())
+            QCOMPARE(painted, paint);
+        else
+            QVERIFY(painted != QColor(0xffb0b0) && painted != QColor(0xffd880));
+        const QString shown = tipAt(view, cell.y(), cell.x());
+        QVERIFY2(tip.isEmpty() ? shown.isEmpty() : shown.startsWith(tip), qPrintable(shown));
     }
 
     // Up to the demo PLC's configuration, which gives no warning.

@@ -4,6 +4,7 @@
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
 
+#include "app/help_menu.h"
 #include "app/main_window.h"
 #include "app/project_state.h"
 #include "app/window_commands.h"
@@ -212,6 +213,81 @@ private Q_SLOTS:
         QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::Master);
         QCOMPARE(m_window->uart1Tab()->port().slaves().itemCount(), 0);
         QVERIFY(m_ui.find(QStringLiteral("grid"))->isVisibleTo(m_window->uart1Tab()));
+    }
+
+    // "Save" goes back into the project's own file without a question; a project without one
+    // (and "Save config" always) asks where. The question before a load saves the same way.
+    void saveGoesBackIntoTheProjectsFile()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("p.dpc"));
+        auto slaveAddress = [&path] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly)
+                       ? int(f.readAll().at(ProjectRecord::SlaveAddressOffset))
+                       : -1;
+        };
+        QCOMPARE(action("Save")->shortcut(), QKeySequence(QKeySequence::Save));
+        QCOMPARE(action("Save_config")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        ModbusPort &uart1 = m_window->uart1Tab()->port();
+        uart1.setSlaveAddress(QStringLiteral("41"));
+        m_prompts.queueFile(path);
+        action("Save")->trigger();
+        QCOMPARE(m_prompts.fileRequests().size(), 1);
+        QCOMPARE(slaveAddress(), 41);
+
+        uart1.setSlaveAddress(QStringLiteral("42"));
+        QVERIFY(m_window->commands().project().isChanged());
+        action("Save")->trigger();
+        QCOMPARE(m_prompts.fileRequests().size(), 1);
+        QCOMPARE(slaveAddress(), 42);
+        QVERIFY(!m_window->commands().project().isChanged());
+
+        uart1.setSlaveAddress(QStringLiteral("43"));
+        m_prompts.queueSaveChoice(Prompts::SaveChoice::Save);
+        m_prompts.queueFile(path);
+        action("Load_config")->trigger();
+        QCOMPARE(m_prompts.fileRequests().size(), 2); // the load's chooser only
+        QCOMPARE(slaveAddress(), 43);
+
+        action("Save_config")->trigger(); // asks, and is cancelled
+        QCOMPARE(m_prompts.fileRequests().size(), 3);
+        QVERIFY2(m_prompts.messages() == QStringList{cancelledChoiceMessage()},
+                 qPrintable(m_prompts.messages().join('|')));
+    }
+
+    // Help lists the shortcuts the menus really have; the manual is the README as a web page,
+    // found where an installation puts it.
+    void helpNamesTheShortcutsAndMakesTheManual()
+    {
+        action("help_shortcuts")->trigger();
+        const QString shown = m_prompts.messages().value(0);
+        for (const char *line :
+             {"File \u2192 Save: Ctrl+S", "File \u2192 Save config: Ctrl+Shift+S",
+              "Edit \u2192 Undo: Ctrl+Z", "Edit \u2192 Redo: Ctrl+Shift+Z",
+              "PLC \u2192 Check config: F7", "Slave table \u2192 Import CSV...: Ctrl+I"})
+            QVERIFY2(shown.contains(QString::fromUtf8(line)), qPrintable(shown));
+
+        QTemporaryDir installed;
+        QVERIFY(QDir(installed.path()).mkpath("bin") &&
+                QDir(installed.path()).mkpath("share/plc-config"));
+        const QString readme = installed.filePath("share/plc-config/README.md");
+        QFile f(readme);
+        QVERIFY(f.open(QIODevice::WriteOnly) &&
+                f.write("# The manual\n\nRead *this* first.\n\n![A picture](docs/p.png) "
+                        "[the web](https://example.org/a) [below](#x)\n") > 0);
+        f.close();
+        QCOMPARE(manualSource(installed.filePath("bin")), readme);
+        const QString page = writeManualPage(readme, m_dir->path());
+        QFile html(page);
+        QVERIFY(html.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(html.readAll());
+        QVERIFY(text.contains("The manual") && text.contains("font-style:italic"));
+        // Pictures are named from the README's folder; other links stay as they are.
+        QVERIFY2(
+            text.contains(
+                QUrl::fromLocalFile(installed.filePath("share/plc-config/docs/p.png")).toString()),
+            qPrintable(text));
+        QVERIFY(text.contains("\"https://example.org/a\"") && text.contains("\"#x\""));
     }
 
     // A CSV into UART 2 from its table's menu: the rows replace the table and mark the project

@@ -235,7 +235,7 @@ private Q_SLOTS:
         QTest::newRow("UART 1, Address 255") << true << 1 << "255" << QString();
         QTest::newRow("UART 1, Address 256") << true << 1 << "256" << one;
         QTest::newRow("UART 1, Num word 12.5 kept") << true << 2 << "12.5" << QString();
-        QTest::newRow("UART 1, Function -1") << true << 5 << "-1" << one;
+        QTest::newRow("UART 1, Timeout letters") << true << 6 << "ten" << one;
         QTest::newRow("UART 2, Address slave 65535") << false << 3 << "65535" << QString();
         QTest::newRow("UART 2, Address master -1: left to the write's check")
             << false << 4 << "-1" << QString();
@@ -286,6 +286,77 @@ private Q_SLOTS:
         WidgetDriver::clickCell(grid(), 2, column);
         QTest::keyClick(grid(), Qt::Key_Return);
         QVERIFY(editor()->isHidden());
+    }
+
+    // The Function cell keeps the index; its editor is a list that names each function with its
+    // Modbus code.
+    void theFunctionCellIsChosenFromAList_data()
+    {
+        QTest::addColumn<bool>("uart1");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("UART 1, Down and Enter") << true << "1"
+                                                << "Down Enter"
+                                                << "2";
+        QTest::newRow("UART 2, Up and Enter") << false << "1"
+                                              << "Up Enter"
+                                              << "0";
+        QTest::newRow("Escape keeps the function") << true << "1"
+                                                   << "Down Escape"
+                                                   << "1";
+        QTest::newRow("chosen in the open list") << false << "1"
+                                                 << "pick 4"
+                                                 << "4";
+        QTest::newRow("no function: opens with none chosen, Enter keeps the cell") << true << "9"
+                                                                                   << "Enter"
+                                                                                   << "9";
+    }
+    void theFunctionCellIsChosenFromAList()
+    {
+        QFETCH(bool, uart1);
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, stored);
+        makeTab(uart1, 2);
+        const int function = SlaveColumn::Function;
+        table().setCell(0, function, before);
+        WidgetDriver::clickCell(grid(), 0, function);
+        QTest::keyClick(grid(), Qt::Key_Return);
+
+        auto *list = ui.find<QComboBox>(names().editor + "_list");
+        QVERIFY(list->isVisible() && list->hasFocus() && editor()->isHidden());
+        QCOMPARE(list->count(), 5);
+        QCOMPARE(list->itemText(0), "0 - Read coils (FC 1)");
+        QCOMPARE(list->itemText(1), "1 - Read holding register (FC 3)");
+        QCOMPARE(list->itemText(2), "2 - Write multiply register (FC 16)");
+        QCOMPARE(list->currentIndex(), before == "9" ? -1 : before.toInt());
+        QVERIFY(!list->accessibleName().isEmpty());
+
+        for (const QString &key : keys.split(' ')) {
+            if (key == "pick") {
+                list->showPopup();
+                QVERIFY(list->view()->isVisible());
+                continue;
+            }
+            if (key == "4") {
+                QAbstractItemView *view = list->view();
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                                  view->visualRect(view->model()->index(4, 0)).center());
+                continue;
+            }
+            QTest::keyClick(list, key == "Down"     ? Qt::Key_Down
+                                  : key == "Up"     ? Qt::Key_Up
+                                  : key == "Escape" ? Qt::Key_Escape
+                                                    : Qt::Key_Return);
+            // An arrow only moves the choice: nothing is stored before Enter.
+            if (key == "Down" || key == "Up")
+                QCOMPARE(table().cell(0, function), before);
+        }
+        QTRY_VERIFY(list->isHidden());
+        QCOMPARE(table().cell(0, function), stored);
+        QVERIFY(prompts().shown().isEmpty());
+        QCOMPARE(grid()->currentIndex().row(), stored != before ? 1 : 0);
     }
 
     void anUploadShowsTheTableHoweverItEnds_data()

@@ -7,6 +7,7 @@
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
 #include "support/widget_driver.h"
+#include "widgets/command_feedback.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QtTest>
 
@@ -53,6 +55,7 @@ class TestOnewireTab : public QObject
 
     std::unique_ptr<Bench> m_b;
     std::unique_ptr<OnewireTab> m_tab;
+    CommandFeedback m_feedback; // what the status bar would show
     WidgetDriver ui;
 
     sim::PlcModel &plc() { return m_b->plc(); }
@@ -70,7 +73,8 @@ private Q_SLOTS:
     {
         m_b = std::make_unique<Bench>();
         plc().setSearchDelayMs(0);
-        m_tab = std::make_unique<OnewireTab>(TabContext{m_b->link, m_b->ini(), m_b->prompts});
+        m_tab = std::make_unique<OnewireTab>(
+            TabContext{m_b->link, m_b->ini(), m_b->prompts, &m_feedback});
         m_tab->setSearchLineFactory([this] { return std::make_unique<sim::SimulatedLine>(plc()); });
         ui.setRoot(m_tab.get());
         m_tab->startUp();
@@ -264,13 +268,50 @@ private Q_SLOTS:
         QCOMPARE(table().sensor(0).rom[0] + table().sensor(1).rom[0] + table().sensor(2).rom[0],
                  QStringLiteral("AA28"));
 
-        // "Add new" appends after the last register, whatever the start says.
+        // "Add new" appends after the last register, whatever the start says, and tells which
+        // of them the table held already (the third; the first two were edited).
+        QSignalSpy said(&m_feedback, &CommandFeedback::commandEnded);
         dialog<SearchDialog>("Command10", [](SearchDialog *, WidgetDriver &d) {
             d.click("Command2");
             d.find<QLineEdit>("Text2")->setText(QStringLiteral("9"));
             d.click("Command3");
         });
         QCOMPARE(registers(table()).mid(2), (QStringList{"1504", "1506", "1508", "1510"}));
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said[0][0].toString(), "1 of the 3 found was already in row 3");
+    }
+
+    void anAppendNamesTheSensorsAlreadyInTheTable_data()
+    {
+        QTest::addColumn<QStringList>("table"); // ROM codes, Byte 0 first
+        QTest::addColumn<QStringList>("found");
+        QTest::addColumn<QString>("note");
+        const QString a = "28FF641E0F000034", b = "286164118D2C013B", c = "2800000000000011",
+                      d = "2800000000000022", e = "2800000000000033";
+        QTest::newRow("none of them") << QStringList{a, b} << QStringList{c, d} << QString();
+        QTest::newRow("a run of rows")
+            << QStringList{a, b, c, d} << QStringList{a, b, c, e, "2800000000000044"}
+            << "3 of the 5 found were already in rows 1 to 3";
+        QTest::newRow("two rows apart, typed in lower case")
+            << QStringList{a, d, b} << QStringList{e, b.toLower(), a}
+            << "2 of the 3 found were already in rows 1, 3";
+        QTest::newRow("runs and single rows") << QStringList{a, b, c, d, e} << QStringList{a, b, d}
+                                              << "3 of the 3 found were already in rows 1, 2, 4";
+        QTest::newRow("one") << QStringList{c, a} << QStringList{a, e}
+                             << "1 of the 2 found was already in row 2";
+    }
+    void anAppendNamesTheSensorsAlreadyInTheTable()
+    {
+        QFETCH(QStringList, table);
+        QFETCH(QStringList, found);
+        QFETCH(QString, note);
+        QList<SensorRow> before;
+        for (const QString &rom : table)
+            before.append({romOf(qPrintable(rom)), "100"});
+        QList<RomTexts> codes;
+        for (const QString &rom : found)
+            codes.append(romOf(qPrintable(rom)));
+        QCOMPARE(alreadyInTableNote(before, codes), note);
     }
 
     void plcMenuSearchOpensTheSearchDialog()

@@ -160,10 +160,9 @@ void MainWindow::exportTable(ProjectTable table)
     QString done;
     const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const QString caption = projectTableCaption(table);
-        if (const auto path = m_prompts->chooseFileToSave(
-                csvChoice(QStringLiteral("Export the %1").arg(caption),
-                          proposedPath(*m_commands,
-                                       QLatin1Char(' ') + caption + QStringLiteral(".csv")))) {
+        if (const auto path = m_prompts->chooseFileToSave(csvChoice(
+                QStringLiteral("Export the %1").arg(caption),
+                proposedPath(*m_commands, QLatin1Char(' ') + caption + QStringLiteral(".csv"))))) {
             writeWholeFile(*path, projectTableCsv(table, projectPorts()));
             done = tr("Exported the %1 to %2").arg(caption, QDir::toNativeSeparators(*path));
         }

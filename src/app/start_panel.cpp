@@ -14,6 +14,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -51,56 +54,74 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
 {
     setObjectName(QStringLiteral("startPanel"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
-    auto *content = new QWidget(this);
-    auto *layout = new QVBoxLayout(content);
+    auto *content = new QWidget;
+    m_steps = new QBoxLayout(QBoxLayout::TopToBottom, content);
     auto action = [&](const char *name) {
         QAction *found = window.findChild<QAction *>(QLatin1String(name));
         Q_ASSERT(found);
         return found;
     };
+    // Each step is a column of its own, so that the panel can stand beside the tabs (steps one
+    // below the other) or below them (steps side by side) on a narrow screen.
+    auto step = [&](const QString &title, int stretch) {
+        auto *column = new QVBoxLayout;
+        column->addWidget(stepLabel(content, title));
+        m_steps->addLayout(column, stretch);
+        return column;
+    };
 
-    layout->addWidget(stepLabel(content, tr("1. Choose the PLC's port")));
-    layout->addWidget(buttonFor(content, "startChoosePort", tr("Choose the port..."),
-                                window.commSettingAction()));
+    QVBoxLayout *port = step(tr("1. Choose the PLC's port"), 1);
+    port->addWidget(buttonFor(content, "startChoosePort", tr("Choose the port..."),
+                              window.commSettingAction()));
+    port->addStretch(1);
 
-    layout->addWidget(stepLabel(content, tr("2. Open a project, or upload it from the PLC")));
+    QVBoxLayout *project = step(tr("2. Open a project, or upload it from the PLC"), 2);
     auto *listLabel = new QLabel(tr("&Recent files and examples:"), content);
     listLabel->setBuddy(m_projects);
     m_projects->setParent(content);
     m_projects->setObjectName(QStringLiteral("startProjects"));
     m_projects->setAccessibleName(tr("Recent files and examples"));
-    layout->addWidget(listLabel);
-    m_projects->setMaximumHeight(fontMetrics().height() * 8);
+    project->addWidget(listLabel);
     // Long names are cut in the middle; the tooltip has the whole path.
     m_projects->setTextElideMode(Qt::ElideMiddle);
     m_projects->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_projects->setResizeMode(QListView::Adjust);
-    layout->addWidget(m_projects);
+    project->addWidget(m_projects);
+    m_openButtons = new QBoxLayout(QBoxLayout::TopToBottom);
     auto *open = new QPushButton(tr("Open the chosen one"), content);
     open->setObjectName(QStringLiteral("startOpenProject"));
     open->setEnabled(false);
-    layout->addWidget(open);
-    layout->addWidget(buttonFor(content, "startLoadConfig", tr("Open another file..."),
-                                window.loadConfigAction()));
-    layout->addWidget(
+    m_openButtons->addWidget(open);
+    m_openButtons->addWidget(buttonFor(content, "startLoadConfig", tr("Open another file..."),
+                                       window.loadConfigAction()));
+    m_openButtons->addWidget(
         buttonFor(content, "startUpload", tr("Upload from PLC"), action("upload_from_plc")));
+    project->addLayout(m_openButtons);
 
-    layout->addWidget(stepLabel(content, tr("3. Write the project to the PLC")));
+    QVBoxLayout *write = step(tr("3. Write the project to the PLC"), 1);
     QAction *verify = action("verify_after_write");
     auto *verifyBox = new QCheckBox(verify->text(), content);
     verifyBox->setObjectName(QStringLiteral("startVerify"));
     verifyBox->setChecked(verify->isChecked());
     connect(verifyBox, &QCheckBox::toggled, verify, &QAction::setChecked);
     connect(verify, &QAction::toggled, verifyBox, &QCheckBox::setChecked);
-    layout->addWidget(verifyBox);
-    layout->addWidget(buttonFor(content, "startWrite", tr("Write to PLC"), action("load_to_plc")));
-
-    layout->addStretch(1);
+    write->addWidget(verifyBox);
+    write->addWidget(buttonFor(content, "startWrite", tr("Write to PLC"), action("load_to_plc")));
+    write->addStretch(1);
     auto *never = new QPushButton(tr("Do not show this again"), content);
     never->setObjectName(QStringLiteral("startCloseForGood"));
-    layout->addWidget(never);
-    setWidget(content);
-    setMinimumWidth(fontMetrics().averageCharWidth() * 28);
+    write->addWidget(never);
+
+    // A panel taller or wider than the room the window has scrolls rather than pushing the
+    // window off a small screen.
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("startPanelScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    setWidget(scroll);
+    connect(this, &QDockWidget::dockLocationChanged, this, &StartPanel::arrangeFor);
+    arrangeFor(Qt::RightDockWidgetArea);
 
     auto openChosen = [this] {
         if (QListWidgetItem *item = m_projects->currentItem())
@@ -131,7 +152,36 @@ void StartPanel::showOnFirstStart(MainWindow &window, WindowCommands &commands)
 {
     if (!wanted(window.iniPath()))
         return;
-    window.addDockWidget(Qt::RightDockWidgetArea, new StartPanel(window, commands));
+    auto *panel = new StartPanel(window, commands);
+    // Beside the tabs where the screen has room for both, else below them.
+    const QScreen *screen = window.screen();
+    const int room = screen ? screen->availableGeometry().width() : 0;
+    const bool beside =
+        room >= window.minimumSizeHint().width() + panel->minimumSizeHint().width() + 40;
+    window.addDockWidget(beside ? Qt::RightDockWidgetArea : Qt::BottomDockWidgetArea, panel);
+}
+
+void StartPanel::arrangeFor(Qt::DockWidgetArea area)
+{
+    const bool sideBySide = area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea;
+    m_steps->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    m_openButtons->setDirection(sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+    // Side by side the project list takes the most room; one below the other the steps stay
+    // together at the top.
+    m_steps->setStretch(0, sideBySide ? 1 : 0);
+    m_steps->setStretch(1, sideBySide ? 2 : 0);
+    m_steps->setStretch(2, 1);
+    const int line = fontMetrics().height();
+    m_projects->setMaximumHeight(line * (sideBySide ? 4 : 8));
+    // Beside the tabs the panel is as wide as its steps and scrolls only up and down; below them
+    // it is as low as a few lines, so that the window still fits a small screen.
+    auto *scroll = static_cast<QScrollArea *>(widget());
+    scroll->setHorizontalScrollBarPolicy(sideBySide ? Qt::ScrollBarAsNeeded
+                                                    : Qt::ScrollBarAlwaysOff);
+    scroll->setMinimumWidth(sideBySide ? 0
+                                       : scroll->widget()->minimumSizeHint().width() +
+                                             scroll->verticalScrollBar()->sizeHint().width());
+    scroll->setMinimumHeight(sideBySide ? line * 3 : 0);
 }
 
 void StartPanel::listProjects()

@@ -4,13 +4,14 @@
 #include <QString>
 
 class MainWindow;
+class QBoxLayout;
 class QListWidget;
 class WindowCommands;
 
-// The way in on a first start: a panel beside the tabs with the three steps from a new
-// installation to a written PLC (choose the port, open or upload a project, write it with
-// "Verify after write"). Its buttons run the window's own menu items. It is shown while set.ini
-// does not exist yet, and can be closed for good ([Options] StartPanel=0).
+// The way in on a first start: a panel beside the tabs (below them on a narrow screen) with the
+// three steps from a new installation to a written PLC (choose the port, open or upload a project,
+// write it with "Verify after write"). Its buttons run the window's own menu items. It is shown
+// while set.ini does not exist yet, and can be closed for good ([Options] StartPanel=0).
 class StartPanel final : public QDockWidget
 {
     Q_OBJECT
@@ -28,8 +29,12 @@ public:
 
 private:
     void closeForGood();
+    // Steps one below the other beside the tabs, side by side above or below them.
+    void arrangeFor(Qt::DockWidgetArea area);
 
     MainWindow &m_window;
     WindowCommands &m_commands;
     QListWidget *m_projects;
+    QBoxLayout *m_steps = nullptr;
+    QBoxLayout *m_openButtons = nullptr;
 };

@@ -48,9 +48,12 @@ QString WidgetPrompts::titleText(const Title &title)
     return title ? *title : QCoreApplication::applicationName();
 }
 
+// Every box shows its text as plain text: a file name or a key from a file that looks like
+// markup ("<h1>") is shown as it stands, never laid out.
 void WidgetPrompts::message(const QString &text, const Title &title)
 {
     QMessageBox box(QMessageBox::NoIcon, titleText(title), text, QMessageBox::Ok, over());
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
@@ -58,6 +61,7 @@ bool WidgetPrompts::question(const QString &text, const Title &title)
 {
     QMessageBox box(QMessageBox::NoIcon, titleText(title), text,
                     QMessageBox::Ok | QMessageBox::Cancel, over());
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);
     box.setEscapeButton(QMessageBox::Cancel);
     return box.exec() == QMessageBox::Ok;
@@ -68,6 +72,7 @@ Prompts::SaveChoice WidgetPrompts::askToSave(const QString &text)
     QMessageBox box(QMessageBox::Warning, titleText(std::nullopt), text,
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, over());
     box.setObjectName(QStringLiteral("unsavedChanges"));
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {

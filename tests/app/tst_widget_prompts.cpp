@@ -55,7 +55,9 @@ private Q_SLOTS:
         QString title, text;
         QMessageBox::StandardButtons buttons;
         QWidget *over = nullptr;
+        Qt::TextFormat format = Qt::AutoText;
         WidgetDriver::onModal<QMessageBox>([&](QMessageBox *box) {
+            format = box->textFormat();
             title = box->windowTitle();
             text = box->text();
             buttons = box->standardButtons();
@@ -76,6 +78,8 @@ private Q_SLOTS:
             QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         }
         QCOMPARE(text, said);
+        // A text from a file that looks like markup is shown as it stands.
+        QCOMPARE(format, Qt::PlainText);
         QCOMPARE(over, overADialog ? &dialog : &m_window);
     }
 

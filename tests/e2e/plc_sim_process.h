@@ -40,7 +40,9 @@ public:
     bool start(const QStringList &options = {})
     {
         m_process.start(QStringLiteral(PLC_SIM_PATH), QStringList{"--link", linkPath()} + options);
-        return m_process.waitForStarted(5000) && m_process.waitForReadyRead(5000) &&
+        // Generous limits: an ASan build on a busy machine may take seconds to come up, and a
+        // ready plc-sim ends the wait at once.
+        return m_process.waitForStarted(30000) && m_process.waitForReadyRead(30000) &&
                m_process.readLine().startsWith("/dev/");
     }
     void kill()

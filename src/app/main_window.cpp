@@ -3,6 +3,7 @@
 #include "app/config_insight.h"
 #include "app/help_menu.h"
 #include "app/project_state.h"
+#include "app/start_panel.h"
 #include "app/undo_history.h"
 #include "app/window_commands.h"
 #include "common/command.h"
@@ -193,6 +194,11 @@ void MainWindow::buildEditAndHelp()
             project.setUnchanged();
     });
     addHelpMenu(*this, *m_prompts);
+    // The start panel, also after it was closed.
+    QAction *start =
+        menuBar()->findChild<QMenu *>(QStringLiteral("help"))->addAction(tr("&Getting started"));
+    start->setObjectName(QStringLiteral("help_getting_started"));
+    connect(start, &QAction::triggered, this, [this] { StartPanel::open(*this, *m_commands); });
 }
 
 void MainWindow::startUp()

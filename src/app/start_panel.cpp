@@ -150,8 +150,17 @@ bool StartPanel::wanted(const QString &iniPath)
 
 void StartPanel::showOnFirstStart(MainWindow &window, WindowCommands &commands)
 {
-    if (!wanted(window.iniPath()))
+    if (wanted(window.iniPath()))
+        open(window, commands);
+}
+
+void StartPanel::open(MainWindow &window, WindowCommands &commands)
+{
+    if (auto *shown = window.findChild<StartPanel *>()) {
+        shown->show();
+        shown->raise();
         return;
+    }
     auto *panel = new StartPanel(window, commands);
     // Beside the tabs where the screen has room for both, else below them.
     const QScreen *screen = window.screen();

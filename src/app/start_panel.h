@@ -23,6 +23,8 @@ public:
     static bool wanted(const QString &iniPath);
     // Adds the panel to the window when it is wanted.
     static void showOnFirstStart(MainWindow &window, WindowCommands &commands);
+    // Shows the panel, whether it is wanted at start or not (Help > Getting started).
+    static void open(MainWindow &window, WindowCommands &commands);
 
     // The recent files, then the examples, as the project list offers them.
     void listProjects();

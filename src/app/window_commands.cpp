@@ -127,9 +127,10 @@ void WindowCommands::startUp()
         m_verify->setChecked(settings.verify);
     }
     m_feedback.setVerifyAfterWrite(settings.verify);
-    // A place that no screen shows any more (a monitor gone) is not taken.
+    // A place that no screen shows any more (a monitor gone) is not taken; one larger than the
+    // screen now has (a smaller resolution) is brought within it.
     if (settings.geometry.isValid() && QGuiApplication::screenAt(settings.geometry.center()))
-        m_window.setGeometry(settings.geometry);
+        m_window.setGeometry(keptOnScreen(&m_window, settings.geometry));
     if (!settings.folder.isEmpty() && QFileInfo(settings.folder).isDir())
         m_folder = settings.folder;
     m_recent = readRecentFiles(iniPath());

@@ -42,6 +42,15 @@ QRect fittedGeometry(QWidget *window, const QSize &preferred)
                                room);
 }
 
+QRect keptOnScreen(QWidget *window, const QRect &stored)
+{
+    const QRect room = window->screen()->availableGeometry().marginsRemoved(frameMargins(window));
+    QRect place(stored.topLeft(), stored.size().boundedTo(room.size()));
+    place.moveLeft(std::clamp(place.left(), room.left(), room.right() + 1 - place.width()));
+    place.moveTop(std::clamp(place.top(), room.top(), room.bottom() + 1 - place.height()));
+    return place;
+}
+
 void showBeside(QWidget *window, QWidget *main)
 {
     if (main && !window->isVisible()) {

@@ -14,6 +14,10 @@ QRect besideRect(const QRect &main, const QSize &wanted, const QRect &available)
 // middle of the screen with its frame and title bar on it.
 QRect fittedGeometry(QWidget *window, const QSize &preferred);
 
+// A stored place of the window brought within its screen: no larger than the room there, moved
+// so that its frame and title bar are on the screen.
+QRect keptOnScreen(QWidget *window, const QRect &stored);
+
 // Shows `window` beside `main` (when there is one), on main's screen, raised and active. A window
 // already shown stays where the user put it.
 void showBeside(QWidget *window, QWidget *main);

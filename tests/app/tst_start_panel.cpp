@@ -138,6 +138,10 @@ private Q_SLOTS:
         QCOMPARE(Read_ini(iniPath(), "Options", "StartPanel", "-"), QStringLiteral("0"));
         makeWindow();
         QVERIFY(!panel());
+        // Help brings it back for the run, without asking for it at every start.
+        m_ui.find<QAction>(QStringLiteral("help_getting_started"))->trigger();
+        QVERIFY(panel() && !panel()->isHidden());
+        QCOMPARE(Read_ini(iniPath(), "Options", "StartPanel", "-"), QStringLiteral("0"));
     }
 
     // The examples are offered in the File menu; one opens as a project with no file yet, so that

@@ -467,6 +467,11 @@ private Q_SLOTS:
         QVERIFY(action("verify_after_write")->isChecked());
         QCOMPARE(m_window->geometry().size(), QSize(900, 600));
         QCOMPARE(m_window->commands().recentFiles().size(), 2);
+        // A place stored on a larger screen is brought within this one (1024x700).
+        m_b->setIni("Options", "Geometry", "-400,-200,1800,1000");
+        makeWindow();
+        QVERIFY2(m_window->screen()->availableGeometry().contains(m_window->geometry()),
+                 qPrintable(QDebug::toString(m_window->geometry())));
         QCOMPARE(m_b->prompts.fileRequests().size(), 1);
         load(m_sound);
         QCOMPARE(m_b->prompts.fileRequests().last().choice.startFolder, file("sub"));

@@ -149,7 +149,12 @@ void addHelpMenu(QMainWindow &window, Prompts &prompts, std::function<bool(const
             return;
         }
         try {
-            const QString folder = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+            // The user's own cache folder: a shared temporary folder would let another user put a
+            // link where the page goes, and have it replace the file the link leads to.
+            const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+            if (!QDir().mkpath(folder))
+                throw PlatformError(
+                    QObject::tr("Cannot make the folder %1").arg(QDir::toNativeSeparators(folder)));
             const QString page = writeManualPage(readme, folder);
             if (!openUrl(QUrl::fromLocalFile(page))) {
                 prompts.message(QObject::tr("No browser could open the manual; it is at %1")

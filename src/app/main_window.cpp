@@ -183,6 +183,7 @@ void MainWindow::buildEditAndHelp()
 {
     m_undo = new UndoHistory(projectPorts(), this);
     addEditMenu(menuBar(), *m_undo);
+    connect(m_link.get(), &PlcLink::busyChanged, m_undo, &UndoHistory::setBlocked);
     // Undoing back to what was saved leaves nothing unsaved.
     ProjectState &project = m_commands->project();
     connect(&project, &ProjectState::stateChanged, m_undo, [this, &project] {

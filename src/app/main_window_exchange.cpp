@@ -3,6 +3,7 @@
 // of a changed project.
 #include "app/main_window.h"
 #include "app/project_state.h"
+#include "app/undo_history.h"
 #include "app/window_commands.h"
 
 #include "common/command.h"
@@ -25,6 +26,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QTableView>
+#include <QUndoStack>
 
 namespace {
 
@@ -150,6 +152,10 @@ void MainWindow::importProject()
         m_project = record;
         Apply_project_record(record, projectPorts());
         m_uart1->showTable();
+        // The project before the import is no saved state to come back to: undoing the import
+        // leaves it marked changed.
+        m_undo->recordPending();
+        m_undo->stack().resetClean();
         done = tr("Imported %1").arg(QFileInfo(*path).fileName());
     });
     m_commands->showEnd(end, done, tr("Not imported: %1"));
@@ -226,13 +232,16 @@ void MainWindow::printConfigSheet()
         dialog.setWindowTitle(QStringLiteral("Print the configuration sheet"));
         if (dialog.exec() != QDialog::Accepted)
             return;
+        if (const QString path = printer.outputFileName(); !path.isEmpty()) {
+            // A PDF file is written as every other file is: the old one stays on any failure.
+            writeSheetPdf(html, printer.docName(), path);
+            done = tr("Configuration sheet saved: %1").arg(QDir::toNativeSeparators(path));
+            return;
+        }
         printSheet(html, printer);
         if (printer.printerState() == QPrinter::Error)
             throw PlatformError(QStringLiteral("The configuration sheet could not be printed"));
-        done = printer.outputFileName().isEmpty()
-                   ? tr("Configuration sheet sent to %1").arg(printer.printerName())
-                   : tr("Configuration sheet saved: %1")
-                         .arg(QDir::toNativeSeparators(printer.outputFileName()));
+        done = tr("Configuration sheet sent to %1").arg(printer.printerName());
     });
     m_commands->showEnd(end, done, tr("Configuration sheet not printed: %1"));
 }

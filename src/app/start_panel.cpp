@@ -128,6 +128,8 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
             m_commands.openProjectFile(item->data(Qt::UserRole).toString(),
                                        item->data(Qt::UserRole + 1).toBool());
     };
+    window.registerPlcControl(open);
+    window.registerPlcControl(m_projects);
     connect(m_projects, &QListWidget::currentItemChanged, open,
             [open](QListWidgetItem *item) { open->setEnabled(item); });
     connect(m_projects, &QListWidget::itemActivated, this, openChosen);

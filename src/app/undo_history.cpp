@@ -150,11 +150,9 @@ UndoHistory::UndoHistory(const ProjectPorts &ports, QObject *parent)
     connect(m_stack, &QUndoStack::undoTextChanged, this, follow(m_undo, tr("&Undo")));
     connect(m_stack, &QUndoStack::redoTextChanged, this, follow(m_redo, tr("&Redo")));
     // A change not yet taken as a step can be undone too: the action stays on while one waits.
-    connect(m_stack, &QUndoStack::canUndoChanged, this,
-            [this](bool can) { m_undo->setEnabled(can || m_pending->isActive()); });
-    connect(m_stack, &QUndoStack::canRedoChanged, m_redo, &QAction::setEnabled);
-    m_undo->setEnabled(false);
-    m_redo->setEnabled(false);
+    connect(m_stack, &QUndoStack::canUndoChanged, this, &UndoHistory::refreshActions);
+    connect(m_stack, &QUndoStack::canRedoChanged, this, &UndoHistory::refreshActions);
+    refreshActions();
 }
 
 UndoHistory::~UndoHistory() = default;
@@ -176,7 +174,25 @@ void UndoHistory::changed()
         return;
     if (m_holds == 0)
         m_pending->start();
-    m_undo->setEnabled(true);
+    m_undo->setEnabled(!m_blocked);
+}
+
+void UndoHistory::refreshActions()
+{
+    m_undo->setEnabled(!m_blocked && (m_stack->canUndo() || m_pending->isActive()));
+    m_redo->setEnabled(!m_blocked && m_stack->canRedo());
+}
+
+void UndoHistory::setBlocked(bool blocked)
+{
+    m_blocked = blocked;
+    refreshActions();
+}
+
+bool UndoHistory::followsSavedState() const
+{
+    // The stack forgets its clean state (-1) when a change replaces the steps undone past it.
+    return m_stack->cleanIndex() >= 0 && m_stack->index() >= m_stack->cleanIndex();
 }
 
 void UndoHistory::restart()
@@ -184,7 +200,7 @@ void UndoHistory::restart()
     m_pending->stop();
     m_stack->clear();
     m_current = PortsSnapshot::take(m_ports);
-    m_undo->setEnabled(false);
+    refreshActions();
 }
 
 void UndoHistory::markClean()
@@ -205,7 +221,7 @@ void UndoHistory::record()
     PortsSnapshot now = PortsSnapshot::take(m_ports);
     if (now == m_current) {
         // Changed and changed back (a refused cell): nothing to undo.
-        m_undo->setEnabled(m_stack->canUndo());
+        refreshActions();
         return;
     }
     PortsSnapshot before = std::exchange(m_current, now);
@@ -214,12 +230,16 @@ void UndoHistory::record()
 
 void UndoHistory::undo()
 {
+    if (m_blocked)
+        return;
     recordPending();
     m_stack->undo();
 }
 
 void UndoHistory::redo()
 {
+    if (m_blocked)
+        return;
     recordPending();
     m_stack->redo();
 }

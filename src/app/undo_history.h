@@ -70,6 +70,12 @@ public:
     void recordPending();
     void undo();
     void redo();
+    // While a transfer runs the ports are read and written by it: no undo or redo meanwhile.
+    void setBlocked(bool blocked);
+    // Whether the ports shown descend from what the project file was last loaded or saved with:
+    // false once undo went back past that (the project before a load), or after such an undo
+    // was followed by another change.
+    bool followsSavedState() const;
 
     // While one is alive, what changes makes a single step, however often the event loop comes
     // back in between (the three uploads of "Upload from PLC").
@@ -91,6 +97,7 @@ private:
     void changed();
     void record();
     void moveTo(const PortsSnapshot &state);
+    void refreshActions();
 
     class Change;
 
@@ -101,6 +108,7 @@ private:
     QAction *m_redo;
     PortsSnapshot m_current;
     bool m_moving = false;
+    bool m_blocked = false;
     int m_holds = 0;
 };
 

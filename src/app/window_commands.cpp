@@ -7,6 +7,7 @@
 #include "app/project_state.h"
 #include "app/start_panel.h"
 #include "app/status_bar.h"
+#include "app/undo_history.h"
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -163,6 +164,9 @@ void WindowCommands::addExampleMenu()
 
 void WindowCommands::openProjectFile(const QString &path, bool example)
 {
+    // Never between the port writes of a transfer (the start panel's list is not greyed).
+    if (m_window.link().busy())
+        return;
     if (!example) {
         loadRecent(path);
         return;
@@ -288,10 +292,10 @@ void WindowCommands::addSaveItem(QMenu *file, QAction *saveConfig)
 
 bool WindowCommands::save()
 {
-    // A project that has its file goes back into it without a question; only a new one asks
-    // where, as "Save config" always does.
+    // A project that has its file goes back into it without a question; a new one asks where,
+    // as "Save config" always does, and so does one that undo took back past its load.
     const QString path = m_project->file();
-    if (path.isEmpty())
+    if (path.isEmpty() || !m_window.undo().followsSavedState())
         return saveConfig();
     const CommandEnd end = runCommandEnd(m_window.prompts(), [&] {
         Fill_project_record(m_record, m_window.projectPorts());

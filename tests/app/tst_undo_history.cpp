@@ -9,6 +9,7 @@
 #include "app/project_state.h"
 #include "app/undo_history.h"
 #include "app/window_commands.h"
+#include "link/plc_link.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
@@ -182,6 +183,51 @@ private Q_SLOTS:
         QVERIFY(project.isChanged());
         action("edit_redo")->trigger();
         QVERIFY(!project.isChanged());
+    }
+
+    // Undo never costs work: not while a transfer reads the ports, not through Save after undo
+    // went back past a load, not by an undone import passing for saved.
+    void undoNeverLosesWork()
+    {
+        TextTable &slaves = m_window->uart1Tab()->port().slaves();
+        slaves.setCell(0, 1, "9");
+        QCoreApplication::processEvents();
+        {
+            const LinkTransfer transfer(m_window->link(), m_b->ini(),
+                                        LinkTransfer::Settings::AsTheyAre);
+            QVERIFY(!action("edit_undo")->isEnabled());
+            m_window->undo().undo();
+            QCOMPARE(slaves.cell(0, 1), "9");
+        }
+        QVERIFY(action("edit_undo")->isEnabled());
+
+        const QString loaded = m_b->dir.filePath("loaded.dpc");
+        QVERIFY(QFile::copy(QFINDTESTDATA("../fixtures/project/sound.dpc"), loaded));
+        const auto bytes = [](const QString &path) {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        const QByteArray loadedBytes = bytes(loaded);
+        m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
+        m_b->prompts.queueFile(loaded);
+        action("Load_config")->trigger();
+        QCOMPARE(m_window->commands().project().file(), loaded);
+        action("edit_undo")->trigger();
+        QCOMPARE(slaves.cell(0, 1), "9");
+        const qsizetype asked = m_b->prompts.fileRequests().size();
+        action("Save")->trigger(); // asks where; the chooser is cancelled
+        QCOMPARE(m_b->prompts.fileRequests().size(), asked + 1);
+        QCOMPARE(bytes(loaded), loadedBytes);
+
+        const QString json = m_b->dir.filePath("p.json");
+        m_b->prompts.queueFile(json);
+        action("Export_project")->trigger();
+        m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
+        m_b->prompts.queueFile(json);
+        action("Import_project")->trigger();
+        QVERIFY(m_window->commands().project().isChanged());
+        action("edit_undo")->trigger();
+        QVERIFY(m_window->commands().project().isChanged());
     }
 
     // A cell the editor refuses changes nothing, and so leaves nothing to undo.

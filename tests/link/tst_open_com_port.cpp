@@ -37,6 +37,13 @@ class TestOpenComPort : public QObject
 
 private Q_SLOTS:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    // A test that stops early must not leave the simulated PLC to the end of the program, where
+    // what its factory refers to is gone.
+    void cleanup()
+    {
+        clearComOverrides();
+        setSimulatedPlcFactory({});
+    }
 
     // The dialog shows a spoilt value as the first item of its list, where the user can put it
     // right; the line refuses it, with the reason.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing plc-config needs on Debian 12, when it is missing
-# (poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext).
+# (qcoro-qt6-dev: C++20 coroutines on Qt's event loop, which every exchange with a PLC is
+# written with; poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext).
 # "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh; "package" what scripts/package.sh needs
 # (dpkg-shlibdeps computes the package's dependencies; CPack finds programs with file);
 # "screenshots" the X server scripts/screenshots.sh runs the window on.
@@ -8,7 +9,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qcoro-qt6-dev
     qt6-qpa-plugins fonts-dejavu-core
     poppler-utils
 )

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QtGlobal>
 
 #include <functional>
@@ -14,39 +13,33 @@ public:
 };
 
 // The one seam for time: the pauses of a command and the deadlines of its answer waits, so that
-// tests of long sequences and of timeouts run on a clock of their own instead of waiting.
+// tests of long sequences and of timeouts run on a clock of their own instead of waiting. Each
+// link is handed its clock; nothing in the program reads a process-wide one.
 class Clock
 {
 public:
     virtual ~Clock() = default;
-    // Pauses the command for ms milliseconds, or until interruptPause(). The window keeps
-    // painting and answering input meanwhile.
-    virtual void pause(int ms) = 0;
-    // Ends the innermost pause running now at once.
-    virtual void interruptPause() {}
     // Calls fire once, ms milliseconds from now, from the event loop, unless the returned timer
     // is destroyed first.
     virtual std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) = 0;
+    // The end of a command's pause of ms milliseconds, as callAfter; a clock of its own may
+    // also note the pause.
+    virtual std::unique_ptr<ClockTimer> pauseEnds(int ms, std::function<void()> fire)
+    {
+        return callAfter(ms, std::move(fire));
+    }
     // Milliseconds on a monotonic scale.
     virtual qint64 nowMs() const = 0;
 };
 
-// Real time: pauses in a local event loop (the calling command waits, the window repaints and
-// answers input) and precise single-shot timers.
-class EventLoopClock final : public Clock
+// Real time: precise single-shot timers on the event loop.
+class SteadyClock final : public Clock
 {
 public:
-    EventLoopClock();
-    void pause(int ms) override;
-    void interruptPause() override;
+    SteadyClock();
     std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override;
     qint64 nowMs() const override;
 
 private:
     qint64 m_startNs;
-    QList<class QEventLoop *> m_pauses; // innermost last
 };
-
-// The clock used by the program; tests may set another one.
-Clock &appClock();
-void setAppClock(Clock *clock); // nullptr restores the real one

@@ -1,7 +1,5 @@
 #include "link/frame_tap.h"
 
-#include "link/plc_link.h"
-
 #include <cstdio>
 
 // Off unless asked for: a debug category is on by default.
@@ -11,9 +9,9 @@ namespace {
 
 void logEvent(const LinkEvent &e)
 {
-    if (!plcLinkLog().isDebugEnabled() || !e.link)
+    if (!plcLinkLog().isDebugEnabled())
         return;
-    const QString port = e.link->line().describe();
+    const QString &port = e.port;
     const auto text = [&] { return QString::fromLatin1(readableFrame(e.bytes)); };
     switch (e.kind) {
     case LinkEvent::Kind::TransferStarted:
@@ -41,15 +39,9 @@ void logEvent(const LinkEvent &e)
 
 } // namespace
 
-FrameTap::FrameTap()
+FrameTap::FrameTap(QObject *parent) : QObject(parent)
 {
     connect(this, &FrameTap::happened, this, &logEvent);
-}
-
-FrameTap &FrameTap::instance()
-{
-    static FrameTap tap;
-    return tap;
 }
 
 QByteArray readableFrame(const QByteArray &bytes)

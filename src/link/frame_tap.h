@@ -27,6 +27,7 @@ struct LinkEvent
     };
     Kind kind = Kind::Sent;
     const PlcLink *link = nullptr;
+    QString port; // the line, as it names itself: "COM3 (/dev/ttyUSB2)"
     quint64 transfer = 0; // the command's transfer, 0 outside one
     qint64 atMs = 0;      // on the application's clock
     QByteArray bytes;
@@ -35,21 +36,20 @@ struct LinkEvent
     QTime startedAt; // wall-clock time of the command's start
 };
 
-// The one place every PlcLink of the program reports to: --trace, the frame monitor and the
-// plc.link logging category all listen here, so they cannot disagree about what was on the line.
+// Where the links of one owner (the window, one port of the command line) report: --trace, the
+// frame monitor and the plc.link logging category listen here, so they cannot disagree about
+// what was on the line. Handed to each link; several links may share one, and every event names
+// its port.
 class FrameTap final : public QObject
 {
     Q_OBJECT
 public:
-    static FrameTap &instance();
+    explicit FrameTap(QObject *parent = nullptr);
     void publish(const LinkEvent &event) { Q_EMIT happened(event); }
 
 Q_SIGNALS:
     // Delivered at once, inside the exchange: a listener must be quick and must not wait.
     void happened(const LinkEvent &event);
-
-private:
-    FrameTap();
 };
 
 // Bytes as text, control characters written by name: <STX>, <ETX>, <ENQ>, <ACK>, <NAK>, and

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <QCoroTask>
+
 #include <chrono>
 #include <optional>
 
@@ -63,36 +65,49 @@ template <typename T> struct PlcRead
 // for an accepted one.
 QString answerMessage(AnswerKind kind);
 
+class Clock;
+class LinkWait;
+
 // One serial line to the PLC and its answer timer: builds request frames, sends each once and
-// waits for its answer. The wait is an inactivity limit, restarted by every arrival, spent in a
-// local event loop so the window keeps painting while the PLC thinks; its deadlines come from
-// the application's clock.
+// awaits its answer. The wait is an inactivity limit, restarted by every arrival; the caller's
+// coroutine is suspended meanwhile, so the event loop runs on (the window paints, other links
+// talk). Its deadlines and pauses come from the link's clock, and everything it does is reported
+// to its frame tap. One request is on the line at a time: requests made while one is in flight
+// wait their turn, in the order they were made.
+//
+// Every awaitable the link hands back must be awaited at once by its caller (the arguments it
+// refers to live in the caller's frame).
 class PlcLink : public QObject
 {
     Q_OBJECT
 public:
-    explicit PlcLink(SerialLine &line, QObject *parent = nullptr);
+    PlcLink(SerialLine &line, Clock &clock, FrameTap &tap, QObject *parent = nullptr);
     ~PlcLink() override;
 
     SerialLine &line() { return m_line; }
     const SerialLine &line() const { return m_line; }
+    Clock &clock() const { return m_clock; }
+    FrameTap &tap() const { return m_tap; }
 
     // Block read ("E00") of count bytes: the data bytes of the answer. An answer that is not a
     // sound frame (STX, upper-case hex digits, ETX where the count puts it, the right sum) is read
     // once more; a second damaged one gives Damaged.
     // A read whose answer is not used is not read again.
     enum class Reading { OnceMore, Once };
-    PlcRead<QByteArray> Read_plc_block(std::chrono::milliseconds timeout, quint16 address,
-                                       quint8 count, Reading reading = Reading::OnceMore);
+    QCoro::Task<PlcRead<QByteArray>> Read_plc_block(std::chrono::milliseconds timeout,
+                                                    quint16 address, quint8 count,
+                                                    Reading reading = Reading::OnceMore);
     // Block write: the bytes go in address order, their number is the frame's count.
-    WriteAnswer Write_plc_block(std::chrono::milliseconds timeout, WriteCommand command,
-                                quint16 address, const QByteArray &data);
+    QCoro::Task<WriteAnswer> Write_plc_block(std::chrono::milliseconds timeout,
+                                             WriteCommand command, quint16 address,
+                                             QByteArray data);
     // Word read ("0"): the 16-bit word, checked and read again like a block read.
-    PlcRead<quint16> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
+    QCoro::Task<PlcRead<quint16>> Read_plc_word(std::chrono::milliseconds timeout,
+                                                quint16 address);
     // One control character alone (ENQ): the character answered, or NoAnswer. Noise before ACK,
     // NAK or STX is dropped; noise alone is Damaged, as it is for a write, and so is STX that
     // does not begin a whole, sound frame.
-    WriteAnswer Send_control_char(std::chrono::milliseconds timeout, char code);
+    QCoro::Task<WriteAnswer> Send_control_char(std::chrono::milliseconds timeout, char code);
 
     // The frames, as they go on the line.
     static QByteArray blockReadFrame(quint16 address, quint8 count);
@@ -121,18 +136,24 @@ public:
     // Whether a character can start an answer of that kind; anything before it is noise.
     static bool startsAnswer(char c, Awaiting awaiting);
 
-    // A transfer (several exchanges started by one command) is running on this link.
+    // A transfer (several exchanges started by one command) is running on this link, or the
+    // line is still being drained after one.
     bool busy() const { return m_transfers > 0; }
+    // Completes when no transfer runs on the link: at once when none does.
+    QCoro::Task<> idle();
     // Ends the running transfer: a wait or a pause ends at once and throws TransferAborted;
-    // between exchanges, the next exchange or pause throws it before anything is sent.
+    // between exchanges, the next exchange or pause throws it before anything is sent. The
+    // drain of the line after it still runs.
     void abort();
-    // A pause inside a transfer (through the application's clock) that an abort cuts short.
-    void pause(std::chrono::milliseconds duration);
+    // A pause inside a transfer (through the link's clock) that an abort cuts short.
+    QCoro::Task<> pause(std::chrono::milliseconds duration);
     // Closes the line. After a request that went unanswered, the line is first drained until it
     // has been quiet for that request's timeout, so that a late answer cannot reach the next
     // opening of the port; unless told not to (a program that takes the port over at once).
     enum class Drain { UntilQuiet, No };
-    void closeLine(Drain drain = Drain::UntilQuiet);
+    QCoro::Task<> closeLine(Drain drain = Drain::UntilQuiet);
+    // Whether closing the line would drain it first.
+    bool drainPending() const;
 
 Q_SIGNALS:
     void busyChanged(bool busy);
@@ -146,25 +167,32 @@ private:
         bool complete = false;
         bool noiseOnly = false; // nothing but noise came
     };
-    // Sends once and collects until awaited characters are there or the line stays silent for
-    // the timeout.
-    Collected exchange(const QByteArray &frame, std::chrono::milliseconds timeout, int awaited,
-                       Awaiting awaiting);
+    // Waits for this request's turn on the line, sends once and collects until awaited
+    // characters are there or the line stays silent for the timeout.
+    QCoro::Task<Collected> exchange(QByteArray frame, std::chrono::milliseconds timeout,
+                                    int awaited, Awaiting awaiting);
     // A write or a control character sent once, and what its answer means.
-    WriteAnswer characterAnswer(const QByteArray &request, std::chrono::milliseconds timeout);
+    QCoro::Task<WriteAnswer> characterAnswer(QByteArray request,
+                                             std::chrono::milliseconds timeout);
     // A data frame's request, sent again while its answers are damaged, attempts in all.
-    PlcRead<QByteArray> readFrame(const QByteArray &frame, std::chrono::milliseconds timeout,
-                                  int dataBytes, int attempts);
+    QCoro::Task<PlcRead<QByteArray>> readFrame(QByteArray frame,
+                                               std::chrono::milliseconds timeout, int dataBytes,
+                                               int attempts);
     // After a request whose answer did not come whole, the line falls quiet before the next.
     void expectLateBytes(std::chrono::milliseconds timeout);
     // Drops whatever arrives until the line has been quiet for quiet (at most a few seconds: a
     // line that never falls quiet is given up on).
-    void settle(std::chrono::milliseconds quiet);
-    // Runs a wait's event loop until it quits; throws when the line broke or the transfer was
-    // aborted meanwhile.
-    void runWait(class QEventLoop &loop);
+    QCoro::Task<> settle(std::chrono::milliseconds quiet);
+    // Awaits the end of a wait; throws when the line broke or the transfer was aborted
+    // meanwhile (unless abortable is false: the drain after an abort).
+    QCoro::Task<> await(LinkWait &wait, bool abortable = true);
+    void throwIfAborted();
     void beginTransfer(const QString &name);
     void endTransfer();
+    // The end of a LinkTransfer: the line closed at once, or drained first from the event loop
+    // while the link stays busy.
+    void finishTransfer();
+    QCoro::Task<> drainThenEnd();
     // Reports to the frame tap, which --trace, the frame monitor and the log listen to.
     LinkEvent tapEvent(LinkEvent::Kind kind) const;
     void tap(LinkEvent::Kind kind, const QByteArray &bytes = {},
@@ -173,19 +201,26 @@ private:
     void drop(const QByteArray &late) const;
 
     SerialLine &m_line;
+    Clock &m_clock;
+    FrameTap &m_tap;
     int m_transfers = 0;
     quint64 m_transfer = 0; // the running transfer's number, for the tap
-    bool m_waiting = false;
-    bool m_pausing = false;
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
-    class QEventLoop *m_loop = nullptr;
+    LinkWait *m_wait = nullptr;            // the wait or pause running now
+    // Requests take numbered turns on the line: the next number to hand out, and the one whose
+    // turn it is.
+    quint64 m_nextTurn = 0;
+    quint64 m_turn = 0;
+    // Set while the link lives; a coroutine suspended on it checks it before going on.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // One command's use of a link, for as long as it lives: marks the link busy (refusing a second
 // transfer), applies set.ini to the line when asked, and closes the line when it ends, however it
 // ends. Its name ("Write to PLC, UART 1") heads its frames in the frame monitor; one without a
-// name is shown as "Transfer".
+// name is shown as "Transfer". A transfer that ends after an unanswered request leaves the drain
+// of the line to the event loop, and the link busy until it is done; close() drains at once.
 class LinkTransfer
 {
 public:
@@ -201,7 +236,7 @@ public:
 
     // Opens the line when it is closed.
     void open();
-    void close(PlcLink::Drain drain = PlcLink::Drain::UntilQuiet);
+    QCoro::Task<> close(PlcLink::Drain drain = PlcLink::Drain::UntilQuiet);
     PlcLink &link() { return m_link; }
 
 private:

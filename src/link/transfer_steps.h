@@ -20,24 +20,24 @@ using PieceProgress = std::function<void(int percent)>;
 
 // One tested write; false after a refusal or silence, once the line was closed (the PLC is free
 // while the user reads the message) and the message was shown.
-bool configWrite(PlcLink &link, Prompts &prompts, std::chrono::milliseconds timeout,
-                 quint16 address, const QByteArray &data,
-                 WriteCommand command = WriteCommand::Configuration);
+QCoro::Task<bool> configWrite(PlcLink &link, Prompts &prompts, std::chrono::milliseconds timeout,
+                              quint16 address, QByteArray data,
+                              WriteCommand command = WriteCommand::Configuration);
 
 // Reads size bytes from address on in 64-byte pieces, reporting progress after each; stops at the
 // first piece that does not come whole and sound.
-PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size,
-                               std::chrono::milliseconds timeout,
-                               const PieceProgress &progress = {});
+QCoro::Task<PlcRead<QByteArray>> readPieces(PlcLink &link, quint16 address, int size,
+                                            std::chrono::milliseconds timeout,
+                                            PieceProgress progress = {});
 
 // A status word (a port settings or mode word) read as a block of two bytes.
-PlcRead<quint16> readStatusWord(PlcLink &link, quint16 address);
+QCoro::Task<PlcRead<quint16>> readStatusWord(PlcLink &link, quint16 address);
 
 // Ends a command whose request was not answered as it should be: the line is closed, the message
 // for the answer shown. A Result made from it ends in PlcFailed.
-PlcFailure plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind);
+QCoro::Task<PlcFailure> plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind);
 // The same with a message of the caller's: an answer came but cannot be taken over.
-PlcFailure plcFailed(PlcLink &link, Prompts &prompts, const QString &message);
+QCoro::Task<PlcFailure> plcFailed(PlcLink &link, Prompts &prompts, QString message);
 
 // Whether a write asks "You are shure for download configuration to the PLC ? " itself, or the
 // caller already asked once for several writes.
@@ -80,16 +80,16 @@ public:
     ConfigWriter &operator=(const ConfigWriter &) = delete;
 
     // One tested write, as configWrite.
-    bool write(std::chrono::milliseconds timeout, quint16 address, const QByteArray &data);
+    QCoro::Task<bool> write(std::chrono::milliseconds timeout, quint16 address, QByteArray data);
     // The writes of 0FFF and 0000 to 3000 that frame every configuration download.
-    bool openBracket();
-    bool closeBracket();
+    QCoro::Task<bool> openBracket();
+    QCoro::Task<bool> closeBracket();
     // Writes a table from address on: in one request when it is shorter than a piece, otherwise
     // in 64-byte pieces, reporting progress and pausing after each.
-    bool writePieces(quint16 address, const QByteArray &data, std::chrono::milliseconds timeout,
-                     const PieceProgress &progress = {});
+    QCoro::Task<bool> writePieces(quint16 address, QByteArray data,
+                                  std::chrono::milliseconds timeout, PieceProgress progress = {});
     // A run-time control word, whose answer is not examined.
-    void writeUntested(quint16 address, quint16 word);
+    QCoro::Task<> writeUntested(quint16 address, quint16 word);
 
 private:
     PlcLink &m_link;

@@ -9,39 +9,55 @@
 
 namespace sim {
 
-// Answers paced by the program's clock, so that tests on a clock of their own see the PLC's
-// delays and the program's timeouts on one time scale.
+// Answers paced by the line's clock, so that tests on a clock of their own see the PLC's delays
+// and the program's timeouts on one time scale.
 class SimulatedLine::ClockPacer final : public AnswerPacer
 {
 public:
-    using AnswerPacer::AnswerPacer;
+    ClockPacer(PlcModel &model, Clock &clock) : AnswerPacer(model), m_clock(clock) {}
 
 protected:
-    qint64 nowUs() const override { return appClock().nowMs() * 1000; }
+    qint64 nowUs() const override { return m_clock.nowMs() * 1000; }
     void wakeAfter(qint64 us) override
     {
         // Never early: a clock of whole milliseconds rounds up.
-        m_wake = appClock().callAfter(static_cast<int>((us + 999) / 1000), [this] { release(); });
+        m_wake = m_clock.callAfter(static_cast<int>((us + 999) / 1000), [this] { release(); });
     }
     void cancelWake() override { m_wake.reset(); }
 
 private:
+    Clock &m_clock;
     std::unique_ptr<ClockTimer> m_wake;
 };
 
 SimulatedLine::SimulatedLine(QObject *parent)
-    : SerialLine(parent), m_ownModel(std::make_unique<PlcModel>()), m_model(*m_ownModel),
-      m_pacer(std::make_unique<ClockPacer>(m_model))
-{
-    // The PLC's own sense of time (how long a bus search takes) runs on the same clock.
-    m_model.setClock([] { return appClock().nowMs(); });
-    connect(m_pacer.get(), &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
-}
+    : SimulatedLine(std::make_unique<PlcModel>(), nullptr, nullptr, parent)
+{}
+
+SimulatedLine::SimulatedLine(Clock &clock, QObject *parent)
+    : SimulatedLine(std::make_unique<PlcModel>(), nullptr, &clock, parent)
+{}
 
 SimulatedLine::SimulatedLine(PlcModel &model, QObject *parent)
-    : SerialLine(parent), m_model(model), m_pacer(std::make_unique<ClockPacer>(m_model))
+    : SimulatedLine(nullptr, &model, nullptr, parent)
+{}
+
+SimulatedLine::SimulatedLine(PlcModel &model, Clock &clock, QObject *parent)
+    : SimulatedLine(nullptr, &model, &clock, parent)
+{}
+
+SimulatedLine::SimulatedLine(std::unique_ptr<PlcModel> ownModel, PlcModel *model, Clock *clock,
+                             QObject *parent)
+    : SerialLine(parent), m_ownClock(clock ? nullptr : std::make_unique<SteadyClock>()),
+      m_clock(clock ? *clock : *m_ownClock), m_ownModel(std::move(ownModel)),
+      m_model(model ? *model : *m_ownModel), m_pacer(std::make_unique<ClockPacer>(m_model, m_clock))
 {
-    m_model.setClock([] { return appClock().nowMs(); });
+    // The PLC's own sense of time (how long a bus search takes) runs on the same clock; a PLC
+    // shared with other lines keeps the clock it has unless this line was given one.
+    if (m_ownModel)
+        m_model.setClock([this] { return m_clock.nowMs(); });
+    else if (clock)
+        m_model.setClock([clock] { return clock->nowMs(); });
     connect(m_pacer.get(), &AnswerPacer::answerReady, this, &SimulatedLine::deliver);
 }
 

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class Clock;
+
 namespace sim {
 
 // A SerialLine with the simulated PLC at its other end, in the same process: what the link sends
@@ -18,10 +20,13 @@ class SimulatedLine final : public SerialLine
 {
     Q_OBJECT
 public:
-    // With a PLC of its own.
+    // With a PLC of its own. Its answers are paced by clock (a test's own clock, to be on one
+    // time scale with the link's timeouts), or by real time when none is given.
     explicit SimulatedLine(QObject *parent = nullptr);
+    explicit SimulatedLine(Clock &clock, QObject *parent = nullptr);
     // With a PLC shared with other lines (the main window's and a dialog's link reach one PLC).
     explicit SimulatedLine(PlcModel &model, QObject *parent = nullptr);
+    SimulatedLine(PlcModel &model, Clock &clock, QObject *parent = nullptr);
     ~SimulatedLine() override;
 
     PlcModel &model() { return m_model; }
@@ -53,9 +58,13 @@ public:
     int openCount() const { return m_openCount; }
 
 private:
+    SimulatedLine(std::unique_ptr<PlcModel> ownModel, PlcModel *model, Clock *clock,
+                  QObject *parent);
     void deliver(const QByteArray &bytes);
 
     class ClockPacer;
+    std::unique_ptr<Clock> m_ownClock;
+    Clock &m_clock;
     std::unique_ptr<PlcModel> m_ownModel;
     PlcModel &m_model;
     std::unique_ptr<AnswerPacer> m_pacer;

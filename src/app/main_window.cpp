@@ -6,6 +6,7 @@
 #include "app/start_panel.h"
 #include "app/undo_history.h"
 #include "app/window_commands.h"
+#include "common/clock.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "diag/error_buffer_tab.h"
@@ -67,9 +68,11 @@ QString activePortCaption(const QString &port, const QString &iniPath)
 } // namespace
 
 MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts *prompts,
-                       QWidget *parent)
-    : QMainWindow(parent), m_iniPath(iniPath), m_line(std::move(line)),
-      m_link(std::make_unique<PlcLink>(*m_line)),
+                       Clock *clock, QWidget *parent)
+    : QMainWindow(parent), m_iniPath(iniPath),
+      m_ownClock(clock ? nullptr : std::make_unique<SteadyClock>()),
+      m_clock(clock ? clock : m_ownClock.get()), m_tap(new FrameTap(this)), m_line(std::move(line)),
+      m_link(std::make_unique<PlcLink>(*m_line, *m_clock, *m_tap)),
       m_widgetPrompts(prompts ? nullptr : std::make_unique<WidgetPrompts>(this)),
       m_prompts(prompts ? prompts : m_widgetPrompts.get()), m_feedback(new CommandFeedback(this))
 {
@@ -143,7 +146,7 @@ void MainWindow::buildMenus()
     connect(m_commSetting, &QAction::triggered, this, [this] {
         // A port chosen in the dialog takes over from --port and --line.
         ComSettingDialog::runModal(
-            m_iniPath, *m_prompts,
+            m_iniPath, m_link->context(), *m_prompts,
             [this] {
                 m_line->unpin();
                 Change_main_caption();
@@ -157,7 +160,7 @@ void MainWindow::buildMenus()
     connect(upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
     addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"), false);
     plc->addSeparator();
-    addFrameMonitorItem(plc, this, *m_prompts);
+    addFrameMonitorItem(plc, this, m_link->context(), *m_prompts);
 
     QAction *about = menuBar()->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));

@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 
+class Clock;
 class CommandFeedback;
+class FrameTap;
 class ConfigInsight;
 class ConverterTab;
 class HwConfigTab;
@@ -38,9 +40,10 @@ class MainWindow final : public QMainWindow
 {
     Q_OBJECT
 public:
-    // prompts: nullptr shows message boxes and dialogs over this window.
+    // prompts: nullptr shows message boxes and dialogs over this window. clock: what the window's
+    // links time their waits and pauses by; nullptr for real time.
     MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts *prompts = nullptr,
-               QWidget *parent = nullptr);
+               Clock *clock = nullptr, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // Caption with the COM port of section "COM" of set.ini.
@@ -108,7 +111,10 @@ private:
     QString m_iniPath;
     // The project file as last loaded or saved; a save overwrites only the fields it uses.
     ProjectRecord m_project;
-    // The line before the link: the link refers to it and must go first.
+    // The clock, tap and line before the link: the link refers to them and must go first.
+    std::unique_ptr<Clock> m_ownClock;
+    Clock *m_clock;
+    FrameTap *m_tap;
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;
     std::unique_ptr<WidgetPrompts> m_widgetPrompts;

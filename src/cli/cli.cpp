@@ -4,6 +4,7 @@
 #include "cli/many_ports.h"
 #include "cli/project_text.h"
 #include "cli/terminal_prompts.h"
+#include "common/clock.h"
 #include "common/errors.h"
 #include "common/file_kind.h"
 #include "common/program_folders.h"
@@ -187,7 +188,7 @@ public:
                     throw InputError(e.description());
                 }
             }
-            m_link = std::make_unique<PlcLink>(*m_line);
+            m_link = std::make_unique<PlcLink>(*m_line, m_clock, m_tap);
             if (m_parser.isSet(QStringLiteral("trace")))
                 new FrameTrace(*m_link); // owned by the link
         }
@@ -199,6 +200,8 @@ private:
     QStringList m_args;
     QString m_iniPath;
     TerminalPrompts m_prompts;
+    SteadyClock m_clock;
+    FrameTap m_tap;
     std::unique_ptr<QtSerialLine> m_line;
     std::unique_ptr<PlcLink> m_link;
 };

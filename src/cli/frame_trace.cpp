@@ -6,7 +6,7 @@
 FrameTrace::FrameTrace(PlcLink &link, std::FILE *out) : QObject(&link), m_link(link), m_out(out)
 {
     m_clock.start();
-    connect(&FrameTap::instance(), &FrameTap::happened, this, &FrameTrace::print);
+    connect(&link.tap(), &FrameTap::happened, this, &FrameTrace::print);
 }
 
 void FrameTrace::print(const LinkEvent &event)

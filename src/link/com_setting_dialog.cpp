@@ -20,10 +20,10 @@
 #include <QVBoxLayout>
 
 ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line,
-                                   Prompts &prompts, std::function<void()> captionChanged,
-                                   QWidget *parent)
+                                   LinkContext context, Prompts &prompts,
+                                   std::function<void()> captionChanged, QWidget *parent)
     : QDialog(parent), m_iniPath(iniPath), m_line(std::move(line)),
-      m_link(std::make_unique<PlcLink>(*m_line)), m_prompts(prompts),
+      m_link(std::make_unique<PlcLink>(*m_line, context)), m_prompts(prompts),
       m_captionChanged(std::move(captionChanged)), m_port(new QComboBox(this)),
       m_speed(new QComboBox(this)), m_parity(new QComboBox(this)), m_bits(new QComboBox(this)),
       m_stopBits(new QComboBox(this)), m_device(new QLabel(this)), m_devicesLabel(new QLabel(this)),
@@ -122,7 +122,8 @@ ComSettingDialog::~ComSettingDialog()
     m_line->close();
 }
 
-std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPath, Prompts &prompts,
+std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPath,
+                                                           LinkContext context, Prompts &prompts,
                                                            std::function<void()> captionChanged,
                                                            QWidget *parent)
 {
@@ -130,16 +131,16 @@ std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPat
     auto line = std::make_unique<QtSerialLine>([iniPath, route](int comNumber) {
         return route->isEmpty() ? comDevice(comNumber, iniPath) : *route;
     });
-    auto dialog = std::make_unique<ComSettingDialog>(iniPath, std::move(line), prompts,
+    auto dialog = std::make_unique<ComSettingDialog>(iniPath, std::move(line), context, prompts,
                                                      std::move(captionChanged), parent);
     dialog->m_testRoute = route;
     return dialog;
 }
 
-void ComSettingDialog::runModal(const QString &iniPath, Prompts &prompts,
+void ComSettingDialog::runModal(const QString &iniPath, LinkContext context, Prompts &prompts,
                                 std::function<void()> captionChanged, QWidget *parent)
 {
-    create(iniPath, prompts, std::move(captionChanged), parent)->exec();
+    create(iniPath, context, prompts, std::move(captionChanged), parent)->exec();
 }
 
 void ComSettingDialog::fillPortList(int comNumber)

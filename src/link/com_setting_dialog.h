@@ -29,17 +29,20 @@ class ComSettingDialog final : public QDialog
 public:
     // line: the dialog's own line, closed whenever the dialog closes. captionChanged renews the
     // main window's caption once "OK" has stored the settings or a device has been mapped.
-    ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line, Prompts &prompts,
-                     std::function<void()> captionChanged, QWidget *parent = nullptr);
+    // context: the window's clock and frame tap, which the dialog's Test uses too.
+    ComSettingDialog(const QString &iniPath, std::unique_ptr<SerialLine> line, LinkContext context,
+                     Prompts &prompts, std::function<void()> captionChanged,
+                     QWidget *parent = nullptr);
     ~ComSettingDialog() override;
 
     // The dialog on the serial port each COM number maps to, or the one the port box names
     // while a test runs.
-    static std::unique_ptr<ComSettingDialog> create(const QString &iniPath, Prompts &prompts,
+    static std::unique_ptr<ComSettingDialog> create(const QString &iniPath, LinkContext context,
+                                                    Prompts &prompts,
                                                     std::function<void()> captionChanged,
                                                     QWidget *parent);
     // The same, run modally.
-    static void runModal(const QString &iniPath, Prompts &prompts,
+    static void runModal(const QString &iniPath, LinkContext context, Prompts &prompts,
                          std::function<void()> captionChanged, QWidget *parent);
 
     // The five selections as shown; for a device path or the simulated PLC, the COM number the

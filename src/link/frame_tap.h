@@ -27,7 +27,7 @@ struct LinkEvent
     };
     Kind kind = Kind::Sent;
     const PlcLink *link = nullptr;
-    QString port; // the line, as it names itself: "COM3 (/dev/ttyUSB2)"
+    QString port;         // the line, as it names itself: "COM3 (/dev/ttyUSB2)"
     quint64 transfer = 0; // the command's transfer, 0 outside one
     qint64 atMs = 0;      // on the application's clock
     QByteArray bytes;
@@ -46,10 +46,15 @@ class FrameTap final : public QObject
 public:
     explicit FrameTap(QObject *parent = nullptr);
     void publish(const LinkEvent &event) { Q_EMIT happened(event); }
+    // A number for a transfer that starts on one of the tap's links, unique within the tap.
+    quint64 newTransfer() { return ++m_transfers; }
 
 Q_SIGNALS:
     // Delivered at once, inside the exchange: a listener must be quick and must not wait.
     void happened(const LinkEvent &event);
+
+private:
+    quint64 m_transfers = 0;
 };
 
 // Bytes as text, control characters written by name: <STX>, <ETX>, <ENQ>, <ACK>, <NAK>, and

@@ -5,11 +5,11 @@
 #include "common/hex_text.h"
 #include "link/com_setting.h"
 
-#include <QEventLoop>
 #include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
+#include <coroutine>
 #include <utility>
 
 using std::chrono::milliseconds;
@@ -35,11 +35,61 @@ QString answerMessage(AnswerKind kind)
     return {};
 }
 
-PlcLink::PlcLink(SerialLine &line, QObject *parent) : QObject(parent), m_line(line) {}
+// The end of one wait of a link: fired once by whatever ends it (an answer, a deadline, a broken
+// line, an abort, the line's turn). The awaiting coroutine is resumed from the event loop, never
+// inside the call that fired the end, so no sender is destroyed while it still runs. A wait whose
+// link went away is orphaned: it never resumes, since everything after it refers to the link.
+class LinkWait
+{
+public:
+    void end()
+    {
+        if (m_ended)
+            return;
+        m_ended = true;
+        if (m_waiter && !m_orphaned) {
+            QMetaObject::invokeMethod(
+                &m_context,
+                [this] {
+                    if (!m_orphaned)
+                        std::exchange(m_waiter, nullptr).resume();
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    bool ended() const { return m_ended; }
+    void orphan() { m_orphaned = true; }
+
+    // What co_await takes: the wait itself stays where it was made.
+    struct Awaiter
+    {
+        LinkWait *wait;
+        bool await_ready() const noexcept { return wait->m_ended; }
+        void await_suspend(std::coroutine_handle<> waiter) noexcept { wait->m_waiter = waiter; }
+        void await_resume() const noexcept {}
+    };
+    Awaiter finished() { return {this}; }
+
+private:
+    bool m_ended = false;
+    bool m_orphaned = false;
+    std::coroutine_handle<> m_waiter;
+    QObject m_context;
+};
+
+PlcLink::PlcLink(SerialLine &line, Clock &clock, FrameTap &tap, QObject *parent)
+    : QObject(parent), m_line(line), m_clock(clock), m_tap(tap)
+{}
 
 PlcLink::~PlcLink()
 {
-    abort();
+    // A command still suspended on this link cannot go on without it.
+    for (LinkWait *wait : std::as_const(m_lineQueue))
+        wait->orphan();
+    for (LinkWait *wait : std::as_const(m_idleWaiters))
+        wait->orphan();
+    if (m_wait)
+        m_wait->orphan();
 }
 
 QByteArray PlcLink::checksum(const QByteArray &afterStx)
@@ -99,31 +149,93 @@ void PlcLink::abort()
 {
     // A wait or a pause ends at once; anywhere else between two exchanges the request holds
     // until the next exchange or pause, which then ends the transfer before anything is sent.
-    if (m_waiting || m_transfers > 0)
+    if (m_wait || m_transfers > 0 || m_lineTaken)
         m_abortRequested = true;
-    if (m_loop)
-        m_loop->quit();
-    if (m_pausing && m_abortRequested)
-        appClock().interruptPause();
+    if (m_wait && m_abortRequested)
+        m_wait->end();
 }
 
-void PlcLink::pause(milliseconds duration)
+void PlcLink::throwIfAborted()
 {
-    if (m_abortRequested)
+    if (m_abortRequested) {
+        // Outside a transfer nothing else would take the request back.
+        if (m_transfers == 0)
+            m_abortRequested = false;
         throw TransferAborted();
-    m_pausing = true;
-    const auto restore = qScopeGuard([this] { m_pausing = false; });
-    appClock().pause(static_cast<int>(duration.count()));
-    if (m_abortRequested)
-        throw TransferAborted();
+    }
 }
 
-void PlcLink::closeLine(Drain drain)
+QCoro::Task<> PlcLink::await(LinkWait &wait, int watch)
 {
+    QString failure;
+    QObject scope; // the connections go with the wait
+    if (watch & LineFailure) {
+        connect(&m_line, &SerialLine::failed, &scope, [&](const QString &why) {
+            failure = why;
+            wait.end();
+        });
+    }
+    LinkWait *const outer = std::exchange(m_wait, &wait);
+    const auto restore = qScopeGuard([&] { m_wait = outer; });
+    const bool abortable = watch & Abort;
+    if (!(abortable && m_abortRequested))
+        co_await wait.finished();
+    if (abortable)
+        throwIfAborted();
+    if (!failure.isEmpty())
+        throw PlatformError(failure);
+}
+
+QCoro::Task<> PlcLink::takeLine()
+{
+    if (m_lineTaken) {
+        LinkWait turn;
+        m_lineQueue.append(&turn);
+        co_await turn.finished();
+        // The request before this one handed the line over.
+    }
+    m_lineTaken = true;
+}
+
+void PlcLink::releaseLine()
+{
+    if (m_lineQueue.isEmpty())
+        m_lineTaken = false;
+    else
+        m_lineQueue.takeFirst()->end(); // the line passes straight to the next request
+}
+
+QCoro::Task<> PlcLink::pause(milliseconds duration)
+{
+    throwIfAborted();
+    LinkWait wait;
+    const auto end = m_clock.pauseEnds(static_cast<int>(duration.count()), [&wait] { wait.end(); });
+    co_await await(wait, Abort);
+}
+
+bool PlcLink::drainPending() const
+{
+    return m_settle.count() > 0 && m_line.isOpen();
+}
+
+QCoro::Task<> PlcLink::closeLine(Drain drain)
+{
+    if (drain == Drain::No) {
+        m_settle = milliseconds(0);
+        m_line.close();
+        co_return;
+    }
+    co_await drainAndClose(true);
+}
+
+QCoro::Task<> PlcLink::drainAndClose(bool abortable)
+{
+    co_await takeLine();
+    const auto release = qScopeGuard([this] { releaseLine(); });
     const milliseconds quiet = std::exchange(m_settle, milliseconds(0));
-    if (drain == Drain::UntilQuiet && quiet.count() > 0 && m_line.isOpen()) {
+    if (quiet.count() > 0 && m_line.isOpen()) {
         try {
-            settle(quiet);
+            co_await settle(quiet, abortable ? Abort | LineFailure : LineFailure);
         } catch (const TransferAborted &) {
             m_line.close();
             throw;
@@ -142,12 +254,11 @@ void PlcLink::expectLateBytes(milliseconds timeout)
 void PlcLink::beginTransfer(const QString &name)
 {
     if (++m_transfers == 1) {
-        static quint64 transfers = 0;
-        m_transfer = ++transfers;
+        m_transfer = m_tap.newTransfer();
         LinkEvent started = tapEvent(LinkEvent::Kind::TransferStarted);
         started.name = name;
         started.startedAt = QTime::currentTime();
-        FrameTap::instance().publish(started);
+        m_tap.publish(started);
         Q_EMIT busyChanged(true);
     }
 }
@@ -157,7 +268,41 @@ void PlcLink::endTransfer()
     if (--m_transfers == 0) {
         m_abortRequested = false;
         m_transfer = 0;
+        for (LinkWait *waiter : std::exchange(m_idleWaiters, {}))
+            waiter->end();
         Q_EMIT busyChanged(false);
+    }
+}
+
+void PlcLink::finishTransfer()
+{
+    if (!drainPending()) {
+        m_settle = milliseconds(0);
+        m_line.close();
+        endTransfer();
+        return;
+    }
+    // Left to the event loop: the command that ended does not wait for the quiet line, but the
+    // link stays busy until the line is closed.
+    drainThenEnd();
+}
+
+QCoro::Task<> PlcLink::drainThenEnd()
+{
+    try {
+        co_await drainAndClose(false);
+    } catch (const PlatformError &) {
+        m_line.close();
+    }
+    endTransfer();
+}
+
+QCoro::Task<> PlcLink::idle()
+{
+    while (m_transfers > 0) {
+        LinkWait wait;
+        m_idleWaiters.append(&wait);
+        co_await wait.finished();
     }
 }
 
@@ -166,8 +311,9 @@ LinkEvent PlcLink::tapEvent(LinkEvent::Kind kind) const
     LinkEvent event;
     event.kind = kind;
     event.link = this;
+    event.port = m_line.describe();
     event.transfer = m_transfer;
-    event.atMs = appClock().nowMs();
+    event.atMs = m_clock.nowMs();
     return event;
 }
 
@@ -176,7 +322,7 @@ void PlcLink::tap(LinkEvent::Kind kind, const QByteArray &bytes, milliseconds ti
     LinkEvent event = tapEvent(kind);
     event.bytes = bytes;
     event.timeout = timeout;
-    FrameTap::instance().publish(event);
+    m_tap.publish(event);
 }
 
 void PlcLink::drop(const QByteArray &late) const
@@ -185,15 +331,12 @@ void PlcLink::drop(const QByteArray &late) const
         tap(LinkEvent::Kind::Dropped, late);
 }
 
-PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeout, int awaited,
-                                     Awaiting awaiting)
+QCoro::Task<PlcLink::Collected> PlcLink::exchange(QByteArray frame, milliseconds timeout,
+                                                  int awaited, Awaiting awaiting)
 {
-    if (m_waiting) {
-        throw PlatformError(QStringLiteral("%1: another exchange with the PLC is still waiting")
-                                .arg(m_line.describe()));
-    }
-    if (m_abortRequested)
-        throw TransferAborted();
+    co_await takeLine();
+    const auto release = qScopeGuard([this] { releaseLine(); });
+    throwIfAborted();
     if (!m_line.isOpen()) {
         const QString broken = m_line.brokenReason();
         throw PlatformError(broken.isEmpty()
@@ -204,7 +347,7 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     // A late answer to an earlier request must not count towards this one: after a request went
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
     if (m_settle.count() > 0)
-        settle(std::exchange(m_settle, milliseconds(0)));
+        co_await settle(std::exchange(m_settle, milliseconds(0)), Abort | LineFailure);
     drop(m_line.takeReceived());
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.
@@ -215,14 +358,16 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
 
     Collected collected;
     bool noise = false;
-    // Everything connected to the loop is disconnected when the loop goes; the deadline goes
-    // before the loop does.
-    QEventLoop loop;
+    LinkWait wait;
+    QObject scope; // the connections go with the exchange
     std::unique_ptr<ClockTimer> deadline;
     auto arm = [&](qint64 ms) {
-        deadline = appClock().callAfter(static_cast<int>(ms), [&loop] { loop.quit(); });
+        deadline = m_clock.callAfter(static_cast<int>(ms), [&wait] { wait.end(); });
     };
     auto take = [&] {
+        // What comes after the wait ended belongs to no answer: the next request drops it.
+        if (wait.ended())
+            return;
         const QByteArray arrived = m_line.takeReceived();
         if (arrived.isEmpty())
             return;
@@ -249,14 +394,15 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
                                : collected.bytes.size() >= awaited;
         if (whole) {
             collected.complete = true;
-            loop.quit();
+            deadline.reset();
+            wait.end();
         } else {
             arm(timeoutMs); // inactivity limit: every arrival starts a full interval
         }
     };
-    connect(&m_line, &SerialLine::received, &loop, take);
-    connect(&m_line, &SerialLine::sent, &loop, [&] {
-        if (collected.bytes.isEmpty())
+    connect(&m_line, &SerialLine::received, &scope, take);
+    connect(&m_line, &SerialLine::sent, &scope, [&] {
+        if (collected.bytes.isEmpty() && !wait.ended())
             arm(timeoutMs + sendingMs);
     });
 
@@ -265,83 +411,65 @@ PlcLink::Collected PlcLink::exchange(const QByteArray &frame, milliseconds timeo
     tap(LinkEvent::Kind::Sent, frame, timeout);
     bool waitEnded = false;
     const auto cutShort = qScopeGuard([&] {
-        if (!waitEnded)
+        if (!waitEnded) {
             tap(LinkEvent::Kind::CutShort);
+            // The answer may still come: it must not reach the next request.
+            expectLateBytes(timeout);
+        }
     });
     m_line.send(frame);
     take();
     if (!collected.complete)
-        runWait(loop);
+        co_await await(wait);
     deadline.reset();
     collected.noiseOnly = !collected.complete && noise;
     waitEnded = true;
     tap(collected.complete ? LinkEvent::Kind::Answered : LinkEvent::Kind::Unanswered, {}, timeout);
     if (!collected.complete)
         expectLateBytes(timeout);
-    return collected;
+    co_return collected;
 }
 
-void PlcLink::runWait(QEventLoop &loop)
+QCoro::Task<> PlcLink::settle(milliseconds quiet, int watch)
 {
-    QString failure;
-    connect(&m_line, &SerialLine::failed, &loop, [&](const QString &why) {
-        failure = why;
-        loop.quit();
-    });
-    m_waiting = true;
-    m_loop = &loop;
-    const auto restore = qScopeGuard([this] {
-        m_waiting = false;
-        m_loop = nullptr;
-    });
-    if (!m_abortRequested)
-        loop.exec();
-    if (m_abortRequested) {
-        // Outside a transfer nothing else would take the request back.
-        if (m_transfers == 0)
-            m_abortRequested = false;
-        throw TransferAborted();
-    }
-    if (!failure.isEmpty())
-        throw PlatformError(failure);
-}
-
-void PlcLink::settle(milliseconds quiet)
-{
-    QEventLoop loop;
+    LinkWait wait;
+    QObject scope;
     const int quietMs = static_cast<int>(quiet.count());
-    std::unique_ptr<ClockTimer> deadline = appClock().callAfter(quietMs, [&loop] { loop.quit(); });
+    std::unique_ptr<ClockTimer> deadline = m_clock.callAfter(quietMs, [&wait] { wait.end(); });
     // A peer that never falls quiet is not waited for beyond this.
-    const auto giveUp = appClock().callAfter(5 * quietMs, [&loop] { loop.quit(); });
-    connect(&m_line, &SerialLine::received, &loop, [&] {
+    const auto giveUp = m_clock.callAfter(5 * quietMs, [&wait] { wait.end(); });
+    connect(&m_line, &SerialLine::received, &scope, [&] {
+        if (wait.ended())
+            return;
         drop(m_line.takeReceived());
-        deadline = appClock().callAfter(quietMs, [&loop] { loop.quit(); });
+        deadline = m_clock.callAfter(quietMs, [&wait] { wait.end(); });
     });
-    runWait(loop);
+    co_await await(wait, watch);
 }
 
-PlcRead<QByteArray> PlcLink::readFrame(const QByteArray &frame, milliseconds timeout, int dataBytes,
-                                       int attempts)
+QCoro::Task<PlcRead<QByteArray>> PlcLink::readFrame(QByteArray frame, milliseconds timeout,
+                                                    int dataBytes, int attempts)
 {
     for (int attempt = 1;; ++attempt) {
-        const Collected c = exchange(frame, timeout, 2 * dataBytes + 4, Awaiting::Frame);
+        const Collected c = co_await exchange(frame, timeout, 2 * dataBytes + 4, Awaiting::Frame);
         if (!c.complete)
-            return {c.noiseOnly ? AnswerKind::Damaged : AnswerKind::NoAnswer, {}};
+            co_return PlcRead<QByteArray>{c.noiseOnly ? AnswerKind::Damaged : AnswerKind::NoAnswer,
+                                          {}};
         if (auto data = frameData(c.bytes, dataBytes))
-            return {AnswerKind::Accepted, *data};
+            co_return PlcRead<QByteArray>{AnswerKind::Accepted, *data};
         // The rest of a damaged answer may still be on its way: it must not count towards the
         // next one.
         expectLateBytes(timeout);
         if (attempt >= attempts)
-            return {AnswerKind::Damaged, {}};
+            co_return PlcRead<QByteArray>{AnswerKind::Damaged, {}};
     }
 }
 
-PlcRead<QByteArray> PlcLink::Read_plc_block(milliseconds timeout, quint16 address, quint8 count,
-                                            Reading reading)
+QCoro::Task<PlcRead<QByteArray>> PlcLink::Read_plc_block(milliseconds timeout, quint16 address,
+                                                         quint8 count, Reading reading)
 {
-    return readFrame(blockReadFrame(address, count), timeout, count,
-                     reading == Reading::OnceMore ? 2 : 1);
+    co_return co_await readFrame(blockReadFrame(address, count), timeout, count,
+                                 reading == Reading::OnceMore ? 2 : 1);
 }
 
 PlcLink::FrameState PlcLink::frameState(const QByteArray &fromStx)
@@ -410,31 +538,31 @@ bool PlcLink::startsAnswer(char c, Awaiting awaiting)
     return c == Ctl::ACK || c == Ctl::NAK || c == Ctl::STX || c == 0x16;
 }
 
-WriteAnswer PlcLink::characterAnswer(const QByteArray &request, milliseconds timeout)
+QCoro::Task<WriteAnswer> PlcLink::characterAnswer(QByteArray request, milliseconds timeout)
 {
-    const Collected c = exchange(request, timeout, 1, Awaiting::Character);
+    const Collected c = co_await exchange(std::move(request), timeout, 1, Awaiting::Character);
     const WriteAnswer answer = answerOf(c.bytes, c.complete, c.noiseOnly);
     // The rest of a damaged answer may still be on its way: it must not reach the next request.
     if (c.complete && answer.kind == AnswerKind::Damaged)
         expectLateBytes(timeout);
-    return answer;
+    co_return answer;
 }
 
-WriteAnswer PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command, quint16 address,
-                                     const QByteArray &data)
+QCoro::Task<WriteAnswer> PlcLink::Write_plc_block(milliseconds timeout, WriteCommand command,
+                                                  quint16 address, QByteArray data)
 {
-    return characterAnswer(blockWriteFrame(command, address, data), timeout);
+    co_return co_await characterAnswer(blockWriteFrame(command, address, data), timeout);
 }
 
-WriteAnswer PlcLink::Send_control_char(milliseconds timeout, char code)
+QCoro::Task<WriteAnswer> PlcLink::Send_control_char(milliseconds timeout, char code)
 {
-    return characterAnswer(QByteArray(1, code), timeout);
+    co_return co_await characterAnswer(QByteArray(1, code), timeout);
 }
 
-PlcRead<quint16> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
+QCoro::Task<PlcRead<quint16>> PlcLink::Read_plc_word(milliseconds timeout, quint16 address)
 {
-    const PlcRead<QByteArray> data = readFrame(wordReadFrame(address), timeout, 2, 2);
-    return {data.kind, wordAt(data.value, 0)};
+    const PlcRead<QByteArray> data = co_await readFrame(wordReadFrame(address), timeout, 2, 2);
+    co_return PlcRead<quint16>{data.kind, wordAt(data.value, 0)};
 }
 
 LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, const QString &name,
@@ -458,12 +586,7 @@ LinkTransfer::LinkTransfer(PlcLink &link, const QString &iniPath, const QString 
 
 LinkTransfer::~LinkTransfer()
 {
-    try {
-        m_link.closeLine();
-    } catch (const TransferAborted &) {
-        // Closing is all that is left to do here.
-    }
-    m_link.endTransfer();
+    m_link.finishTransfer();
 }
 
 void LinkTransfer::open()
@@ -472,7 +595,7 @@ void LinkTransfer::open()
         m_link.line().open();
 }
 
-void LinkTransfer::close(PlcLink::Drain drain)
+QCoro::Task<> LinkTransfer::close(PlcLink::Drain drain)
 {
-    m_link.closeLine(drain);
+    co_await m_link.closeLine(drain);
 }

@@ -4,6 +4,7 @@
 #include "link/serial_line.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -68,6 +69,14 @@ QString answerMessage(AnswerKind kind);
 class Clock;
 class LinkWait;
 
+// What a link needs besides its line: the clock its waits run on and the tap it reports to. A
+// window hands its own to every link it makes (a dialog's link reports where the window's does).
+struct LinkContext
+{
+    Clock &clock;
+    FrameTap &tap;
+};
+
 // One serial line to the PLC and its answer timer: builds request frames, sends each once and
 // awaits its answer. The wait is an inactivity limit, restarted by every arrival; the caller's
 // coroutine is suspended meanwhile, so the event loop runs on (the window paints, other links
@@ -82,12 +91,16 @@ class PlcLink : public QObject
     Q_OBJECT
 public:
     PlcLink(SerialLine &line, Clock &clock, FrameTap &tap, QObject *parent = nullptr);
+    PlcLink(SerialLine &line, LinkContext context, QObject *parent = nullptr)
+        : PlcLink(line, context.clock, context.tap, parent)
+    {}
     ~PlcLink() override;
 
     SerialLine &line() { return m_line; }
     const SerialLine &line() const { return m_line; }
     Clock &clock() const { return m_clock; }
     FrameTap &tap() const { return m_tap; }
+    LinkContext context() const { return {m_clock, m_tap}; }
 
     // Block read ("E00") of count bytes: the data bytes of the answer. An answer that is not a
     // sound frame (STX, upper-case hex digits, ETX where the count puts it, the right sum) is read
@@ -102,8 +115,7 @@ public:
                                              WriteCommand command, quint16 address,
                                              QByteArray data);
     // Word read ("0"): the 16-bit word, checked and read again like a block read.
-    QCoro::Task<PlcRead<quint16>> Read_plc_word(std::chrono::milliseconds timeout,
-                                                quint16 address);
+    QCoro::Task<PlcRead<quint16>> Read_plc_word(std::chrono::milliseconds timeout, quint16 address);
     // One control character alone (ENQ): the character answered, or NoAnswer. Noise before ACK,
     // NAK or STX is dropped; noise alone is Damaged, as it is for a write, and so is STX that
     // does not begin a whole, sound frame.
@@ -172,20 +184,25 @@ private:
     QCoro::Task<Collected> exchange(QByteArray frame, std::chrono::milliseconds timeout,
                                     int awaited, Awaiting awaiting);
     // A write or a control character sent once, and what its answer means.
-    QCoro::Task<WriteAnswer> characterAnswer(QByteArray request,
-                                             std::chrono::milliseconds timeout);
+    QCoro::Task<WriteAnswer> characterAnswer(QByteArray request, std::chrono::milliseconds timeout);
     // A data frame's request, sent again while its answers are damaged, attempts in all.
-    QCoro::Task<PlcRead<QByteArray>> readFrame(QByteArray frame,
-                                               std::chrono::milliseconds timeout, int dataBytes,
-                                               int attempts);
+    QCoro::Task<PlcRead<QByteArray>> readFrame(QByteArray frame, std::chrono::milliseconds timeout,
+                                               int dataBytes, int attempts);
     // After a request whose answer did not come whole, the line falls quiet before the next.
     void expectLateBytes(std::chrono::milliseconds timeout);
     // Drops whatever arrives until the line has been quiet for quiet (at most a few seconds: a
     // line that never falls quiet is given up on).
-    QCoro::Task<> settle(std::chrono::milliseconds quiet);
+    QCoro::Task<> settle(std::chrono::milliseconds quiet, int watch);
+    // What may end a wait besides its own end: an abort of the transfer, a line that breaks.
+    enum Watch { Abort = 1, LineFailure = 2 };
     // Awaits the end of a wait; throws when the line broke or the transfer was aborted
-    // meanwhile (unless abortable is false: the drain after an abort).
-    QCoro::Task<> await(LinkWait &wait, bool abortable = true);
+    // meanwhile, as far as watched.
+    QCoro::Task<> await(LinkWait &wait, int watch = Abort | LineFailure);
+    // Waits until no other request is on the line; the request then holds the line until
+    // releaseLine().
+    QCoro::Task<> takeLine();
+    void releaseLine();
+    QCoro::Task<> drainAndClose(bool abortable);
     void throwIfAborted();
     void beginTransfer(const QString &name);
     void endTransfer();
@@ -208,12 +225,9 @@ private:
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
     LinkWait *m_wait = nullptr;            // the wait or pause running now
-    // Requests take numbered turns on the line: the next number to hand out, and the one whose
-    // turn it is.
-    quint64 m_nextTurn = 0;
-    quint64 m_turn = 0;
-    // Set while the link lives; a coroutine suspended on it checks it before going on.
-    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    bool m_lineTaken = false;              // a request or a drain is on the line
+    QList<LinkWait *> m_lineQueue;         // requests waiting for the line, in order
+    QList<LinkWait *> m_idleWaiters;
 };
 
 // One command's use of a link, for as long as it lives: marks the link busy (refusing a second

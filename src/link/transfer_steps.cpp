@@ -10,18 +10,18 @@
 
 using std::chrono::milliseconds;
 
-PlcFailure plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind)
+QCoro::Task<PlcFailure> plcFailed(PlcLink &link, Prompts &prompts, AnswerKind kind)
 {
-    PlcFailure failure = plcFailed(link, prompts, answerMessage(kind));
+    PlcFailure failure = co_await plcFailed(link, prompts, answerMessage(kind));
     failure.answerFault = true;
-    return failure;
+    co_return failure;
 }
 
-PlcFailure plcFailed(PlcLink &link, Prompts &prompts, const QString &message)
+QCoro::Task<PlcFailure> plcFailed(PlcLink &link, Prompts &prompts, QString message)
 {
-    link.closeLine();
+    co_await link.closeLine();
     prompts.message(message);
-    return {message, false};
+    co_return PlcFailure{message, false};
 }
 
 namespace {
@@ -33,45 +33,46 @@ int percentOf(qsizetype done, qsizetype total)
 
 // One tested write: nothing when accepted, otherwise how it failed (the line closed, the message
 // shown).
-std::optional<PlcFailure> testedWrite(PlcLink &link, Prompts &prompts, milliseconds timeout,
-                                      quint16 address, const QByteArray &data, WriteCommand command)
+QCoro::Task<std::optional<PlcFailure>> testedWrite(PlcLink &link, Prompts &prompts,
+                                                   milliseconds timeout, quint16 address,
+                                                   QByteArray data, WriteCommand command)
 {
-    const WriteAnswer answer = link.Write_plc_block(timeout, command, address, data);
+    const WriteAnswer answer = co_await link.Write_plc_block(timeout, command, address, data);
     if (answer.accepted())
-        return std::nullopt;
-    return plcFailed(link, prompts, answer.kind);
+        co_return std::nullopt;
+    co_return co_await plcFailed(link, prompts, answer.kind);
 }
 
 } // namespace
 
-bool configWrite(PlcLink &link, Prompts &prompts, milliseconds timeout, quint16 address,
-                 const QByteArray &data, WriteCommand command)
+QCoro::Task<bool> configWrite(PlcLink &link, Prompts &prompts, milliseconds timeout,
+                              quint16 address, QByteArray data, WriteCommand command)
 {
-    return !testedWrite(link, prompts, timeout, address, data, command);
+    co_return !co_await testedWrite(link, prompts, timeout, address, data, command);
 }
 
-PlcRead<QByteArray> readPieces(PlcLink &link, quint16 address, int size, milliseconds timeout,
-                               const PieceProgress &progress)
+QCoro::Task<PlcRead<QByteArray>> readPieces(PlcLink &link, quint16 address, int size,
+                                            milliseconds timeout, PieceProgress progress)
 {
     PlcRead<QByteArray> data{AnswerKind::Accepted, {}};
     while (data.value.size() < size) {
         const auto count =
             static_cast<quint8>(std::min<qsizetype>(PieceBytes, size - data.value.size()));
-        const auto piece =
-            link.Read_plc_block(timeout, static_cast<quint16>(address + data.value.size()), count);
+        const auto piece = co_await link.Read_plc_block(
+            timeout, static_cast<quint16>(address + data.value.size()), count);
         if (!piece)
-            return {piece.kind, {}};
+            co_return PlcRead<QByteArray>{piece.kind, {}};
         data.value += *piece;
         if (progress)
             progress(percentOf(data.value.size(), size));
     }
-    return data;
+    co_return data;
 }
 
-PlcRead<quint16> readStatusWord(PlcLink &link, quint16 address)
+QCoro::Task<PlcRead<quint16>> readStatusWord(PlcLink &link, quint16 address)
 {
-    const auto bytes = link.Read_plc_block(Timeout::Word, address, 2);
-    return {bytes.kind, wordAt(bytes.value, 0)};
+    const auto bytes = co_await link.Read_plc_block(Timeout::Word, address, 2);
+    co_return PlcRead<quint16>{bytes.kind, wordAt(bytes.value, 0)};
 }
 
 QString downloadQuestion()
@@ -99,8 +100,8 @@ ConfigWriter::ConfigWriter(PlcLink &link, Prompts &prompts, WriteReport &report)
     : m_link(link), m_prompts(prompts), m_report(report)
 {
     // Every frame the link sends while this writer lives belongs to the write.
-    m_counting = QObject::connect(
-        &FrameTap::instance(), &FrameTap::happened, &link, [this](const LinkEvent &event) {
+    m_counting =
+        QObject::connect(&link.tap(), &FrameTap::happened, &link, [this](const LinkEvent &event) {
             if (event.link == &m_link && event.kind == LinkEvent::Kind::Sent)
                 ++m_report.framesSent;
         });
@@ -111,51 +112,51 @@ ConfigWriter::~ConfigWriter()
     QObject::disconnect(m_counting);
 }
 
-bool ConfigWriter::write(milliseconds timeout, quint16 address, const QByteArray &data)
+QCoro::Task<bool> ConfigWriter::write(milliseconds timeout, quint16 address, QByteArray data)
 {
-    const auto failure =
-        testedWrite(m_link, m_prompts, timeout, address, data, WriteCommand::Configuration);
+    const auto failure = co_await testedWrite(m_link, m_prompts, timeout, address, data,
+                                              WriteCommand::Configuration);
     if (!failure)
-        return true;
+        co_return true;
     m_report.failure = *failure;
     m_report.outcome = Outcome::PlcFailed;
-    return false;
+    co_return false;
 }
 
-bool ConfigWriter::openBracket()
+QCoro::Task<bool> ConfigWriter::openBracket()
 {
-    if (!write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketOpen)))
-        return false;
+    if (!co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketOpen)))
+        co_return false;
     m_report.bracketOpen = true;
-    return true;
+    co_return true;
 }
 
-bool ConfigWriter::closeBracket()
+QCoro::Task<bool> ConfigWriter::closeBracket()
 {
-    if (!write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketClose)))
-        return false;
+    if (!co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketClose)))
+        co_return false;
     m_report.bracketOpen = false;
-    return true;
+    co_return true;
 }
 
-bool ConfigWriter::writePieces(quint16 address, const QByteArray &data, milliseconds timeout,
-                               const PieceProgress &progress)
+QCoro::Task<bool> ConfigWriter::writePieces(quint16 address, QByteArray data, milliseconds timeout,
+                                            PieceProgress progress)
 {
     if (data.size() < PieceBytes)
-        return write(timeout, address, data);
+        co_return co_await write(timeout, address, data);
     for (qsizetype done = 0; done < data.size();) {
         const QByteArray piece = data.mid(done, PieceBytes);
-        if (!write(timeout, static_cast<quint16>(address + done), piece))
-            return false;
+        if (!co_await write(timeout, static_cast<quint16>(address + done), piece))
+            co_return false;
         done += piece.size();
         if (progress)
             progress(percentOf(done, data.size()));
-        m_link.pause(PiecePause);
+        co_await m_link.pause(PiecePause);
     }
-    return true;
+    co_return true;
 }
 
-void ConfigWriter::writeUntested(quint16 address, quint16 word)
+QCoro::Task<> ConfigWriter::writeUntested(quint16 address, quint16 word)
 {
-    m_link.Write_plc_block(Timeout::Data, WriteCommand::RunTime, address, wordBytes(word));
+    co_await m_link.Write_plc_block(Timeout::Data, WriteCommand::RunTime, address, wordBytes(word));
 }

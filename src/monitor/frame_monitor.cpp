@@ -59,9 +59,9 @@ protected:
 
 } // namespace
 
-FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
+FrameMonitor::FrameMonitor(LinkContext context, Prompts &prompts, QWidget *parent)
     : QWidget(parent, Qt::Window), m_prompts(prompts),
-      m_log(new FrameLogModel(appClock().nowMs(), FrameLogModel::DefaultCapacity, this)),
+      m_log(new FrameLogModel(context.clock.nowMs(), FrameLogModel::DefaultCapacity, this)),
       m_shown(new QSortFilterProxyModel(this)), m_frames(new QTableView(this)),
       m_pause(makeButton(this, QStringLiteral("Pause"), QStringLiteral("&Pause"))),
       m_copy(makeButton(this, QStringLiteral("Copy"), QStringLiteral("C&opy"))),
@@ -166,7 +166,7 @@ FrameMonitor::FrameMonitor(Prompts &prompts, QWidget *parent)
     };
     connect(m_shown, &QAbstractItemModel::modelReset, this, recount);
     connect(m_shown, &QAbstractItemModel::layoutChanged, this, recount);
-    connect(&FrameTap::instance(), &FrameTap::happened, m_log, &FrameLogModel::take);
+    connect(&context.tap, &FrameTap::happened, m_log, &FrameLogModel::take);
     showCounts();
 }
 
@@ -226,11 +226,11 @@ void FrameMonitor::saveLog()
     });
 }
 
-QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, Prompts &prompts)
+QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, LinkContext context, Prompts &prompts)
 {
     QAction *item = menu->addAction(QStringLiteral("Frame monitor"));
     item->setObjectName(QStringLiteral("Frame_monitor"));
-    auto *monitor = new FrameMonitor(prompts, window);
+    auto *monitor = new FrameMonitor(context, prompts, window);
     QObject::connect(item, &QAction::triggered, monitor, &FrameMonitor::open);
     return item;
 }

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class FrameLogModel;
+struct LinkContext;
 class Prompts;
 class QAction;
 class QLabel;
@@ -20,7 +21,8 @@ class FrameMonitor final : public QWidget
 {
     Q_OBJECT
 public:
-    FrameMonitor(Prompts &prompts, QWidget *parent = nullptr);
+    // context: where the frames come from (the window's frame tap) and the clock they are timed by.
+    FrameMonitor(LinkContext context, Prompts &prompts, QWidget *parent = nullptr);
 
     // Shows the window beside its parent.
     void open();
@@ -50,4 +52,4 @@ private:
 
 // Adds "Frame monitor" to the menu and makes the monitor, hidden, so that it shows the frames
 // since the window started; it belongs to window.
-QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, Prompts &prompts);
+QAction *addFrameMonitorItem(QMenu *menu, QWidget *window, LinkContext context, Prompts &prompts);

@@ -222,7 +222,8 @@ void OnewireTab::deleteSensor()
 
 void OnewireTab::openSearchDialog()
 {
-    SearchDialog dialog(m_lineFactory(), iniPath(), prompts(), m_port.sensors(), this);
+    SearchDialog dialog(m_lineFactory(), link().context(), iniPath(), prompts(), m_port.sensors(),
+                        this);
     connect(&dialog, &SearchDialog::searchEnded, this,
             [this](const QString &text, bool failure) { reportEnded(text, failure); });
     dialog.exec();

@@ -18,9 +18,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath,
-                           Prompts &prompts, SensorTable &table, QWidget *parent)
-    : QDialog(parent), m_line(std::move(line)), m_link(std::make_unique<PlcLink>(*m_line)),
+SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, LinkContext context,
+                           const QString &iniPath, Prompts &prompts, SensorTable &table,
+                           QWidget *parent)
+    : QDialog(parent), m_line(std::move(line)), m_link(std::make_unique<PlcLink>(*m_line, context)),
       m_iniPath(iniPath), m_prompts(prompts), m_table(table),
       m_results(QStringLiteral("Num | Byte 0 | Byte 1 | Byte 2 | Byte 3 | Byte 4 | Byte 5 | "
                                "Byte 6 | Byte 7 "))

@@ -24,8 +24,9 @@ class SearchDialog final : public QDialog
 {
     Q_OBJECT
 public:
-    SearchDialog(std::unique_ptr<SerialLine> line, const QString &iniPath, Prompts &prompts,
-                 SensorTable &table, QWidget *parent = nullptr);
+    // context: the window's clock and frame tap, for the dialog's own link.
+    SearchDialog(std::unique_ptr<SerialLine> line, LinkContext context, const QString &iniPath,
+                 Prompts &prompts, SensorTable &table, QWidget *parent = nullptr);
     ~SearchDialog() override;
 
     PlcLink &link() { return *m_link; }

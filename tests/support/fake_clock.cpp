@@ -23,31 +23,20 @@ private:
 
 FakeClock::FakeClock()
 {
-    setAppClock(this);
     if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
                 &FakeClock::scheduleAdvance);
     }
 }
 
-FakeClock::~FakeClock()
-{
-    // A clock made while this one lived has taken over; it gives the real clock back itself.
-    if (&appClock() == this)
-        setAppClock(nullptr);
-}
+FakeClock::~FakeClock() = default;
 
-void FakeClock::pause(int ms)
+std::unique_ptr<ClockTimer> FakeClock::pauseEnds(int ms, std::function<void()> fire)
 {
     pauses.append(ms);
     if (onPause)
         onPause();
-    // What falls due during the pause happens during it, in order.
-    const qint64 end = m_now + std::max(ms, 0);
-    while (!m_calls->empty() && m_calls->begin()->first.first <= end)
-        advanceToNext();
-    m_now = end;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return callAfter(ms, std::move(fire));
 }
 
 std::unique_ptr<ClockTimer> FakeClock::callAfter(int ms, std::function<void()> fire)

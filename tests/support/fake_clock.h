@@ -9,10 +9,10 @@
 #include <map>
 #include <memory>
 
-// A clock of its own for the command under test: pauses are recorded and pass at once, and time
-// jumps to the next deadline (an answer timeout, a simulated PLC's delayed answer) whenever the
-// event loop has nothing else to do. Timeouts and delays then take no wall-clock time, and their
-// order is exactly that of their deadlines. It is the application's clock while it lives.
+// A clock of its own for the command under test: time jumps to the next deadline (an answer
+// timeout, a pause's end, a simulated PLC's delayed answer) whenever the event loop has nothing
+// else to do, and pauses are recorded. Timeouts and delays then take no wall-clock time, and
+// their order is exactly that of their deadlines. Handed to the links and lines under test.
 class FakeClock final : public QObject, public Clock
 {
     Q_OBJECT
@@ -22,8 +22,8 @@ public:
     FakeClock(const FakeClock &) = delete;
     FakeClock &operator=(const FakeClock &) = delete;
 
-    void pause(int ms) override;
     std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override;
+    std::unique_ptr<ClockTimer> pauseEnds(int ms, std::function<void()> fire) override;
     qint64 nowMs() const override { return m_now; }
 
     // Every pause asked for, in order; onPause runs at the start of each.

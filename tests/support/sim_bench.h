@@ -15,8 +15,9 @@ struct Bench
 {
     FakeClock clock; // first made, last gone: the line's timers refer to it
     QTemporaryDir dir;
-    sim::SimulatedLine line;
-    PlcLink link{line};
+    FrameTap tap;
+    sim::SimulatedLine line{clock};
+    PlcLink link{line, clock, tap};
     ScriptedPrompts prompts;
 
     sim::PlcModel &plc() { return line.model(); }

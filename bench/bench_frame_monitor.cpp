@@ -66,7 +66,7 @@ void feed(int frames, const std::function<void()> &between)
     const QByteArray recordsAnswer = "\x02" + records.toHex().toUpper() + "\x03" +
                                      PlcLink::checksum(records.toHex().toUpper() + "\x03");
 
-    FrameTap &tap = FrameTap::instance();
+    FrameTap tap;
     LinkEvent e;
     int sent = 0;
     qint64 ms = 0;
@@ -115,8 +115,8 @@ int main(int argc, char **argv)
     int rows = 0;
     {
         FrameLogModel model(0);
-        const auto listening = QObject::connect(&FrameTap::instance(), &FrameTap::happened, &model,
-                                                &FrameLogModel::take);
+        const auto listening =
+            QObject::connect(&tap, &FrameTap::happened, &model, &FrameLogModel::take);
         perFrame = timeFeed(frames, [] {});
         rows = model.rowCount();
         std::printf("model alone: %d frames, %.2f us per frame, %d rows kept, %lld dropped\n",

@@ -2,6 +2,7 @@
 // PLC's own answer delay over a pseudo-terminal, and the CPU time spent while a wait times out.
 #include "bench_support.h"
 
+#include "common/clock.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
@@ -33,7 +34,8 @@ double medianExchangeMs(PlcLink &link, int count)
     QElapsedTimer t;
     for (int i = 0; i < count; ++i) {
         t.start();
-        const auto answer = link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8);
+        const auto answer =
+            QCoro::waitFor(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8));
         times.push_back(t.nsecsElapsed() / 1e6);
         if (!answer) {
             std::fprintf(stderr, "exchange %d went unanswered\n", i);
@@ -51,7 +53,9 @@ int run(int exchanges, int simDelayMs)
         return 1;
     QtSerialLine line([&](int) { return sim.link(); });
     line.setSettings(QStringLiteral("115200,N,8,1"));
-    PlcLink link(line);
+    SteadyClock clock;
+    FrameTap tap;
+    PlcLink link(line, clock, tap);
     line.open();
     const double median = medianExchangeMs(link, exchanges);
     line.close();
@@ -71,12 +75,14 @@ int idleWait()
         return 1;
     QtSerialLine line([&](int) { return sim.link(); });
     line.setSettings(QStringLiteral("115200,N,8,1"));
-    PlcLink link(line);
+    SteadyClock clock;
+    FrameTap tap;
+    PlcLink link(line, clock, tap);
     line.open();
     QElapsedTimer wall;
     const double before = cpuMs();
     wall.start();
-    const auto answer = link.Read_plc_block(Timeout::Bracket, Addr::Uart1Slaves, 8);
+    const auto answer = QCoro::waitFor(link.Read_plc_block(Timeout::Bracket, Addr::Uart1Slaves, 8));
     const double used = cpuMs() - before;
     const double elapsed = wall.nsecsElapsed() / 1e6;
     std::printf("wait that timed out: %.0f ms wall, %.2f ms CPU (%.2f %%)%s\n", elapsed, used,

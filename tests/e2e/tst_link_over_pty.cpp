@@ -2,6 +2,7 @@
 #include "plc_sim_process.h"
 #include "support/scripted_prompts.h"
 
+#include "common/clock.h"
 #include "common/errors.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
@@ -39,24 +40,30 @@ private Q_SLOTS:
         }
         QVERIFY(!line->isOpen());
         line->setSettings(QStringLiteral("115200,E,8,1"));
-        PlcLink link(*line);
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink link(*line, clock, tap);
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
         transfer.open();
 
-        QCOMPARE(link.Send_control_char(500ms, Ctl::ENQ).codeText(), QStringLiteral("6"));
-        QCOMPARE(link.Read_plc_word(500ms, Addr::CpuType), std::optional<quint16>(4660));
+        QCOMPARE(QCoro::waitFor(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
+                 QStringLiteral("6"));
+        QCOMPARE(QCoro::waitFor(link.Read_plc_word(500ms, Addr::CpuType)),
+                 std::optional<quint16>(4660));
         const QByteArray slave = QByteArray::fromHex("010A6400C8006410");
         ScriptedPrompts prompts;
         WriteReport report;
         ConfigWriter writer(link, prompts, report);
-        QVERIFY(writer.openBracket());
-        QVERIFY(writer.write(Timeout::Data, Addr::Uart1Slaves, slave));
-        QVERIFY(writer.closeBracket());
-        QCOMPARE(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8), std::optional(slave));
+        QVERIFY(QCoro::waitFor(writer.openBracket()));
+        QVERIFY(QCoro::waitFor(writer.write(Timeout::Data, Addr::Uart1Slaves, slave)));
+        QVERIFY(QCoro::waitFor(writer.closeBracket()));
+        QCOMPARE(QCoro::waitFor(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8)),
+                 std::optional(slave));
 
         // Many exchanges in a row: nothing is lost or taken for the wrong request.
         for (int i = 0; i < 50; ++i) {
-            const auto got = link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves + (i % 2) * 4, 2);
+            const auto got = QCoro::waitFor(
+                link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves + (i % 2) * 4, 2));
             QCOMPARE(got, std::optional(slave.mid((i % 2) * 4, 2)));
         }
     }
@@ -67,16 +74,18 @@ private Q_SLOTS:
         // Each answer in 4 pieces, 300 ms apart; plc-sim goes once the first has come.
         QVERIFY(sim.start({"--split", "4", "--gap", "300"}));
         auto line = lineTo(sim.linkPath());
-        PlcLink link(*line);
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink link(*line, clock, tap);
         bool killed = false;
-        connect(&FrameTap::instance(), &FrameTap::happened, &link, [&](const LinkEvent &e) {
+        connect(&tap, &FrameTap::happened, &link, [&](const LinkEvent &e) {
             if (e.kind == LinkEvent::Kind::Received && !std::exchange(killed, true))
                 sim.kill();
         });
         try {
             LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
             transfer.open();
-            link.Read_plc_block(5000ms, 0x2000, 8);
+            QCoro::waitFor(link.Read_plc_block(5000ms, 0x2000, 8));
             QFAIL("the wait missed the failure and ended as a timeout");
         } catch (const PlatformError &e) {
             QVERIFY2(e.description().contains("COM1"), qPrintable(e.description()));
@@ -89,7 +98,8 @@ private Q_SLOTS:
         QVERIFY(again.start({QStringLiteral("--link"), sim.linkPath()}));
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
         transfer.open();
-        QCOMPARE(link.Send_control_char(500ms, Ctl::ENQ).codeText(), QStringLiteral("6"));
+        QCOMPARE(QCoro::waitFor(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
+                 QStringLiteral("6"));
     }
 };
 

@@ -37,9 +37,9 @@ class TestComSettingDialog : public QObject
     QString storedPort() const { return Read_ini(m_b->ini(), "COM", "Port_num", "none"); }
     std::unique_ptr<ComSettingDialog> openDialog()
     {
-        m_line = new sim::SimulatedLine(m_b->plc());
+        m_line = new sim::SimulatedLine(m_b->plc(), m_b->clock);
         auto dialog = std::make_unique<ComSettingDialog>(
-            m_b->ini(), std::unique_ptr<SerialLine>(m_line), m_b->prompts,
+            m_b->ini(), std::unique_ptr<SerialLine>(m_line), m_b->link.context(), m_b->prompts,
             [this] { m_captionPorts << storedPort(); });
         dialog->show();
         m_ui.setRoot(dialog.get());
@@ -262,7 +262,7 @@ private Q_SLOTS:
         const auto dialog = openDialog();
         m_b->plc().faults().silent = true;
         bool okGreyed = false;
-        const auto closing = appClock().callAfter(20, [&] {
+        const auto closing = m_b->clock.callAfter(20, [&] {
             okGreyed = !m_ui.find(QStringLiteral("Command1"))->isEnabled();
             dialog->close();
         });

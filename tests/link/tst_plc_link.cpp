@@ -9,6 +9,7 @@
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
 
+#include <QCoroTask>
 #include <QtTest>
 
 using namespace std::chrono_literals;
@@ -17,17 +18,20 @@ using Arrivals = QList<QPair<int, QByteArray>>;
 
 namespace {
 // A serial line, open at 115200,N,8,1, whose other side is the test: it records what was sent and
-// answers every send as told, on the application's clock.
+// answers every send as told, on the test's clock.
 class ScriptedLine final : public SerialLine
 {
 public:
+    explicit ScriptedLine(Clock &clock) : m_clock(clock)
+    {
+        setSettings(QStringLiteral("115200,N,8,1"));
+    }
     QList<QByteArray> frames; // every send, in order
     Arrivals answer;          // to every send, each piece at its time
     QList<Arrivals> script;   // to the first sends, one each, before answer takes over
     int sentDelayMs = 0;      // how long the bytes take to leave
     QString breaksWith;       // the port breaks 20 ms after a send, with this description
 
-    ScriptedLine() { setSettings(QStringLiteral("115200,N,8,1")); }
     void open() override { m_open = true; }
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
@@ -49,8 +53,9 @@ private:
     // Pending calls go with the line.
     void after(int ms, std::function<void()> call)
     {
-        m_calls.push_back(appClock().callAfter(ms, std::move(call)));
+        m_calls.push_back(m_clock.callAfter(ms, std::move(call)));
     }
+    Clock &m_clock;
     bool m_open = true;
     QByteArray m_queue;
     std::vector<std::unique_ptr<ClockTimer>> m_calls;
@@ -68,18 +73,20 @@ class TestPlcLink : public QObject
     struct Rig
     {
         FakeClock clock; // first made, last gone
-        ScriptedLine line;
-        PlcLink link{line};
+        FrameTap tap;
+        ScriptedLine line{clock};
+        PlcLink link{line, clock, tap};
     };
     std::unique_ptr<Rig> m;
 
     WriteAnswer write(const QByteArray &data, quint16 address = Addr::Bracket)
     {
-        return m->link.Write_plc_block(100ms, WriteCommand::Configuration, address, data);
+        return QCoro::waitFor(
+            m->link.Write_plc_block(100ms, WriteCommand::Configuration, address, data));
     }
     QByteArray read8(quint16 address = 0x2000)
     {
-        return m->link.Read_plc_block(60ms, address, 8).value_or("none");
+        return QCoro::waitFor(m->link.Read_plc_block(60ms, address, 8)).value_or("none");
     }
 
 private Q_SLOTS:
@@ -144,7 +151,8 @@ private Q_SLOTS:
         QCOMPARE(a.code, code);
         ScriptedPrompts prompts;
         WriteReport report;
-        QCOMPARE(ConfigWriter(m->link, prompts, report).openBracket(), a.accepted());
+        QCOMPARE(QCoro::waitFor(ConfigWriter(m->link, prompts, report).openBracket()),
+                 a.accepted());
         QCOMPARE(prompts.messages(), a.accepted() ? QStringList() : QStringList{message});
         QCOMPARE(m->line.isOpen(), a.accepted());
         QCOMPARE(m->line.frames, (QList<QByteArray>{frame("E113000020000", "8F"), BracketOpen}));
@@ -162,7 +170,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, answer);
         QFETCH(int, value);
         m->line.answer = {{2, answer}};
-        QCOMPARE(m->link.Read_plc_word(100ms, Addr::CpuType), std::optional<quint16>(value));
+        QCOMPARE(QCoro::waitFor(m->link.Read_plc_word(100ms, Addr::CpuType)),
+                 std::optional<quint16>(value));
         QCOMPARE(m->line.frames, QList<QByteArray>{frame("00E0202", "6C")});
     }
 
@@ -229,13 +238,13 @@ private Q_SLOTS:
         QFETCH(AnswerKind, kind);
         QFETCH(int, requests);
         m->line.script = answers;
-        const auto got = m->link.Read_plc_block(60ms, 0x2000, 8);
+        const auto got = QCoro::waitFor(m->link.Read_plc_block(60ms, 0x2000, 8));
         QCOMPARE(got.kind, kind);
         QCOMPARE(got.value, kind == AnswerKind::Accepted ? Data8 : QByteArray());
         QCOMPARE(m->line.frames, QList<QByteArray>(requests, frame("E00200008", "D2")));
         ScriptedPrompts prompts;
         if (kind != AnswerKind::Accepted)
-            plcFailed(m->link, prompts, kind);
+            QCoro::waitFor(plcFailed(m->link, prompts, kind));
         QCOMPARE(prompts.messages(),
                  kind == AnswerKind::Accepted ? QStringList() : QStringList{answerMessage(kind)});
     }
@@ -259,11 +268,11 @@ private Q_SLOTS:
     void anAbortWhileDrainingEndsQuietly()
     {
         m->line.answer = {};
-        const auto closing = appClock().callAfter(1500, [&] { m->link.abort(); }); // draining
+        const auto closing = m->clock.callAfter(1500, [&] { m->link.abort(); }); // draining
         ScriptedPrompts prompts;
         WriteReport report;
-        QVERIFY_THROWS_EXCEPTION(TransferAborted,
-                                 ConfigWriter(m->link, prompts, report).openBracket());
+        QVERIFY_THROWS_EXCEPTION(
+            TransferAborted, QCoro::waitFor(ConfigWriter(m->link, prompts, report).openBracket()));
         QVERIFY(prompts.messages().isEmpty());
         QVERIFY(!m->line.isOpen());
     }
@@ -278,6 +287,11 @@ private Q_SLOTS:
             LinkTransfer first(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
             QCOMPARE(read8(), QByteArray("none")); // 60 ms timeout
         }
+        // The drain goes on after the command: the link is busy until the line is closed.
+        QVERIFY(m->link.busy());
+        QVERIFY_THROWS_EXCEPTION(
+            PlatformError, LinkTransfer(m->link, QString(), LinkTransfer::Settings::AsTheyAre));
+        QCoro::waitFor(m->link.idle());
         QVERIFY(!m->line.isOpen());
         QVERIFY(m->clock.nowMs() >= 160); // the late answer came and went before the close
         LinkTransfer second(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
@@ -304,22 +318,46 @@ private Q_SLOTS:
     void aPortThatBreaksEndsTheWait()
     {
         m->line.breaksWith = QStringLiteral("COM1 (/dev/x): gone");
-        QVERIFY_THROWS_EXCEPTION(PlatformError, m->link.Read_plc_block(2000ms, 0x2000, 8));
+        QVERIFY_THROWS_EXCEPTION(PlatformError,
+                                 QCoro::waitFor(m->link.Read_plc_block(2000ms, 0x2000, 8)));
     }
     void abortEndsTheWait()
     {
-        const auto abort = appClock().callAfter(30, [this] { m->link.abort(); });
-        QVERIFY_THROWS_EXCEPTION(TransferAborted, m->link.Read_plc_block(2000ms, 0x2000, 8));
+        const auto abort = m->clock.callAfter(30, [this] { m->link.abort(); });
+        QVERIFY_THROWS_EXCEPTION(TransferAborted,
+                                 QCoro::waitFor(m->link.Read_plc_block(2000ms, 0x2000, 8)));
+        QCOMPARE(m->clock.nowMs(), 30);
     }
-    // On the program's own clock, where a pause really waits (a bus search's for 3.5 s): an
-    // abort, as from closing the window, ends it at once.
+    // A pause (a bus search's is 3.5 s) ends at once when the transfer is aborted, as from
+    // closing the window.
     void abortEndsAPause()
     {
-        setAppClock(nullptr);
-        const auto fakeAgain = qScopeGuard([this] { setAppClock(&m->clock); });
         LinkTransfer transfer(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
-        QTimer::singleShot(0, &m->link, [this] { m->link.abort(); });
-        QVERIFY_THROWS_EXCEPTION(TransferAborted, m->link.pause(std::chrono::hours(1)));
+        const auto abort = m->clock.callAfter(100, [this] { m->link.abort(); });
+        QVERIFY_THROWS_EXCEPTION(TransferAborted,
+                                 QCoro::waitFor(m->link.pause(std::chrono::hours(1))));
+        QCOMPARE(m->clock.nowMs(), 100);
+    }
+
+    // Requests made while one is on the line wait their turn, in the order they were made; each
+    // gets its own answer.
+    void requestsWaitTheirTurnInOrder()
+    {
+        m->line.script = {
+            {{30, framed("1111111111111111")}}, {{5, Ack}}, {{10, framed("3333333333333333")}}};
+        auto first = m->link.Read_plc_block(60ms, 0x2000, 8);
+        auto second =
+            m->link.Write_plc_block(100ms, WriteCommand::RunTime, 0x2002, QByteArray(2, '\0'));
+        auto third = m->link.Read_plc_block(60ms, 0x2100, 8);
+        QCOMPARE(m->line.frames.size(), 1); // the others wait
+        QCOMPARE(QCoro::waitFor(third).value, QByteArray(8, '\x33'));
+        QCOMPARE(QCoro::waitFor(first).value, QByteArray(8, '\x11'));
+        QVERIFY(QCoro::waitFor(second).accepted());
+        QCOMPARE(m->line.frames,
+                 (QList<QByteArray>{
+                     PlcLink::blockReadFrame(0x2000, 8),
+                     PlcLink::blockWriteFrame(WriteCommand::RunTime, 0x2002, QByteArray(2, '\0')),
+                     PlcLink::blockReadFrame(0x2100, 8)}));
     }
 
     void transfersAreOneAtATimeAndCloseTheLine()

@@ -189,7 +189,7 @@ private Q_SLOTS:
     {
         Bench b;
         FrameLogModel log(0);
-        connect(&FrameTap::instance(), &FrameTap::happened, &log, &FrameLogModel::take);
+        connect(&b.tap, &FrameTap::happened, &log, &FrameLogModel::take);
         std::FILE *traced = std::tmpfile();
         new FrameTrace(b.link, traced);
         logged.clear();
@@ -203,11 +203,12 @@ private Q_SLOTS:
             LinkTransfer transfer(b.link, QString(), QStringLiteral("Connection test"),
                                   LinkTransfer::Settings::AsTheyAre);
             transfer.open();
-            b.link.Write_plc_block(1000ms, WriteCommand::Configuration, Addr::Bracket,
-                                   QByteArray("\x0F\xFF"));
+            QCoro::waitFor(b.link.Write_plc_block(1000ms, WriteCommand::Configuration,
+                                                  Addr::Bracket, QByteArray("\x0F\xFF")));
             b.plc().faults().silent = true;
-            b.link.Read_plc_block(Timeout::Word, Addr::Uart1Port, 2);
+            QCoro::waitFor(b.link.Read_plc_block(Timeout::Word, Addr::Uart1Port, 2));
         }
+        QCoro::waitFor(b.link.idle());
         qInstallMessageHandler(before);
         QLoggingCategory::setFilterRules(QString());
 

@@ -56,10 +56,12 @@ private Q_SLOTS:
         const QString gone = QStringLiteral("COM1: the device went away");
         m_b->line.breakOnSend(3, gone);
         QSignalSpy failed(&m_b->line, &SerialLine::failed);
-        QCOMPARE(m_b->link.Send_control_char(100ms, 0x05).codeText(), QStringLiteral("6"));
-        QCOMPARE(m_b->link.Read_plc_word(100ms, 0x0E02), std::optional<quint16>(0x1234));
+        QCOMPARE(QCoro::waitFor(m_b->link.Send_control_char(100ms, 0x05)).codeText(),
+                 QStringLiteral("6"));
+        QCOMPARE(QCoro::waitFor(m_b->link.Read_plc_word(100ms, 0x0E02)),
+                 std::optional<quint16>(0x1234));
         QCOMPARE(m_b->line.sentBytes(), Enq + frame("00E0202", "6C"));
-        QCOMPARE(failure([&] { m_b->link.Read_plc_word(1000ms, 0x0E02); }), gone);
+        QCOMPARE(failure([&] { QCoro::waitFor(m_b->link.Read_plc_word(1000ms, 0x0E02)); }), gone);
         QCOMPARE(failed.size(), 1);
         QVERIFY(!m_b->line.isOpen());
         QVERIFY_THROWS_EXCEPTION(PlatformError, m_b->line.send(Enq));
@@ -96,11 +98,11 @@ private Q_SLOTS:
         m_b->plc().setMemory(0x2000, Data);
         m_b->plc().faults() = faults;
         QByteArray received;
-        connect(&FrameTap::instance(), &FrameTap::happened, &m_b->link, [&](const LinkEvent &e) {
+        connect(&m_b->tap, &FrameTap::happened, &m_b->link, [&](const LinkEvent &e) {
             if (e.kind == LinkEvent::Kind::Received)
                 received += e.bytes;
         });
-        const auto got = m_b->link.Read_plc_block(150ms, 0x2000, 8);
+        const auto got = QCoro::waitFor(m_b->link.Read_plc_block(150ms, 0x2000, 8));
         QCOMPARE(received, onLine);
         QCOMPARE(got.value_or(QByteArray()), onLine.startsWith(Answer) ? Data : QByteArray());
         QCOMPARE(m_arrivals.size(), arrivals);
@@ -120,10 +122,10 @@ private Q_SLOTS:
     {
         m_b->plc().faults().lateOnceMs = 150;
         m_b->line.send(frame("E113000020FFF", "D1"));
-        m_b->clock.pause(60);
+        m_b->clock.advance(60);
         QVERIFY(m_arrivals.isEmpty());
         m_b->line.send(frame("00E0202", "6C"));
-        m_b->clock.pause(1000);
+        m_b->clock.advance(1000);
         QCOMPARE(m_b->line.takeReceived(), Ack + frame("3412", "CD"));
         QCOMPARE(m_arrivals, (QList<qint64>{150, 150}));
     }
@@ -164,7 +166,7 @@ private Q_SLOTS:
         m_b->line.setWireTiming(true);
         for (const QByteArray &request : requests)
             m_b->line.send(request);
-        m_b->clock.pause(1000);
+        m_b->clock.advance(1000);
         QCOMPARE(m_arrivals, arrivals);
     }
 
@@ -181,7 +183,7 @@ private Q_SLOTS:
         QCOMPARE(failure([&] { line.open(); }), missing);
         line.setOpenFailure(QString());
         line.open();
-        m_b->clock.pause(100);
+        m_b->clock.advance(100);
         QVERIFY(m_arrivals.isEmpty());
         QCOMPARE(line.openCount(), 2);
         QVERIFY_THROWS_EXCEPTION(PlatformError, line.open()); // already open

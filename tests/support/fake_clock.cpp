@@ -31,6 +31,15 @@ FakeClock::FakeClock()
 
 FakeClock::~FakeClock() = default;
 
+void FakeClock::advance(int ms)
+{
+    const qint64 end = m_now + std::max(ms, 0);
+    while (!m_calls->empty() && m_calls->begin()->first.first <= end)
+        advanceToNext();
+    m_now = end;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 std::unique_ptr<ClockTimer> FakeClock::pauseEnds(int ms, std::function<void()> fire)
 {
     pauses.append(ms);

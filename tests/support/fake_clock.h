@@ -26,6 +26,10 @@ public:
     std::unique_ptr<ClockTimer> pauseEnds(int ms, std::function<void()> fire) override;
     qint64 nowMs() const override { return m_now; }
 
+    // Lets ms milliseconds pass for a test that waits itself: what falls due meanwhile happens,
+    // in order, and the events it posts are delivered.
+    void advance(int ms);
+
     // Every pause asked for, in order; onPause runs at the start of each.
     QList<int> pauses;
     std::function<void()> onPause;

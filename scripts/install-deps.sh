@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing plc-config needs on Debian 12, when it is missing
-# (poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext).
+# (poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext; python3 runs
+# tools/include-cycles, the test that the source folders include one way only).
 # "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh; "package" what scripts/package.sh needs
 # (dpkg-shlibdeps computes the package's dependencies; CPack finds programs with file);
 # "screenshots" the X server scripts/screenshots.sh runs the window on.
@@ -10,7 +11,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
     qt6-qpa-plugins fonts-dejavu-core
-    poppler-utils
+    poppler-utils python3
 )
 case "${1:-}" in
 fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

@@ -7,15 +7,15 @@
 #include "bench_support.h"
 
 #include "app/main_window.h"
-#include "diag/error_buffer_tab.h"
 #include "link/com_setting.h"
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/line_settings.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
+#include "tabs/error_buffer_tab.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 
 #include <QAction>
 #include <QApplication>

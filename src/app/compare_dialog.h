@@ -1,6 +1,6 @@
 #pragma once
 
-#include "project/port_compare.h"
+#include "transfer/port_compare.h"
 
 #include <QDialog>
 

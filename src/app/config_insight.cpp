@@ -8,10 +8,10 @@
 #include "diag/diag_grid.h"
 #include "modbus/modbus_timing.h"
 #include "modbus/slave_table.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
 #include "project/port_texts.h"
 #include "project/project_file.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 #include "widgets/controls.h"
 
 #include <QAction>

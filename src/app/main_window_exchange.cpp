@@ -9,13 +9,13 @@
 #include "common/command.h"
 #include "common/errors.h"
 #include "common/whole_file.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
 #include "project/config_check.h"
 #include "project/config_sheet.h"
 #include "project/project_file.h"
 #include "project/project_json.h"
 #include "project/table_csv.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 
 #include <QAction>
 #include <QCoreApplication>

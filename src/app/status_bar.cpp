@@ -4,7 +4,7 @@
 #include "link/com_setting.h"
 #include "link/device_map.h"
 #include "link/serial_devices.h"
-#include "project/plc_verify.h"
+#include "transfer/plc_verify.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -12,11 +12,11 @@
 #include "common/command.h"
 #include "common/errors.h"
 #include "link/config_location.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
-#include "project/plc_verify.h"
 #include "project/project_file.h"
-#include "widgets/command_feedback.h"
+#include "tabs/command_feedback.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
+#include "transfer/plc_verify.h"
 #include "widgets/window_placement.h"
 
 #include <QAction>

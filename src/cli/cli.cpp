@@ -24,13 +24,13 @@
 #include "onewire/bus_search.h"
 #include "project/config_check.h"
 #include "project/config_sheet.h"
-#include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "project/project_json.h"
 #include "project/table_csv.h"
 #include "service/conv_library.h"
 #include "service/float_converter.h"
 #include "service/service_commands.h"
+#include "transfer/plc_verify.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

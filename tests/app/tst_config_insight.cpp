@@ -6,10 +6,10 @@
 
 #include "app/config_insight.h"
 #include "app/main_window.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
 #include "onewire/search_dialog.h"
 #include "sim/demo_plc.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 
 #include <QAction>
 #include <QHelpEvent>

@@ -12,11 +12,11 @@
 #include "common/errors.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
-#include "modbus/uart_tab.h"
-#include "project/plc_verify.h"
 #include "project/project_file.h"
 #include "project/project_record.h"
 #include "sim/sim_line.h"
+#include "tabs/uart_tab.h"
+#include "transfer/plc_verify.h"
 
 #include <QAction>
 #include <QPrintDialog>

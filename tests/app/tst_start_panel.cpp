@@ -14,8 +14,8 @@
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
-#include "modbus/uart_tab.h"
 #include "sim/sim_line.h"
+#include "tabs/uart_tab.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -11,9 +11,9 @@
 #include "app/window_commands.h"
 #include "link/plc_link.h"
 #include "modbus/slave_dialog.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
 #include "sim/demo_plc.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 
 #include <QAction>
 #include <QLineEdit>

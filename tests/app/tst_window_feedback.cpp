@@ -12,9 +12,9 @@
 #include "app/window_commands.h"
 #include "link/plc_address.h"
 #include "link/serial_devices.h"
-#include "modbus/uart_tab.h"
-#include "onewire/onewire_tab.h"
 #include "onewire/search_dialog.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
 #include "widgets/window_placement.h"
 
 #include <QAccessible>

@@ -2,7 +2,7 @@
 
 #include "modbus/modbus_port.h"
 #include "modbus/slave_form.h"
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 class CellEditor;
 class QButtonGroup;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "onewire/aux_port.h"
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 #include <functional>
 #include <memory>

@@ -3,8 +3,8 @@
 #include "support/sim_bench.h"
 #include "support/widget_driver.h"
 
-#include "io/hw_config_tab.h"
 #include "service/service_commands.h"
+#include "tabs/hw_config_tab.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -2,7 +2,7 @@
 // numbers as the write sends them.
 #include "modbus/modbus_port.h"
 #include "onewire/aux_port.h"
-#include "project/port_compare.h"
+#include "transfer/port_compare.h"
 
 #include <QtTest>
 

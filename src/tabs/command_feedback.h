@@ -1,6 +1,6 @@
 #pragma once
 
-#include "project/plc_verify.h"
+#include "transfer/plc_verify.h"
 
 #include <QList>
 #include <QObject>

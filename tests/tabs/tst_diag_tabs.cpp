@@ -3,7 +3,7 @@
 #include "support/widget_driver.h"
 
 #include "common/text_table.h"
-#include "diag/error_buffer_tab.h"
+#include "tabs/error_buffer_tab.h"
 
 #include <QTableView>
 #include <QtTest>

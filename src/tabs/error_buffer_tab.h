@@ -1,7 +1,7 @@
 #pragma once
 
 #include "diag/error_buffer.h"
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 #include <QList>
 #include <QString>

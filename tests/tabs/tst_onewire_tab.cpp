@@ -1,13 +1,13 @@
 // The "1-wire" tab and its dialogs, clicked and typed at: the modes, the sensor dialog, deleting,
 // the in-grid editor, the two transfers, the bus search dialog, and the PLC menu's search.
-#include "onewire_fixtures.h"
+#include "onewire/onewire_fixtures.h"
 
 #include "app/main_window.h"
-#include "onewire/onewire_tab.h"
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
 #include "support/widget_driver.h"
-#include "widgets/command_feedback.h"
+#include "tabs/command_feedback.h"
+#include "tabs/onewire_tab.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "io/io_table.h"
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 class QComboBox;
 class QGroupBox;

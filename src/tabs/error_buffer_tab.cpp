@@ -1,4 +1,4 @@
-#include "diag/error_buffer_tab.h"
+#include "tabs/error_buffer_tab.h"
 
 #include "common/command.h"
 #include "diag/diag_grid.h"

@@ -2,7 +2,7 @@
 
 #include "common/result.h"
 #include "link/transfer_steps.h"
-#include "project/port_compare.h"
+#include "transfer/port_compare.h"
 
 #include <QList>
 #include <QString>

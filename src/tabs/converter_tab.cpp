@@ -1,4 +1,4 @@
-#include "service/converter_tab.h"
+#include "tabs/converter_tab.h"
 
 #include "common/command.h"
 #include "common/program_folders.h"

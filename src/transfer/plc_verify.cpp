@@ -1,4 +1,4 @@
-#include "project/plc_verify.h"
+#include "transfer/plc_verify.h"
 
 #include "common/prompts.h"
 #include "modbus/modbus_port.h"

@@ -1,4 +1,4 @@
-#include "project/port_compare.h"
+#include "transfer/port_compare.h"
 
 #include "common/hex_text.h"
 #include "link/line_settings.h"

@@ -1,4 +1,4 @@
-#include "io/hw_config_tab.h"
+#include "tabs/hw_config_tab.h"
 
 #include "common/command.h"
 #include "common/program_folders.h"

@@ -1,9 +1,9 @@
-#include "widgets/main_tab.h"
+#include "tabs/main_tab.h"
 
 #include "common/command.h"
 #include "common/prompts.h"
-#include "project/plc_verify.h"
-#include "widgets/command_feedback.h"
+#include "tabs/command_feedback.h"
+#include "transfer/plc_verify.h"
 #include "widgets/controls.h"
 
 #include <QBoxLayout>

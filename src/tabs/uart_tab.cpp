@@ -1,4 +1,4 @@
-#include "modbus/uart_tab.h"
+#include "tabs/uart_tab.h"
 
 #include "common/hex_text.h"
 #include "common/prompts.h"
@@ -7,7 +7,7 @@
 #include "modbus/modbus_upload.h"
 #include "modbus/slave_dialog.h"
 #include "modbus/slave_table.h"
-#include "project/plc_verify.h"
+#include "transfer/plc_verify.h"
 #include "widgets/cell_editor.h"
 #include "widgets/controls.h"
 

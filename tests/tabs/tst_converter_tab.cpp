@@ -3,7 +3,7 @@
 #include "support/sim_bench.h"
 #include "support/widget_driver.h"
 
-#include "service/converter_tab.h"
+#include "tabs/converter_tab.h"
 
 #include <QLineEdit>
 #include <QPushButton>

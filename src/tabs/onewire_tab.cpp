@@ -1,4 +1,4 @@
-#include "onewire/onewire_tab.h"
+#include "tabs/onewire_tab.h"
 
 #include "common/prompts.h"
 #include "link/device_map.h"
@@ -8,7 +8,7 @@
 #include "onewire/rom_code.h"
 #include "onewire/search_dialog.h"
 #include "onewire/sensor_dialog.h"
-#include "project/plc_verify.h"
+#include "transfer/plc_verify.h"
 #include "widgets/cell_editor.h"
 #include "widgets/controls.h"
 

@@ -5,8 +5,8 @@
 
 #include "modbus/slave_dialog.h"
 #include "modbus/slave_table.h"
-#include "modbus/uart_tab.h"
 #include "sim/demo_plc.h"
+#include "tabs/uart_tab.h"
 
 #include <QAccessible>
 #include <QComboBox>

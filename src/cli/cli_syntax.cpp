@@ -48,7 +48,7 @@ struct CliOption
 // the part before begins with is not said again.
 QString commandOptionDescription(const char *option)
 {
-    QList<QPair<QString, QStringList>> uses; // text, the commands it is theirs
+    QList<QPair<QString, QStringList>> uses; // a text, and the commands it is said of
     for (const CliCommand &command : cliCommands()) {
         for (const CliOptionUse &use : command.options) {
             if (qstrcmp(use.option, option) != 0)
@@ -136,7 +136,7 @@ void addListEntry(QString &list, const QStringList &usage, const QStringList &te
         list += QString(TextColumn, QLatin1Char(' ')) + text[next] + QLatin1Char('\n');
 }
 
-// The words of text as lines of at most width characters, each after indent.
+// The words of text in lines of at most HelpWidth characters, each line after indent spaces.
 QString wrapped(const QString &text, qsizetype indent = 0)
 {
     QString out;

@@ -159,6 +159,25 @@ private Q_SLOTS:
         QCOMPARE(checked(arguments), said);
     }
 
+    void optionsSayWhichCommandsTheyGoWith_data()
+    {
+        QTest::addColumn<QString>("said");
+        QTest::newRow("one command") << "--only <PORT> write: only this port (uart1, uart2, aux).";
+        QTest::newRow("two commands, two texts")
+            << "--json show: one JSON object; check: the findings as a JSON array.";
+        QTest::newRow("commands that agree, and a verb not said twice")
+            << "--force upload, export, import, report: replace an existing file; import-table: "
+               "a table that holds rows.";
+    }
+    // In --help, and so in the manual page.
+    void optionsSayWhichCommandsTheyGoWith()
+    {
+        QFETCH(QString, said);
+        QCommandLineParser parser;
+        setUpParser(parser);
+        QVERIFY2(parser.helpText().simplified().contains(said), qPrintable(parser.helpText()));
+    }
+
     // --only and --csv take a value, --verify does not; --port and --line open the window too.
     void optionsTakingValuesAndTheCommandLinesOwn()
     {

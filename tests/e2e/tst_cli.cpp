@@ -180,6 +180,9 @@ private Q_SLOTS:
         QTest::newRow("unknown option") << QStringList{"--frob", "test"};
         QTest::newRow("--json elsewhere") << QStringList{"test", "--json"};
         QTest::newRow("--only of no port") << QStringList{"write", "x.dpc", "--only", "uart9"};
+        QTest::newRow("--force given to show") << QStringList{"show", "x.dpc", "--force"};
+        QTest::newRow("--csv given to import")
+            << QStringList{"import", "in.json", "x.dpc", "--csv", "uart1"};
     }
     void badArgumentsGiveTheUsage()
     {
@@ -187,6 +190,19 @@ private Q_SLOTS:
         const Run r = plcConfig(args);
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains("usage: plc-config [OPTIONS] COMMAND [ARGS]"), r.err.constData());
+    }
+
+    // After a command, --help is that command's; alone, it lists them all.
+    void helpAfterACommandIsItsOwn()
+    {
+        Run r = plcConfig({"upload", "--help"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.startsWith("usage: plc-config [OPTIONS] upload FILE [--force]\n"),
+                 r.out.constData());
+        QVERIFY(r.out.contains("--trace"));
+        r = plcConfig({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains("\ncommands:\n  test "), r.out.constData());
     }
 
     // The connection test's message is a line of its own on stderr, whatever it says.

@@ -1,0 +1,565 @@
+#include "cli/cli_command.h"
+
+#include "cli/cli_session.h"
+#include "cli/project_text.h"
+#include "common/errors.h"
+#include "common/file_kind.h"
+#include "common/program_folders.h"
+#include "common/whole_file.h"
+#include "diag/error_buffer.h"
+#include "diag/error_buffer_read.h"
+#include "link/com_setting.h"
+#include "link/plc_link.h"
+#include "modbus/modbus_port.h"
+#include "modbus/modbus_upload.h"
+#include "onewire/aux_port.h"
+#include "onewire/aux_transfer.h"
+#include "onewire/bus_search.h"
+#include "project/config_check.h"
+#include "project/config_sheet.h"
+#include "project/project_file.h"
+#include "project/project_json.h"
+#include "project/table_csv.h"
+#include "service/conv_library.h"
+#include "service/float_converter.h"
+#include "service/service_commands.h"
+#include "transfer/plc_verify.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace Cli {
+namespace {
+
+int commandTest(Session &s)
+{
+    return exitFor(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath())));
+}
+
+int commandWrite(Session &s)
+{
+    const QStringList known = {QStringLiteral("uart1"), QStringLiteral("uart2"),
+                               QStringLiteral("aux")};
+    const QStringList only = s.parser().values(QStringLiteral("only"));
+    for (const QString &p : only) {
+        if (!known.contains(p))
+            usageError(QStringLiteral("--only takes uart1, uart2 or aux, not \"%1\"").arg(p));
+    }
+    QList<ProjectPort> chosen;
+    for (int i = 0; i < known.size(); ++i) {
+        if (only.isEmpty() || only.contains(known[i]))
+            chosen << static_cast<ProjectPort>(i);
+    }
+
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    ProjectWriteReport report;
+    writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
+                 s.parser().isSet(QStringLiteral("verify")), report);
+    for (const PortDifference &d : report.differences())
+        s.prompts().message(d.text(QStringLiteral("written")));
+    if (report.outcome == Outcome::Done && report.verifyFailed())
+        return ExitPlc;
+    return exitFor(report.outcome);
+}
+
+// Differences from the PLC, one a line; exit 3 when there are any.
+int commandCompare(Session &s)
+{
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    // The file keeps no Field Net line settings, so it cannot differ from the PLC's.
+    const auto differences =
+        compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown);
+    if (!differences)
+        return exitFor(differences.outcome());
+    for (const PortDifference &d : *differences)
+        out(d.text(QStringLiteral("file holds")));
+    return differences->isEmpty() ? ExitDone : ExitDiffers;
+}
+
+int commandUpload(Session &s)
+{
+    const QString path = s.args().at(1);
+    // Refused before the PLC is asked anything: a device node or FIFO is never replaced.
+    requireRegularFileToWrite(path);
+    requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
+    FreshPorts fresh(s.iniPath());
+    for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
+        const auto uploaded = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info());
+        if (!uploaded)
+            return exitFor(uploaded.outcome());
+        applyUploadedPort(*port, *uploaded);
+    }
+    const auto aux = uploadAuxPort(s.link(), s.iniPath(), s.prompts());
+    if (!aux)
+        return exitFor(aux.outcome());
+    applyUploadedAux(fresh.aux, *aux);
+    ProjectRecord record;
+    Fill_project_record(record, fresh.ports());
+    writeProjectFile(path, record);
+    return ExitDone;
+}
+
+int commandShow(Session &s)
+{
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    if (s.parser().isSet(QStringLiteral("json")))
+        std::fputs(projectJson(fresh.ports()).constData(), stdout);
+    else
+        std::fputs(projectText(fresh.ports()).toLocal8Bit().constData(), stdout);
+    return ExitDone;
+}
+
+// The findings of the configuration check; exit 3 when any is a warning.
+int commandCheck(Session &s)
+{
+    const QList<Finding> findings = checkConfiguration(readProjectFile(s.args().at(1)));
+    if (s.parser().isSet(QStringLiteral("json"))) {
+        std::fputs(findingsJson(findings).constData(), stdout);
+    } else {
+        for (const Finding &f : findings)
+            out(findingLine(f));
+    }
+    return warningCount(findings) > 0 ? ExitDiffers : ExitDone;
+}
+
+std::optional<ProjectTable> tableArgument(const QString &name, const char *what)
+{
+    const auto table = projectTableNamed(name);
+    if (!table) {
+        usageError(QStringLiteral("%1 takes uart1, uart2 or sensors, not \"%2\"")
+                       .arg(QLatin1String(what), name));
+    }
+    return table;
+}
+
+// A file the command writes: refused before anything is read when it exists (without --force).
+QString newFileArgument(Session &s, int index)
+{
+    const QString path = s.args().at(index);
+    requireRegularFileToWrite(path);
+    requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
+    return path;
+}
+
+int commandExport(Session &s)
+{
+    const QString csv = s.parser().value(QStringLiteral("csv"));
+    const auto table = csv.isEmpty() ? std::nullopt : tableArgument(csv, "--csv");
+    const QString out = newFileArgument(s, 2);
+    const ProjectRecord record = readProjectFile(s.args().at(1));
+    if (!table) {
+        writeWholeFile(out, projectJson(record));
+        return ExitDone;
+    }
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(record, fresh.ports());
+    writeWholeFile(out, projectTableCsv(*table, fresh.ports()));
+    return ExitDone;
+}
+
+int commandImport(Session &s)
+{
+    const QString in = s.args().at(1);
+    const QString out = newFileArgument(s, 2);
+    const QByteArray json = readTextFile(in);
+    ProjectRecord record;
+    try {
+        record = projectRecordFromJson(json);
+    } catch (const InputError &e) {
+        // Each fault on a line of its own, named by its file as compilers do.
+        QStringList faults = e.description().split(QLatin1Char('\n'));
+        for (QString &f : faults)
+            f.prepend(QDir::toNativeSeparators(in) + QStringLiteral(": "));
+        throw InputError(faults.join(QLatin1Char('\n')));
+    }
+    writeProjectFile(out, record);
+    return ExitDone;
+}
+
+int commandImportTable(Session &s)
+{
+    const QString project = s.args().at(1);
+    const ProjectTable table = *tableArgument(s.args().at(2), "import-table");
+    const QString in = s.args().at(3);
+    requireRegularFileToWrite(project);
+    // A project not there yet is made from the ports as a fresh window has them.
+    FreshPorts fresh(s.iniPath());
+    ProjectRecord record;
+    if (QFileInfo::exists(project)) {
+        record = readProjectFile(project);
+        Apply_project_record(record, fresh.ports());
+    }
+    if (projectTableFilled(table, fresh.ports()) && !s.parser().isSet(QStringLiteral("force"))) {
+        throw InputError(QStringLiteral("%1: the %2 holds rows; they are kept (--force replaces "
+                                        "them)")
+                             .arg(QDir::toNativeSeparators(project), projectTableCaption(table)));
+    }
+    const QByteArray csv = readTextFile(in);
+    try {
+        importProjectTableCsv(table, csv, fresh.ports());
+    } catch (const InputError &e) {
+        throw InputError(QDir::toNativeSeparators(in) + QStringLiteral(": ") + e.description());
+    }
+    Fill_project_record(record, fresh.ports());
+    writeProjectFile(project, record);
+    return ExitDone;
+}
+
+int commandReport(Session &s)
+{
+    const QString suffix = QFileInfo(s.args().at(2)).suffix().toLower();
+    const bool pdf = suffix == QLatin1String("pdf");
+    if (!pdf && suffix != QLatin1String("html") && suffix != QLatin1String("htm"))
+        usageError(QStringLiteral("report writes a .pdf or .html file"));
+    const QString out = newFileArgument(s, 2);
+    const QFileInfo in(s.args().at(1));
+    FreshPorts fresh(s.iniPath());
+    Apply_project_record(readProjectFile(in.filePath()), fresh.ports());
+    const SheetHeading heading{.projectName = in.fileName(),
+                               .fileTime = in.lastModified(),
+                               .printed = QDateTime::currentDateTime()};
+    const QString html =
+        configSheetHtml(heading, portSections(fresh.ports(), std::nullopt)
+                                     << findingsSection(checkConfiguration(fresh.ports())));
+    if (!pdf) {
+        writeWholeFile(out, html.toUtf8());
+        return ExitDone;
+    }
+    // Pages are laid out with fonts, which a core application cannot give.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        throw PlatformError(QStringLiteral("report: PDF output needs a graphical application"));
+    writeSheetPdf(html, QStringLiteral("PLC configuration: ") + in.fileName(), out);
+    return ExitDone;
+}
+
+int commandDiag(Session &s)
+{
+    const QString which = s.args().at(1);
+    ErrorBufferLayout layout;
+    if (which == QLatin1String("uart1"))
+        layout = modbusErrorBuffer(1);
+    else if (which == QLatin1String("uart2"))
+        layout = modbusErrorBuffer(2);
+    else if (which == QLatin1String("1wire"))
+        layout = onewireErrorBuffer();
+    else
+        usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
+    const auto reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
+    if (!reading)
+        return exitFor(reading.outcome());
+    if (!reading->inUse) {
+        out(QStringLiteral("%1 keeps no error buffer (the port is not a %2 master)")
+                .arg(which, which == QLatin1String("1wire") ? QStringLiteral("1-wire")
+                                                            : QStringLiteral("Modbus")));
+        return ExitDone;
+    }
+    for (const ErrorEntry &e : reading->entries) {
+        out(QStringLiteral("%1\t%2\t%3")
+                .arg(e.slot)
+                .arg(e.text.type.trimmed(), e.text.description.value_or(QString()).trimmed()));
+    }
+    return ExitDone;
+}
+
+int commandSearch(Session &s)
+{
+    const auto found = searchOnewireBus(s.link(), s.iniPath(), s.prompts());
+    if (!found)
+        return exitFor(found.outcome());
+    out(QString::number(found->size()));
+    for (const RomTexts &rom : *found)
+        out(QStringList(rom.begin(), rom.end()).join(QString()));
+    return ExitDone;
+}
+
+int commandRestart(Session &s)
+{
+    const auto answer = restartPlc(s.link(), s.iniPath(), s.prompts());
+    if (!answer)
+        return exitFor(answer.outcome());
+    // The window leaves the answer alone; a script must learn that the PLC did not take it.
+    if (!answer->accepted()) {
+        s.prompts().message(answerMessage(answer->kind));
+        return ExitPlc;
+    }
+    return ExitDone;
+}
+
+// "to-ieee" and "to-float": one direction of the converter, and how its result is printed.
+template <typename Convert, typename Show>
+int commandConvert(Session &s, Convert convert, Show show)
+{
+    ConvLibrary conv(programPartFolders());
+    const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
+    if (result)
+        out(show(*result));
+    return exitFor(result.outcome());
+}
+
+int commandToIeee(Session &s)
+{
+    return commandConvert(s, toIeee, [](const FloatBytes &v) { return bytesHex(v.bytes); });
+}
+
+int commandToFloat(Session &s)
+{
+    return commandConvert(s, toFloat, [](const FloatBytes &v) { return floatText(v.value); });
+}
+
+} // namespace
+
+// Texts are kept as the general help lays them out; the list's line breaks are theirs.
+const QList<CliCommand> &cliCommands()
+{
+    static const QList<CliCommand> commands = {
+        {.name = "test",
+         .forms = {{"test", QT_TRANSLATE_NOOP("Cli", "the connection test; prints its message")}},
+         .minArguments = 0,
+         .maxArguments = 0,
+         .argumentsText = "no arguments",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Asks the PLC for its CPU type, as the COM-port dialog's test does, and "
+                    "prints the message the dialog would show on stderr. Exit status 1 when the "
+                    "PLC does not answer."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandTest},
+        {.name = "write",
+         .forms = {{"write FILE [--only PORT]...\n[--verify]",
+                    QT_TRANSLATE_NOOP("Cli",
+                                      "download the project file as the three \"Write to PLC\"\n"
+                                      "buttons would, in the order uart1, uart2, aux; --verify\n"
+                                      "reads each port back and lists what differs on stderr")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a project file",
+         .options = {{"only", QT_TRANSLATE_NOOP("Cli", "only this port (uart1, uart2, aux)")},
+                     {"verify", QT_TRANSLATE_NOOP("Cli", "read each port back and compare")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Every port to be written is checked before anything is sent: a fault in any "
+                    "table sends nothing. With --verify, a port the PLC holds otherwise makes the "
+                    "exit status 1."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandWrite},
+        {.name = "compare",
+         .forms = {{"compare FILE",
+                    QT_TRANSLATE_NOOP("Cli", "what the PLC holds that differs from the file, one\n"
+                                             "difference a line; exit status 3 when any differ")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a project file",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Reads UART 1, UART 2 and the auxiliary port and prints where the PLC differs "
+                    "from the file (\"UART 1, slot 3, Timeout: file holds 300, PLC holds 44\"). "
+                    "The PLC is not written."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandCompare},
+        {.name = "upload",
+         .forms = {{"upload FILE [--force]",
+                    QT_TRANSLATE_NOOP(
+                        "Cli", "read UART 1, UART 2 and the auxiliary port and save them\n"
+                               "as a project file; an existing FILE is kept unless --force")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a project file",
+         .options = {{"force", QT_TRANSLATE_NOOP("Cli", "replace an existing file")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "FILE is written only once all three ports were read: a PLC that does not "
+                    "answer leaves no file. On several ports at once, each port's file has the "
+                    "port's name before the extension."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandUpload},
+        {.name = "show",
+         .forms = {{"show FILE [--json]", QT_TRANSLATE_NOOP("Cli", "the project's contents")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a project file",
+         .options = {{"json", QT_TRANSLATE_NOOP("Cli", "one JSON object")}},
+         .details = QT_TRANSLATE_NOOP("Cli", "The ports and their tables as text; with --json, "
+                                             "the object export writes."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandShow},
+        {.name = "check",
+         .forms = {{"check FILE [--json]",
+                    QT_TRANSLATE_NOOP("Cli",
+                                      "the configuration check's findings, one a line (severity,\n"
+                                      "port, row, column, text); exit status 3 with warnings")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a project file",
+         .options = {{"json", QT_TRANSLATE_NOOP("Cli", "the findings as a JSON array")}},
+         .details = QT_TRANSLATE_NOOP("Cli", "The fields of a finding are separated by tabs."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandCheck},
+        {.name = "export",
+         .forms = {{"export FILE OUT.json",
+                    QT_TRANSLATE_NOOP("Cli", "the project as JSON (the object show --json "
+                                             "prints)")},
+                   {"export FILE --csv TABLE OUT.csv",
+                    QT_TRANSLATE_NOOP("Cli", "one table as CSV; TABLE: uart1, uart2 or sensors")}},
+         .minArguments = 2,
+         .maxArguments = 2,
+         .argumentsText = "a project file and a JSON file (with --csv, a CSV file)",
+         .options = {{"force", QT_TRANSLATE_NOOP("Cli", "replace an existing file")},
+                     {"csv",
+                      QT_TRANSLATE_NOOP("Cli", "this table as CSV (uart1, uart2, sensors)")}},
+         .details = QT_TRANSLATE_NOOP("Cli", "An existing output file is kept unless --force."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandExport},
+        {.name = "import",
+         .forms = {{"import IN.json FILE",
+                    QT_TRANSLATE_NOOP("Cli", "a project file built from its JSON, checked whole "
+                                             "first")}},
+         .minArguments = 2,
+         .maxArguments = 2,
+         .argumentsText = "a JSON file and a project file",
+         .options = {{"force", QT_TRANSLATE_NOOP("Cli", "replace an existing file")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Nothing is written while the JSON holds a fault; each fault is reported on "
+                    "a line of its own, after the JSON file's name. An existing FILE is kept "
+                    "unless --force."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandImport},
+        {.name = "import-table",
+         .forms = {{"import-table FILE TABLE IN.csv",
+                    QT_TRANSLATE_NOOP("Cli", "replaces one table of the project with the CSV's "
+                                             "rows")}},
+         .minArguments = 3,
+         .maxArguments = 3,
+         .argumentsText = "a project file, uart1, uart2 or sensors, and a CSV file",
+         .options = {{"force", QT_TRANSLATE_NOOP("Cli", "replace a table that holds rows")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "TABLE: uart1, uart2 or sensors. A project file that is not there yet is "
+                    "made from the ports as a fresh window has them; a table that holds rows is "
+                    "kept unless --force."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandImportTable},
+        {.name = "report",
+         .forms = {{"report FILE OUT.pdf|OUT.html",
+                    QT_TRANSLATE_NOOP("Cli", "the printable configuration sheet")}},
+         .minArguments = 2,
+         .maxArguments = 2,
+         .argumentsText = "a project file and a .pdf or .html file",
+         .options = {{"force", QT_TRANSLATE_NOOP("Cli", "replace an existing file")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "The ports, their tables and the configuration check's findings, as PDF or "
+                    "HTML by the output's extension. An existing output file is kept unless "
+                    "--force."),
+         .listNote = QT_TRANSLATE_NOOP("Cli", "Files written are kept unless --force "
+                                              "(import-table: a\ntable that holds rows)"),
+         .talksToPlc = false,
+         .laysOutPages = true,
+         .handler = commandReport},
+        {.name = "diag",
+         .forms = {{"diag uart1|uart2|1wire",
+                    QT_TRANSLATE_NOOP("Cli", "the decoded error buffer, one line per slot")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "uart1, uart2 or 1wire",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Each line holds the slot's number, type and text, separated by tabs."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandDiag},
+        {.name = "search",
+         .forms = {{"search", QT_TRANSLATE_NOOP("Cli", "the 1-wire bus search: the count, then "
+                                                       "one ROM code per line")}},
+         .minArguments = 0,
+         .maxArguments = 0,
+         .argumentsText = "no arguments",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP("Cli", "A ROM code is 16 hex digits, Byte 0 first."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandSearch},
+        {.name = "restart",
+         .forms = {{"restart", QT_TRANSLATE_NOOP("Cli", "restart the PLC")}},
+         .minArguments = 0,
+         .maxArguments = 0,
+         .argumentsText = "no arguments",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP("Cli", "Exit status 1, with the reason on stderr, when the "
+                                             "PLC refuses the restart or does not answer."),
+         .listNote = nullptr,
+         .talksToPlc = true,
+         .laysOutPages = false,
+         .handler = commandRestart},
+        {.name = "to-ieee",
+         .forms = {{"to-ieee NUMBER", QT_TRANSLATE_NOOP("Cli", "8 hex digits")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a number",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "The 4 bytes of NUMBER as an IEEE 754 single-precision value, as the "
+                    "converter shows them. A negative number is an argument, not an option: "
+                    "to-ieee -1.5."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandToIeee},
+        {.name = "to-float",
+         .forms = {{"to-float HEX", QT_TRANSLATE_NOOP("Cli", "the number, as the converter shows "
+                                                             "it")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "8 hex digits",
+         .options = {},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "HEX: the 4 bytes of an IEEE 754 single-precision value, 8 hex digits."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandToFloat},
+    };
+    return commands;
+}
+
+const CliCommand *findCliCommand(const QString &name)
+{
+    for (const CliCommand &command : cliCommands()) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+bool CliCommand::takes(const QString &option) const
+{
+    return std::any_of(options.begin(), options.end(), [&](const CliOptionUse &use) {
+        return option == QLatin1String(use.option);
+    });
+}
+
+} // namespace Cli

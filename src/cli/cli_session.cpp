@@ -1,0 +1,98 @@
+#include "cli/cli_session.h"
+
+#include "cli/frame_trace.h"
+#include "common/errors.h"
+#include "link/config_location.h"
+#include "link/device_map.h"
+#include "link/plc_link.h"
+#include "link/port_choice.h"
+#include "link/qt_serial_line.h"
+
+#include <QCommandLineParser>
+
+#include <cstdio>
+
+namespace Cli {
+
+const char *const Usage = "usage: plc-config [OPTIONS] COMMAND [ARGS]";
+
+int exitFor(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return ExitDone;
+    case Outcome::Invalid:
+        return ExitInput;
+    case Outcome::Cancelled:
+    case Outcome::PlcFailed:
+        break;
+    }
+    return ExitPlc;
+}
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+[[noreturn]] void usageError(const QString &why)
+{
+    throw InputError(QStringLiteral("%1\n%2").arg(why, QLatin1String(Usage)));
+}
+
+QString setIniPath(const QCommandLineParser &parser)
+{
+    return defaultSetIniPath(parser.value(QStringLiteral("config-dir")));
+}
+
+Session::Session(const QCommandLineParser &parser, const QStringList &positional)
+    : m_parser(parser), m_args(positional)
+{
+    m_iniPath = setIniPath(parser);
+}
+
+Session::~Session() = default;
+
+PlcLink &Session::link()
+{
+    if (!m_link) {
+        const QString port = m_parser.value(QStringLiteral("port"));
+        const QString iniPath = m_iniPath;
+        QString device;
+        int comNumber = 0;
+        if (!port.isEmpty()) {
+            // The simulated PLC is the window's; here it is plc-sim's device.
+            const auto chosen = parsePortText(port);
+            if (chosen && chosen->kind == PortChoice::Kind::Com)
+                comNumber = chosen->comNumber;
+            else if (chosen && chosen->kind == PortChoice::Kind::Device)
+                device = chosen->device;
+            else
+                usageError(QStringLiteral("--port takes COM1 to COM10 or a device path, not \"%1\"")
+                               .arg(port));
+        }
+        m_line = std::make_unique<QtSerialLine>(
+            [iniPath, device](int n) { return device.isEmpty() ? comDevice(n, iniPath) : device; });
+        if (comNumber)
+            m_line->pinPortNumber(comNumber);
+        else if (!device.isEmpty()) {
+            m_line->pinPortNumber(1);
+            m_line->nameByDevice();
+        }
+        const QString line = m_parser.value(QStringLiteral("line"));
+        if (!line.isEmpty()) {
+            try {
+                m_line->pinSettings(line);
+            } catch (const PlatformError &e) {
+                throw InputError(e.description());
+            }
+        }
+        m_link = std::make_unique<PlcLink>(*m_line, m_clock, m_tap);
+        if (m_parser.isSet(QStringLiteral("trace")))
+            new FrameTrace(*m_link); // owned by the link
+    }
+    return *m_link;
+}
+
+} // namespace Cli

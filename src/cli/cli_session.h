@@ -1,0 +1,62 @@
+#pragma once
+
+#include "cli/terminal_prompts.h"
+#include "common/clock.h"
+#include "link/frame_tap.h"
+#include "common/outcome.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class PlcLink;
+class QCommandLineParser;
+class QtSerialLine;
+
+namespace Cli {
+
+constexpr int ExitDone = 0;
+constexpr int ExitPlc = 1;
+constexpr int ExitInput = 2;
+constexpr int ExitDiffers = 3;
+
+extern const char *const Usage;
+
+// Bad input: the reason, then the usage line (InputError).
+[[noreturn]] void usageError(const QString &why);
+
+int exitFor(Outcome outcome);
+
+// A line of output for a person, on stdout.
+void out(const QString &text);
+
+QString setIniPath(const QCommandLineParser &parser);
+
+// Everything a command needs: the parsed arguments, set.ini, the prompts and the PLC link.
+class Session
+{
+public:
+    Session(const QCommandLineParser &parser, const QStringList &positional);
+    ~Session();
+
+    const QStringList &args() const { return m_args; }
+    const QCommandLineParser &parser() const { return m_parser; }
+    const QString &iniPath() const { return m_iniPath; }
+    TerminalPrompts &prompts() { return m_prompts; }
+
+    // Opened on first use, on the port and line the options name.
+    PlcLink &link();
+
+private:
+    const QCommandLineParser &m_parser;
+    QStringList m_args;
+    QString m_iniPath;
+    TerminalPrompts m_prompts;
+    std::unique_ptr<QtSerialLine> m_line;
+    SteadyClock m_clock;
+    FrameTap m_tap;
+    std::unique_ptr<PlcLink> m_link;
+};
+
+} // namespace Cli

@@ -88,7 +88,7 @@ int runWindow(const QString &iniPath, const RunPort &run)
         }
         if (!run.line.isEmpty())
             line->pinSettings(run.line);
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         // A simulated PLC started already goes while the application is still there.
         clearComOverrides();
         QTextStream(stderr) << "plc-config: " << e.description() << Qt::endl;

@@ -321,7 +321,7 @@ void WindowCommands::storeRecentFiles()
     try {
         writeRecentFiles(iniPath(), m_recent);
         writeFolderSetting(iniPath(), m_folder);
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
     }
     showRecentFiles();
     Q_EMIT recentFilesChanged();
@@ -462,7 +462,7 @@ void WindowCommands::setVerify(bool on)
     m_feedback.setVerifyAfterWrite(on);
     try {
         writeVerifySetting(iniPath(), on);
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         m_status->showOutcome(
             QStringLiteral("\"Verify after write\" not stored: %1").arg(e.description()), true);
     }

@@ -112,7 +112,7 @@ QString storedUpdater(const QString &iniPath)
 {
     try {
         return Read_ini(iniPath, OptionsSection, UpdaterKey, QString()).trimmed();
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         // A set.ini that cannot be read names no updater; the default one is looked for.
         return {};
     }

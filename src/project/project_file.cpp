@@ -221,10 +221,10 @@ Result<QString> Save_project(Prompts &prompts, ProjectRecord &memory, const Proj
 {
     const auto path = chooseProject(prompts, true, startFolder);
     if (!path)
-        return Outcome::Cancelled;
+        return ended(Outcome::Cancelled);
     Fill_project_record(memory, ports);
     writeProjectFile(*path, memory);
-    return *path;
+    return Result(*path);
 }
 
 Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
@@ -232,9 +232,9 @@ Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const Proj
 {
     const auto path = chooseProject(prompts, false, startFolder);
     if (!path)
-        return Outcome::Cancelled;
+        return ended(Outcome::Cancelled);
     loadProjectFile(*path, memory, ports);
-    return *path;
+    return Result(*path);
 }
 
 void loadProjectFile(const QString &path, ProjectRecord &memory, const ProjectPorts &ports)

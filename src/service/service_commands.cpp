@@ -64,8 +64,9 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
     // dialog is the one the caption shows, and the restart must go out there too.
     LinkTransfer transfer(link, iniPath, QStringLiteral("Restart PLC"));
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
-        return Outcome::Cancelled;
-    return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet);
+        return ended(Outcome::Cancelled);
+    return Result(
+        writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet));
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,

@@ -45,6 +45,8 @@
 #include <functional>
 #include <memory>
 
+Q_LOGGING_CATEGORY(plcCliLog, "plc.cli", QtInfoMsg)
+
 namespace Cli {
 namespace {
 
@@ -574,6 +576,7 @@ int runCommandLine(QStringList arguments)
                                  QStringLiteral("COMMAND [ARGS]"));
 
     TerminalPrompts errors;
+    qCDebug(plcCliLog).noquote() << "command:" << arguments.mid(1).join(QLatin1Char(' '));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n%s\n", parser.errorText().toLocal8Bit().constData(), Usage);
         return ExitInput;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+Q_LOGGING_CATEGORY(plcSimLog, "plc.sim", QtInfoMsg)
+
 namespace sim {
 
 namespace {
@@ -272,8 +274,10 @@ void PlcModel::finishFrame(QList<Answer> &answers)
             --m_faults.damageCount;
     }
     answer(reply, answers);
-    if (m_requestCount > 0 && covers(m_faults.floodAt, m_requestAddress, m_requestCount))
+    if (m_requestCount > 0 && covers(m_faults.floodAt, m_requestAddress, m_requestCount)) {
         m_flooding = true;
+        qCDebug(plcSimLog, "fault: flooding the line from now on");
+    }
 }
 
 QByteArray PlcModel::execute(const QByteArray &body, QString *refusal, bool *silent)
@@ -378,8 +382,10 @@ void PlcModel::blockWrite(const QByteArray &command, quint16 address, const QByt
     m_writes.append(Write{address, command, bytes, m_bracketOpen});
     QByteArray stored = bytes;
     for (const quint16 wrong : std::as_const(m_faults.storeWrongAt)) {
-        if (wrong >= address && wrong < address + stored.size())
+        if (wrong >= address && wrong < address + stored.size()) {
             stored[wrong - address] = static_cast<char>(~stored[wrong - address]);
+            qCDebug(plcSimLog, "fault: the byte at %04X is stored inverted", wrong);
+        }
     }
     setMemory(address, stored);
     if (address == Addr::Bracket && bytes.size() == 2) {
@@ -529,6 +535,7 @@ void PlcModel::log(LogEntry::Kind kind, const QByteArray &bytes, const QString &
     if (m_log.size() >= MaxLogEntries)
         m_log.removeFirst();
     m_log.append(LogEntry{now(), kind, bytes, note});
+    qCDebug(plcSimLog).noquote() << formatLogEntry(m_log.constLast());
     if (m_logDevice) {
         m_logDevice->write(formatLogEntry(m_log.constLast()).toUtf8() + '\n');
         if (auto *file = qobject_cast<QFileDevice *>(m_logDevice))

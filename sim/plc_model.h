@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QLoggingCategory>
 #include <QSet>
 #include <QString>
 
@@ -10,6 +11,9 @@
 #include <functional>
 
 class QIODevice;
+
+// Requests served, answers given and faults injected: QT_LOGGING_RULES="plc.sim.debug=true".
+Q_DECLARE_LOGGING_CATEGORY(plcSimLog)
 
 namespace sim {
 

@@ -160,7 +160,7 @@ void addHelpMenu(QMainWindow &window, Prompts &prompts, std::function<bool(const
                 prompts.message(QObject::tr("No browser could open the manual; it is at %1")
                                     .arg(QDir::toNativeSeparators(page)));
             }
-        } catch (const PlatformError &e) {
+        } catch (const CommandError &e) {
             prompts.message(e.description());
         }
     });

@@ -88,7 +88,7 @@ int runWindow(const QString &iniPath, const RunPort &run)
         }
         if (!run.line.isEmpty())
             line->pinSettings(run.line);
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         // A simulated PLC started already goes while the application is still there.
         clearComOverrides();
         QTextStream(stderr) << "plc-config: " << e.description() << Qt::endl;
@@ -99,6 +99,14 @@ int runWindow(const QString &iniPath, const RunPort &run)
     const int status = QApplication::exec();
     // The simulated PLC's pseudo-terminal goes while the event loop's objects are still there.
     clearComOverrides();
+    return status;
+}
+
+// The command line's exit status, logged as the last thing it does.
+int runCli()
+{
+    const int status = Cli::run(QCoreApplication::arguments());
+    qCDebug(plcCliLog) << "exit status" << status;
     return status;
 }
 
@@ -122,7 +130,7 @@ int main(int argc, char *argv[])
         }
         QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
         QCoreApplication::setApplicationVersion(QStringLiteral(PLC_CONFIG_VERSION));
-        return Cli::run(QCoreApplication::arguments());
+        return runCli();
     }
     const auto app = std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plc-config"));
@@ -166,7 +174,7 @@ int main(int argc, char *argv[])
 #endif
     // Arguments the window cannot take get the command line's usage and exit status.
     if (!parser.parse(QCoreApplication::arguments()))
-        return Cli::run(QCoreApplication::arguments());
+        return runCli();
 
     RunPort run;
     run.line = parser.value(lineSettings);

@@ -216,7 +216,7 @@ void MainWindow::startUp()
     // again anyway.
     try {
         Open_com_port(*m_line, m_iniPath);
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
     }
 
     m_commands->startUp();
@@ -237,7 +237,7 @@ void MainWindow::Change_main_caption()
                                  .toLongLong(&ok);
         if (ok)
             port = QString::number(value + 1);
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
     }
     // --port for this run names the port the transfers use.
     if (m_line->portPinned())

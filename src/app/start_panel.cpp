@@ -145,7 +145,7 @@ bool StartPanel::wanted(const QString &iniPath)
         return true;
     try {
         return Read_ini(iniPath, Options, Key, QStringLiteral("0")).trimmed() == QLatin1String("1");
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         return false;
     }
 }

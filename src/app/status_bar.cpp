@@ -244,7 +244,7 @@ void StatusBar::showPort(const QString &port, const QString &iniPath)
     QString settings = QStringLiteral("?");
     try {
         settings = comSettingsText(iniPath);
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
     }
     m_port->setFullText(QStringLiteral("Active port COM %1: %2, %3").arg(port, device, settings));
 }

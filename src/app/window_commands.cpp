@@ -225,7 +225,7 @@ void WindowCommands::loadConfig()
 {
     if (!mayDiscardChanges())
         return;
-    Result<QString> file = Outcome::Cancelled;
+    Result<QString> file(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(m_window.prompts(), [&] {
         file = Load_project(m_window.prompts(), m_record, m_window.projectPorts(), m_folder);
     });
@@ -244,10 +244,10 @@ void WindowCommands::loadRecent(const QString &path)
                 .arg(QDir::toNativeSeparators(path)));
         return;
     }
-    Result<QString> file = Outcome::Cancelled;
+    Result<QString> file(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(m_window.prompts(), [&] {
         loadProjectFile(path, m_record, m_window.projectPorts());
-        file = path;
+        file = Result(path);
     });
     loaded(file, end);
 }
@@ -273,7 +273,7 @@ void WindowCommands::fileCommandEnded(const Result<QString> &file, const Command
 
 bool WindowCommands::saveConfig()
 {
-    Result<QString> file = Outcome::Cancelled;
+    Result<QString> file(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(m_window.prompts(), [&] {
         file = Save_project(m_window.prompts(), m_record, m_window.projectPorts(), m_folder);
     });
@@ -321,7 +321,7 @@ void WindowCommands::storeRecentFiles()
     try {
         writeRecentFiles(iniPath(), m_recent);
         writeFolderSetting(iniPath(), m_folder);
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
     }
     showRecentFiles();
     Q_EMIT recentFilesChanged();
@@ -403,7 +403,7 @@ void WindowCommands::loadToPlc()
 void WindowCommands::compareWithPlc()
 {
     Prompts &prompts = m_window.prompts();
-    Result<QList<PortDifference>> found = Outcome::Cancelled;
+    Result<QList<PortDifference>> found(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(prompts, [&] {
         found = ::compareWithPlc(m_window.link(), iniPath(), prompts, m_window.projectPorts());
     });
@@ -462,7 +462,7 @@ void WindowCommands::setVerify(bool on)
     m_feedback.setVerifyAfterWrite(on);
     try {
         writeVerifySetting(iniPath(), on);
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         m_status->showOutcome(
             QStringLiteral("\"Verify after write\" not stored: %1").arg(e.description()), true);
     }

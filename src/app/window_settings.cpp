@@ -14,7 +14,7 @@ QString value(const QString &iniPath, const QString &section, const QString &key
 {
     try {
         return Read_ini(iniPath, section, key, QString());
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         return {};
     }
 }

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+Q_LOGGING_CATEGORY(plcCliLog, "plc.cli", QtInfoMsg)
+
 namespace Cli {
 namespace {
 
@@ -85,6 +87,7 @@ int runCommandLine(QStringList arguments)
     setUpParser(parser);
 
     TerminalPrompts errors;
+    qCDebug(plcCliLog).noquote() << "command:" << arguments.mid(1).join(QLatin1Char(' '));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n%s\n", parser.errorText().toLocal8Bit().constData(), Usage);
         return ExitInput;

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QLoggingCategory>
 #include <QStringList>
+
+// Each command with its arguments and ports, and its exit status:
+// QT_LOGGING_RULES="plc.cli.debug=true".
+Q_DECLARE_LOGGING_CATEGORY(plcCliLog)
 
 // The command line: the transfers of the window without it. Exit status 0 done; 1 the PLC
 // refused or did not answer, or the port failed; 2 bad input (usage, a validation message, an

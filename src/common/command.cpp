@@ -10,7 +10,7 @@ CommandEnd runCommandEnd(Prompts &prompts, const std::function<void()> &command,
         return {};
     } catch (const TransferAborted &) {
         return {CommandEnd::Kind::Aborted, {}};
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         prompts.message(e.description(), failureTitle);
         return {CommandEnd::Kind::Failed, e.description()};
     }

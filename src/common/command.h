@@ -5,7 +5,7 @@
 #include <functional>
 
 // How a command ended at its boundary: ran to its end, was cut off (the window closing), or
-// failed on the platform with the description that was shown.
+// failed, on the platform or on bad input, with the description that was shown.
 struct CommandEnd
 {
     enum class Kind { Completed, Aborted, Failed };
@@ -14,9 +14,9 @@ struct CommandEnd
     bool completed() const { return kind == Kind::Completed; }
 };
 
-// The boundary of one user command: runs it and shows a platform failure's description through
-// the prompts, with the application's own title unless told otherwise. A cancelled transfer
-// (the window closing) ends quietly.
+// The boundary of one user command: runs it and shows a failure's description (CommandError)
+// through the prompts, with the application's own title unless told otherwise. A cancelled
+// transfer (the window closing) ends quietly.
 CommandEnd runCommandEnd(Prompts &prompts, const std::function<void()> &command,
                          const Prompts::Title &failureTitle = std::nullopt);
 // The same; true when the command ran to its end.

@@ -15,11 +15,11 @@ Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPat
     // A silent PLC must not read as zeros: that would show every slot as "No error".
     const auto word = readStatusWord(link, layout.wordAddress);
     if (!word)
-        return plcFailed(link, prompts, word.kind);
+        return ended(plcFailed(link, prompts, word.kind));
     const std::optional<int> inBuffer = layout.slotCount(*word);
     ErrorBufferReading reading;
     if (!inBuffer)
-        return reading;
+        return Result(reading);
     reading.inUse = true;
     // The buffer is read in whole blocks of 64 slots; two blocks are all there is.
     const int count = std::clamp(*inBuffer, 0, MaxErrorSlots);
@@ -27,12 +27,12 @@ Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPat
     const auto bytes =
         readPieces(link, layout.buffer, blocks * ErrorBlockSlots, Timeout::ErrorBlock);
     if (!bytes)
-        return plcFailed(link, prompts, bytes.kind);
+        return ended(plcFailed(link, prompts, bytes.kind));
     for (int slot = 1; slot <= count; ++slot) {
         const auto b = static_cast<quint8>(bytes->at(slot - 1));
         reading.entries.append({slot, b, layout.decode(b, slot)});
     }
-    return reading;
+    return Result(reading);
 }
 
 Outcome readErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,

@@ -84,7 +84,7 @@ void Open_com_port(SerialLine &line, const QString &iniPath)
         const auto [text, outside] = storedSettings(iniPath);
         try {
             line.setSettings(text);
-        } catch (const PlatformError &e) {
+        } catch (const CommandError &e) {
             if (outside.isEmpty())
                 throw;
             // The line names the text it refused; the user has to know which key made it so.
@@ -138,9 +138,7 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting, const QSt
             return;
         try {
             action();
-        } catch (const TransferAborted &) {
-            throw;
-        } catch (const PlatformError &e) {
+        } catch (const CommandError &e) {
             result.reason = e.description();
         }
     };

@@ -288,7 +288,7 @@ QString ComSettingDialog::routeTest(const std::optional<PortChoice> &port)
             *m_testRoute = port->device;
         else if (port->kind == PortChoice::Kind::Simulated)
             *m_testRoute = simulatedPlcDevice();
-    } catch (const PlatformError &e) {
+    } catch (const CommandError &e) {
         return e.description();
     }
     return {};

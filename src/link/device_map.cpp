@@ -114,7 +114,7 @@ ComMapping mapping(int comNumber, const QString &iniPath, bool strict)
     QString fromIni;
     try {
         fromIni = Read_ini(iniPath, QStringLiteral("Devices"), comName(comNumber), QString());
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         if (strict)
             throw;
     }

@@ -191,7 +191,7 @@ int readIniPosition(const QString &path, const QString &section, const QString &
         bool ok = false;
         const int value = Read_ini(path, section, key, QStringLiteral("0")).toInt(&ok);
         return ok && value >= 0 && value < count ? value : 0;
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         return 0; // a set.ini that cannot be read reads as a missing one
     }
 }

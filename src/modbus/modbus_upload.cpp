@@ -30,14 +30,14 @@ Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Pro
     transfer.open();
     const auto word = readStatusWord(link, info.portWordAddress);
     if (!word)
-        return plcFailed(link, prompts, word.kind);
+        return ended(plcFailed(link, prompts, word.kind));
     const quint16 raw = *word;
     const auto decoded = Decode_port_word(raw);
     if (const QString fault = wordFault(decoded); !fault.isEmpty()) {
-        return plcFailed(link, prompts,
-                         QStringLiteral("%1: the PLC sent the port settings word %2, %3. "
-                                        "Nothing was changed.")
-                             .arg(info.name, wordHex(raw), fault));
+        return ended(plcFailed(link, prompts,
+                               QStringLiteral("%1: the PLC sent the port settings word %2, %3. "
+                                              "Nothing was changed.")
+                                   .arg(info.name, wordHex(raw), fault)));
     }
 
     UploadedPort uploaded{*decoded, {}};
@@ -47,10 +47,10 @@ Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Pro
         const auto records = readPieces(link, info.recordsAddress, SlaveRecordBytes * slaves,
                                         Timeout::Data, progress.callback());
         if (!records)
-            return plcFailed(link, prompts, records.kind);
+            return ended(plcFailed(link, prompts, records.kind));
         uploaded.rows = Decode_slave_table(*records, slaves);
     }
-    return uploaded;
+    return Result(uploaded);
 }
 
 void applyUploadedPort(ModbusPort &port, const UploadedPort &uploaded)

@@ -80,28 +80,29 @@ Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts
     transfer.open();
     const auto word = readStatusWord(link, Addr::AuxMode);
     if (!word)
-        return plcFailed(link, prompts, word.kind);
+        return ended(plcFailed(link, prompts, word.kind));
     const quint16 raw = *word;
     UploadedAux uploaded{Decode_aux_word(raw), {}};
     if (uploaded.word.mode != AuxMode::OnewireMaster)
-        return uploaded;
+        return Result(uploaded);
 
     // The area holds 128 sensors; a larger count cannot be the PLC's table.
     const int count = uploaded.word.sensorCount;
     if (count > SensorTable::MaxSensors) {
-        return plcFailed(link, prompts,
-                         QStringLiteral("1-wire: the PLC sent the mode word %1, which names more "
-                                        "than %2 sensors. Nothing was changed.")
-                             .arg(wordHex(raw))
-                             .arg(SensorTable::MaxSensors));
+        return ended(
+            plcFailed(link, prompts,
+                      QStringLiteral("1-wire: the PLC sent the mode word %1, which names more "
+                                     "than %2 sensors. Nothing was changed.")
+                          .arg(wordHex(raw))
+                          .arg(SensorTable::MaxSensors)));
     }
     if (count > 0) {
         ProgressScope progress(prompts);
         const auto area = readPieces(link, Addr::SensorArea, SensorRecordBytes * count,
                                      Timeout::Word, progress.callback());
         if (!area)
-            return plcFailed(link, prompts, area.kind);
+            return ended(plcFailed(link, prompts, area.kind));
         uploaded.sensors = Decode_sensor_table(*area, count);
     }
-    return uploaded;
+    return Result(uploaded);
 }

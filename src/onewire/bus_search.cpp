@@ -21,7 +21,7 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
     const WriteAnswer started = link.Write_plc_block(
         Timeout::Word, WriteCommand::RunTime, Addr::SearchStart, wordBytes(PlcWord::StartSearch));
     if (!started.accepted())
-        return plcFailed(link, prompts, started.kind);
+        return ended(plcFailed(link, prompts, started.kind));
 
     // The PLC is still busy with the request: this first answer is not used.
     link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2, PlcLink::Reading::Once);
@@ -29,11 +29,11 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
 
     const auto count = link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
     if (!count)
-        return plcFailed(link, prompts, count.kind);
+        return ended(plcFailed(link, prompts, count.kind));
     const int found = static_cast<quint8>(count->at(0));
     const auto roms = readPieces(link, Addr::SearchRoms, RomCodeBytes * found, Timeout::Word);
     if (!roms)
-        return plcFailed(link, prompts, roms.kind);
+        return ended(plcFailed(link, prompts, roms.kind));
 
     QList<RomTexts> codes;
     for (int s = 0; s < found; ++s) {
@@ -42,7 +42,7 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
             rom[size_t(b)] = byteHex(static_cast<quint8>(roms->at(RomCodeBytes * s + b)));
         codes.append(rom);
     }
-    return codes;
+    return Result(codes);
 }
 
 namespace {

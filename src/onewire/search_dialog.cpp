@@ -129,7 +129,7 @@ void SearchDialog::startSearch()
     m_results.clearItems();
     m_foundSensors = 0;
     std::optional<QList<RomTexts>> found;
-    Result<QList<RomTexts>> result = Outcome::Cancelled;
+    Result<QList<RomTexts>> result(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(m_prompts, [&] {
         result = searchOnewireBus(*m_link, m_iniPath, m_prompts);
         if (result)

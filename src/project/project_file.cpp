@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+Q_LOGGING_CATEGORY(plcProjectLog, "plc.project", QtInfoMsg)
+
 namespace {
 
 using R = ProjectRecord;
@@ -168,20 +170,34 @@ void resetProjectPorts(const ProjectPorts &ports, const QString &iniPath)
 
 void writeProjectFile(const QString &path, const ProjectRecord &record)
 {
-    writeWholeFile(path, record.bytes());
+    const QByteArray bytes = record.bytes();
+    writeWholeFile(path, bytes);
+    qCDebug(plcProjectLog).noquote() << QStringLiteral("wrote %1: %2 bytes")
+                                            .arg(QDir::toNativeSeparators(path))
+                                            .arg(bytes.size());
 }
 
 ProjectRecord readProjectFile(const QString &path)
 {
     const QString shown = escapedText(QDir::toNativeSeparators(path));
-    // A record saved in place over a longer file keeps that file's tail: the record is the first
-    // 15040 bytes, and the tail is dropped at the next save. A file far larger is no project.
-    const QByteArray bytes = readWholeFile(path, MaxProjectFileBytes,
-                                           QStringLiteral("a project file holds %1").arg(R::Size))
-                                 .left(R::Size);
-    if (const QString fault = projectRecordFault(bytes); !fault.isEmpty())
-        throw InputError(QStringLiteral("%1: %2").arg(shown, fault));
-    return ProjectRecord::fromBytes(bytes);
+    try {
+        // A record saved in place over a longer file keeps that file's tail: the record is the
+        // first 15040 bytes, and the tail is dropped at the next save. A file far larger is no
+        // project.
+        const QByteArray bytes =
+            readWholeFile(path, MaxProjectFileBytes,
+                          QStringLiteral("a project file holds %1").arg(R::Size))
+                .left(R::Size);
+        if (const QString fault = projectRecordFault(bytes); !fault.isEmpty())
+            throw InputError(QStringLiteral("%1: %2").arg(shown, fault));
+        qCDebug(plcProjectLog).noquote()
+            << QStringLiteral("read %1: %2 bytes").arg(shown).arg(bytes.size());
+        return ProjectRecord::fromBytes(bytes);
+    } catch (const CommandError &e) {
+        qCDebug(plcProjectLog).noquote()
+            << QStringLiteral("refused %1: %2").arg(shown, e.description());
+        throw;
+    }
 }
 
 QString cancelledChoiceMessage()
@@ -221,10 +237,10 @@ Result<QString> Save_project(Prompts &prompts, ProjectRecord &memory, const Proj
 {
     const auto path = chooseProject(prompts, true, startFolder);
     if (!path)
-        return Outcome::Cancelled;
+        return ended(Outcome::Cancelled);
     Fill_project_record(memory, ports);
     writeProjectFile(*path, memory);
-    return *path;
+    return Result(*path);
 }
 
 Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const ProjectPorts &ports,
@@ -232,9 +248,9 @@ Result<QString> Load_project(Prompts &prompts, ProjectRecord &memory, const Proj
 {
     const auto path = chooseProject(prompts, false, startFolder);
     if (!path)
-        return Outcome::Cancelled;
+        return ended(Outcome::Cancelled);
     loadProjectFile(*path, memory, ports);
-    return *path;
+    return Result(*path);
 }
 
 void loadProjectFile(const QString &path, ProjectRecord &memory, const ProjectPorts &ports)

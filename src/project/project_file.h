@@ -7,6 +7,12 @@
 #include "onewire/aux_port.h"
 #include "project/project_record.h"
 
+#include <QLoggingCategory>
+
+// Project files read, written and imported, and what was refused:
+// QT_LOGGING_RULES="plc.project.debug=true".
+Q_DECLARE_LOGGING_CATEGORY(plcProjectLog)
+
 // The three ports a project file holds, as the window shows them.
 struct ProjectPorts
 {

@@ -382,7 +382,9 @@ QByteArray projectJson(const ProjectRecord &record)
     return projectJson(ports);
 }
 
-ProjectRecord projectRecordFromJson(const QByteArray &json)
+namespace {
+
+ProjectRecord parsedProjectJson(const QByteArray &json)
 {
     QByteArray text = json;
     if (text.startsWith("\xEF\xBB\xBF"))
@@ -421,4 +423,18 @@ ProjectRecord projectRecordFromJson(const QByteArray &json)
         throw InputError(faults.text());
     record.blankReservedTexts();
     return record;
+}
+
+} // namespace
+
+ProjectRecord projectRecordFromJson(const QByteArray &json)
+{
+    try {
+        ProjectRecord record = parsedProjectJson(json);
+        qCDebug(plcProjectLog) << "JSON project taken:" << json.size() << "bytes";
+        return record;
+    } catch (const InputError &e) {
+        qCDebug(plcProjectLog).noquote() << "JSON project refused:" << e.description();
+        throw;
+    }
 }

@@ -219,9 +219,17 @@ void importProjectTableCsv(ProjectTable table, const QByteArray &csv, const Proj
 {
     TextTable &target = tableOf(table, ports);
     const int mostRows = table == ProjectTable::Sensors ? SensorTable::MaxSensors : MaxSlaves;
-    const CsvRows rows = csvRows(csv, trimmedTitles(target), mostRows);
-    if (table == ProjectTable::Sensors)
-        importSensors(ports.aux.sensors(), rows);
-    else
-        importSlaves(target, rows);
+    try {
+        const CsvRows rows = csvRows(csv, trimmedTitles(target), mostRows);
+        if (table == ProjectTable::Sensors)
+            importSensors(ports.aux.sensors(), rows);
+        else
+            importSlaves(target, rows);
+    } catch (const InputError &e) {
+        qCDebug(plcProjectLog).noquote()
+            << "CSV for the" << projectTableCaption(table) << "refused:" << e.description();
+        throw;
+    }
+    qCDebug(plcProjectLog).noquote() << "CSV taken into the" << projectTableCaption(table) << ":"
+                                     << target.itemCount() << "rows";
 }

@@ -100,18 +100,18 @@ Result<FloatBytes> toIeee(ConvLibrary &conv, Prompts &prompts, const QString &de
 {
     if (decimalText.isEmpty()) {
         prompts.message(QStringLiteral("Incorrect value for conversion to IEEE format!"));
-        return Outcome::Invalid;
+        return ended(Outcome::Invalid);
     }
     const float value = parseFloatText(decimalText);
-    return FloatBytes{value, conv.floatToBytes(value)};
+    return Result(FloatBytes{value, conv.floatToBytes(value)});
 }
 
 Result<FloatBytes> toFloat(ConvLibrary &conv, Prompts &prompts, const QString &hexText)
 {
     if (hexText.size() != 8) {
         prompts.message(QStringLiteral("Incorrect value for conversion to float format!"));
-        return Outcome::Invalid;
+        return ended(Outcome::Invalid);
     }
     const ConvLibrary::Bytes bytes = parseHexBytes(hexText);
-    return FloatBytes{conv.toReal(bytes), bytes};
+    return Result(FloatBytes{conv.toReal(bytes), bytes});
 }

@@ -64,8 +64,9 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
     // dialog is the one the caption shows, and the restart must go out there too.
     LinkTransfer transfer(link, iniPath, QStringLiteral("Restart PLC"));
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
-        return Outcome::Cancelled;
-    return writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet);
+        return ended(Outcome::Cancelled);
+    return Result(
+        writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet));
 }
 
 Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
@@ -112,7 +113,7 @@ QString storedUpdater(const QString &iniPath)
 {
     try {
         return Read_ini(iniPath, OptionsSection, UpdaterKey, QString()).trimmed();
-    } catch (const PlatformError &) {
+    } catch (const CommandError &) {
         // A set.ini that cannot be read names no updater; the default one is looked for.
         return {};
     }

@@ -102,7 +102,7 @@ void ErrorBufferTab::readBuffer(int index)
     if (!table)
         return;
     const ErrorBufferLayout &layout = m_views[index].layout;
-    Result<ErrorBufferReading> reading = Outcome::Cancelled;
+    Result<ErrorBufferReading> reading(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(prompts(), [&] {
         reading = fetchErrorBuffer(link(), iniPath(), prompts(), layout);
         if (reading && reading->inUse)

@@ -110,7 +110,7 @@ void HwConfigTab::buildGeneralFrame()
 
     // Their failures are shown under an empty title.
     connect(restart, &QPushButton::clicked, this, [this] {
-        Result<WriteAnswer> answer = Outcome::Cancelled;
+        Result<WriteAnswer> answer(Outcome::Cancelled);
         const CommandEnd end = runCommandEnd(
             prompts(), [&] { answer = restartPlc(link(), iniPath(), prompts()); }, QString());
         // The window does not ask the PLC's answer for a message; the status bar tells it.

@@ -38,7 +38,7 @@ Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QStr
         return Result<QList<PortDifference>>::endedAs(uploaded);
     ModbusPort held(ours.info());
     applyUploadedPort(held, *uploaded);
-    return compareModbusPort(ours, held);
+    return Result(compareModbusPort(ours, held));
 }
 
 Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
@@ -50,7 +50,7 @@ Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString
         return Result<QList<PortDifference>>::endedAs(uploaded);
     AuxPort held;
     applyUploadedAux(held, *uploaded);
-    return compareAuxPort(ours, held.config(), fieldNet);
+    return Result(compareAuxPort(ours, held.config(), fieldNet));
 }
 
 template <typename Port>
@@ -65,7 +65,7 @@ void writePortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts, 
     if (!verify || report.write.outcome != Outcome::Done)
         return;
     // Marked as begun first: a failure thrown while reading back ends a write that went through.
-    report.verify = Outcome::Cancelled;
+    report.verify = ended(Outcome::Cancelled);
     if constexpr (modbus)
         report.verify = readAndCompareModbusPort(link, iniPath, prompts, port);
     else
@@ -141,5 +141,5 @@ Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPa
     const auto found = readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config(), fieldNet);
     if (!found)
         return found;
-    return all + *found;
+    return Result(all + *found);
 }

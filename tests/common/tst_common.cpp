@@ -1,5 +1,9 @@
 // Shared pieces: the placeholder table, hex texts of the line, decimal rounding, the folders
 // of the program's parts.
+#include "support/scripted_prompts.h"
+
+#include "common/command.h"
+#include "common/errors.h"
 #include "common/hex_text.h"
 #include "common/program_folders.h"
 #include "common/text_table.h"
@@ -93,6 +97,40 @@ private Q_SLOTS:
     }
 
     // An installed program looks in its library folder after its own, found from its own.
+    // Whatever ends a command early is dealt with at its boundary: a failing platform and bad
+    // input are shown and end it as failed, a transfer cut off (the window closing) ends quietly.
+    void theBoundaryShowsFailuresAndEndsAbortsQuietly_data()
+    {
+        QTest::addColumn<QString>("thrown");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("ran to its end") << "" << int(CommandEnd::Kind::Completed) << QStringList();
+        QTest::newRow("the platform failed")
+            << "platform" << int(CommandEnd::Kind::Failed) << QStringList{"COM3: gone"};
+        QTest::newRow("bad input")
+            << "input" << int(CommandEnd::Kind::Failed) << QStringList{"Row 1: x is not a number"};
+        QTest::newRow("the transfer was cut off")
+            << "aborted" << int(CommandEnd::Kind::Aborted) << QStringList();
+    }
+    void theBoundaryShowsFailuresAndEndsAbortsQuietly()
+    {
+        QFETCH(QString, thrown);
+        QFETCH(int, kind);
+        QFETCH(QStringList, shown);
+        ScriptedPrompts prompts;
+        const CommandEnd end = runCommandEnd(prompts, [&] {
+            if (thrown == "platform")
+                throw PlatformError(QStringLiteral("COM3: gone"));
+            if (thrown == "input")
+                throw InputError(QStringLiteral("Row 1: x is not a number"));
+            if (thrown == "aborted")
+                throw TransferAborted();
+        });
+        QCOMPARE(int(end.kind), kind);
+        QCOMPARE(prompts.messages(), shown);
+        QCOMPARE(end.failure, shown.value(0));
+    }
+
     void anInstalledProgramAlsoLooksInItsLibraryFolder()
     {
         QTemporaryDir prefix;

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 
 class TestFloatConverter : public QObject
 {
@@ -46,7 +47,8 @@ private Q_SLOTS:
         QTemporaryDir empty;
         ConvLibrary missing({empty.path(), empty.filePath("lib")});
         try {
-            ::toIeee(missing, m_prompts, QStringLiteral("1"));
+            // Loading the library fails before a number comes back.
+            std::ignore = ::toIeee(missing, m_prompts, QStringLiteral("1"));
             QFAIL("loading conv from an empty folder must fail");
         } catch (const PlatformError &e) {
             QVERIFY2(e.description().startsWith(

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/project_state.h"
 #include "app/window_commands.h"
+#include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "link/ini_file.h"
@@ -19,6 +20,8 @@
 #include "sim/sim_line.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -330,6 +333,74 @@ private Q_SLOTS:
         m_prompts.queueFile(m_dir->filePath("u2.dpc"));
         action("Save_config")->trigger();
         QVERIFY(!m_window->commands().project().isChanged());
+    }
+
+    // Each menu's items in order, as "name caption keys", a separator as "-", a submenu by its
+    // name: the commands come from several places, each adding its own items.
+    void theMenusKeepTheirItemsNamesAndKeys_data()
+    {
+        QTest::addColumn<QString>("menu"); // its caption in the menu bar
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("File") << "&File"
+                              << QStringList{"New_config New config ",
+                                             "Load_config Load config Ctrl+O",
+                                             "Open_example Open e&xample ",
+                                             "Save &Save Ctrl+S",
+                                             "Save_config Save config Ctrl+Shift+S",
+                                             "Export_project Export... ",
+                                             "Import_project Import... ",
+                                             "Print Print Ctrl+P",
+                                             "Save_app Save app setting ",
+                                             "-",
+                                             "Recent_1 &1 a.dpc ",
+                                             "-",
+                                             "Exit Exit Ctrl+Q"};
+        QTest::newRow("PLC") << "&PLC"
+                             << QStringList{"Comm_setting Comm. setting ",
+                                            "check_config Check config F7",
+                                            "Search_1wire Search 1-wire ",
+                                            "upload_from_plc Upload from PLC F5",
+                                            "load_to_plc Load to PLC ",
+                                            "-",
+                                            "Frame_monitor Frame monitor ",
+                                            "-",
+                                            "verify_after_write &Verify after write ",
+                                            "compare_with_plc Co&mpare with PLC... ",
+                                            "Messages Messages Ctrl+M"};
+        QTest::newRow("Help") << "&Help"
+                              << QStringList{"help_shortcuts &Keyboard shortcuts ",
+                                             "help_manual &Manual F1",
+                                             "help_getting_started &Getting started "};
+    }
+    void theMenusKeepTheirItemsNamesAndKeys()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, items);
+        writeRecentFiles(iniPath(), {m_dir->filePath("a.dpc")});
+        makeWindow();
+        QStringList bar;
+        QMenu *shown = nullptr;
+        for (QAction *item : m_window->menuBar()->actions()) {
+            bar << item->text();
+            if (item->text() == menu)
+                shown = item->menu();
+        }
+        QCOMPARE(bar, (QStringList{"&File", "&Edit", "&PLC", "About", "&Help"}));
+        QVERIFY(action("about")->isEnabled());
+        QVERIFY(shown);
+        QStringList found;
+        for (const QAction *item : shown->actions()) {
+            if (item->isSeparator())
+                found << "-";
+            else if (item->menu())
+                found << item->menu()->objectName() + ' ' + item->text() + ' ';
+            else
+                found << item->objectName() + ' ' + item->text() + ' ' +
+                             item->shortcut().toString();
+        }
+        QCOMPARE(found, items);
+        for (const QAction *item : shown->actions())
+            QVERIFY2(item->isSeparator() || item->isEnabled(), qPrintable(item->objectName()));
     }
 
     // The whole project out as JSON and into a fresh window gives the same project file; "Print"

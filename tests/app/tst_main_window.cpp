@@ -6,8 +6,8 @@
 
 #include "app/help_menu.h"
 #include "app/main_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
-#include "app/window_commands.h"
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -239,11 +239,11 @@ private Q_SLOTS:
         QCOMPARE(slaveAddress(), 41);
 
         uart1.setSlaveAddress(QStringLiteral("42"));
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         action("Save")->trigger();
         QCOMPARE(m_prompts.fileRequests().size(), 1);
         QCOMPARE(slaveAddress(), 42);
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
 
         uart1.setSlaveAddress(QStringLiteral("43"));
         m_prompts.queueSaveChoice(Prompts::SaveChoice::Save);
@@ -309,12 +309,12 @@ private Q_SLOTS:
         const QList<QStringList> imported = {{"1", "10", "8", "0", "1100", "0", "250"},
                                              {"2", "11", "6", "0", "200", "1", "400"}};
         TextTable &table = m_window->uart2Tab()->port().slaves();
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
         m_prompts.queueFile(good);
         action("grid2_import_csv")->trigger();
         QVERIFY2(m_prompts.shown().isEmpty(), qPrintable(m_prompts.messages().join('|')));
         QCOMPARE(table.items(), imported);
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
 
         m_prompts.queueFile(bad);
         m_prompts.queueAnswer(false);
@@ -332,7 +332,7 @@ private Q_SLOTS:
 
         m_prompts.queueFile(m_dir->filePath("u2.dpc"));
         action("Save_config")->trigger();
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
     }
 
     // Each menu's items in order, as "name caption keys", a separator as "-", a submenu by its
@@ -416,7 +416,7 @@ private Q_SLOTS:
         makeWindow();
         m_prompts.queueFile(json);
         action("Import_project")->trigger();
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         // Another import asks first about the changes; cancelled, nothing is chosen.
         const qsizetype requests = m_prompts.fileRequests().size();
         m_prompts.queueSaveChoice(Prompts::SaveChoice::Cancel);

@@ -155,7 +155,7 @@ void MainWindow::buildMenus()
     m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), QKeySequence::Open);
     m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"),
                            QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    QAction *import = buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print")));
+    QAction *importItem = buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print")));
     QAction *saveApp = addItem(file, "Save_app", QStringLiteral("Save app setting"));
     connect(saveApp, &QAction::triggered, this, &MainWindow::saveAppSettings);
     QAction *exit =
@@ -193,9 +193,11 @@ void MainWindow::buildMenus()
         registerPlcControl(control);
     // What replaces the project waits for the transfer: a load halfway through "Load to PLC"
     // would leave the PLC with ports of two projects.
-    for (QAction *control : {newConfig, m_loadConfig, import})
+    for (QAction *control : {newConfig, m_loadConfig, importItem})
         registerPlcControl(control);
 
+    // Each adds the items of its own: "Save", "Open example" and the recent files to File,
+    // "Verify after write" and "Compare with PLC..." to PLC.
     m_files = new ProjectFileCommands(*this, m_project, *m_status,
                                       {file, newConfig, m_loadConfig, m_saveConfig, exit});
     m_feedback->setReplaceGuard([this] { return m_files->mayDiscardChanges(); });

@@ -67,7 +67,8 @@ public:
     // Brings the tab to the front.
     void showTab(MainTab *tab);
 
-    // Menu items whose commands live elsewhere: connect to their triggered().
+    // Menu items that other parts of the window run (the start panel's buttons) or give their
+    // commands (connected to triggered()).
     QAction *loadConfigAction() const { return m_loadConfig; }
     QAction *saveConfigAction() const { return m_saveConfig; }
     QAction *commSettingAction() const { return m_commSetting; }

@@ -80,7 +80,7 @@ QAction *MainWindow::buildExchangeMenus(QMenu *file, QAction *print)
         return action;
     };
     add("Export_project", QStringLiteral("Export..."), &MainWindow::exportProject);
-    QAction *import =
+    QAction *importItem =
         add("Import_project", QStringLiteral("Import..."), &MainWindow::importProject);
     print->setShortcut(QKeySequence::Print);
     connect(print, &QAction::triggered, this, &MainWindow::printConfigSheet);
@@ -88,7 +88,7 @@ QAction *MainWindow::buildExchangeMenus(QMenu *file, QAction *print)
     addTableMenu(m_uart1->grid(), ProjectTable::Uart1);
     addTableMenu(m_uart2->grid(), ProjectTable::Uart2);
     addTableMenu(m_onewire->grid(), ProjectTable::Sensors);
-    return import;
+    return importItem;
 }
 
 void MainWindow::addTableMenu(QTableView *grid, ProjectTable table)

@@ -3,9 +3,9 @@
 #include "app/main_window.h"
 #include "app/project_state.h"
 #include "app/status_bar.h"
-#include "app/window_commands.h"
 #include "common/hex_text.h"
 #include "diag/diag_grid.h"
+#include "tabs/error_buffer_tab.h"
 #include "modbus/modbus_timing.h"
 #include "modbus/slave_table.h"
 #include "project/port_texts.h"
@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStyle>
-#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -162,7 +161,7 @@ ConfigInsight::ConfigInsight(MainWindow &window, QAction *checkConfig)
     m_status->setAccessibleName(QStringLiteral("Configuration warnings"));
     m_status->setStyleSheet(QStringLiteral("color: #8a5a00"));
     m_status->hide();
-    window.commands().statusBar().addPermanentWidget(m_status);
+    window.status().addPermanentWidget(m_status);
 
     checkConfig->setEnabled(true);
     checkConfig->setShortcut(QKeySequence(Qt::Key_F7));
@@ -198,7 +197,7 @@ void ConfigInsight::recheck()
         if (f.severity == FindingSeverity::Warning && f.row > 0 && f.column >= 0)
             m_cellWarnings[cellKey(f.port, f.row - 1, f.column)] << f.text;
     }
-    for (auto *grid : m_window.findChildren<QTableView *>())
+    for (QTableView *grid : tableGrids())
         grid->viewport()->update();
     const QString text = statusText();
     m_status->setText(text);
@@ -235,16 +234,15 @@ void ConfigInsight::openFindings()
 
 void ConfigInsight::goTo(const Finding &finding)
 {
-    auto *tabs = m_window.findChild<QTabWidget *>(QStringLiteral("tabs"));
     const int row = qMax(finding.row, 1) - 1;
     if (finding.port == FindingPort::Onewire) {
         OnewireTab *tab = m_window.onewireTab();
-        tabs->setCurrentWidget(tab);
+        m_window.showTab(tab);
         tab->selectCell(row, finding.column >= 0 ? finding.column : SensorTable::FirstByteColumn);
     } else {
         UartTab *tab =
             finding.port == FindingPort::Uart1 ? m_window.uart1Tab() : m_window.uart2Tab();
-        tabs->setCurrentWidget(tab);
+        m_window.showTab(tab);
         tab->selectCell(row, finding.column >= 0 ? finding.column : int(SlaveColumn::Address));
     }
     m_window.activateWindow();
@@ -278,21 +276,21 @@ QString ConfigInsight::sensorRowTip(int row) const
         .arg(romText(sensor), sensor.reg);
 }
 
+QList<QTableView *> ConfigInsight::tableGrids() const
+{
+    return {m_window.uart1Tab()->grid(), m_window.uart2Tab()->grid(),
+            m_window.onewireTab()->grid()};
+}
+
 void ConfigInsight::markCells()
 {
-    const struct
-    {
-        QString grid;
-        FindingPort port;
-    } grids[] = {{m_window.uart1Tab()->names().grid, FindingPort::Uart1},
-                 {m_window.uart2Tab()->names().grid, FindingPort::Uart2},
-                 {QStringLiteral("Grid1"), FindingPort::Onewire}};
-    for (const auto &g : grids) {
-        auto *view = m_window.findChild<QTableView *>(g.grid);
-        auto *delegate = view ? dynamic_cast<CellRuleDelegate *>(view->itemDelegate()) : nullptr;
+    const QList<QTableView *> grids = tableGrids();
+    const FindingPort ports[] = {FindingPort::Uart1, FindingPort::Uart2, FindingPort::Onewire};
+    for (int i = 0; i < grids.size(); ++i) {
+        auto *delegate = dynamic_cast<CellRuleDelegate *>(grids[i]->itemDelegate());
         if (!delegate)
             continue;
-        delegate->setWarnings([this, port = g.port](const QModelIndex &cell) {
+        delegate->setWarnings([this, port = ports[i]](const QModelIndex &cell) {
             return cellWarnings(port, cell.row(), cell.column());
         });
     }
@@ -309,13 +307,13 @@ void ConfigInsight::linkDiagnostics()
     // buffer is sensor row n. A grid row holds an error once a read has filled its type.
     const struct
     {
-        const char *grid;
+        DiagGrid *grid;
         FindingPort port;
-    } links[] = {{"MB_grid", FindingPort::Uart1},
-                 {"MB_grid2", FindingPort::Uart2},
-                 {"W1_grid", FindingPort::Onewire}};
+    } links[] = {{m_window.modbusDiagTab()->grid(0), FindingPort::Uart1},
+                 {m_window.modbusDiagTab()->grid(1), FindingPort::Uart2},
+                 {m_window.onewireDiagTab()->grid(0), FindingPort::Onewire}};
     for (const auto &link : links) {
-        auto *grid = m_window.findChild<DiagGrid *>(QLatin1String(link.grid));
+        DiagGrid *grid = link.grid;
         if (!grid)
             continue;
         const FindingPort port = link.port;

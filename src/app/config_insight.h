@@ -11,6 +11,7 @@ class MainWindow;
 class QAction;
 class QCheckBox;
 class QLabel;
+class QTableView;
 class QTableWidget;
 class QTimer;
 
@@ -59,6 +60,8 @@ public:
     void goTo(const Finding &finding);
 
 private:
+    // The port tables' grids: UART 1, UART 2, 1-wire.
+    QList<QTableView *> tableGrids() const;
     void watchPorts();
     void recheck();
     void openFindings();

@@ -46,18 +46,16 @@ void menuShortcuts(const QMenu *menu, const QString &path, QStringList &lines)
 
 } // namespace
 
-QStringList keyboardShortcuts(const QWidget &window)
+QStringList keyboardShortcuts(const QMainWindow &window, const QList<QWidget *> &grids)
 {
     QStringList lines;
-    if (const auto *main = qobject_cast<const QMainWindow *>(&window)) {
-        for (const QAction *item : main->menuBar()->actions()) {
-            if (item->menu())
-                menuShortcuts(item->menu(), plain(item->text()), lines);
-        }
+    for (const QAction *item : window.menuBar()->actions()) {
+        if (item->menu())
+            menuShortcuts(item->menu(), plain(item->text()), lines);
     }
     // The grids' own items (their context menus), once per grid.
-    for (const QWidget *w : window.findChildren<QWidget *>()) {
-        if (qobject_cast<const QMenu *>(w) || w->accessibleName().isEmpty())
+    for (const QWidget *w : grids) {
+        if (w->accessibleName().isEmpty())
             continue;
         for (const QAction *action : w->actions()) {
             if (action->parent() != w || action->shortcut().isEmpty())
@@ -124,7 +122,8 @@ QString writeManualPage(const QString &readme, const QString &folder)
     return page;
 }
 
-void addHelpMenu(QMainWindow &window, Prompts &prompts, std::function<bool(const QUrl &)> openUrl)
+QMenu *addHelpMenu(QMainWindow &window, Prompts &prompts, const QList<QWidget *> &grids,
+                   std::function<bool(const QUrl &)> openUrl)
 {
     if (!openUrl)
         openUrl = [](const QUrl &url) { return QDesktopServices::openUrl(url); };
@@ -133,8 +132,8 @@ void addHelpMenu(QMainWindow &window, Prompts &prompts, std::function<bool(const
 
     QAction *keys = help->addAction(QObject::tr("&Keyboard shortcuts"));
     keys->setObjectName(QStringLiteral("help_shortcuts"));
-    QObject::connect(keys, &QAction::triggered, &window, [&window, &prompts] {
-        prompts.message(keyboardShortcuts(window).join(QLatin1Char('\n')),
+    QObject::connect(keys, &QAction::triggered, &window, [&window, &prompts, grids] {
+        prompts.message(keyboardShortcuts(window, grids).join(QLatin1Char('\n')),
                         QObject::tr("Keyboard shortcuts"));
     });
 
@@ -164,4 +163,17 @@ void addHelpMenu(QMainWindow &window, Prompts &prompts, std::function<bool(const
             prompts.message(e.description());
         }
     });
+    return help;
+}
+
+void showAbout(Prompts &prompts, const QString &iniPath)
+{
+    prompts.message(
+        QStringLiteral("%1 %2\nPrepares the configuration of the PLC and moves it to and from "
+                       "the PLC over a serial port.\n\nRunning on Qt %3 (built with Qt %4).\n"
+                       "Settings: %5")
+            .arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion(),
+                 QString::fromLatin1(qVersion()), QStringLiteral(QT_VERSION_STR),
+                 QDir::toNativeSeparators(iniPath)),
+        QStringLiteral("About %1").arg(QCoreApplication::applicationName()));
 }

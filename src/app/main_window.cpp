@@ -2,10 +2,15 @@
 
 #include "app/config_insight.h"
 #include "app/help_menu.h"
+#include "app/messages_log.h"
+#include "app/messages_window.h"
+#include "app/plc_commands.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
 #include "app/start_panel.h"
+#include "app/status_bar.h"
 #include "app/undo_history.h"
-#include "app/window_commands.h"
+#include "app/window_settings.h"
 #include "common/clock.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -30,9 +35,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -80,6 +88,7 @@ MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line,
     connect(m_link.get(), &PlcLink::busyChanged, this, &MainWindow::onBusyChanged);
 
     buildTabs();
+    buildStatus();
     buildMenus();
     // Its preferred size where the screen has room, else as much as the screen has.
     setGeometry(fittedGeometry(this, QSize(1060, 680)));
@@ -119,30 +128,46 @@ void MainWindow::addTab(MainTab *tab, const QString &caption)
         registerUpload(upload);
 }
 
+void MainWindow::showTab(MainTab *tab)
+{
+    m_tabs->setCurrentWidget(tab);
+}
+
+void MainWindow::buildStatus()
+{
+    m_status = new StatusBar(this);
+    setStatusBar(m_status);
+    m_status->follow(*m_feedback);
+    m_messages = new MessagesLog(this);
+    connect(m_status, &StatusBar::outcomeShown, m_messages, &MessagesLog::add);
+}
+
 void MainWindow::buildMenus()
 {
-    auto addItem = [](QMenu *menu, const char *name, const QString &caption, bool on) {
+    auto addItem = [](QMenu *menu, const char *name, const QString &caption,
+                      const QKeySequence &keys = {}) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(QLatin1String(name));
-        // Items switched off stay greyed; the window's commands (below) switch on those they give
-        // a meaning.
-        action->setEnabled(on);
+        action->setShortcut(keys);
         return action;
     };
 
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("menus"));
-    addItem(file, "New_config", QStringLiteral("New config"), false);
-    m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), true);
-    m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"), true);
-    buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print"), true));
-    addItem(file, "Save_app", QStringLiteral("Save app setting"), false);
-    QAction *exit = addItem(file, "Exit", QStringLiteral("Exit"), true);
+    QAction *newConfig = addItem(file, "New_config", QStringLiteral("New config"));
+    m_loadConfig = addItem(file, "Load_config", QStringLiteral("Load config"), QKeySequence::Open);
+    m_saveConfig = addItem(file, "Save_config", QStringLiteral("Save config"),
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    QAction *importItem = buildExchangeMenus(file, addItem(file, "Print", QStringLiteral("Print")));
+    QAction *saveApp = addItem(file, "Save_app", QStringLiteral("Save app setting"));
+    connect(saveApp, &QAction::triggered, this, &MainWindow::saveAppSettings);
+    QAction *exit =
+        addItem(file, "Exit", QStringLiteral("Exit"), QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu *plc = menuBar()->addMenu(QStringLiteral("&PLC"));
     plc->setObjectName(QStringLiteral("plc"));
-    m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"), true);
+    m_commSetting = addItem(plc, "Comm_setting", QStringLiteral("Comm. setting"));
     connect(m_commSetting, &QAction::triggered, this, [this] {
         // A port chosen in the dialog takes over from --port and --line.
         ComSettingDialog::runModal(
@@ -153,31 +178,37 @@ void MainWindow::buildMenus()
             },
             this);
     });
-    QAction *checkConfig = addItem(plc, "check_config", QStringLiteral("Check config"), false);
-    m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"), true);
+    QAction *checkConfig = addItem(plc, "check_config", QStringLiteral("Check config"));
+    m_search1wire = addItem(plc, "Search_1wire", QStringLiteral("Search 1-wire"));
     connect(m_search1wire, &QAction::triggered, m_onewire, &OnewireTab::openSearchDialog);
-    QAction *upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"), true);
-    connect(upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
-    addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"), false);
+    m_upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"),
+                       QKeySequence(Qt::Key_F5));
+    connect(m_upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
+    m_loadToPlc = addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"));
     plc->addSeparator();
     addFrameMonitorItem(plc, this, m_link->context(), *m_prompts);
 
     QAction *about = menuBar()->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("about"));
-    about->setEnabled(false);
+    connect(about, &QAction::triggered, this, [this] { showAbout(*m_prompts, m_iniPath); });
 
-    registerPlcControl(m_commSetting);
-    registerPlcControl(m_search1wire);
-    registerPlcControl(upload);
+    for (QAction *control : {m_commSetting, m_search1wire, m_upload, m_loadToPlc})
+        registerPlcControl(control);
     // What replaces the project waits for the transfer: a load halfway through "Load to PLC"
     // would leave the PLC with ports of two projects.
-    for (const char *name : {"New_config", "Load_config", "Import_project"})
-        registerPlcControl(file->findChild<QAction *>(QLatin1String(name)));
+    for (QAction *control : {newConfig, m_loadConfig, importItem})
+        registerPlcControl(control);
 
-    // New config, Load and Save config, Save app setting, Load to PLC and About get their
-    // commands there, with the items that have no place in the menus above.
-    m_commands = new WindowCommands(*this, m_project, *m_feedback);
-    m_commands->connectMenus(file, plc, about);
+    // Each adds the items of its own: "Save", "Open example" and the recent files to File,
+    // "Verify after write" and "Compare with PLC..." to PLC.
+    m_files = new ProjectFileCommands(*this, m_project, *m_status,
+                                      {file, newConfig, m_loadConfig, m_saveConfig, exit});
+    m_feedback->setReplaceGuard([this] { return m_files->mayDiscardChanges(); });
+    m_plc = new PlcCommands(*this, *m_feedback, *m_status, plc, m_loadToPlc);
+    QAction *messages = plc->addAction(tr("Messages"));
+    messages->setObjectName(QStringLiteral("Messages"));
+    messages->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(messages, &QAction::triggered, this, &MainWindow::showMessages);
     m_insight = new ConfigInsight(*this, checkConfig);
     buildEditAndHelp();
 }
@@ -188,7 +219,7 @@ void MainWindow::buildEditAndHelp()
     addEditMenu(menuBar(), *m_undo);
     connect(m_link.get(), &PlcLink::busyChanged, m_undo, &UndoHistory::setBlocked);
     // Undoing back to what was saved leaves nothing unsaved.
-    ProjectState &project = m_commands->project();
+    ProjectState &project = m_files->project();
     connect(&project, &ProjectState::stateChanged, m_undo, [this, &project] {
         if (!project.isChanged())
             m_undo->markClean();
@@ -197,12 +228,11 @@ void MainWindow::buildEditAndHelp()
         if (clean)
             project.setUnchanged();
     });
-    addHelpMenu(*this, *m_prompts);
-    // The start panel, also after it was closed.
-    QAction *start =
-        menuBar()->findChild<QMenu *>(QStringLiteral("help"))->addAction(tr("&Getting started"));
+    QMenu *help =
+        addHelpMenu(*this, *m_prompts, {m_uart1->grid(), m_uart2->grid(), m_onewire->grid()});
+    QAction *start = help->addAction(tr("&Getting started"));
     start->setObjectName(QStringLiteral("help_getting_started"));
-    connect(start, &QAction::triggered, this, [this] { StartPanel::open(*this, *m_commands); });
+    connect(start, &QAction::triggered, this, &MainWindow::openStartPanel);
 }
 
 void MainWindow::startUp()
@@ -219,9 +249,43 @@ void MainWindow::startUp()
     } catch (const CommandError &) {
     }
 
-    m_commands->startUp();
+    const WindowSettings settings = WindowSettings::read(m_iniPath);
+    m_plc->startUp(settings.verify);
+    // A place that no screen shows any more (a monitor gone) is not taken; one larger than the
+    // screen now has (a smaller resolution) is brought within it.
+    if (settings.geometry.isValid() && QGuiApplication::screenAt(settings.geometry.center()))
+        setGeometry(keptOnScreen(this, settings.geometry));
+    m_files->startUp(settings.folder);
+    if (StartPanel::wanted(m_iniPath))
+        openStartPanel();
     m_undo->restart();
     Change_main_caption();
+}
+
+void MainWindow::openStartPanel()
+{
+    if (m_startPanel) {
+        m_startPanel->show();
+        m_startPanel->raise();
+        return;
+    }
+    m_startPanel = StartPanel::addTo(*this, *m_files);
+}
+
+void MainWindow::showMessages()
+{
+    if (!m_messagesWindow)
+        m_messagesWindow = new MessagesWindow(*m_messages, this);
+    showBeside(m_messagesWindow, this);
+}
+
+void MainWindow::saveAppSettings()
+{
+    const WindowSettings settings{m_feedback->verifyAfterWrite(), geometry(),
+                                  m_files->fileFolder()};
+    if (runCommand(*m_prompts, [&] { settings.write(m_iniPath); }))
+        m_status->showOutcome(
+            QStringLiteral("Settings saved in %1").arg(QDir::toNativeSeparators(m_iniPath)));
 }
 
 void MainWindow::Change_main_caption()
@@ -244,7 +308,7 @@ void MainWindow::Change_main_caption()
         port = QString::number(m_line->portNumber());
     setWindowTitle(QStringLiteral("PLC Cordavo v 466 for  STM32F103C8T6 from firmware G025 ") +
                    activePortCaption(port, m_iniPath));
-    m_commands->captionChanged(port);
+    m_status->showPort(port, m_iniPath);
 }
 
 void MainWindow::registerPlcControl(QWidget *control)
@@ -315,7 +379,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_closing = false;
-    if (!m_commands->mayDiscardChanges()) {
+    if (!m_files->mayDiscardChanges()) {
         event->ignore();
         return;
     }

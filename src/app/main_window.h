@@ -20,19 +20,25 @@ class MainTab;
 class QMenu;
 enum class ProjectTable;
 class ErrorBufferTab;
+class MessagesLog;
+class MessagesWindow;
 class OnewireTab;
+class PlcCommands;
 class PlcLink;
 struct PortReadReport;
 struct ProjectPorts;
+class ProjectFileCommands;
 class Prompts;
 class QAction;
 class QCloseEvent;
 class QTabWidget;
+class QTableView;
 class SerialLine;
+class StartPanel;
+class StatusBar;
 class UartTab;
 class UndoHistory;
 class WidgetPrompts;
-class WindowCommands;
 
 // The main window "Main": the seven tabs, the File and PLC menus, the caption with the active
 // COM port, and the main PLC link used by every transfer started from it.
@@ -61,12 +67,17 @@ public:
     ErrorBufferTab *modbusDiagTab() const { return m_modbusDiag; }
     ErrorBufferTab *onewireDiagTab() const { return m_onewireDiag; }
     ConverterTab *converterTab() const { return m_converter; }
+    // Brings the tab to the front.
+    void showTab(MainTab *tab);
 
-    // Menu items whose commands live elsewhere: connect to their triggered().
+    // Menu items that other parts of the window run (the start panel's buttons) or give their
+    // commands (connected to triggered()).
     QAction *loadConfigAction() const { return m_loadConfig; }
     QAction *saveConfigAction() const { return m_saveConfig; }
     QAction *commSettingAction() const { return m_commSetting; }
     QAction *search1wireAction() const { return m_search1wire; }
+    QAction *uploadAction() const { return m_upload; }
+    QAction *loadToPlcAction() const { return m_loadToPlc; }
 
     // Greys the control while a transfer runs on the main link. The tabs' own PLC controls are
     // registered by the window itself.
@@ -80,28 +91,41 @@ public:
 
     // The ports the project file holds, as the tabs show them.
     ProjectPorts projectPorts();
-    // The status bar, the project's changes and file, and the commands around them.
-    WindowCommands &commands() const { return *m_commands; }
+    // The port, how the last command ended and the project's file and changes.
+    StatusBar &status() const { return *m_status; }
+    // The project's file and its changes, and the commands around them.
+    ProjectFileCommands &projectFiles() const { return *m_files; }
+    // "Load to PLC", "Verify after write" and "Compare with PLC...".
+    PlcCommands &plcCommands() const { return *m_plc; }
     // The configuration check behind "Check config" and the status bar's warnings.
     ConfigInsight &insight() const { return *m_insight; }
     // Undo and Redo of the ports' edits, loads, uploads and imports.
     UndoHistory &undo() const { return *m_undo; }
+
+    // "Messages": the outcomes since the window opened.
+    void showMessages();
+    // The start panel, also after it was closed (Help > Getting started).
+    void openStartPanel();
 
 protected:
     void closeEvent(QCloseEvent *event) final;
 
 private:
     void buildTabs();
+    void buildStatus();
     void buildMenus();
     void buildEditAndHelp();
     void startUp();
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
+    // "Save app setting": "Verify after write", the window's place and the file folder.
+    void saveAppSettings();
 
     // The project as text and on paper (main_window_exchange.cpp): "Export..." and "Import..."
-    // inserted before `print` in the File menu, "Print" itself, the grids' CSV menus.
-    void buildExchangeMenus(QMenu *file, QAction *print);
-    void addTableMenu(const QString &gridName, ProjectTable table);
+    // inserted before `print` in the File menu, "Print" itself, the grids' CSV menus. Returns
+    // "Import...".
+    QAction *buildExchangeMenus(QMenu *file, QAction *print);
+    void addTableMenu(QTableView *grid, ProjectTable table);
     void exportProject();
     void importProject();
     void exportTable(ProjectTable table);
@@ -120,7 +144,12 @@ private:
     std::unique_ptr<WidgetPrompts> m_widgetPrompts;
     Prompts *m_prompts;
     CommandFeedback *m_feedback;
-    WindowCommands *m_commands = nullptr;
+    StatusBar *m_status = nullptr;
+    MessagesLog *m_messages = nullptr;
+    MessagesWindow *m_messagesWindow = nullptr;
+    ProjectFileCommands *m_files = nullptr;
+    PlcCommands *m_plc = nullptr;
+    QPointer<StartPanel> m_startPanel;
     ConfigInsight *m_insight = nullptr;
     UndoHistory *m_undo = nullptr;
 
@@ -138,6 +167,8 @@ private:
     QAction *m_saveConfig = nullptr;
     QAction *m_commSetting = nullptr;
     QAction *m_search1wire = nullptr;
+    QAction *m_upload = nullptr;
+    QAction *m_loadToPlc = nullptr;
 
     // A PLC control and whether it was enabled when the transfer started.
     struct PlcControl

@@ -2,9 +2,10 @@
 // import of one table from its grid's context menu, the printed configuration sheet, and the mark
 // of a changed project.
 #include "app/main_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
+#include "app/status_bar.h"
 #include "app/undo_history.h"
-#include "app/window_commands.h"
 
 #include "common/command.h"
 #include "common/errors.h"
@@ -52,12 +53,12 @@ FileChoice csvChoice(const QString &title, const QString &startPath)
 
 // "two-masters UART 1.csv" in the file folder: the project file's name, or a general one for a
 // project not saved yet, followed by what is written.
-QString proposedPath(const WindowCommands &commands, const QString &ending)
+QString proposedPath(const ProjectFileCommands &files, const QString &ending)
 {
-    QString name = QFileInfo(commands.project().file()).completeBaseName();
+    QString name = QFileInfo(files.project().file()).completeBaseName();
     if (name.isEmpty())
         name = QCoreApplication::translate("MainWindow", "PLC configuration");
-    return QDir(commands.fileFolder()).filePath(name + ending);
+    return QDir(files.fileFolder()).filePath(name + ending);
 }
 
 // A bad file's faults, with its name first.
@@ -69,27 +70,30 @@ InputError faultsOf(const QString &path, const InputError &e)
 
 } // namespace
 
-void MainWindow::buildExchangeMenus(QMenu *file, QAction *print)
+QAction *MainWindow::buildExchangeMenus(QMenu *file, QAction *print)
 {
     auto add = [&](const char *name, const QString &caption, void (MainWindow::*command)()) {
         auto *action = new QAction(caption, file);
         action->setObjectName(QLatin1String(name));
         file->insertAction(print, action);
         connect(action, &QAction::triggered, this, command);
+        return action;
     };
     add("Export_project", QStringLiteral("Export..."), &MainWindow::exportProject);
-    add("Import_project", QStringLiteral("Import..."), &MainWindow::importProject);
+    QAction *importItem =
+        add("Import_project", QStringLiteral("Import..."), &MainWindow::importProject);
     print->setShortcut(QKeySequence::Print);
     connect(print, &QAction::triggered, this, &MainWindow::printConfigSheet);
 
-    addTableMenu(m_uart1->names().grid, ProjectTable::Uart1);
-    addTableMenu(m_uart2->names().grid, ProjectTable::Uart2);
-    addTableMenu(QStringLiteral("Grid1"), ProjectTable::Sensors);
+    addTableMenu(m_uart1->grid(), ProjectTable::Uart1);
+    addTableMenu(m_uart2->grid(), ProjectTable::Uart2);
+    addTableMenu(m_onewire->grid(), ProjectTable::Sensors);
+    return importItem;
 }
 
-void MainWindow::addTableMenu(const QString &gridName, ProjectTable table)
+void MainWindow::addTableMenu(QTableView *grid, ProjectTable table)
 {
-    auto *grid = findChild<QTableView *>(gridName);
+    const QString gridName = grid->objectName();
     // The table's frame offers the menu too: a master table stays hidden until a row is chosen
     // or added. Within the frame the items also have shortcuts.
     QWidget *frame = grid->parentWidget();
@@ -122,23 +126,23 @@ void MainWindow::exportProject()
         Fill_project_record(record, projectPorts());
         if (const auto path = m_prompts->chooseFileToSave(
                 jsonChoice(QStringLiteral("Export PLC configuration"),
-                           proposedPath(*m_commands, QStringLiteral(".json"))))) {
+                           proposedPath(*m_files, QStringLiteral(".json"))))) {
             writeWholeFile(*path, projectJson(record));
             done = tr("Exported to %1").arg(QDir::toNativeSeparators(*path));
         }
     });
-    m_commands->showEnd(end, done, tr("Not exported: %1"));
+    m_status->showEnd(end, done, tr("Not exported: %1"));
 }
 
 void MainWindow::importProject()
 {
     // The import replaces the whole project, as a load does.
-    if (!m_commands->mayDiscardChanges())
+    if (!m_files->mayDiscardChanges())
         return;
     QString done;
     const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const auto path = m_prompts->chooseFileToOpen(
-            jsonChoice(QStringLiteral("Import PLC configuration"), m_commands->fileFolder()));
+            jsonChoice(QStringLiteral("Import PLC configuration"), m_files->fileFolder()));
         if (!path)
             return;
         ProjectRecord record;
@@ -148,7 +152,7 @@ void MainWindow::importProject()
             throw faultsOf(*path, e);
         }
         // A new project, not saved as a project file yet: the load marks it changed.
-        m_commands->project().setSaved(QString());
+        m_files->project().setSaved(QString());
         m_project = record;
         Apply_project_record(record, projectPorts());
         m_uart1->showTable();
@@ -158,7 +162,7 @@ void MainWindow::importProject()
         m_undo->stack().resetClean();
         done = tr("Imported %1").arg(QFileInfo(*path).fileName());
     });
-    m_commands->showEnd(end, done, tr("Not imported: %1"));
+    m_status->showEnd(end, done, tr("Not imported: %1"));
 }
 
 void MainWindow::exportTable(ProjectTable table)
@@ -168,12 +172,12 @@ void MainWindow::exportTable(ProjectTable table)
         const QString caption = projectTableCaption(table);
         if (const auto path = m_prompts->chooseFileToSave(csvChoice(
                 QStringLiteral("Export the %1").arg(caption),
-                proposedPath(*m_commands, QLatin1Char(' ') + caption + QStringLiteral(".csv"))))) {
+                proposedPath(*m_files, QLatin1Char(' ') + caption + QStringLiteral(".csv"))))) {
             writeWholeFile(*path, projectTableCsv(table, projectPorts()));
             done = tr("Exported the %1 to %2").arg(caption, QDir::toNativeSeparators(*path));
         }
     });
-    m_commands->showEnd(end, done, tr("Not exported: %1"));
+    m_status->showEnd(end, done, tr("Not exported: %1"));
 }
 
 void MainWindow::importTable(ProjectTable table)
@@ -182,7 +186,7 @@ void MainWindow::importTable(ProjectTable table)
     const CommandEnd end = runCommandEnd(*m_prompts, [&] {
         const QString caption = projectTableCaption(table);
         const auto path = m_prompts->chooseFileToOpen(
-            csvChoice(QStringLiteral("Import into the %1").arg(caption), m_commands->fileFolder()));
+            csvChoice(QStringLiteral("Import into the %1").arg(caption), m_files->fileFolder()));
         if (!path)
             return;
         if (projectTableFilled(table, projectPorts()) &&
@@ -200,20 +204,20 @@ void MainWindow::importTable(ProjectTable table)
             m_uart2->showTable();
         done = tr("Imported the %1 from %2").arg(caption, QFileInfo(*path).fileName());
     });
-    m_commands->showEnd(end, done, tr("Not imported: %1"));
+    m_status->showEnd(end, done, tr("Not imported: %1"));
 }
 
 void MainWindow::printConfigSheet()
 {
     QString done;
     const CommandEnd end = runCommandEnd(*m_prompts, [&] {
-        const QFileInfo file(m_commands->project().file());
+        const QFileInfo file(m_files->project().file());
         SheetHeading heading;
         heading.projectName = file.fileName();
         if (file.exists())
             heading.fileTime = file.lastModified();
         heading.printed = QDateTime::currentDateTime();
-        heading.changedSinceFile = m_commands->project().isChanged();
+        heading.changedSinceFile = m_files->project().isChanged();
         const QString html =
             configSheetHtml(heading, portSections(projectPorts(), m_onewire->auxPort().fieldNet())
                                          << findingsSection(checkConfiguration(projectPorts())));
@@ -226,7 +230,7 @@ void MainWindow::printConfigSheet()
         // Without a printer the sheet goes to a PDF file: one named after the project, where the
         // other choosers start.
         if (QPrinterInfo::defaultPrinter().isNull())
-            printer.setOutputFileName(proposedPath(*m_commands, QStringLiteral(".pdf")));
+            printer.setOutputFileName(proposedPath(*m_files, QStringLiteral(".pdf")));
         QPrintDialog dialog(&printer, this);
         dialog.setObjectName(QStringLiteral("print_dialog"));
         dialog.setWindowTitle(QStringLiteral("Print the configuration sheet"));
@@ -243,5 +247,5 @@ void MainWindow::printConfigSheet()
             throw PlatformError(QStringLiteral("The configuration sheet could not be printed"));
         done = tr("Configuration sheet sent to %1").arg(printer.printerName());
     });
-    m_commands->showEnd(end, done, tr("Configuration sheet not printed: %1"));
+    m_status->showEnd(end, done, tr("Configuration sheet not printed: %1"));
 }

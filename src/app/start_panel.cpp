@@ -1,7 +1,9 @@
 #include "app/start_panel.h"
 
 #include "app/main_window.h"
-#include "app/window_commands.h"
+#include "app/plc_commands.h"
+#include "app/project_file_commands.h"
+#include "app/recent_files.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "link/config_location.h"
@@ -48,19 +50,14 @@ QLabel *stepLabel(QWidget *parent, const QString &text)
 
 } // namespace
 
-StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
-    : QDockWidget(tr("Getting started"), &window), m_window(window), m_commands(commands),
+StartPanel::StartPanel(MainWindow &window, ProjectFileCommands &files)
+    : QDockWidget(tr("Getting started"), &window), m_window(window), m_files(files),
       m_projects(new QListWidget)
 {
     setObjectName(QStringLiteral("startPanel"));
     setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
     auto *content = new QWidget;
     m_steps = new QBoxLayout(QBoxLayout::TopToBottom, content);
-    auto action = [&](const char *name) {
-        QAction *found = window.findChild<QAction *>(QLatin1String(name));
-        Q_ASSERT(found);
-        return found;
-    };
     // Each step is a column of its own, so that the panel can stand beside the tabs (steps one
     // below the other) or below them (steps side by side) on a narrow screen.
     auto step = [&](const QString &title, int stretch) {
@@ -95,18 +92,19 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
     m_openButtons->addWidget(buttonFor(content, "startLoadConfig", tr("Open another file..."),
                                        window.loadConfigAction()));
     m_openButtons->addWidget(
-        buttonFor(content, "startUpload", tr("Upload from PLC"), action("upload_from_plc")));
+        buttonFor(content, "startUpload", tr("Upload from PLC"), window.uploadAction()));
     project->addLayout(m_openButtons);
 
     QVBoxLayout *write = step(tr("3. Write the project to the PLC"), 1);
-    QAction *verify = action("verify_after_write");
+    QAction *verify = window.plcCommands().verifyAfterWrite();
     auto *verifyBox = new QCheckBox(verify->text(), content);
     verifyBox->setObjectName(QStringLiteral("startVerify"));
     verifyBox->setChecked(verify->isChecked());
     connect(verifyBox, &QCheckBox::toggled, verify, &QAction::setChecked);
     connect(verify, &QAction::toggled, verifyBox, &QCheckBox::setChecked);
     write->addWidget(verifyBox);
-    write->addWidget(buttonFor(content, "startWrite", tr("Write to PLC"), action("load_to_plc")));
+    write->addWidget(
+        buttonFor(content, "startWrite", tr("Write to PLC"), window.loadToPlcAction()));
     write->addStretch(1);
     auto *never = new QPushButton(tr("Do not show this again"), content);
     never->setObjectName(QStringLiteral("startCloseForGood"));
@@ -125,8 +123,8 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
 
     auto openChosen = [this] {
         if (QListWidgetItem *item = m_projects->currentItem())
-            m_commands.openProjectFile(item->data(Qt::UserRole).toString(),
-                                       item->data(Qt::UserRole + 1).toBool());
+            m_files.openProjectFile(item->data(Qt::UserRole).toString(),
+                                    item->data(Qt::UserRole + 1).toBool());
     };
     window.registerPlcControl(open);
     window.registerPlcControl(m_projects);
@@ -135,7 +133,7 @@ StartPanel::StartPanel(MainWindow &window, WindowCommands &commands)
     connect(m_projects, &QListWidget::itemActivated, this, openChosen);
     connect(open, &QPushButton::clicked, this, openChosen);
     connect(never, &QPushButton::clicked, this, &StartPanel::closeForGood);
-    connect(&commands, &WindowCommands::recentFilesChanged, this, &StartPanel::listProjects);
+    connect(&files.recentFiles(), &RecentFiles::changed, this, &StartPanel::listProjects);
     listProjects();
 }
 
@@ -150,26 +148,15 @@ bool StartPanel::wanted(const QString &iniPath)
     }
 }
 
-void StartPanel::showOnFirstStart(MainWindow &window, WindowCommands &commands)
+StartPanel *StartPanel::addTo(MainWindow &window, ProjectFileCommands &files)
 {
-    if (wanted(window.iniPath()))
-        open(window, commands);
-}
-
-void StartPanel::open(MainWindow &window, WindowCommands &commands)
-{
-    if (auto *shown = window.findChild<StartPanel *>()) {
-        shown->show();
-        shown->raise();
-        return;
-    }
-    auto *panel = new StartPanel(window, commands);
-    // Beside the tabs where the screen has room for both, else below them.
+    auto *panel = new StartPanel(window, files);
     const QScreen *screen = window.screen();
     const int room = screen ? screen->availableGeometry().width() : 0;
     const bool beside =
         room >= window.minimumSizeHint().width() + panel->minimumSizeHint().width() + 40;
     window.addDockWidget(beside ? Qt::RightDockWidgetArea : Qt::BottomDockWidgetArea, panel);
+    return panel;
 }
 
 void StartPanel::arrangeFor(Qt::DockWidgetArea area)
@@ -204,7 +191,7 @@ void StartPanel::listProjects()
         item->setData(Qt::UserRole + 1, example);
         item->setToolTip(QDir::toNativeSeparators(path));
     };
-    for (const QString &path : m_commands.recentFiles())
+    for (const QString &path : m_files.recentFiles().paths())
         add(path, QFileInfo(path).fileName(), false);
     for (const QString &path : exampleProjects())
         add(path, tr("Example: %1").arg(QFileInfo(path).fileName()), true);

@@ -5,8 +5,8 @@
 
 class MainWindow;
 class QBoxLayout;
+class ProjectFileCommands;
 class QListWidget;
-class WindowCommands;
 
 // The way in on a first start: a panel beside the tabs (below them on a narrow screen) with the
 // three steps from a new installation to a written PLC (choose the port, open or upload a project,
@@ -16,15 +16,14 @@ class StartPanel final : public QDockWidget
 {
     Q_OBJECT
 public:
-    StartPanel(MainWindow &window, WindowCommands &commands);
+    StartPanel(MainWindow &window, ProjectFileCommands &files);
 
     // Whether a window with this set.ini starts with the panel: no set.ini yet, or
     // [Options] StartPanel=1.
     static bool wanted(const QString &iniPath);
-    // Adds the panel to the window when it is wanted.
-    static void showOnFirstStart(MainWindow &window, WindowCommands &commands);
-    // Shows the panel, whether it is wanted at start or not (Help > Getting started).
-    static void open(MainWindow &window, WindowCommands &commands);
+    // A new panel docked in the window: beside the tabs where the screen has room for both,
+    // else below them.
+    static StartPanel *addTo(MainWindow &window, ProjectFileCommands &files);
 
     // The recent files, then the examples, as the project list offers them.
     void listProjects();
@@ -35,7 +34,7 @@ private:
     void arrangeFor(Qt::DockWidgetArea area);
 
     MainWindow &m_window;
-    WindowCommands &m_commands;
+    ProjectFileCommands &m_files;
     QListWidget *m_projects;
     QBoxLayout *m_steps = nullptr;
     QBoxLayout *m_openButtons = nullptr;

@@ -1,9 +1,11 @@
 #include "app/status_bar.h"
 
+#include "common/command.h"
 #include "common/errors.h"
 #include "link/com_setting.h"
 #include "link/device_map.h"
 #include "link/serial_devices.h"
+#include "tabs/command_feedback.h"
 #include "transfer/plc_verify.h"
 
 #include <QFrame>
@@ -260,6 +262,27 @@ void StatusBar::showOutcome(const QString &text, bool failure)
     m_outcome->setStyleSheet(failure ? QStringLiteral("color: #b00000; font-weight: bold")
                                      : QString());
     Q_EMIT outcomeShown(at, text, failure);
+}
+
+void StatusBar::showEnd(const CommandEnd &end, const QString &done, const QString &failed)
+{
+    if (!end.failure.isEmpty())
+        showOutcome(failed.arg(end.failure), true);
+    else if (end.completed() && !done.isEmpty())
+        showOutcome(done);
+}
+
+void StatusBar::follow(const CommandFeedback &feedback)
+{
+    connect(&feedback, &CommandFeedback::portWritten, this, [this](const PortWriteReport &r) {
+        showOutcome(StatusText::writes({r}), StatusText::failed({r}));
+    });
+    connect(&feedback, &CommandFeedback::portsRead, this,
+            [this](const QList<PortReadReport> &reads) {
+                if (!reads.isEmpty())
+                    showOutcome(StatusText::reads(reads), StatusText::failed(reads));
+            });
+    connect(&feedback, &CommandFeedback::commandEnded, this, &StatusBar::showOutcome);
 }
 
 void StatusBar::showProject(const QString &description)

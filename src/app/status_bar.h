@@ -7,7 +7,9 @@
 
 #include <functional>
 
+class CommandFeedback;
 class FittedLabel;
+struct CommandEnd;
 struct PortReadReport;
 struct PortWriteReport;
 
@@ -40,6 +42,11 @@ public:
     // serial device the system has, a hint beside it says so and where to choose one.
     void showPort(const QString &port, const QString &iniPath);
     void showOutcome(const QString &text, bool failure = false);
+    // How a command of the window ended: `done` when it ran to its end (empty when it was
+    // cancelled and there is nothing to tell), else `failed` with the failure's text for %1.
+    void showEnd(const CommandEnd &end, const QString &done, const QString &failed);
+    // Shows how each command the tabs run ends, as they report it.
+    void follow(const CommandFeedback &feedback);
     void showProject(const QString &description);
 
     QString portText() const;

@@ -41,6 +41,8 @@ public:
     void startUp() final;
     // The buffer of the index-th view as shown; nullptr before start-up.
     TextTable *bufferTable(int index) const;
+    // The grid of the index-th view; nullptr when there is none.
+    DiagGrid *grid(int index) const { return m_grids.value(index); }
 
 private:
     void readBuffer(int index);

@@ -33,6 +33,8 @@ public:
     int selectedRow() const { return m_selectedRow; }
     // Selects a cell of the sensor table (row from 0), as a click would.
     void selectCell(int row, int column);
+    // The sensor table's grid.
+    QTableView *grid() const { return m_grid; }
 
     // The search dialog's line; by default a serial port at the COM number of set.ini.
     void setSearchLineFactory(LineFactory factory) { m_lineFactory = std::move(factory); }

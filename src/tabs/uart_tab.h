@@ -66,6 +66,8 @@ public:
     void showTable();
     // Selects a cell of the slave table (row from 0 for the first slave), as a click would.
     void selectCell(int row, int column);
+    // The slave table's grid.
+    QTableView *grid() const { return m_grid; }
 
     // The tab's commands, as its buttons run them.
     void writeToPlc();

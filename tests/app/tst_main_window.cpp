@@ -6,8 +6,9 @@
 
 #include "app/help_menu.h"
 #include "app/main_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
-#include "app/window_commands.h"
+#include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
 #include "link/ini_file.h"
@@ -19,6 +20,8 @@
 #include "transfer/plc_verify.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -236,11 +239,11 @@ private Q_SLOTS:
         QCOMPARE(slaveAddress(), 41);
 
         uart1.setSlaveAddress(QStringLiteral("42"));
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         action("Save")->trigger();
         QCOMPARE(m_prompts.fileRequests().size(), 1);
         QCOMPARE(slaveAddress(), 42);
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
 
         uart1.setSlaveAddress(QStringLiteral("43"));
         m_prompts.queueSaveChoice(Prompts::SaveChoice::Save);
@@ -306,12 +309,12 @@ private Q_SLOTS:
         const QList<QStringList> imported = {{"1", "10", "8", "0", "1100", "0", "250"},
                                              {"2", "11", "6", "0", "200", "1", "400"}};
         TextTable &table = m_window->uart2Tab()->port().slaves();
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
         m_prompts.queueFile(good);
         action("grid2_import_csv")->trigger();
         QVERIFY2(m_prompts.shown().isEmpty(), qPrintable(m_prompts.messages().join('|')));
         QCOMPARE(table.items(), imported);
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
 
         m_prompts.queueFile(bad);
         m_prompts.queueAnswer(false);
@@ -329,7 +332,75 @@ private Q_SLOTS:
 
         m_prompts.queueFile(m_dir->filePath("u2.dpc"));
         action("Save_config")->trigger();
-        QVERIFY(!m_window->commands().project().isChanged());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
+    }
+
+    // Each menu's items in order, as "name caption keys", a separator as "-", a submenu by its
+    // name: the commands come from several places, each adding its own items.
+    void theMenusKeepTheirItemsNamesAndKeys_data()
+    {
+        QTest::addColumn<QString>("menu"); // its caption in the menu bar
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("File") << "&File"
+                              << QStringList{"New_config New config ",
+                                             "Load_config Load config Ctrl+O",
+                                             "Open_example Open e&xample ",
+                                             "Save &Save Ctrl+S",
+                                             "Save_config Save config Ctrl+Shift+S",
+                                             "Export_project Export... ",
+                                             "Import_project Import... ",
+                                             "Print Print Ctrl+P",
+                                             "Save_app Save app setting ",
+                                             "-",
+                                             "Recent_1 &1 a.dpc ",
+                                             "-",
+                                             "Exit Exit Ctrl+Q"};
+        QTest::newRow("PLC") << "&PLC"
+                             << QStringList{"Comm_setting Comm. setting ",
+                                            "check_config Check config F7",
+                                            "Search_1wire Search 1-wire ",
+                                            "upload_from_plc Upload from PLC F5",
+                                            "load_to_plc Load to PLC ",
+                                            "-",
+                                            "Frame_monitor Frame monitor ",
+                                            "-",
+                                            "verify_after_write &Verify after write ",
+                                            "compare_with_plc Co&mpare with PLC... ",
+                                            "Messages Messages Ctrl+M"};
+        QTest::newRow("Help") << "&Help"
+                              << QStringList{"help_shortcuts &Keyboard shortcuts ",
+                                             "help_manual &Manual F1",
+                                             "help_getting_started &Getting started "};
+    }
+    void theMenusKeepTheirItemsNamesAndKeys()
+    {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, items);
+        writeRecentFiles(iniPath(), {m_dir->filePath("a.dpc")});
+        makeWindow();
+        QStringList bar;
+        QMenu *shown = nullptr;
+        for (QAction *item : m_window->menuBar()->actions()) {
+            bar << item->text();
+            if (item->text() == menu)
+                shown = item->menu();
+        }
+        QCOMPARE(bar, (QStringList{"&File", "&Edit", "&PLC", "About", "&Help"}));
+        QVERIFY(action("about")->isEnabled());
+        QVERIFY(shown);
+        QStringList found;
+        for (const QAction *item : shown->actions()) {
+            if (item->isSeparator())
+                found << "-";
+            else if (item->menu())
+                found << item->menu()->objectName() + ' ' + item->text() + ' ';
+            else
+                found << item->objectName() + ' ' + item->text() + ' ' +
+                             item->shortcut().toString();
+        }
+        QCOMPARE(found, items);
+        for (const QAction *item : shown->actions())
+            QVERIFY2(item->isSeparator() || item->isEnabled(), qPrintable(item->objectName()));
     }
 
     // The whole project out as JSON and into a fresh window gives the same project file; "Print"
@@ -345,7 +416,7 @@ private Q_SLOTS:
         makeWindow();
         m_prompts.queueFile(json);
         action("Import_project")->trigger();
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         // Another import asks first about the changes; cancelled, nothing is chosen.
         const qsizetype requests = m_prompts.fileRequests().size();
         m_prompts.queueSaveChoice(Prompts::SaveChoice::Cancel);

@@ -7,10 +7,10 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
 #include "app/start_panel.h"
 #include "app/status_bar.h"
-#include "app/window_commands.h"
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
@@ -122,8 +122,8 @@ private Q_SLOTS:
         m_ui.click(QStringLiteral("startOpenProject"));
         QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::Master);
         QVERIFY(m_window->uart1Tab()->port().slaves().itemCount() > 0);
-        QCOMPARE(m_window->commands().project().file(), QString());
-        QVERIFY(!m_window->commands().project().isChanged());
+        QCOMPARE(m_window->projectFiles().project().file(), QString());
+        QVERIFY(!m_window->projectFiles().project().isChanged());
 
         // The upload runs as the menu item does, and is greyed when the item is.
         m_ui.click(QStringLiteral("startUpload"));
@@ -157,8 +157,7 @@ private Q_SLOTS:
         menu->actions().at(1)->trigger();
         QVERIFY2(m_prompts.messages().isEmpty(), qPrintable(m_prompts.messages().join('|')));
         QCOMPARE(m_window->uart2Tab()->port().mode(), PortMode::Master);
-        QVERIFY(m_window->commands().statusBar().outcomeText().startsWith(
-            "Opened the example two-masters.dpc"));
+        QVERIFY(m_window->status().outcomeText().startsWith("Opened the example two-masters.dpc"));
 
         m_prompts.queueFile(std::nullopt);
         m_ui.find<QAction>(QStringLiteral("Save_config"))->trigger();
@@ -197,8 +196,7 @@ private Q_SLOTS:
         m_window->Change_main_caption();
         QVERIFY2(m_window->windowTitle().endsWith("  //Active port - simulated PLC"),
                  qPrintable(m_window->windowTitle()));
-        QVERIFY(m_window->commands().statusBar().portText().startsWith(
-            "Active port COM 2: simulated PLC"));
+        QVERIFY(m_window->status().portText().startsWith("Active port COM 2: simulated PLC"));
         clearComOverrides();
         QCOMPARE(running, 0);
         m_window->Change_main_caption();

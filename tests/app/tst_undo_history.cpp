@@ -6,9 +6,9 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
 #include "app/undo_history.h"
-#include "app/window_commands.h"
 #include "link/plc_link.h"
 #include "modbus/slave_dialog.h"
 #include "sim/demo_plc.h"
@@ -166,7 +166,7 @@ private Q_SLOTS:
     // Undoing back to what was saved leaves nothing unsaved; redoing makes it unsaved again.
     void undoingBackToTheSavedProjectLeavesItUnchanged()
     {
-        ProjectState &project = m_window->commands().project();
+        ProjectState &project = m_window->projectFiles().project();
         TextTable &slaves = m_window->uart1Tab()->port().slaves();
         slaves.setCell(0, 1, "9");
         m_b->prompts.queueFile(m_b->dir.filePath("p.dpc"));
@@ -211,7 +211,7 @@ private Q_SLOTS:
         m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
         m_b->prompts.queueFile(loaded);
         action("Load_config")->trigger();
-        QCOMPARE(m_window->commands().project().file(), loaded);
+        QCOMPARE(m_window->projectFiles().project().file(), loaded);
         action("edit_undo")->trigger();
         QCOMPARE(slaves.cell(0, 1), "9");
         const qsizetype asked = m_b->prompts.fileRequests().size();
@@ -225,9 +225,9 @@ private Q_SLOTS:
         m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
         m_b->prompts.queueFile(json);
         action("Import_project")->trigger();
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         action("edit_undo")->trigger();
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
     }
 
     // A cell the editor refuses changes nothing, and so leaves nothing to undo.

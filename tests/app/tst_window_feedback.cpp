@@ -7,9 +7,10 @@
 #include "app/main_window.h"
 #include "app/messages_log.h"
 #include "app/messages_window.h"
+#include "app/project_file_commands.h"
 #include "app/project_state.h"
+#include "app/recent_files.h"
 #include "app/status_bar.h"
-#include "app/window_commands.h"
 #include "link/plc_address.h"
 #include "link/serial_devices.h"
 #include "onewire/search_dialog.h"
@@ -75,7 +76,7 @@ class TestWindowFeedback : public QObject
         m_line = new sim::SimulatedLine(m_b->plc());
         m_window = std::make_unique<MainWindow>(m_b->ini(), std::unique_ptr<SerialLine>(m_line),
                                                 &m_b->prompts);
-        m_window->commands().statusBar().setTimeSource([] { return QTime(14, 2, 11); });
+        m_window->status().setTimeSource([] { return QTime(14, 2, 11); });
         m_ui.setRoot(m_window.get());
     }
     QAction *action(const QString &name) const { return m_ui.find<QAction>(name); }
@@ -86,7 +87,7 @@ class TestWindowFeedback : public QObject
     }
     QString status() const
     {
-        return m_window->commands().statusBar().outcomeText().chopped(9); // the time
+        return m_window->status().outcomeText().chopped(9); // the time
     }
     ModbusPort &uart1() const { return m_window->uart1Tab()->port(); }
     QString file(const char *name) const { return m_b->dir.filePath(QLatin1String(name)); }
@@ -241,7 +242,7 @@ private Q_SLOTS:
             m_b->prompts.queueFile(file("p.json"));
             action("Import_project")->trigger();
             // What the window shows is in no project file now, even though nothing differs.
-            QCOMPARE(m_window->commands().statusBar().projectText(), "New project, changed");
+            QCOMPARE(m_window->status().projectText(), "New project, changed");
             break;
         case Command::ExportCsv:
         case Command::ImportCsv:
@@ -275,9 +276,8 @@ private Q_SLOTS:
         auto *label = m_ui.find<QLabel>("statusOutcome");
         QAccessibleInterface *read = QAccessible::queryAccessibleInterface(label);
         QCOMPARE(read->text(QAccessible::Name), QString("Last command"));
-        QCOMPARE(read->text(QAccessible::Description),
-                 m_window->commands().statusBar().outcomeText());
-        QCOMPARE(m_window->commands().statusBar().outcomeText().right(9), QString(" 14:02:11"));
+        QCOMPARE(read->text(QAccessible::Description), m_window->status().outcomeText());
+        QCOMPARE(m_window->status().outcomeText().right(9), QString(" 14:02:11"));
         QStringList texts;
         for (const auto &s : m_b->prompts.shown())
             texts << s.text;
@@ -365,7 +365,7 @@ private Q_SLOTS:
         QFETCH(Prompts::SaveChoice, answer);
         m_window->show();
         uart1().setMode(PortMode::Slave);
-        QVERIFY(m_window->commands().project().isChanged());
+        QVERIFY(m_window->projectFiles().project().isChanged());
         m_b->prompts.queueSaveChoice(answer);
         if (answer == Prompts::SaveChoice::Save)
             m_b->prompts.queueFile(file("kept.dpc"));
@@ -384,7 +384,7 @@ private Q_SLOTS:
                                                          : PortMode::NotUse;
         QCOMPARE(uart1().mode(), mode);
         // Only an upload leaves work that is not saved.
-        QCOMPARE(m_window->commands().project().isChanged(),
+        QCOMPARE(m_window->projectFiles().project().isChanged(),
                  !goesOn || trigger == Trigger::Upload ||
                      (trigger == Trigger::Exit && answer == Prompts::SaveChoice::Discard));
     }
@@ -424,7 +424,7 @@ private Q_SLOTS:
         makeWindow();
         setSerialDeviceSource({});
         setDeviceTargetSource({});
-        QTEST(m_window->commands().statusBar().hintText(), "hint");
+        QTEST(m_window->status().hintText(), "hint");
     }
 
     void recentFilesAndSettingsLiveInSetIni()
@@ -443,18 +443,18 @@ private Q_SLOTS:
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{file("gone.dpc") +
                              " no longer exists; it was taken off the list of recent files."});
-        QCOMPARE(m_window->commands().recentFiles(), QStringList{file("a.dpc")});
+        QCOMPARE(m_window->projectFiles().recentFiles().paths(), QStringList{file("a.dpc")});
         QCOMPARE(Read_ini(m_b->ini(), "Recent", "File2", "-"), QString());
         action("Recent_1")->trigger();
         QCOMPARE(status(), QString("Loaded a.dpc"));
-        QCOMPARE(m_window->commands().project().description(), QString("a.dpc"));
+        QCOMPARE(m_window->projectFiles().project().description(), QString("a.dpc"));
 
         // The chooser starts in the folder last used; the newest file leads the list.
         QDir(m_b->dir.path()).mkdir("sub");
         m_b->prompts.queueFile(file("sub/b.dpc"));
         action("Save_config")->trigger();
         QCOMPARE(m_b->prompts.fileRequests().last().choice.startFolder, m_b->dir.path());
-        QCOMPARE(m_window->commands().recentFiles(),
+        QCOMPARE(m_window->projectFiles().recentFiles().paths(),
                  (QStringList{file("sub/b.dpc"), file("a.dpc")}));
         QCOMPARE(action("Recent_1")->text(), QString("&1 b.dpc"));
 
@@ -466,7 +466,7 @@ private Q_SLOTS:
         makeWindow();
         QVERIFY(action("verify_after_write")->isChecked());
         QCOMPARE(m_window->geometry().size(), QSize(900, 600));
-        QCOMPARE(m_window->commands().recentFiles().size(), 2);
+        QCOMPARE(m_window->projectFiles().recentFiles().paths().size(), 2);
         // A place stored on a larger screen is brought within this one (1024x700).
         m_b->setIni("Options", "Geometry", "-400,-200,1800,1000");
         makeWindow();
@@ -496,8 +496,8 @@ private Q_SLOTS:
         const QString failure =
             "UART 1 not written: COM1 (/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-"
             "port0): permission denied; add your user to the dialout group, then log in again";
-        m_window->commands().statusBar().showOutcome(failure, true);
-        m_window->commands().statusBar().showProject(QString(120, 'p') + ".dpc, changed");
+        m_window->status().showOutcome(failure, true);
+        m_window->status().showProject(QString(120, 'p') + ".dpc, changed");
         auto *tabs = m_ui.find<QTabWidget>("tabs");
         for (int tab = 0; tab < tabs->count(); ++tab) {
             tabs->setCurrentIndex(tab);
@@ -523,7 +523,7 @@ private Q_SLOTS:
     {
         m_window->show();
         load(m_sound);
-        m_window->commands().statusBar().setTimeSource([] { return QTime(14, 5, 0); });
+        m_window->status().setTimeSource([] { return QTime(14, 5, 0); });
         m_b->plc().faults().silent = true;
         m_ui.find<QPushButton>("Command19")->click();
         action("Messages")->trigger();

@@ -11,6 +11,7 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "link/config_location.h"
 #include "modbus/uart_tab.h"
 #include "onewire/onewire_tab.h"
@@ -378,9 +379,9 @@ void WindowCommands::loadToPlc()
     Prompts &prompts = m_window.prompts();
     ProjectWriteReport report;
     const CommandEnd end = runCommandEnd(prompts, [&] {
-        writeProject(m_window.link(), iniPath(), prompts, m_window.projectPorts(),
-                     {ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux},
-                     m_feedback.verifyAfterWrite(), report);
+        waitForTask(writeProject(m_window.link(), iniPath(), prompts, m_window.projectPorts(),
+                                 {ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux},
+                                 m_feedback.verifyAfterWrite(), report));
     });
     if (end.kind == CommandEnd::Kind::Aborted)
         return;
@@ -405,7 +406,8 @@ void WindowCommands::compareWithPlc()
     Prompts &prompts = m_window.prompts();
     Result<QList<PortDifference>> found = Outcome::Cancelled;
     const CommandEnd end = runCommandEnd(prompts, [&] {
-        found = ::compareWithPlc(m_window.link(), iniPath(), prompts, m_window.projectPorts());
+        found = waitForTask(
+            ::compareWithPlc(m_window.link(), iniPath(), prompts, m_window.projectPorts()));
     });
     if (end.kind == CommandEnd::Kind::Aborted)
         return;

@@ -5,6 +5,7 @@
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
 
+#include "common/wait_for_task.h"
 #include "link/com_setting_dialog.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
@@ -58,7 +59,7 @@ private Q_SLOTS:
         // With plc-sim gone the test tells why under its first message.
         sim.kill();
         prompts.clearRecord();
-        testConnection(link, prompts, readComSetting(ini));
+        waitForTask(testConnection(link, prompts, readComSetting(ini)));
         const QString noFirst = "No first answer from PLC. Check cable connection,port setting,and "
                                 "e.t.c.\n\nCOM3 (" +
                                 sim.linkPath() + "): no such device";

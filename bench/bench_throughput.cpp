@@ -6,6 +6,7 @@
 
 #include "cli/terminal_prompts.h"
 #include "common/clock.h"
+#include "common/wait_for_task.h"
 #include "link/frame_tap.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
@@ -30,13 +31,13 @@ namespace {
 class PauseCountingClock final : public Clock
 {
 public:
-    void pause(int ms) override
-    {
-        pausedMs += ms;
-        m_real.pause(ms);
-    }
     std::unique_ptr<ClockTimer> callAfter(int ms, std::function<void()> fire) override
     {
+        return m_real.callAfter(ms, std::move(fire));
+    }
+    std::unique_ptr<ClockTimer> pauseEnds(int ms, std::function<void()> fire) override
+    {
+        pausedMs += ms;
         return m_real.callAfter(ms, std::move(fire));
     }
     qint64 nowMs() const override { return m_real.nowMs(); }
@@ -44,7 +45,7 @@ public:
     qint64 pausedMs = 0;
 
 private:
-    EventLoopClock m_real;
+    SteadyClock m_real;
 };
 
 struct Transfer
@@ -62,13 +63,11 @@ bool transfersAt(const QString &lineSettings, PauseCountingClock &clock, int row
         return false;
     QtSerialLine line([&](int) { return sim.link(); });
     line.pinSettings(lineSettings);
-    PlcLink link(line);
+    FrameTap tap;
+    PlcLink link(line, clock, tap);
     qint64 characters = 0;
     int exchanges = 0;
-    // The link is the connection's context: the counting ends with this function's locals.
-    QObject::connect(&FrameTap::instance(), &FrameTap::happened, &link, [&](const LinkEvent &e) {
-        if (e.link != &link)
-            return;
+    QObject::connect(&tap, &FrameTap::happened, &link, [&](const LinkEvent &e) {
         if (e.kind == LinkEvent::Kind::Sent)
             ++exchanges;
         if (e.kind == LinkEvent::Kind::Sent || e.kind == LinkEvent::Kind::Received)
@@ -84,13 +83,13 @@ bool transfersAt(const QString &lineSettings, PauseCountingClock &clock, int row
     auto write = [](auto writeOne, const auto &what) {
         return [writeOne, &what](PlcLink &l, const QString &ini, Prompts &p) {
             WriteReport report;
-            writeOne(l, ini, p, what, report, Confirmation::Ask);
+            waitForTask(writeOne(l, ini, p, what, report, Confirmation::Ask));
             return report.outcome;
         };
     };
     auto upload = [](const ModbusPortInfo &info) {
         return [&info](PlcLink &l, const QString &ini, Prompts &p) {
-            return uploadModbusPort(l, ini, p, info).outcome();
+            return waitForTask(uploadModbusPort(l, ini, p, info)).outcome();
         };
     };
     const QByteArray slaves = QByteArray::number(rows) + " slaves";
@@ -101,8 +100,10 @@ bool transfersAt(const QString &lineSettings, PauseCountingClock &clock, int row
         {"UART 2 write, " + slaves, write(writeModbusPort, uart2)},
         {"UART 2 upload", upload(ModbusPortInfo::uart2())},
         {"1-wire write, " + sensorRows, write(writeAuxPort, sensors)},
-        {"1-wire upload", [](PlcLink &l, const QString &ini,
-                             Prompts &p) { return uploadAuxPort(l, ini, p).outcome(); }},
+        {"1-wire upload",
+         [](PlcLink &l, const QString &ini, Prompts &p) {
+             return waitForTask(uploadAuxPort(l, ini, p)).outcome();
+         }},
     };
 
     TerminalPrompts prompts;
@@ -197,11 +198,9 @@ int main(int argc, char **argv)
     const bool smoke = bench::smokeRun(argc, argv);
     const int rows = smoke ? 8 : 128;
     PauseCountingClock clock;
-    setAppClock(&clock);
     // The slow line second: where characters outweigh pauses, frames counted twice show most.
     bool ok = transfersAt(QStringLiteral("115200,E,8,1"), clock, rows);
     ok = transfersAt(QStringLiteral("9600,N,7,1"), clock, rows) && ok;
-    setAppClock(nullptr);
     ok = manyPlcs(smoke ? 2 : 8, rows) && ok;
     return ok ? 0 : 1;
 }

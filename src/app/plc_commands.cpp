@@ -6,6 +6,7 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "tabs/uart_tab.h"
 #include "tabs/onewire_tab.h"
 #include "transfer/plc_verify.h"
@@ -46,9 +47,10 @@ void PlcCommands::loadToPlc()
     Prompts &prompts = m_window.prompts();
     ProjectWriteReport report;
     const CommandEnd end = runCommandEnd(prompts, [&] {
-        writeProject(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts(),
-                     {ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux},
-                     m_feedback.verifyAfterWrite(), report);
+        waitForTask(writeProject(m_window.link(), m_window.iniPath(), prompts,
+                                 m_window.projectPorts(),
+                                 {ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux},
+                                 m_feedback.verifyAfterWrite(), report));
     });
     if (end.kind == CommandEnd::Kind::Aborted)
         return;
@@ -73,8 +75,8 @@ void PlcCommands::compareWithPlc()
     Prompts &prompts = m_window.prompts();
     Result<QList<PortDifference>> found(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(prompts, [&] {
-        found =
-            ::compareWithPlc(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts());
+        found = waitForTask(
+            ::compareWithPlc(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts()));
     });
     if (end.kind == CommandEnd::Kind::Aborted)
         return;

@@ -3,6 +3,7 @@
 #include "cli/cli_session.h"
 #include "cli/project_text.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "common/file_kind.h"
 #include "common/program_folders.h"
 #include "common/whole_file.h"
@@ -39,7 +40,7 @@ namespace {
 
 int commandTest(Session &s)
 {
-    return exitFor(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath())));
+    return exitFor(waitForTask(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath()))));
 }
 
 int commandWrite(Session &s)
@@ -60,8 +61,8 @@ int commandWrite(Session &s)
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     ProjectWriteReport report;
-    writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
-                 s.parser().isSet(QStringLiteral("verify")), report);
+    waitForTask(writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
+                             s.parser().isSet(QStringLiteral("verify")), report));
     for (const PortDifference &d : report.differences())
         s.prompts().message(d.text(QStringLiteral("written")));
     if (report.outcome == Outcome::Done && report.verifyFailed())
@@ -76,7 +77,7 @@ int commandCompare(Session &s)
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     // The file keeps no Field Net line settings, so it cannot differ from the PLC's.
     const auto differences =
-        compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown);
+        waitForTask(compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown));
     if (!differences)
         return exitFor(differences.outcome());
     for (const PortDifference &d : *differences)
@@ -92,12 +93,12 @@ int commandUpload(Session &s)
     requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
     FreshPorts fresh(s.iniPath());
     for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
-        const auto uploaded = uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info());
+        const auto uploaded = waitForTask(uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info()));
         if (!uploaded)
             return exitFor(uploaded.outcome());
         applyUploadedPort(*port, *uploaded);
     }
-    const auto aux = uploadAuxPort(s.link(), s.iniPath(), s.prompts());
+    const auto aux = waitForTask(uploadAuxPort(s.link(), s.iniPath(), s.prompts()));
     if (!aux)
         return exitFor(aux.outcome());
     applyUploadedAux(fresh.aux, *aux);
@@ -253,7 +254,7 @@ int commandDiag(Session &s)
         layout = onewireErrorBuffer();
     else
         usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
-    const auto reading = fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
+    const auto reading = waitForTask(fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout));
     if (!reading)
         return exitFor(reading.outcome());
     if (!reading->inUse) {
@@ -272,7 +273,7 @@ int commandDiag(Session &s)
 
 int commandSearch(Session &s)
 {
-    const auto found = searchOnewireBus(s.link(), s.iniPath(), s.prompts());
+    const auto found = waitForTask(searchOnewireBus(s.link(), s.iniPath(), s.prompts()));
     if (!found)
         return exitFor(found.outcome());
     out(QString::number(found->size()));
@@ -283,7 +284,7 @@ int commandSearch(Session &s)
 
 int commandRestart(Session &s)
 {
-    const auto answer = restartPlc(s.link(), s.iniPath(), s.prompts());
+    const auto answer = waitForTask(restartPlc(s.link(), s.iniPath(), s.prompts()));
     if (!answer)
         return exitFor(answer.outcome());
     // The window leaves the answer alone; a script must learn that the PLC did not take it.

@@ -6,52 +6,52 @@
 
 #include <algorithm>
 
-Result<ErrorBufferReading> fetchErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                            const ErrorBufferLayout &layout)
+QCoro::Task<Result<ErrorBufferReading>> fetchErrorBuffer(PlcLink &link, QString iniPath,
+                                                         Prompts &prompts, ErrorBufferLayout layout)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Read error buffer, ") + layout.name);
     transfer.open();
 
     // A silent PLC must not read as zeros: that would show every slot as "No error".
-    const auto word = readStatusWord(link, layout.wordAddress);
+    const auto word = co_await readStatusWord(link, layout.wordAddress);
     if (!word)
-        return ended(plcFailed(link, prompts, word.kind));
+        co_return ended(co_await plcFailed(link, prompts, word.kind));
     const std::optional<int> inBuffer = layout.slotCount(*word);
     ErrorBufferReading reading;
     if (!inBuffer)
-        return Result(reading);
+        co_return Result(reading);
     reading.inUse = true;
     // The buffer is read in whole blocks of 64 slots; two blocks are all there is.
     const int count = std::clamp(*inBuffer, 0, MaxErrorSlots);
     const int blocks = (count + ErrorBlockSlots - 1) / ErrorBlockSlots;
     const auto bytes =
-        readPieces(link, layout.buffer, blocks * ErrorBlockSlots, Timeout::ErrorBlock);
+        co_await readPieces(link, layout.buffer, blocks * ErrorBlockSlots, Timeout::ErrorBlock);
     if (!bytes)
-        return ended(plcFailed(link, prompts, bytes.kind));
+        co_return ended(co_await plcFailed(link, prompts, bytes.kind));
     for (int slot = 1; slot <= count; ++slot) {
         const auto b = static_cast<quint8>(bytes->at(slot - 1));
         reading.entries.append({slot, b, layout.decode(b, slot)});
     }
-    return Result(reading);
+    co_return Result(reading);
 }
 
-Outcome readErrorBuffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                        const ErrorBufferLayout &layout, TextTable &grid)
+QCoro::Task<Outcome> readErrorBuffer(PlcLink &link, QString iniPath, Prompts &prompts,
+                                     ErrorBufferLayout layout, TextTable &grid)
 {
-    const auto reading = fetchErrorBuffer(link, iniPath, prompts, layout);
+    const auto reading = co_await fetchErrorBuffer(link, iniPath, prompts, std::move(layout));
     if (reading && reading->inUse)
         showErrorEntries(grid, reading->entries);
-    return reading.outcome();
+    co_return reading.outcome();
 }
 
-Outcome Read_modbus_buffer(PlcLink &link, const QString &iniPath, Prompts &prompts, int port,
-                           TextTable &grid)
+QCoro::Task<Outcome> Read_modbus_buffer(PlcLink &link, QString iniPath, Prompts &prompts, int port,
+                                        TextTable &grid)
 {
-    return readErrorBuffer(link, iniPath, prompts, modbusErrorBuffer(port), grid);
+    return readErrorBuffer(link, std::move(iniPath), prompts, modbusErrorBuffer(port), grid);
 }
 
-Outcome Read_onewire_buffer(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                            TextTable &grid)
+QCoro::Task<Outcome> Read_onewire_buffer(PlcLink &link, QString iniPath, Prompts &prompts,
+                                         TextTable &grid)
 {
-    return readErrorBuffer(link, iniPath, prompts, onewireErrorBuffer(), grid);
+    return readErrorBuffer(link, std::move(iniPath), prompts, onewireErrorBuffer(), grid);
 }

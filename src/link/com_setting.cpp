@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <functional>
+
 namespace {
 
 const QString Section = QStringLiteral("COM");
@@ -125,7 +127,24 @@ struct TestResult
     QString reason;
 };
 
-TestResult runConnectionTest(PlcLink &link, const ComSetting &setting, const QString &portProblem)
+// A request of the test unless a step failed already; a platform failure becomes the test's
+// reason, and the request's answer is then as if nothing came.
+template <typename Answer>
+QCoro::Task<Answer> testStep(TestResult &result, std::function<QCoro::Task<Answer>()> request)
+{
+    if (!result.reason.isEmpty())
+        co_return Answer{};
+    try {
+        co_return co_await request();
+    } catch (const TransferAborted &) {
+        throw;
+    } catch (const PlatformError &e) {
+        result.reason = e.description();
+    }
+    co_return Answer{};
+}
+
+QCoro::Task<TestResult> runConnectionTest(PlcLink &link, ComSetting setting, QString portProblem)
 {
     TestResult result;
     result.reason = portProblem;
@@ -143,42 +162,46 @@ TestResult runConnectionTest(PlcLink &link, const ComSetting &setting, const QSt
         }
     };
 
-    transfer.close();
+    co_await transfer.close();
     // A step that fails leaves the rest undone: the old settings must not pass for the new ones.
     step([&] { line.setPortNumber(setting.portNumber()); });
     step([&] { line.setSettings(setting.settingsText()); });
     step([&] { transfer.open(); });
 
-    WriteAnswer enquiry;
-    step([&] { enquiry = link.Send_control_char(Timeout::ConnectionTest, Ctl::ENQ); });
+    const WriteAnswer enquiry = co_await testStep<WriteAnswer>(
+        result, [&] { return link.Send_control_char(Timeout::ConnectionTest, Ctl::ENQ); });
+    PlcRead<quint16> type;
+    if (enquiry.code == Ctl::ACK) {
+        type = co_await testStep<PlcRead<quint16>>(
+            result, [&] { return link.Read_plc_word(Timeout::ConnectionTest, Addr::CpuType); });
+    }
+    // An enquiry left unanswered is drained from the line before the user reads the result.
+    co_await transfer.close();
+
     if (enquiry.code != Ctl::ACK) {
         result.text = QStringLiteral(
             "No first answer from PLC. Check cable connection,port setting,and e.t.c.");
-        return result;
-    }
-    PlcRead<quint16> type;
-    step([&] { type = link.Read_plc_word(Timeout::ConnectionTest, Addr::CpuType); });
-    if (!type) {
+    } else if (!type) {
         result.text = QStringLiteral(
             "No second answer from PLC with type. Check cable connection,port setting,and e.t.c.");
-        return result;
+    } else {
+        result.text =
+            QStringLiteral("Successful connect to the CPU with type ") + QString::number(*type);
+        result.outcome = Outcome::Done;
     }
-    result.text =
-        QStringLiteral("Successful connect to the CPU with type ") + QString::number(*type);
-    result.outcome = Outcome::Done;
-    return result;
+    co_return result;
 }
 
 } // namespace
 
-Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting,
-                       const QString &portProblem)
+QCoro::Task<Outcome> testConnection(PlcLink &link, Prompts &prompts, ComSetting setting,
+                                    QString portProblem)
 {
     // The line is closed and free again before the user reads the result.
-    const TestResult result = runConnectionTest(link, setting, portProblem);
+    const TestResult result = co_await runConnectionTest(link, setting, portProblem);
     prompts.message(result.reason.isEmpty() ? result.text
                                             : result.text + QStringLiteral("\n\n") + result.reason);
-    return result.outcome;
+    co_return result.outcome;
 }
 
 ComDeviceInfo describeDevice(const QString &device)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QCoroTask>
+
 class PlcLink;
 class Prompts;
 class SerialLine;
@@ -48,8 +50,8 @@ QString comSettingsText(const QString &iniPath);
 // the port's own reason under it. The line is closed at the end. Done when the type came.
 // portProblem: why the port cannot be reached at all (a text that names no port); nothing is
 // sent then and the reason is shown under the first message.
-Outcome testConnection(PlcLink &link, Prompts &prompts, const ComSetting &setting,
-                       const QString &portProblem = {});
+QCoro::Task<Outcome> testConnection(PlcLink &link, Prompts &prompts, ComSetting setting,
+                                    QString portProblem = {});
 
 // Where a COM number leads on this computer, for the user to see beside the port list.
 struct ComDeviceInfo

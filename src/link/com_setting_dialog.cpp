@@ -2,6 +2,7 @@
 
 #include "common/command.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/line_settings.h"
@@ -318,7 +319,10 @@ void ComSettingDialog::onTest()
 {
     const ComSetting setting = shownSetting();
     const QString problem = routeTest(shownPort());
-    runCommand(m_prompts, [&] { testConnection(*m_link, m_prompts, setting, problem); });
+    runCommand(m_prompts,
+               [&] { waitForTask(testConnection(*m_link, m_prompts, setting, problem)); });
+    // A test cut short leaves the line draining: the dialog closes once the link is free.
+    waitForTask(m_link->idle());
     m_testRoute->clear();
     if (m_pendingResult)
         done(*std::exchange(m_pendingResult, std::nullopt));

@@ -11,6 +11,7 @@
 #include <optional>
 
 class PlcLink;
+struct LinkContext;
 class Prompts;
 class QComboBox;
 class QLabel;

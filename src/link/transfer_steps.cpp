@@ -125,7 +125,11 @@ QCoro::Task<bool> ConfigWriter::write(milliseconds timeout, quint16 address, QBy
 
 QCoro::Task<bool> ConfigWriter::openBracket()
 {
-    if (!co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketOpen)))
+    // The answer is taken into a variable before it is tested: GCC 12 miscompiles a co_await
+    // inside a condition.
+    const bool written =
+        co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketOpen));
+    if (!written)
         co_return false;
     m_report.bracketOpen = true;
     co_return true;
@@ -133,7 +137,9 @@ QCoro::Task<bool> ConfigWriter::openBracket()
 
 QCoro::Task<bool> ConfigWriter::closeBracket()
 {
-    if (!co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketClose)))
+    const bool written =
+        co_await write(Timeout::Bracket, Addr::Bracket, wordBytes(PlcWord::BracketClose));
+    if (!written)
         co_return false;
     m_report.bracketOpen = false;
     co_return true;
@@ -146,7 +152,8 @@ QCoro::Task<bool> ConfigWriter::writePieces(quint16 address, QByteArray data, mi
         co_return co_await write(timeout, address, data);
     for (qsizetype done = 0; done < data.size();) {
         const QByteArray piece = data.mid(done, PieceBytes);
-        if (!co_await write(timeout, static_cast<quint16>(address + done), piece))
+        const bool written = co_await write(timeout, static_cast<quint16>(address + done), piece);
+        if (!written)
             co_return false;
         done += piece.size();
         if (progress)

@@ -23,34 +23,35 @@ QString wordFault(const std::optional<PortWord> &word)
 
 } // namespace
 
-Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                      const ModbusPortInfo &info)
+QCoro::Task<Result<UploadedPort>> uploadModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                                                   const ModbusPortInfo &info)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, ") + info.name);
     transfer.open();
-    const auto word = readStatusWord(link, info.portWordAddress);
+    const auto word = co_await readStatusWord(link, info.portWordAddress);
     if (!word)
-        return ended(plcFailed(link, prompts, word.kind));
+        co_return ended(co_await plcFailed(link, prompts, word.kind));
     const quint16 raw = *word;
     const auto decoded = Decode_port_word(raw);
     if (const QString fault = wordFault(decoded); !fault.isEmpty()) {
-        return ended(plcFailed(link, prompts,
-                               QStringLiteral("%1: the PLC sent the port settings word %2, %3. "
-                                              "Nothing was changed.")
-                                   .arg(info.name, wordHex(raw), fault)));
+        co_return ended(co_await plcFailed(link, prompts,
+                                     QStringLiteral("%1: the PLC sent the port settings word %2, "
+                                                    "%3. Nothing was changed.")
+                                         .arg(info.name, wordHex(raw), fault)));
     }
 
     UploadedPort uploaded{*decoded, {}};
     const int slaves = decoded->countOrAddress;
     if (decoded->mode == PortMode::Master && slaves > 0) {
         ProgressScope progress(prompts);
-        const auto records = readPieces(link, info.recordsAddress, SlaveRecordBytes * slaves,
-                                        Timeout::Data, progress.callback());
+        const auto records =
+            co_await readPieces(link, info.recordsAddress, SlaveRecordBytes * slaves, Timeout::Data,
+                                progress.callback());
         if (!records)
-            return ended(plcFailed(link, prompts, records.kind));
+            co_return ended(co_await plcFailed(link, prompts, records.kind));
         uploaded.rows = Decode_slave_table(*records, slaves);
     }
-    return Result(uploaded);
+    co_return Result(uploaded);
 }
 
 void applyUploadedPort(ModbusPort &port, const UploadedPort &uploaded)

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QCoroTask>
+
 class ModbusPort;
 struct ModbusPortInfo;
 class PlcLink;
@@ -27,5 +29,5 @@ void applyUploadedPort(ModbusPort &port, const UploadedPort &uploaded);
 // record. A missing answer shows "Answer timeout from PLC", a word the port cannot hold names the
 // word; both end with PlcFailed and nothing. Applies set.ini to the line first and closes it
 // before anything is shown. Throws PlatformError for a failing port.
-Result<UploadedPort> uploadModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                                      const ModbusPortInfo &port);
+QCoro::Task<Result<UploadedPort>> uploadModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                                                   const ModbusPortInfo &port);

@@ -46,24 +46,30 @@ Outcome checkModbusPort(const ModbusPort &port, Prompts &prompts)
     return Outcome::Done;
 }
 
-void writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                     const ModbusPort &port, WriteReport &report, Confirmation confirmation)
+QCoro::Task<> writeModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                              const ModbusPort &port, WriteReport &report,
+                              Confirmation confirmation)
 {
     const ModbusPortInfo &info = port.info();
     LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, ") + info.name);
     if (!writeMayStart(
             prompts, confirmation, [&] { return checkModbusPort(port, prompts); }, report))
-        return;
+        co_return;
 
     ConfigWriter writer(link, prompts, report);
     // The port settings word alone inside the bracket, then the control word.
-    auto writeBracketedWord = [&](quint16 word, quint16 control) {
+    auto writeBracketedWord = [&](quint16 word, quint16 control) -> QCoro::Task<> {
         report.framesPlanned = 4;
         transfer.open();
-        if (writer.openBracket() &&
-            writer.write(Timeout::Data, info.portWordAddress, wordBytes(word)) &&
-            writer.closeBracket())
-            writer.writeUntested(Addr::ControlWord, control);
+        // Each answer is taken into a variable before it is tested: GCC 12 miscompiles a co_await
+        // inside a condition.
+        bool written = co_await writer.openBracket();
+        if (written)
+            written = co_await writer.write(Timeout::Data, info.portWordAddress, wordBytes(word));
+        if (written)
+            written = co_await writer.closeBracket();
+        if (written)
+            co_await writer.writeUntested(Addr::ControlWord, control);
     };
     const TextTable &table = port.slaves();
     switch (port.mode()) {
@@ -73,24 +79,31 @@ void writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
         transfer.open();
         const quint16 word =
             Encode_port_word(PortMode::Master, port.speed(), port.parity(), table.itemCount());
-        if (!writer.openBracket() ||
-            !writer.write(Timeout::Data, info.portWordAddress, wordBytes(word)))
-            return;
+        bool written = co_await writer.openBracket();
+        if (written)
+            written = co_await writer.write(Timeout::Data, info.portWordAddress, wordBytes(word));
+        if (!written)
+            co_return;
         ProgressScope progress(prompts);
-        if (!writer.writePieces(info.recordsAddress, records, Timeout::Data, progress.callback()) ||
-            !writer.closeBracket())
-            return;
-        writer.writeUntested(Addr::ControlWord, PlcWord::RestartPolling);
-        link.pause(SettlePause);
+        written = co_await writer.writePieces(info.recordsAddress, records, Timeout::Data,
+                                              progress.callback());
+        if (written)
+            written = co_await writer.closeBracket();
+        if (!written)
+            co_return;
+        co_await writer.writeUntested(Addr::ControlWord, PlcWord::RestartPolling);
+        co_await link.pause(SettlePause);
         break;
     }
     case PortMode::Slave:
-        writeBracketedWord(Encode_port_word(PortMode::Slave, port.speed(), port.parity(),
-                                            *slaveAddress(port, prompts)),
-                           PlcWord::RestartPolling);
+        co_await writeBracketedWord(Encode_port_word(PortMode::Slave, port.speed(), port.parity(),
+                                                     *slaveAddress(port, prompts)),
+                                    PlcWord::RestartPolling);
         break;
     case PortMode::NotUse:
-        writeBracketedWord(0, PlcWord::StopPort);
+        co_await writeBracketedWord(0, PlcWord::StopPort);
         break;
     }
+    // A control word the PLC left unanswered is drained from the line before the caller goes on.
+    co_await transfer.close();
 }

@@ -21,6 +21,6 @@ class Prompts;
 // Invalid, or Done. Throws InputError for a cell that does not convert.
 Outcome checkModbusPort(const ModbusPort &port, Prompts &prompts);
 
-void writeModbusPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                     const ModbusPort &port, WriteReport &report,
-                     Confirmation confirmation = Confirmation::Ask);
+QCoro::Task<> writeModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                              const ModbusPort &port, WriteReport &report,
+                              Confirmation confirmation = Confirmation::Ask);

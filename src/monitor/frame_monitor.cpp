@@ -6,6 +6,7 @@
 #include "common/prompts.h"
 #include "common/whole_file.h"
 #include "link/frame_tap.h"
+#include "link/plc_link.h"
 #include "monitor/frame_log_model.h"
 #include "widgets/controls.h"
 #include "widgets/window_placement.h"

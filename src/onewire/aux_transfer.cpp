@@ -19,13 +19,14 @@ Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts)
     return Outcome::Done;
 }
 
-void writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                  const AuxPortConfig &config, WriteReport &report, Confirmation confirmation)
+QCoro::Task<> writeAuxPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                           const AuxPortConfig &config, WriteReport &report,
+                           Confirmation confirmation)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Write to PLC, 1-wire"));
     if (!writeMayStart(
             prompts, confirmation, [&] { return checkAuxPort(config, prompts); }, report))
-        return;
+        co_return;
 
     transfer.open();
     ConfigWriter writer(link, prompts, report);
@@ -37,30 +38,43 @@ void writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
     case AuxMode::OnewireMaster: {
         const QByteArray area = Encode_sensor_table(config.sensors);
         report.framesPlanned = 3 + (n >= 1 ? pieceCount(area.size()) : 0);
-        if (!writer.openBracket() ||
-            !writeModeWord(Timeout::OnewireModeWord,
-                           Encode_aux_word(AuxMode::OnewireMaster, n, config.fieldNet)))
-            return;
+        // Each answer is taken into a variable before it is tested: GCC 12 miscompiles a co_await
+        // inside a condition.
+        bool written = co_await writer.openBracket();
+        if (written) {
+            written =
+                co_await writeModeWord(Timeout::OnewireModeWord,
+                                       Encode_aux_word(AuxMode::OnewireMaster, n, config.fieldNet));
+        }
+        if (!written)
+            co_return;
         // Shown while the table goes out, closed after the bracket is.
         std::optional<ProgressScope> progress;
         if (n >= 1) {
             progress.emplace(prompts);
-            if (!writer.writePieces(Addr::SensorArea, area, Timeout::Data, progress->callback()))
-                return;
+            written = co_await writer.writePieces(Addr::SensorArea, area, Timeout::Data,
+                                                  progress->callback());
+            if (!written)
+                co_return;
         }
-        writer.closeBracket();
+        co_await writer.closeBracket();
         break;
     }
     case AuxMode::FieldNet:
         // The one write that goes out without the bracket.
         report.framesPlanned = 1;
-        writeModeWord(Timeout::Word, Encode_aux_word(AuxMode::FieldNet, 0, config.fieldNet));
+        co_await writeModeWord(Timeout::Word,
+                               Encode_aux_word(AuxMode::FieldNet, 0, config.fieldNet));
         break;
-    case AuxMode::NotUse:
+    case AuxMode::NotUse: {
         report.framesPlanned = 3;
-        if (writer.openBracket() && writeModeWord(Timeout::Word, 0))
-            writer.closeBracket();
+        bool written = co_await writer.openBracket();
+        if (written)
+            written = co_await writeModeWord(Timeout::Word, 0);
+        if (written)
+            co_await writer.closeBracket();
         break;
+    }
     }
 }
 
@@ -74,35 +88,35 @@ void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)
     port.setConfig(config);
 }
 
-Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts)
+QCoro::Task<Result<UploadedAux>> uploadAuxPort(PlcLink &link, QString iniPath, Prompts &prompts)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, 1-wire"));
     transfer.open();
-    const auto word = readStatusWord(link, Addr::AuxMode);
+    const auto word = co_await readStatusWord(link, Addr::AuxMode);
     if (!word)
-        return ended(plcFailed(link, prompts, word.kind));
+        co_return ended(co_await plcFailed(link, prompts, word.kind));
     const quint16 raw = *word;
     UploadedAux uploaded{Decode_aux_word(raw), {}};
     if (uploaded.word.mode != AuxMode::OnewireMaster)
-        return Result(uploaded);
+        co_return Result(uploaded);
 
     // The area holds 128 sensors; a larger count cannot be the PLC's table.
     const int count = uploaded.word.sensorCount;
     if (count > SensorTable::MaxSensors) {
-        return ended(
-            plcFailed(link, prompts,
-                      QStringLiteral("1-wire: the PLC sent the mode word %1, which names more "
-                                     "than %2 sensors. Nothing was changed.")
-                          .arg(wordHex(raw))
-                          .arg(SensorTable::MaxSensors)));
+        co_return ended(co_await plcFailed(
+            link, prompts,
+            QStringLiteral("1-wire: the PLC sent the mode word %1, which names more than %2 "
+                           "sensors. Nothing was changed.")
+                .arg(wordHex(raw))
+                .arg(SensorTable::MaxSensors)));
     }
     if (count > 0) {
         ProgressScope progress(prompts);
-        const auto area = readPieces(link, Addr::SensorArea, SensorRecordBytes * count,
-                                     Timeout::Word, progress.callback());
+        const auto area = co_await readPieces(link, Addr::SensorArea, SensorRecordBytes * count,
+                                              Timeout::Word, progress.callback());
         if (!area)
-            return ended(plcFailed(link, prompts, area.kind));
+            co_return ended(co_await plcFailed(link, prompts, area.kind));
         uploaded.sensors = Decode_sensor_table(*area, count);
     }
-    return Result(uploaded);
+    co_return Result(uploaded);
 }

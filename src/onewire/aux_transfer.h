@@ -21,9 +21,9 @@ class Prompts;
 // and gives Invalid, or Done; InputError for Field Net list indexes outside their lists.
 Outcome checkAuxPort(const AuxPortConfig &config, Prompts &prompts);
 
-void writeAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                  const AuxPortConfig &config, WriteReport &report,
-                  Confirmation confirmation = Confirmation::Ask);
+QCoro::Task<> writeAuxPort(PlcLink &link, QString iniPath, Prompts &prompts,
+                           const AuxPortConfig &config, WriteReport &report,
+                           Confirmation confirmation = Confirmation::Ask);
 
 // What an upload read from the PLC: the mode word decoded, and the sensors of a 1-wire master.
 struct UploadedAux
@@ -39,4 +39,4 @@ void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded);
 // "Upload from PLC" of the auxiliary port: reads the mode word and, for 1-wire master, the
 // sensor area. A missing answer shows "Answer timeout from PLC", a mode word naming more sensors
 // than the area holds names the word; both end with PlcFailed and nothing.
-Result<UploadedAux> uploadAuxPort(PlcLink &link, const QString &iniPath, Prompts &prompts);
+QCoro::Task<Result<UploadedAux>> uploadAuxPort(PlcLink &link, QString iniPath, Prompts &prompts);

@@ -12,28 +12,30 @@
 #include <algorithm>
 #include <limits>
 
-Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts)
+QCoro::Task<Result<QList<RomTexts>>> searchOnewireBus(PlcLink &link, QString iniPath,
+                                                      Prompts &prompts)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Search 1-wire"));
     transfer.open();
 
     // The failure carries its message: the window's status bar names it too.
-    const WriteAnswer started = link.Write_plc_block(
+    const WriteAnswer started = co_await link.Write_plc_block(
         Timeout::Word, WriteCommand::RunTime, Addr::SearchStart, wordBytes(PlcWord::StartSearch));
     if (!started.accepted())
-        return ended(plcFailed(link, prompts, started.kind));
+        co_return ended(co_await plcFailed(link, prompts, started.kind));
 
     // The PLC is still busy with the request: this first answer is not used.
-    link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2, PlcLink::Reading::Once);
-    link.pause(BusSearchTime);
+    co_await link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2, PlcLink::Reading::Once);
+    co_await link.pause(BusSearchTime);
 
-    const auto count = link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
+    const auto count = co_await link.Read_plc_block(Timeout::Word, Addr::SearchCount, 2);
     if (!count)
-        return ended(plcFailed(link, prompts, count.kind));
+        co_return ended(co_await plcFailed(link, prompts, count.kind));
     const int found = static_cast<quint8>(count->at(0));
-    const auto roms = readPieces(link, Addr::SearchRoms, RomCodeBytes * found, Timeout::Word);
+    const auto roms =
+        co_await readPieces(link, Addr::SearchRoms, RomCodeBytes * found, Timeout::Word);
     if (!roms)
-        return ended(plcFailed(link, prompts, roms.kind));
+        co_return ended(co_await plcFailed(link, prompts, roms.kind));
 
     QList<RomTexts> codes;
     for (int s = 0; s < found; ++s) {
@@ -42,7 +44,7 @@ Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, 
             rom[size_t(b)] = byteHex(static_cast<quint8>(roms->at(RomCodeBytes * s + b)));
         codes.append(rom);
     }
-    return Result(codes);
+    co_return Result(codes);
 }
 
 namespace {

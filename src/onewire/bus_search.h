@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <QCoroTask>
+
 class PlcLink;
 class Prompts;
 
@@ -15,7 +17,8 @@ class Prompts;
 // Brings back the ROM codes found as hex texts, Byte 0 first (none when none were found). A
 // refused or unanswered request shows its message and ends with PlcFailed. Platform failures are
 // thrown (PlatformError); the line is closed in every case.
-Result<QList<RomTexts>> searchOnewireBus(PlcLink &link, const QString &iniPath, Prompts &prompts);
+QCoro::Task<Result<QList<RomTexts>>> searchOnewireBus(PlcLink &link, QString iniPath,
+                                                      Prompts &prompts);
 // Bytes of one ROM code found, at 3002 and on.
 constexpr int RomCodeBytes = 8;
 

@@ -1,6 +1,7 @@
 #include "onewire/search_dialog.h"
 
 #include "common/command.h"
+#include "common/wait_for_task.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
 #include "onewire/rom_code.h"
@@ -131,7 +132,7 @@ void SearchDialog::startSearch()
     std::optional<QList<RomTexts>> found;
     Result<QList<RomTexts>> result(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(m_prompts, [&] {
-        result = searchOnewireBus(*m_link, m_iniPath, m_prompts);
+        result = waitForTask(searchOnewireBus(*m_link, m_iniPath, m_prompts));
         if (result)
             found = *result;
     });

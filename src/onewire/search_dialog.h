@@ -9,6 +9,7 @@
 
 class CellEditor;
 class PlcLink;
+struct LinkContext;
 class Prompts;
 class QLabel;
 class QLineEdit;

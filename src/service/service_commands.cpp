@@ -16,14 +16,14 @@
 namespace {
 
 // One service word to one service address; the answer is for the caller to test or not.
-WriteAnswer writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word,
-                             PlcLink::Drain drain)
+QCoro::Task<WriteAnswer> writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word,
+                                          PlcLink::Drain drain)
 {
     transfer.open();
-    const WriteAnswer answer = transfer.link().Write_plc_block(
+    const WriteAnswer answer = co_await transfer.link().Write_plc_block(
         Timeout::Bracket, WriteCommand::Configuration, address, wordBytes(word));
-    transfer.close(drain);
-    return answer;
+    co_await transfer.close(drain);
+    co_return answer;
 }
 
 // Throws when the updater is not a program that can be started: the PLC must not be switched
@@ -58,34 +58,35 @@ void startUpdater(const QString &program)
 
 } // namespace
 
-Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts)
+QCoro::Task<Result<WriteAnswer>> restartPlc(PlcLink &link, QString iniPath, Prompts &prompts)
 {
     // set.ini is applied like before every other transfer: the port chosen in the COM-port
     // dialog is the one the caption shows, and the restart must go out there too.
     LinkTransfer transfer(link, iniPath, QStringLiteral("Restart PLC"));
     if (!prompts.question(QStringLiteral("You are shure for restart PLC ? "), QString()))
-        return ended(Outcome::Cancelled);
-    return Result(
-        writeServiceWord(transfer, Addr::Restart, PlcWord::Restart, PlcLink::Drain::UntilQuiet));
+        co_return ended(Outcome::Cancelled);
+    const WriteAnswer answer = co_await writeServiceWord(transfer, Addr::Restart, PlcWord::Restart,
+                                                         PlcLink::Drain::UntilQuiet);
+    co_return Result(answer);
 }
 
-Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                            const QString &updaterProgram, const QString &missingHint)
+QCoro::Task<Outcome> startFirmwareUpdate(PlcLink &link, QString iniPath, Prompts &prompts,
+                                         QString updaterProgram, QString missingHint)
 {
     checkUpdater(updaterProgram, missingHint);
     {
         LinkTransfer transfer(link, iniPath, QStringLiteral("Update firmware"));
         if (!prompts.question(QStringLiteral("You are shure for update firmware for the PLC ? "),
                               QString()))
-            return Outcome::Cancelled;
+            co_return Outcome::Cancelled;
         // The updater takes the port over at once: whatever the PLC still sends is for it.
-        writeServiceWord(transfer, Addr::FirmwareUpdate, PlcWord::FirmwareUpdate,
-                         PlcLink::Drain::No);
+        co_await writeServiceWord(transfer, Addr::FirmwareUpdate, PlcWord::FirmwareUpdate,
+                                  PlcLink::Drain::No);
         // The port is free before the updater starts: it opens the same port itself.
-        link.pause(SettlePause);
+        co_await link.pause(SettlePause);
     }
     startUpdater(updaterProgram);
-    return Outcome::Done;
+    co_return Outcome::Done;
 }
 
 QString updaterPath(const QStringList &folders)
@@ -113,7 +114,7 @@ QString storedUpdater(const QString &iniPath)
 {
     try {
         return Read_ini(iniPath, OptionsSection, UpdaterKey, QString()).trimmed();
-    } catch (const CommandError &) {
+    } catch (const PlatformError &) {
         // A set.ini that cannot be read names no updater; the default one is looked for.
         return {};
     }

@@ -17,7 +17,7 @@ class Prompts;
 
 // "Restart PLC, based on the STM32F3": the PLC's answer, which the window does not look at (a
 // PLC that restarts at once may not answer) and the command line reports.
-Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &prompts);
+QCoro::Task<Result<WriteAnswer>> restartPlc(PlcLink &link, QString iniPath, Prompts &prompts);
 
 // "Start update firmware for STM32F3": checks that updaterProgram is there and can be started
 // (PlatformError naming it, before anything is asked or sent), writes the update word, closes the
@@ -25,8 +25,8 @@ Result<WriteAnswer> restartPlc(PlcLink &link, const QString &iniPath, Prompts &p
 // not.
 // missingHint follows the message for an updater that is not there: where it was looked for and
 // how to choose another.
-Outcome startFirmwareUpdate(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                            const QString &updaterProgram, const QString &missingHint = {});
+QCoro::Task<Outcome> startFirmwareUpdate(PlcLink &link, QString iniPath, Prompts &prompts,
+                                         QString updaterProgram, QString missingHint = {});
 
 // The updater, "update/update.exe" on Windows and "update/update" elsewhere, in the first of the
 // folders that holds one (programPartFolders() for the running program). When none does, where

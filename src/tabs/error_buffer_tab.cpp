@@ -1,6 +1,7 @@
 #include "tabs/error_buffer_tab.h"
 
 #include "common/command.h"
+#include "common/wait_for_task.h"
 #include "diag/diag_grid.h"
 #include "diag/error_buffer_read.h"
 #include "widgets/controls.h"
@@ -104,7 +105,7 @@ void ErrorBufferTab::readBuffer(int index)
     const ErrorBufferLayout &layout = m_views[index].layout;
     Result<ErrorBufferReading> reading(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(prompts(), [&] {
-        reading = fetchErrorBuffer(link(), iniPath(), prompts(), layout);
+        reading = waitForTask(fetchErrorBuffer(link(), iniPath(), prompts(), layout));
         if (reading && reading->inUse)
             showErrorEntries(*table, reading->entries);
     });

@@ -3,6 +3,7 @@
 #include "common/command.h"
 #include "common/program_folders.h"
 #include "common/prompts.h"
+#include "common/wait_for_task.h"
 #include "link/plc_link.h"
 #include "service/service_commands.h"
 #include "widgets/controls.h"
@@ -112,7 +113,8 @@ void HwConfigTab::buildGeneralFrame()
     connect(restart, &QPushButton::clicked, this, [this] {
         Result<WriteAnswer> answer(Outcome::Cancelled);
         const CommandEnd end = runCommandEnd(
-            prompts(), [&] { answer = restartPlc(link(), iniPath(), prompts()); }, QString());
+            prompts(), [&] { answer = waitForTask(restartPlc(link(), iniPath(), prompts())); },
+            QString());
         // The window does not ask the PLC's answer for a message; the status bar tells it.
         if (!end.failure.isEmpty())
             reportEnded(QStringLiteral("Restart not sent: %1").arg(end.failure), true);
@@ -136,8 +138,8 @@ void HwConfigTab::buildGeneralFrame()
             prompts(),
             [&] {
                 const UpdaterChoice updater = chooseUpdater(iniPath(), updaterFolders());
-                outcome = startFirmwareUpdate(link(), iniPath(), prompts(), updater.program,
-                                              updater.missingHint);
+                outcome = waitForTask(startFirmwareUpdate(link(), iniPath(), prompts(),
+                                                          updater.program, updater.missingHint));
             },
             QString());
         if (!end.failure.isEmpty())

@@ -1,6 +1,7 @@
 #include "tabs/onewire_tab.h"
 
 #include "common/prompts.h"
+#include "common/wait_for_task.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
 #include "onewire/aux_encoding.h"
@@ -234,7 +235,8 @@ void OnewireTab::openSearchDialog()
 void OnewireTab::writeToPlc()
 {
     runPortWrite(auxPortName(), [this](bool verify, PortWriteReport &report) {
-        writePortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report);
+        waitForTask(
+            writePortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report));
     });
 }
 
@@ -246,7 +248,7 @@ void OnewireTab::uploadFromPlc()
 PortReadReport OnewireTab::readFromPlc()
 {
     return runPortRead(auxPortName(), [this](PortReadReport &r) {
-        const auto uploaded = uploadAuxPort(link(), iniPath(), prompts());
+        const auto uploaded = waitForTask(uploadAuxPort(link(), iniPath(), prompts()));
         r.endedAs(uploaded);
         if (uploaded)
             applyUploadedAux(m_port, *uploaded);

@@ -2,6 +2,7 @@
 
 #include "common/hex_text.h"
 #include "common/prompts.h"
+#include "common/wait_for_task.h"
 #include "link/line_settings.h"
 #include "modbus/modbus_timing.h"
 #include "modbus/modbus_upload.h"
@@ -294,7 +295,7 @@ void UartTab::showTable()
 void UartTab::writeToPlc()
 {
     runPortWrite(m_port->info().name, [this](bool verify, PortWriteReport &report) {
-        writePortVerified(link(), iniPath(), prompts(), *m_port, verify, report);
+        waitForTask(writePortVerified(link(), iniPath(), prompts(), *m_port, verify, report));
     });
 }
 
@@ -306,7 +307,8 @@ void UartTab::uploadFromPlc()
 PortReadReport UartTab::readFromPlc()
 {
     const PortReadReport report = runPortRead(m_port->info().name, [this](PortReadReport &r) {
-        const auto uploaded = uploadModbusPort(link(), iniPath(), prompts(), m_port->info());
+        const auto uploaded =
+            waitForTask(uploadModbusPort(link(), iniPath(), prompts(), m_port->info()));
         r.endedAs(uploaded);
         if (uploaded)
             applyUploadedPort(*m_port, *uploaded);

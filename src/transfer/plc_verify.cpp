@@ -30,55 +30,56 @@ bool ProjectWriteReport::verifyFailed() const
                        [](const PortWriteReport &port) { return port.verifyFailed(); });
 }
 
-Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QString &iniPath,
-                                                       Prompts &prompts, const ModbusPort &ours)
+QCoro::Task<Result<QList<PortDifference>>>
+readAndCompareModbusPort(PlcLink &link, QString iniPath, Prompts &prompts, const ModbusPort &ours)
 {
-    const auto uploaded = uploadModbusPort(link, iniPath, prompts, ours.info());
+    const auto uploaded = co_await uploadModbusPort(link, iniPath, prompts, ours.info());
     if (!uploaded)
-        return Result<QList<PortDifference>>::endedAs(uploaded);
+        co_return Result<QList<PortDifference>>::endedAs(uploaded);
     ModbusPort held(ours.info());
     applyUploadedPort(held, *uploaded);
-    return Result(compareModbusPort(ours, held));
+    co_return Result(compareModbusPort(ours, held));
 }
 
-Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
-                                                    Prompts &prompts, const AuxPortConfig &ours,
-                                                    FieldNetLine fieldNet)
+QCoro::Task<Result<QList<PortDifference>>> readAndCompareAuxPort(PlcLink &link, QString iniPath,
+                                                                 Prompts &prompts,
+                                                                 const AuxPortConfig &ours,
+                                                                 FieldNetLine fieldNet)
 {
-    const auto uploaded = uploadAuxPort(link, iniPath, prompts);
+    const auto uploaded = co_await uploadAuxPort(link, iniPath, prompts);
     if (!uploaded)
-        return Result<QList<PortDifference>>::endedAs(uploaded);
+        co_return Result<QList<PortDifference>>::endedAs(uploaded);
     AuxPort held;
     applyUploadedAux(held, *uploaded);
-    return Result(compareAuxPort(ours, held.config(), fieldNet));
+    co_return Result(compareAuxPort(ours, held.config(), fieldNet));
 }
 
 template <typename Port>
-void writePortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts, const Port &port,
-                       bool verify, PortWriteReport &report, Confirmation confirmation)
+QCoro::Task<> writePortVerified(PlcLink &link, QString iniPath, Prompts &prompts, const Port &port,
+                                bool verify, PortWriteReport &report, Confirmation confirmation)
 {
     constexpr bool modbus = std::is_same_v<Port, ModbusPort>;
     if constexpr (modbus)
-        writeModbusPort(link, iniPath, prompts, port, report.write, confirmation);
+        co_await writeModbusPort(link, iniPath, prompts, port, report.write, confirmation);
     else
-        writeAuxPort(link, iniPath, prompts, port, report.write, confirmation);
+        co_await writeAuxPort(link, iniPath, prompts, port, report.write, confirmation);
     if (!verify || report.write.outcome != Outcome::Done)
-        return;
+        co_return;
     // Marked as begun first: a failure thrown while reading back ends a write that went through.
     report.verify = ended(Outcome::Cancelled);
     if constexpr (modbus)
-        report.verify = readAndCompareModbusPort(link, iniPath, prompts, port);
+        report.verify = co_await readAndCompareModbusPort(link, iniPath, prompts, port);
     else
-        report.verify = readAndCompareAuxPort(link, iniPath, prompts, port);
+        report.verify = co_await readAndCompareAuxPort(link, iniPath, prompts, port);
 }
-template void writePortVerified(PlcLink &, const QString &, Prompts &, const ModbusPort &, bool,
-                                PortWriteReport &, Confirmation);
-template void writePortVerified(PlcLink &, const QString &, Prompts &, const AuxPortConfig &, bool,
-                                PortWriteReport &, Confirmation);
+template QCoro::Task<> writePortVerified(PlcLink &, QString, Prompts &, const ModbusPort &, bool,
+                                         PortWriteReport &, Confirmation);
+template QCoro::Task<> writePortVerified(PlcLink &, QString, Prompts &, const AuxPortConfig &, bool,
+                                         PortWriteReport &, Confirmation);
 
-void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                  const ProjectPorts &ports, const QList<ProjectPort> &chosen, bool verify,
-                  ProjectWriteReport &report)
+QCoro::Task<> writeProject(PlcLink &link, QString iniPath, Prompts &prompts,
+                           const ProjectPorts &ports, QList<ProjectPort> chosen, bool verify,
+                           ProjectWriteReport &report)
 {
     const AuxPortConfig aux = ports.aux.config();
     auto check = [&](ProjectPort p) {
@@ -98,11 +99,11 @@ void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
     for (const ProjectPort p : chosen) {
         report.outcome = check(p);
         if (report.outcome != Outcome::Done)
-            return;
+            co_return;
     }
     if (!prompts.question(downloadQuestion(), QString())) {
         report.outcome = Outcome::Cancelled;
-        return;
+        co_return;
     }
     const auto given = Confirmation::Given;
     for (const ProjectPort p : chosen) {
@@ -113,33 +114,35 @@ void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
         case ProjectPort::Uart2: {
             const ModbusPort &modbus = p == ProjectPort::Uart1 ? ports.uart1 : ports.uart2;
             port.port = modbus.info().name;
-            writePortVerified(link, iniPath, prompts, modbus, verify, port, given);
+            co_await writePortVerified(link, iniPath, prompts, modbus, verify, port, given);
             break;
         }
         case ProjectPort::Aux:
             port.port = auxPortName();
-            writePortVerified(link, iniPath, prompts, aux, verify, port, given);
+            co_await writePortVerified(link, iniPath, prompts, aux, verify, port, given);
             break;
         }
         report.outcome = port.write.outcome;
         if (report.outcome != Outcome::Done)
-            return;
+            co_return;
     }
 }
 
-Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPath,
-                                             Prompts &prompts, const ProjectPorts &ours,
-                                             FieldNetLine fieldNet)
+QCoro::Task<Result<QList<PortDifference>>> compareWithPlc(PlcLink &link, QString iniPath,
+                                                          Prompts &prompts,
+                                                          const ProjectPorts &ours,
+                                                          FieldNetLine fieldNet)
 {
     QList<PortDifference> all;
     for (const ModbusPort *port : {&ours.uart1, &ours.uart2}) {
-        const auto found = readAndCompareModbusPort(link, iniPath, prompts, *port);
+        const auto found = co_await readAndCompareModbusPort(link, iniPath, prompts, *port);
         if (!found)
-            return found;
+            co_return found;
         all += *found;
     }
-    const auto found = readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config(), fieldNet);
+    const auto found =
+        co_await readAndCompareAuxPort(link, iniPath, prompts, ours.aux.config(), fieldNet);
     if (!found)
-        return found;
-    return Result(all + *found);
+        co_return found;
+    co_return Result(all + *found);
 }

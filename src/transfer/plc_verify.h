@@ -50,19 +50,19 @@ struct PortReadReport
 
 // Reads a port as its upload does, into a model of its own (never the caller's), and compares it
 // with ours. The upload's messages and progress are shown as the upload shows them.
-Result<QList<PortDifference>> readAndCompareModbusPort(PlcLink &link, const QString &iniPath,
-                                                       Prompts &prompts, const ModbusPort &ours);
-Result<QList<PortDifference>> readAndCompareAuxPort(PlcLink &link, const QString &iniPath,
-                                                    Prompts &prompts, const AuxPortConfig &ours,
-                                                    FieldNetLine fieldNet = FieldNetLine::Compared);
+QCoro::Task<Result<QList<PortDifference>>>
+readAndCompareModbusPort(PlcLink &link, QString iniPath, Prompts &prompts, const ModbusPort &ours);
+QCoro::Task<Result<QList<PortDifference>>>
+readAndCompareAuxPort(PlcLink &link, QString iniPath, Prompts &prompts, const AuxPortConfig &ours,
+                      FieldNetLine fieldNet = FieldNetLine::Compared);
 
 // "Write to PLC" of a port, followed when verify is asked and the write ran to its end by reading
 // the port back and comparing. The write's frames are exactly those without verify. The report
 // (its port named already) is filled as the write goes. Port: a ModbusPort or an AuxPortConfig.
 template <typename Port>
-void writePortVerified(PlcLink &link, const QString &iniPath, Prompts &prompts, const Port &port,
-                       bool verify, PortWriteReport &report,
-                       Confirmation confirmation = Confirmation::Ask);
+QCoro::Task<> writePortVerified(PlcLink &link, QString iniPath, Prompts &prompts, const Port &port,
+                                bool verify, PortWriteReport &report,
+                                Confirmation confirmation = Confirmation::Ask);
 
 // The ports of a project, in the order they are written.
 enum class ProjectPort { Uart1, Uart2, Aux };
@@ -82,12 +82,12 @@ struct ProjectWriteReport
 // shows its message and sends nothing), asks once "You are shure for download configuration to
 // the PLC ? ", then writes the chosen ports in project order, each with verify when asked. A port
 // that does not run to its end stops the rest. The report is filled as the writes go.
-void writeProject(PlcLink &link, const QString &iniPath, Prompts &prompts,
-                  const ProjectPorts &ports, const QList<ProjectPort> &chosen, bool verify,
-                  ProjectWriteReport &report);
+QCoro::Task<> writeProject(PlcLink &link, QString iniPath, Prompts &prompts,
+                           const ProjectPorts &ports, QList<ProjectPort> chosen, bool verify,
+                           ProjectWriteReport &report);
 
 // "Compare with PLC": reads the three ports into memory and compares each with ours. A port that
 // cannot be read ends it (its message shown).
-Result<QList<PortDifference>> compareWithPlc(PlcLink &link, const QString &iniPath,
-                                             Prompts &prompts, const ProjectPorts &ours,
-                                             FieldNetLine fieldNet = FieldNetLine::Compared);
+QCoro::Task<Result<QList<PortDifference>>>
+compareWithPlc(PlcLink &link, QString iniPath, Prompts &prompts, const ProjectPorts &ours,
+               FieldNetLine fieldNet = FieldNetLine::Compared);

@@ -126,8 +126,9 @@ private Q_SLOTS:
         QFETCH(QString, tip);
         TextTable &sensors = m_window->onewireTab()->auxPort().sensors();
         // The search dialog's grid as a search would fill it: the sensor table's codes.
-        SearchDialog search(std::make_unique<sim::SimulatedLine>(m_b->plc()), m_b->ini(),
-                            m_b->prompts, m_window->onewireTab()->auxPort().sensors());
+        SearchDialog search(std::make_unique<sim::SimulatedLine>(m_b->plc(), m_b->clock),
+                            {m_b->clock, m_b->tap}, m_b->ini(), m_b->prompts,
+                            m_window->onewireTab()->auxPort().sensors());
         for (int r = 0; r < 2; ++r)
             search.results().appendItem(sensors.rowCells(r).mid(0, 9));
         if (found)

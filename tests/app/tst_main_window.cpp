@@ -11,6 +11,7 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "project/project_file.h"
@@ -154,9 +155,12 @@ private Q_SLOTS:
             ranToItsEnd = runCommand(m_prompts, [&] {
                 LinkTransfer transfer(m_window->link(), iniPath());
                 transfer.open();
-                m_window->link().pause(during == Pausing ? 400ms : 0ms);
-                m_window->link().Write_plc_block(20s, WriteCommand::Configuration, 0x3000, "\x0F");
+                waitForTask(m_window->link().pause(during == Pausing ? 400ms : 0ms));
+                waitForTask(m_window->link().Write_plc_block(20s, WriteCommand::Configuration,
+                                                             0x3000, "\x0F"));
             });
+        // A command cut short leaves the line draining.
+        waitForTask(m_window->link().idle());
         // What replaces the project waits too: a load halfway through a write would leave the
         // PLC with a mix of two projects.
         QCOMPARE(inside,

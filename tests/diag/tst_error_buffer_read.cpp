@@ -4,6 +4,7 @@
 
 #include "common/command.h"
 #include "common/text_table.h"
+#include "common/wait_for_task.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 
@@ -33,7 +34,7 @@ class TestErrorBufferRead : public QObject
 
     Outcome readUart1()
     {
-        return Read_modbus_buffer(m_b->link, m_b->ini(), m_b->prompts, 1, m_grid);
+        return waitForTask(Read_modbus_buffer(m_b->link, m_b->ini(), m_b->prompts, 1, m_grid));
     }
 
 private Q_SLOTS:
@@ -89,7 +90,7 @@ private Q_SLOTS:
         m_b->plc().setWord(layout.wordAddress, quint16(word));
         m_b->plc().setMemory(layout.buffer, bytes);
 
-        QCOMPARE(readErrorBuffer(m_b->link, m_b->ini(), m_b->prompts, layout, m_grid),
+        QCOMPARE(waitForTask(readErrorBuffer(m_b->link, m_b->ini(), m_b->prompts, layout, m_grid)),
                  Outcome::Done);
         QCOMPARE(m_b->line.sentBytes(), sent);
         for (const QString &row : rows)

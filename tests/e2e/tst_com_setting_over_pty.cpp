@@ -5,6 +5,8 @@
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
 
+#include "common/clock.h"
+#include "common/wait_for_task.h"
 #include "link/com_setting_dialog.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
@@ -32,8 +34,10 @@ private Q_SLOTS:
         };
         ScriptedPrompts prompts;
         WidgetDriver ui;
+        SteadyClock clock;
+        FrameTap tap;
         {
-            ComSettingDialog dialog(ini, lineOfIni(), prompts, {});
+            ComSettingDialog dialog(ini, lineOfIni(), {clock, tap}, prompts, {});
             dialog.show();
             ui.setRoot(&dialog);
             auto *port = ui.find<QComboBox>(QStringLiteral("Port_num"));
@@ -47,18 +51,18 @@ private Q_SLOTS:
 
         // What "OK" stored leads a transfer of the main window to the same PLC.
         auto line = lineOfIni();
-        PlcLink link(*line);
+        PlcLink link(*line, clock, tap);
         {
             LinkTransfer transfer(link, ini);
             transfer.open();
-            QCOMPARE(link.Read_plc_word(Timeout::Word, Addr::CpuType),
+            QCOMPARE(waitForTask(link.Read_plc_word(Timeout::Word, Addr::CpuType)),
                      std::optional<quint16>(4660));
         }
 
         // With plc-sim gone the test tells why under its first message.
         sim.kill();
         prompts.clearRecord();
-        testConnection(link, prompts, readComSetting(ini));
+        waitForTask(testConnection(link, prompts, readComSetting(ini)));
         const QString noFirst = "No first answer from PLC. Check cable connection,port setting,and "
                                 "e.t.c.\n\nCOM3 (" +
                                 sim.linkPath() + "): no such device";
@@ -75,8 +79,10 @@ private Q_SLOTS:
         const QString ini = sim.folder() + QStringLiteral("/set.ini");
         ScriptedPrompts prompts;
         WidgetDriver ui;
+        SteadyClock clock;
+        FrameTap tap;
         {
-            const auto dialog = ComSettingDialog::create(ini, prompts, {}, nullptr);
+            const auto dialog = ComSettingDialog::create(ini, {clock, tap}, prompts, {}, nullptr);
             dialog->show();
             ui.setRoot(dialog.get());
             ui.find<QComboBox>(QStringLiteral("Port_num"))->setEditText(sim.linkPath());
@@ -88,10 +94,11 @@ private Q_SLOTS:
         }
         QCOMPARE(Read_ini(ini, "Devices", "COM1", "-"), sim.linkPath());
         QtSerialLine line([ini](int n) { return comDevice(n, ini); });
-        PlcLink link(line);
+        PlcLink link(line, clock, tap);
         LinkTransfer transfer(link, ini);
         transfer.open();
-        QCOMPARE(link.Read_plc_word(Timeout::Word, Addr::CpuType), std::optional<quint16>(4660));
+        QCOMPARE(waitForTask(link.Read_plc_word(Timeout::Word, Addr::CpuType)),
+                 std::optional<quint16>(4660));
     }
 
     // --port and --line alone are the window's; with a command, the command line's.

@@ -4,6 +4,7 @@
 
 #include "common/clock.h"
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
@@ -46,24 +47,24 @@ private Q_SLOTS:
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
         transfer.open();
 
-        QCOMPARE(QCoro::waitFor(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
+        QCOMPARE(waitForTask(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
                  QStringLiteral("6"));
-        QCOMPARE(QCoro::waitFor(link.Read_plc_word(500ms, Addr::CpuType)),
+        QCOMPARE(waitForTask(link.Read_plc_word(500ms, Addr::CpuType)),
                  std::optional<quint16>(4660));
         const QByteArray slave = QByteArray::fromHex("010A6400C8006410");
         ScriptedPrompts prompts;
         WriteReport report;
         ConfigWriter writer(link, prompts, report);
-        QVERIFY(QCoro::waitFor(writer.openBracket()));
-        QVERIFY(QCoro::waitFor(writer.write(Timeout::Data, Addr::Uart1Slaves, slave)));
-        QVERIFY(QCoro::waitFor(writer.closeBracket()));
-        QCOMPARE(QCoro::waitFor(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8)),
+        QVERIFY(waitForTask(writer.openBracket()));
+        QVERIFY(waitForTask(writer.write(Timeout::Data, Addr::Uart1Slaves, slave)));
+        QVERIFY(waitForTask(writer.closeBracket()));
+        QCOMPARE(waitForTask(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves, 8)),
                  std::optional(slave));
 
         // Many exchanges in a row: nothing is lost or taken for the wrong request.
         for (int i = 0; i < 50; ++i) {
-            const auto got = QCoro::waitFor(
-                link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves + (i % 2) * 4, 2));
+            const auto got =
+                waitForTask(link.Read_plc_block(Timeout::Data, Addr::Uart1Slaves + (i % 2) * 4, 2));
             QCOMPARE(got, std::optional(slave.mid((i % 2) * 4, 2)));
         }
     }
@@ -85,7 +86,7 @@ private Q_SLOTS:
         try {
             LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
             transfer.open();
-            QCoro::waitFor(link.Read_plc_block(5000ms, 0x2000, 8));
+            waitForTask(link.Read_plc_block(5000ms, 0x2000, 8));
             QFAIL("the wait missed the failure and ended as a timeout");
         } catch (const PlatformError &e) {
             QVERIFY2(e.description().contains("COM1"), qPrintable(e.description()));
@@ -98,7 +99,7 @@ private Q_SLOTS:
         QVERIFY(again.start({QStringLiteral("--link"), sim.linkPath()}));
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
         transfer.open();
-        QCOMPARE(QCoro::waitFor(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
+        QCOMPARE(waitForTask(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
                  QStringLiteral("6"));
     }
 };

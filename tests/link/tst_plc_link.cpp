@@ -6,6 +6,7 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
+#include "common/wait_for_task.h"
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
 
@@ -81,12 +82,12 @@ class TestPlcLink : public QObject
 
     WriteAnswer write(const QByteArray &data, quint16 address = Addr::Bracket)
     {
-        return QCoro::waitFor(
+        return waitForTask(
             m->link.Write_plc_block(100ms, WriteCommand::Configuration, address, data));
     }
     QByteArray read8(quint16 address = 0x2000)
     {
-        return QCoro::waitFor(m->link.Read_plc_block(60ms, address, 8)).value_or("none");
+        return waitForTask(m->link.Read_plc_block(60ms, address, 8)).value_or("none");
     }
 
 private Q_SLOTS:
@@ -151,8 +152,7 @@ private Q_SLOTS:
         QCOMPARE(a.code, code);
         ScriptedPrompts prompts;
         WriteReport report;
-        QCOMPARE(QCoro::waitFor(ConfigWriter(m->link, prompts, report).openBracket()),
-                 a.accepted());
+        QCOMPARE(waitForTask(ConfigWriter(m->link, prompts, report).openBracket()), a.accepted());
         QCOMPARE(prompts.messages(), a.accepted() ? QStringList() : QStringList{message});
         QCOMPARE(m->line.isOpen(), a.accepted());
         QCOMPARE(m->line.frames, (QList<QByteArray>{frame("E113000020000", "8F"), BracketOpen}));
@@ -170,7 +170,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, answer);
         QFETCH(int, value);
         m->line.answer = {{2, answer}};
-        QCOMPARE(QCoro::waitFor(m->link.Read_plc_word(100ms, Addr::CpuType)),
+        QCOMPARE(waitForTask(m->link.Read_plc_word(100ms, Addr::CpuType)),
                  std::optional<quint16>(value));
         QCOMPARE(m->line.frames, QList<QByteArray>{frame("00E0202", "6C")});
     }
@@ -238,13 +238,13 @@ private Q_SLOTS:
         QFETCH(AnswerKind, kind);
         QFETCH(int, requests);
         m->line.script = answers;
-        const auto got = QCoro::waitFor(m->link.Read_plc_block(60ms, 0x2000, 8));
+        const auto got = waitForTask(m->link.Read_plc_block(60ms, 0x2000, 8));
         QCOMPARE(got.kind, kind);
         QCOMPARE(got.value, kind == AnswerKind::Accepted ? Data8 : QByteArray());
         QCOMPARE(m->line.frames, QList<QByteArray>(requests, frame("E00200008", "D2")));
         ScriptedPrompts prompts;
         if (kind != AnswerKind::Accepted)
-            QCoro::waitFor(plcFailed(m->link, prompts, kind));
+            waitForTask(plcFailed(m->link, prompts, kind));
         QCOMPARE(prompts.messages(),
                  kind == AnswerKind::Accepted ? QStringList() : QStringList{answerMessage(kind)});
     }
@@ -271,8 +271,8 @@ private Q_SLOTS:
         const auto closing = m->clock.callAfter(1500, [&] { m->link.abort(); }); // draining
         ScriptedPrompts prompts;
         WriteReport report;
-        QVERIFY_THROWS_EXCEPTION(
-            TransferAborted, QCoro::waitFor(ConfigWriter(m->link, prompts, report).openBracket()));
+        QVERIFY_THROWS_EXCEPTION(TransferAborted,
+                                 waitForTask(ConfigWriter(m->link, prompts, report).openBracket()));
         QVERIFY(prompts.messages().isEmpty());
         QVERIFY(!m->line.isOpen());
     }
@@ -291,7 +291,7 @@ private Q_SLOTS:
         QVERIFY(m->link.busy());
         QVERIFY_THROWS_EXCEPTION(
             PlatformError, LinkTransfer(m->link, QString(), LinkTransfer::Settings::AsTheyAre));
-        QCoro::waitFor(m->link.idle());
+        waitForTask(m->link.idle());
         QVERIFY(!m->line.isOpen());
         QVERIFY(m->clock.nowMs() >= 160); // the late answer came and went before the close
         LinkTransfer second(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
@@ -319,13 +319,13 @@ private Q_SLOTS:
     {
         m->line.breaksWith = QStringLiteral("COM1 (/dev/x): gone");
         QVERIFY_THROWS_EXCEPTION(PlatformError,
-                                 QCoro::waitFor(m->link.Read_plc_block(2000ms, 0x2000, 8)));
+                                 waitForTask(m->link.Read_plc_block(2000ms, 0x2000, 8)));
     }
     void abortEndsTheWait()
     {
         const auto abort = m->clock.callAfter(30, [this] { m->link.abort(); });
         QVERIFY_THROWS_EXCEPTION(TransferAborted,
-                                 QCoro::waitFor(m->link.Read_plc_block(2000ms, 0x2000, 8)));
+                                 waitForTask(m->link.Read_plc_block(2000ms, 0x2000, 8)));
         QCOMPARE(m->clock.nowMs(), 30);
     }
     // A pause (a bus search's is 3.5 s) ends at once when the transfer is aborted, as from
@@ -335,7 +335,7 @@ private Q_SLOTS:
         LinkTransfer transfer(m->link, QString(), LinkTransfer::Settings::AsTheyAre);
         const auto abort = m->clock.callAfter(100, [this] { m->link.abort(); });
         QVERIFY_THROWS_EXCEPTION(TransferAborted,
-                                 QCoro::waitFor(m->link.pause(std::chrono::hours(1))));
+                                 waitForTask(m->link.pause(std::chrono::hours(1))));
         QCOMPARE(m->clock.nowMs(), 100);
     }
 
@@ -350,9 +350,9 @@ private Q_SLOTS:
             m->link.Write_plc_block(100ms, WriteCommand::RunTime, 0x2002, QByteArray(2, '\0'));
         auto third = m->link.Read_plc_block(60ms, 0x2100, 8);
         QCOMPARE(m->line.frames.size(), 1); // the others wait
-        QCOMPARE(QCoro::waitFor(third).value, QByteArray(8, '\x33'));
-        QCOMPARE(QCoro::waitFor(first).value, QByteArray(8, '\x11'));
-        QVERIFY(QCoro::waitFor(second).accepted());
+        QCOMPARE(waitForTask(std::move(third)).value, QByteArray(8, '\x33'));
+        QCOMPARE(waitForTask(std::move(first)).value, QByteArray(8, '\x11'));
+        QVERIFY(waitForTask(std::move(second)).accepted());
         QCOMPARE(m->line.frames,
                  (QList<QByteArray>{
                      PlcLink::blockReadFrame(0x2000, 8),

@@ -4,6 +4,7 @@
 
 #include "onewire/onewire_fixtures.h"
 
+#include "common/wait_for_task.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 #include "link/com_setting.h"
@@ -57,7 +58,7 @@ private Q_SLOTS:
         // What the link took in after each request. A request that timed out shows nothing: its
         // late answer is drained unseen before the next request goes out.
         QList<std::pair<QByteArray, QByteArray>> exchanges;
-        connect(&FrameTap::instance(), &FrameTap::happened, &b.link, [&](const LinkEvent &e) {
+        connect(&b.tap, &FrameTap::happened, &b.link, [&](const LinkEvent &e) {
             if (e.kind == LinkEvent::Kind::Sent)
                 exchanges.append({e.bytes, {}});
             else if (e.kind == LinkEvent::Kind::Received)
@@ -65,31 +66,41 @@ private Q_SLOTS:
         });
         auto write = [&](auto writeOne, const auto &what) {
             WriteReport report;
-            writeOne(b.link, b.ini(), b.prompts, what, report, Confirmation::Ask);
+            waitForTask(writeOne(b.link, b.ini(), b.prompts, what, report, Confirmation::Ask));
             return report.outcome;
         };
 
         const QString ini = b.ini();
         const std::pair<const char *, std::function<Outcome()>> commands[] = {
-            {"test", [&] { return testConnection(b.link, b.prompts, ComSetting{}); }},
+            {"test", [&] { return waitForTask(testConnection(b.link, b.prompts, ComSetting{})); }},
             {"UART 1 write", [&] { return write(writeModbusPort, uart1); }},
             {"UART 2 write", [&] { return write(writeModbusPort, uart2); }},
             {"1-wire write", [&] { return write(writeAuxPort, sensors); }},
             {"UART 1 upload",
-             [&] { return uploadModbusPort(b.link, ini, b.prompts, uart1.info()).outcome(); }},
+             [&] {
+                 return waitForTask(uploadModbusPort(b.link, ini, b.prompts, uart1.info()))
+                     .outcome();
+             }},
             {"UART 2 upload",
-             [&] { return uploadModbusPort(b.link, ini, b.prompts, uart2.info()).outcome(); }},
-            {"1-wire upload", [&] { return uploadAuxPort(b.link, ini, b.prompts).outcome(); }},
+             [&] {
+                 return waitForTask(uploadModbusPort(b.link, ini, b.prompts, uart2.info()))
+                     .outcome();
+             }},
+            {"1-wire upload",
+             [&] { return waitForTask(uploadAuxPort(b.link, ini, b.prompts)).outcome(); }},
             {"UART 1 error buffer",
              [&] {
-                 return fetchErrorBuffer(b.link, ini, b.prompts, modbusErrorBuffer(1)).outcome();
+                 return waitForTask(fetchErrorBuffer(b.link, ini, b.prompts, modbusErrorBuffer(1)))
+                     .outcome();
              }},
             {"1-wire error buffer",
              [&] {
-                 return fetchErrorBuffer(b.link, ini, b.prompts, onewireErrorBuffer()).outcome();
+                 return waitForTask(fetchErrorBuffer(b.link, ini, b.prompts, onewireErrorBuffer()))
+                     .outcome();
              }},
-            {"bus search", [&] { return searchOnewireBus(b.link, ini, b.prompts).outcome(); }},
-            {"restart", [&] { return restartPlc(b.link, ini, b.prompts).outcome(); }},
+            {"bus search",
+             [&] { return waitForTask(searchOnewireBus(b.link, ini, b.prompts)).outcome(); }},
+            {"restart", [&] { return waitForTask(restartPlc(b.link, ini, b.prompts)).outcome(); }},
         };
         for (const auto &[name, command] : commands)
             QVERIFY2(command() == Outcome::Done, name);

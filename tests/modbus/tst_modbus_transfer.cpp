@@ -3,6 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"
@@ -91,7 +92,7 @@ class TestModbusTransfer : public QObject
     WriteReport m_report;
     Outcome write()
     {
-        writeModbusPort(m_bench->link, m_bench->ini(), prompts(), *m_port, m_report);
+        waitForTask(writeModbusPort(m_bench->link, m_bench->ini(), prompts(), *m_port, m_report));
         return m_report.outcome;
     }
 
@@ -177,6 +178,28 @@ private Q_SLOTS:
         QVERIFY(m_bench->clock.pauses.isEmpty());
         QCOMPARE(prompts().progressShows(), 0);
         QVERIFY(!m_bench->line.isOpen());
+    }
+
+    // A PLC that restarts its polling may leave the control word unanswered: the write still
+    // went through, and the line is drained and closed before it returns, the link free.
+    void anUnansweredControlWordIsDrainedBeforeTheWriteEnds_data()
+    {
+        QTest::addColumn<PortMode>("mode");
+        QTest::addColumn<QString>("control");
+        QTest::newRow("master") << PortMode::Master << Restart;
+        QTest::newRow("not use") << PortMode::NotUse << QStringLiteral("E10 2002 02 8000");
+    }
+    void anUnansweredControlWordIsDrainedBeforeTheWriteEnds()
+    {
+        QFETCH(PortMode, mode);
+        QFETCH(QString, control);
+        makePort(true, mode, ThreeSlaves);
+        plc().faults().silentAt = {sim::Addr::ControlWord};
+        QCOMPARE(write(), Outcome::Done);
+        QCOMPARE(requests().constLast(), control);
+        QVERIFY(!m_bench->line.isOpen());
+        QVERIFY(!m_bench->link.busy());
+        QVERIFY(prompts().messages().isEmpty());
     }
 
     void aRefusedWriteSendsNothing_data()
@@ -298,7 +321,7 @@ private Q_SLOTS:
         port.setSlaveAddress(QStringLiteral("9"));
 
         const auto uploaded =
-            uploadModbusPort(m_bench->link, m_bench->ini(), prompts(), port.info());
+            waitForTask(uploadModbusPort(m_bench->link, m_bench->ini(), prompts(), port.info()));
         QCOMPARE(uploaded.outcome(), c.message.isEmpty() ? Outcome::Done : Outcome::PlcFailed);
         if (uploaded)
             applyUploadedPort(port, *uploaded);

@@ -3,6 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "cli/frame_trace.h"
+#include "common/wait_for_task.h"
 #include "link/frame_tap.h"
 #include "link/plc_address.h"
 #include "monitor/frame_decoder.h"
@@ -203,12 +204,12 @@ private Q_SLOTS:
             LinkTransfer transfer(b.link, QString(), QStringLiteral("Connection test"),
                                   LinkTransfer::Settings::AsTheyAre);
             transfer.open();
-            QCoro::waitFor(b.link.Write_plc_block(1000ms, WriteCommand::Configuration,
-                                                  Addr::Bracket, QByteArray("\x0F\xFF")));
+            waitForTask(b.link.Write_plc_block(1000ms, WriteCommand::Configuration, Addr::Bracket,
+                                               QByteArray("\x0F\xFF")));
             b.plc().faults().silent = true;
-            QCoro::waitFor(b.link.Read_plc_block(Timeout::Word, Addr::Uart1Port, 2));
+            waitForTask(b.link.Read_plc_block(Timeout::Word, Addr::Uart1Port, 2));
         }
-        QCoro::waitFor(b.link.idle());
+        waitForTask(b.link.idle());
         qInstallMessageHandler(before);
         QLoggingCategory::setFilterRules(QString());
 

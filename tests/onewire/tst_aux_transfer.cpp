@@ -2,6 +2,7 @@
 // PLC: the frames it received, what it stored, and what comes back.
 #include "onewire_fixtures.h"
 
+#include "common/wait_for_task.h"
 #include "onewire/aux_transfer.h"
 
 #include <QtTest>
@@ -36,7 +37,10 @@ class TestAuxTransfer : public QObject
     std::unique_ptr<Bench> m_b;
 
     sim::PlcModel &plc() { return m_b->plc(); }
-    Result<UploadedAux> upload() { return uploadAuxPort(m_b->link, m_b->ini(), m_b->prompts); }
+    Result<UploadedAux> upload()
+    {
+        return waitForTask(uploadAuxPort(m_b->link, m_b->ini(), m_b->prompts));
+    }
     // The line closed, the link free, no progress window left, and the messages shown.
     void verifyEndedWith(const QString &message)
     {
@@ -119,7 +123,7 @@ private Q_SLOTS:
         m_b->prompts.queueAnswer(outcome != Outcome::Cancelled);
 
         WriteReport report;
-        writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, config, report);
+        waitForTask(writeAuxPort(m_b->link, m_b->ini(), m_b->prompts, config, report));
         QCOMPARE(report.outcome, outcome);
         QCOMPARE(::requests(m_b->line), requests);
         QCOMPARE(m_b->prompts.questions(),

@@ -3,6 +3,7 @@
 #include "onewire_fixtures.h"
 
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "onewire/bus_search.h"
 
 #include <QtTest>
@@ -30,7 +31,7 @@ class TestBusSearch : public QObject
 
     Result<QList<RomTexts>> search()
     {
-        return searchOnewireBus(m_b->link, m_b->ini(), m_b->prompts);
+        return waitForTask(searchOnewireBus(m_b->link, m_b->ini(), m_b->prompts));
     }
 
 private Q_SLOTS:

@@ -3,6 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "link/com_setting.h"
 #include "service/service_commands.h"
 
@@ -21,9 +22,13 @@ class TestServiceCommands : public QObject
     QString marker(const char *name) const { return m_b->dir.filePath(QLatin1String(name)); }
     Outcome update()
     {
-        return startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath({folder()}));
+        return waitForTask(
+            startFirmwareUpdate(m_b->link, m_b->ini(), m_b->prompts, updaterPath({folder()})));
     }
-    Outcome restart() { return restartPlc(m_b->link, m_b->ini(), m_b->prompts).outcome(); }
+    Outcome restart()
+    {
+        return waitForTask(restartPlc(m_b->link, m_b->ini(), m_b->prompts)).outcome();
+    }
 
     // update/update with the given text. The default script notes its working folder in
     // "started", then waits for "go" (at most 10 s) before it writes "finished".

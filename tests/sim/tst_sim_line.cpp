@@ -2,6 +2,7 @@
 // PLC's delays and gaps take virtual time, and each arrival is stamped with it.
 
 #include "common/errors.h"
+#include "common/wait_for_task.h"
 #include "support/sim_bench.h"
 
 #include <QSignalSpy>
@@ -56,12 +57,12 @@ private Q_SLOTS:
         const QString gone = QStringLiteral("COM1: the device went away");
         m_b->line.breakOnSend(3, gone);
         QSignalSpy failed(&m_b->line, &SerialLine::failed);
-        QCOMPARE(QCoro::waitFor(m_b->link.Send_control_char(100ms, 0x05)).codeText(),
+        QCOMPARE(waitForTask(m_b->link.Send_control_char(100ms, 0x05)).codeText(),
                  QStringLiteral("6"));
-        QCOMPARE(QCoro::waitFor(m_b->link.Read_plc_word(100ms, 0x0E02)),
+        QCOMPARE(waitForTask(m_b->link.Read_plc_word(100ms, 0x0E02)),
                  std::optional<quint16>(0x1234));
         QCOMPARE(m_b->line.sentBytes(), Enq + frame("00E0202", "6C"));
-        QCOMPARE(failure([&] { QCoro::waitFor(m_b->link.Read_plc_word(1000ms, 0x0E02)); }), gone);
+        QCOMPARE(failure([&] { waitForTask(m_b->link.Read_plc_word(1000ms, 0x0E02)); }), gone);
         QCOMPARE(failed.size(), 1);
         QVERIFY(!m_b->line.isOpen());
         QVERIFY_THROWS_EXCEPTION(PlatformError, m_b->line.send(Enq));
@@ -102,7 +103,7 @@ private Q_SLOTS:
             if (e.kind == LinkEvent::Kind::Received)
                 received += e.bytes;
         });
-        const auto got = QCoro::waitFor(m_b->link.Read_plc_block(150ms, 0x2000, 8));
+        const auto got = waitForTask(m_b->link.Read_plc_block(150ms, 0x2000, 8));
         QCOMPARE(received, onLine);
         QCOMPARE(got.value_or(QByteArray()), onLine.startsWith(Answer) ? Data : QByteArray());
         QCOMPARE(m_arrivals.size(), arrivals);

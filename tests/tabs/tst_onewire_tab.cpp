@@ -75,7 +75,8 @@ private Q_SLOTS:
         plc().setSearchDelayMs(0);
         m_tab = std::make_unique<OnewireTab>(
             TabContext{m_b->link, m_b->ini(), m_b->prompts, &m_feedback});
-        m_tab->setSearchLineFactory([this] { return std::make_unique<sim::SimulatedLine>(plc()); });
+        m_tab->setSearchLineFactory(
+            [this] { return std::make_unique<sim::SimulatedLine>(plc(), m_b->clock); });
         ui.setRoot(m_tab.get());
         m_tab->startUp();
         m_tab->resize(1000, 600);

@@ -183,7 +183,7 @@ void MainWindow::buildMenus()
     connect(m_search1wire, &QAction::triggered, m_onewire, &OnewireTab::openSearchDialog);
     m_upload = addItem(plc, "upload_from_plc", QStringLiteral("Upload from PLC"),
                        QKeySequence(Qt::Key_F5));
-    connect(m_upload, &QAction::triggered, this, &MainWindow::uploadFromPlc);
+    connect(m_upload, &QAction::triggered, this, [this] { startCommand(uploadFromPlc()); });
     m_loadToPlc = addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"));
     plc->addSeparator();
     addFrameMonitorItem(plc, this, m_link->context(), *m_prompts);
@@ -327,25 +327,30 @@ void MainWindow::registerPlcControl(QAction *action)
         action->setEnabled(false);
 }
 
-void MainWindow::registerUpload(std::function<PortReadReport()> upload)
+void MainWindow::registerUpload(MainTab::Upload upload)
 {
     m_uploads.append(std::move(upload));
 }
 
-void MainWindow::uploadFromPlc()
+QCoro::Task<> MainWindow::uploadFromPlc()
 {
     // What the uploads replace may hold unsaved changes: asked once for all three.
     if (!m_feedback->mayReplaceProject())
-        return;
+        co_return;
     const auto uploads = m_uploads;
     const UndoHistory::Step oneStep(*m_undo);
     QList<PortReadReport> reads;
     for (const auto &upload : uploads) {
-        // Closing the window ends the whole sequence, not just the upload that was running.
-        if (m_closing)
-            break;
         // Each upload shows its own failures; this keeps one that escapes from stopping the rest.
-        runCommand(*m_prompts, [&] { reads << upload(); });
+        const CommandEnd end = co_await runCommandEndAsync(
+            *m_prompts, [&]() -> QCoro::Task<> { reads << co_await upload(); });
+        // An abort (the window closing) ends the whole sequence, not just the running upload.
+        if (end.kind == CommandEnd::Kind::Aborted) {
+            if (!reads.isEmpty())
+                Q_EMIT m_feedback->portsRead(reads);
+            m_status->showOutcome(tr("Upload from PLC %1").arg(MainTab::abortedText()), true);
+            co_return;
+        }
     }
     Q_EMIT m_feedback->portsRead(reads);
 }
@@ -363,27 +368,33 @@ void MainWindow::onBusyChanged(bool busy)
             setControlEnabled(entry.control, entry.enabledBefore);
         }
     }
-    // The command that ran the transfer is still unwinding; close once it has returned.
-    if (!busy && m_closing)
-        QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (m_link->busy()) {
-        // Cut the running transfer short: its wait ends at once, the command unwinds and closes
-        // the line, and the window closes when the link reports idle.
-        m_closing = true;
+        // Cut the running transfer short: its wait ends at once and its command unwinds, saying
+        // it was aborted. The window goes only once the line is drained and closed.
         m_link->abort();
         event->ignore();
+        if (!m_closeAfterTransfer)
+            startCommand(closeAfterTransfer());
         return;
     }
-    m_closing = false;
     if (!m_files->mayDiscardChanges()) {
         event->ignore();
         return;
     }
     event->accept();
+}
+
+QCoro::Task<> MainWindow::closeAfterTransfer()
+{
+    m_closeAfterTransfer = true;
+    co_await m_link->idle();
+    m_closeAfterTransfer = false;
+    // Asked again from the event loop, after whatever else waited for the link has seen it idle.
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 ProjectPorts MainWindow::projectPorts()

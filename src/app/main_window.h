@@ -6,6 +6,9 @@
 #include <QString>
 
 #include "project/project_record.h"
+#include "tabs/main_tab.h"
+
+#include <QCoroTask>
 
 #include <functional>
 #include <memory>
@@ -16,7 +19,6 @@ class FrameTap;
 class ConfigInsight;
 class ConverterTab;
 class HwConfigTab;
-class MainTab;
 class QMenu;
 enum class ProjectTable;
 class ErrorBufferTab;
@@ -84,10 +86,10 @@ public:
     void registerPlcControl(QWidget *control);
     void registerPlcControl(QAction *action);
     // Adds an upload to "Upload from PLC"; the tabs' menu uploads come first, in tab order.
-    void registerUpload(std::function<PortReadReport()> upload);
+    void registerUpload(MainTab::Upload upload);
 
     // "Upload from PLC": every registered upload, one after the other.
-    void uploadFromPlc();
+    QCoro::Task<> uploadFromPlc();
 
     // The ports the project file holds, as the tabs show them.
     ProjectPorts projectPorts();
@@ -118,6 +120,8 @@ private:
     void startUp();
     void addTab(MainTab *tab, const QString &caption);
     void onBusyChanged(bool busy);
+    // Closes the window once the transfer that an abort cut short has let go of the link.
+    QCoro::Task<> closeAfterTransfer();
     // "Save app setting": "Verify after write", the window's place and the file folder.
     void saveAppSettings();
 
@@ -177,7 +181,7 @@ private:
         bool enabledBefore = true;
     };
     QList<PlcControl> m_plcControls;
-    QList<std::function<PortReadReport()>> m_uploads;
-    // Set when the window was asked to close during a transfer; it closes once the link is idle.
-    bool m_closing = false;
+    QList<MainTab::Upload> m_uploads;
+    // A close asked during a transfer waits for it once, however often it is asked.
+    bool m_closeAfterTransfer = false;
 };

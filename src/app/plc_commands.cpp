@@ -6,12 +6,12 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "common/wait_for_task.h"
 #include "tabs/uart_tab.h"
 #include "tabs/onewire_tab.h"
 #include "transfer/plc_verify.h"
 #include "project/project_file.h"
 #include "tabs/command_feedback.h"
+#include "tabs/main_tab.h"
 #include "widgets/window_placement.h"
 
 #include <QAction>
@@ -21,7 +21,7 @@ PlcCommands::PlcCommands(MainWindow &window, CommandFeedback &feedback, StatusBa
                          QMenu *plc, QAction *loadToPlc)
     : QObject(&window), m_window(window), m_feedback(feedback), m_status(status)
 {
-    connect(loadToPlc, &QAction::triggered, this, &PlcCommands::loadToPlc);
+    connect(loadToPlc, &QAction::triggered, this, [this] { startCommand(this->loadToPlc()); });
     plc->addSeparator();
     m_verify = plc->addAction(QStringLiteral("&Verify after write"));
     m_verify->setObjectName(QStringLiteral("verify_after_write"));
@@ -29,7 +29,7 @@ PlcCommands::PlcCommands(MainWindow &window, CommandFeedback &feedback, StatusBa
     connect(m_verify, &QAction::toggled, this, &PlcCommands::setVerify);
     QAction *compare = plc->addAction(QStringLiteral("Co&mpare with PLC..."));
     compare->setObjectName(QStringLiteral("compare_with_plc"));
-    connect(compare, &QAction::triggered, this, &PlcCommands::compareWithPlc);
+    connect(compare, &QAction::triggered, this, [this] { startCommand(compareWithPlc()); });
     window.registerPlcControl(compare);
 }
 
@@ -42,27 +42,27 @@ void PlcCommands::startUp(bool verify)
     m_feedback.setVerifyAfterWrite(verify);
 }
 
-void PlcCommands::loadToPlc()
+QCoro::Task<> PlcCommands::loadToPlc()
 {
     Prompts &prompts = m_window.prompts();
     ProjectWriteReport report;
-    const CommandEnd end = runCommandEnd(prompts, [&] {
-        waitForTask(writeProject(m_window.link(), m_window.iniPath(), prompts,
-                                 m_window.projectPorts(),
-                                 {ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux},
-                                 m_feedback.verifyAfterWrite(), report));
+    const QList<ProjectPort> all{ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux};
+    const CommandEnd end = co_await runCommandEndAsync(prompts, [&]() -> QCoro::Task<> {
+        co_await writeProject(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts(),
+                              all, m_feedback.verifyAfterWrite(), report);
     });
-    if (end.kind == CommandEnd::Kind::Aborted)
-        return;
-    if (!end.failure.isEmpty() && !report.ports.isEmpty())
-        report.ports.last().error = end.failure;
-    if (const auto differences = report.differences(); !differences.isEmpty())
+    // Cut short (the window closing): the status bar still tells how far it came.
+    const bool aborted = end.kind == CommandEnd::Kind::Aborted;
+    const QString failure = aborted ? MainTab::abortedText() : end.failure;
+    if (!failure.isEmpty() && !report.ports.isEmpty())
+        report.ports.last().error = failure;
+    if (const auto differences = report.differences(); !aborted && !differences.isEmpty())
         prompts.message(verifyFailedMessage(differences), QStringLiteral("Verify after write"));
 
     if (!report.ports.isEmpty())
         m_status.showOutcome(StatusText::writes(report.ports), StatusText::failed(report.ports));
-    else if (!end.failure.isEmpty())
-        m_status.showOutcome(QStringLiteral("Nothing loaded to PLC: %1").arg(end.failure), true);
+    else if (!failure.isEmpty())
+        m_status.showOutcome(QStringLiteral("Nothing loaded to PLC: %1").arg(failure), true);
     else if (report.outcome == Outcome::Invalid)
         m_status.showOutcome(
             QStringLiteral("Nothing loaded to PLC: the configuration has an error"), true);
@@ -70,25 +70,25 @@ void PlcCommands::loadToPlc()
         m_status.showOutcome(QStringLiteral("Nothing loaded to PLC: cancelled"));
 }
 
-void PlcCommands::compareWithPlc()
+QCoro::Task<> PlcCommands::compareWithPlc()
 {
     Prompts &prompts = m_window.prompts();
     Result<QList<PortDifference>> found(Outcome::Cancelled);
-    const CommandEnd end = runCommandEnd(prompts, [&] {
-        found = waitForTask(
-            ::compareWithPlc(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts()));
+    const CommandEnd end = co_await runCommandEndAsync(prompts, [&]() -> QCoro::Task<> {
+        found = co_await ::compareWithPlc(m_window.link(), m_window.iniPath(), prompts,
+                                          m_window.projectPorts());
     });
-    if (end.kind == CommandEnd::Kind::Aborted)
-        return;
     if (!found) {
-        const QString why = end.failure.isEmpty() ? found.failure().message : end.failure;
+        const QString why = end.kind == CommandEnd::Kind::Aborted ? MainTab::abortedText()
+                            : end.failure.isEmpty()               ? found.failure().message
+                                                                  : end.failure;
         m_status.showOutcome(QStringLiteral("Compare with PLC stopped: %1").arg(why), true);
-        return;
+        co_return;
     }
     if (found->isEmpty()) {
         prompts.message(QStringLiteral("The PLC holds the same configuration as the window."));
         m_status.showOutcome(QStringLiteral("Compared with PLC: the same"));
-        return;
+        co_return;
     }
     m_status.showOutcome(QStringLiteral("Compared with PLC: %1 difference(s)").arg(found->size()),
                          true);

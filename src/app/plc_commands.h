@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <QCoroTask>
+
 class CommandFeedback;
 class CompareDialog;
 class MainWindow;
@@ -29,8 +31,8 @@ public:
     QAction *verifyAfterWrite() const { return m_verify; }
 
 private:
-    void loadToPlc();
-    void compareWithPlc();
+    QCoro::Task<> loadToPlc();
+    QCoro::Task<> compareWithPlc();
     // Shows the difference's cell (its port's tab when it is a setting of the port).
     void goTo(const PortDifference &difference);
     void setVerify(bool on);

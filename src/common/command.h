@@ -2,6 +2,8 @@
 
 #include "common/prompts.h"
 
+#include <QCoroTask>
+
 #include <functional>
 
 // How a command ended at its boundary: ran to its end, was cut off (the window closing), or
@@ -22,3 +24,14 @@ CommandEnd runCommandEnd(Prompts &prompts, const std::function<void()> &command,
 // The same; true when the command ran to its end.
 bool runCommand(Prompts &prompts, const std::function<void()> &command,
                 const Prompts::Title &failureTitle = std::nullopt);
+
+// The same for a command that waits for the PLC: the body runs as a coroutine, and the boundary
+// is held for as long as it does (the body and what it captured live in this frame).
+QCoro::Task<CommandEnd> runCommandEndAsync(Prompts &prompts, std::function<QCoro::Task<>()> body,
+                                           Prompts::Title failureTitle = std::nullopt);
+QCoro::Task<bool> runCommandAsync(Prompts &prompts, std::function<QCoro::Task<>()> body,
+                                  Prompts::Title failureTitle = std::nullopt);
+
+// Starts a command's coroutine from a signal and lets it run on by itself. Nobody awaits it, so
+// whatever escapes its own boundary is logged here instead of being lost.
+void startCommand(QCoro::Task<> command);

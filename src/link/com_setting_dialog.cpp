@@ -2,7 +2,6 @@
 
 #include "common/command.h"
 #include "common/errors.h"
-#include "common/wait_for_task.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/line_settings.h"
@@ -109,7 +108,7 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
     connect(m_useDevice, &QPushButton::clicked, this, &ComSettingDialog::onUseDevice);
     connect(m_refresh, &QPushButton::clicked, this, &ComSettingDialog::listDevices);
     connect(m_ok, &QPushButton::clicked, this, &ComSettingDialog::onOk);
-    connect(m_test, &QPushButton::clicked, this, &ComSettingDialog::onTest);
+    connect(m_test, &QPushButton::clicked, this, [this] { startCommand(onTest()); });
     connect(m_link.get(), &PlcLink::busyChanged, this, [this](bool busy) {
         m_ok->setEnabled(!busy);
         m_test->setEnabled(!busy);
@@ -315,14 +314,15 @@ void ComSettingDialog::onOk()
     accept();
 }
 
-void ComSettingDialog::onTest()
+QCoro::Task<> ComSettingDialog::onTest()
 {
     const ComSetting setting = shownSetting();
     const QString problem = routeTest(shownPort());
-    runCommand(m_prompts,
-               [&] { waitForTask(testConnection(*m_link, m_prompts, setting, problem)); });
+    co_await runCommandAsync(m_prompts, [&]() -> QCoro::Task<> {
+        co_await testConnection(*m_link, m_prompts, setting, problem);
+    });
     // A test cut short leaves the line draining: the dialog closes once the link is free.
-    waitForTask(m_link->idle());
+    co_await m_link->idle();
     m_testRoute->clear();
     if (m_pendingResult)
         done(*std::exchange(m_pendingResult, std::nullopt));

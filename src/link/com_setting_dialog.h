@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <QCoroTask>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -61,7 +63,7 @@ public:
 
 private:
     void onOk();
-    void onTest();
+    QCoro::Task<> onTest();
     void showDevice();
     void listDevices();
     void onUseDevice();

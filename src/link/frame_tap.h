@@ -34,6 +34,7 @@ struct LinkEvent
     std::chrono::milliseconds timeout{0};
     QString name;    // the command, "Write to PLC, UART 1"
     QTime startedAt; // wall-clock time of the command's start
+    bool aborted = false; // CutShort: the transfer was aborted (not the line failing)
 };
 
 // Where the links of one owner (the window, one port of the command line) report: --trace, the

@@ -413,7 +413,9 @@ QCoro::Task<PlcLink::Collected> PlcLink::exchange(QByteArray frame, milliseconds
     bool waitEnded = false;
     const auto cutShort = qScopeGuard([&] {
         if (!waitEnded) {
-            tap(LinkEvent::Kind::CutShort);
+            LinkEvent cut = tapEvent(LinkEvent::Kind::CutShort);
+            cut.aborted = m_abortRequested;
+            m_tap.publish(cut);
             // The answer may still come: it must not reach the next request.
             expectLateBytes(timeout);
         }

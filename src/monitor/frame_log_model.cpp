@@ -41,7 +41,9 @@ void FrameLogModel::take(const LinkEvent &event)
         row.kind = complete ? RowKind::Answer : RowKind::Missing;
         row.bytes = exchange.answer;
         if (event.kind == LinkEvent::Kind::CutShort) {
-            row.text = QStringLiteral("wait cut short: the command ended or the line failed");
+            row.text = event.aborted
+                           ? tr("aborted")
+                           : QStringLiteral("wait cut short: the command ended or the line failed");
         } else {
             const FrameReading reading =
                 readAnswer(exchange.request, exchange.answer, complete, event.timeout);

@@ -1,7 +1,6 @@
 #include "onewire/search_dialog.h"
 
 #include "common/command.h"
-#include "common/wait_for_task.h"
 #include "link/plc_link.h"
 #include "link/serial_line.h"
 #include "onewire/rom_code.h"
@@ -89,7 +88,7 @@ SearchDialog::SearchDialog(std::unique_ptr<SerialLine> line, LinkContext context
     QPushButton *append = button("Command3", QStringLiteral("Add new in the table"));
     QPushButton *replace = button("Command4", QStringLiteral("Replace all in the table"));
     QPushButton *close = button("Command1", QStringLiteral("Close"));
-    connect(start, &QPushButton::clicked, this, &SearchDialog::startSearch);
+    connect(start, &QPushButton::clicked, this, [this] { startCommand(startSearch()); });
     connect(append, &QPushButton::clicked, this, [this] { import(SensorImport::Append); });
     connect(replace, &QPushButton::clicked, this, [this] { import(SensorImport::Replace); });
     connect(close, &QPushButton::clicked, this, &SearchDialog::reject);
@@ -125,18 +124,20 @@ SearchDialog::~SearchDialog()
     m_link->abort();
 }
 
-void SearchDialog::startSearch()
+QCoro::Task<> SearchDialog::startSearch()
 {
     m_results.clearItems();
     m_foundSensors = 0;
     std::optional<QList<RomTexts>> found;
     Result<QList<RomTexts>> result(Outcome::Cancelled);
-    const CommandEnd end = runCommandEnd(m_prompts, [&] {
-        result = waitForTask(searchOnewireBus(*m_link, m_iniPath, m_prompts));
+    const CommandEnd end = co_await runCommandEndAsync(m_prompts, [&]() -> QCoro::Task<> {
+        result = co_await searchOnewireBus(*m_link, m_iniPath, m_prompts);
         if (result)
             found = *result;
     });
-    if (end.kind != CommandEnd::Kind::Aborted) {
+    if (end.kind == CommandEnd::Kind::Aborted) {
+        Q_EMIT searchEnded(tr("1-wire search aborted"), true);
+    } else {
         const QString why = end.failure.isEmpty() ? result.failure().message : end.failure;
         const qsizetype count = found ? found->size() : 0;
         Q_EMIT searchEnded(!found       ? tr("1-wire search failed: %1").arg(why)
@@ -155,8 +156,6 @@ void SearchDialog::startSearch()
         }
         m_results.renumber(true);
     }
-    if (m_closeWhenIdle)
-        QDialog::reject();
 }
 
 void SearchDialog::import(SensorImport how)
@@ -184,10 +183,19 @@ void SearchDialog::import(SensorImport how)
 void SearchDialog::reject()
 {
     if (m_link->busy()) {
-        m_closeWhenIdle = true;
         m_link->abort();
+        if (!m_closeWhenIdle)
+            startCommand(rejectWhenIdle());
         return;
     }
+    QDialog::reject();
+}
+
+QCoro::Task<> SearchDialog::rejectWhenIdle()
+{
+    m_closeWhenIdle = true;
+    co_await m_link->idle();
+    m_closeWhenIdle = false;
     QDialog::reject();
 }
 

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <QCoroTask>
+
 #include <memory>
 
 class CellEditor;
@@ -36,7 +38,7 @@ public:
     int foundSensors() const { return m_foundSensors; }
 
     // "Start search".
-    void startSearch();
+    QCoro::Task<> startSearch();
     // After "Add new in the table": which of the sensors found the table held already; empty
     // when none (or after any other ending).
     const QString &importNote() const { return m_importNote; }
@@ -52,6 +54,8 @@ Q_SIGNALS:
 private:
     void import(SensorImport how);
     void onBusyChanged(bool busy);
+    // Closes the dialog once a search cut short has let go of the line.
+    QCoro::Task<> rejectWhenIdle();
 
     // The line before the link: the link refers to it and must go first.
     std::unique_ptr<SerialLine> m_line;
@@ -62,7 +66,7 @@ private:
     TextTable m_results;
     int m_foundSensors = 0;
     QString m_importNote;
-    bool m_closeWhenIdle = false;
+    bool m_closeWhenIdle = false; // a close waits for the search's end once
 
     QTableView *m_grid = nullptr;
     CellEditor *m_editor = nullptr;

@@ -1,7 +1,6 @@
 #include "tabs/error_buffer_tab.h"
 
 #include "common/command.h"
-#include "common/wait_for_task.h"
 #include "diag/diag_grid.h"
 #include "diag/error_buffer_read.h"
 #include "widgets/controls.h"
@@ -47,7 +46,7 @@ ErrorBufferTab::ErrorBufferTab(const TabContext &context, const QString &objectN
         const ErrorBufferView &view = m_views[i];
         QPushButton *read = makeButton(commands, view.button, view.buttonCaption);
         buttons->addWidget(read);
-        connect(read, &QPushButton::clicked, this, [this, i] { readBuffer(i); });
+        connect(read, &QPushButton::clicked, this, [this, i] { startCommand(readBuffer(i)); });
         addPlcControl(read);
 
         QGroupBox *frame = makeFrame(view.frame, view.frameCaption, QSize(380, 420));
@@ -97,18 +96,19 @@ TextTable *ErrorBufferTab::bufferTable(int index) const
     return m_grids.value(index) ? m_grids[index]->table() : nullptr;
 }
 
-void ErrorBufferTab::readBuffer(int index)
+QCoro::Task<> ErrorBufferTab::readBuffer(int index)
 {
     TextTable *table = bufferTable(index);
     if (!table)
-        return;
-    const ErrorBufferLayout &layout = m_views[index].layout;
+        co_return;
+    const ErrorBufferLayout layout = m_views[index].layout;
     Result<ErrorBufferReading> reading(Outcome::Cancelled);
-    const CommandEnd end = runCommandEnd(prompts(), [&] {
-        reading = waitForTask(fetchErrorBuffer(link(), iniPath(), prompts(), layout));
+    const CommandEnd end = co_await runCommandEndAsync(prompts(), [&]() -> QCoro::Task<> {
+        reading = co_await fetchErrorBuffer(link(), iniPath(), prompts(), layout);
         if (reading && reading->inUse)
             showErrorEntries(*table, reading->entries);
     });
-    if (end.kind != CommandEnd::Kind::Aborted)
-        reportEnded(bufferOutcome(layout.name, reading, end.failure), !reading);
+    reportEnded(bufferOutcome(layout.name, reading,
+                              end.kind == CommandEnd::Kind::Aborted ? abortedText() : end.failure),
+                !reading);
 }

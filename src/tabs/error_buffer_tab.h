@@ -45,7 +45,7 @@ public:
     DiagGrid *grid(int index) const { return m_grids.value(index); }
 
 private:
-    void readBuffer(int index);
+    QCoro::Task<> readBuffer(int index);
 
     QList<ErrorBufferView> m_views;
     QList<DiagGrid *> m_grids;

@@ -3,7 +3,6 @@
 #include "common/command.h"
 #include "common/program_folders.h"
 #include "common/prompts.h"
-#include "common/wait_for_task.h"
 #include "link/plc_link.h"
 #include "service/service_commands.h"
 #include "widgets/controls.h"
@@ -110,49 +109,60 @@ void HwConfigTab::buildGeneralFrame()
     addPlcControl(update);
 
     // Their failures are shown under an empty title.
-    connect(restart, &QPushButton::clicked, this, [this] {
-        Result<WriteAnswer> answer(Outcome::Cancelled);
-        const CommandEnd end = runCommandEnd(
-            prompts(), [&] { answer = waitForTask(restartPlc(link(), iniPath(), prompts())); },
-            QString());
-        // The window does not ask the PLC's answer for a message; the status bar tells it.
-        if (!end.failure.isEmpty())
-            reportEnded(QStringLiteral("Restart not sent: %1").arg(end.failure), true);
-        else if (answer && answer->accepted())
-            reportEnded(QStringLiteral("Restart sent"));
-        // A refusal is the PLC saying no: it still runs as before.
-        else if (answer && answer->kind == AnswerKind::Refused)
-            reportEnded(QStringLiteral("Restart refused: %1").arg(answerMessage(answer->kind)),
-                        true);
-        // Something came, but not an acceptance: whether the PLC took the word is not known.
-        else if (answer && answer->kind == AnswerKind::Damaged)
-            reportEnded(
-                QStringLiteral("Restart not confirmed: %1").arg(answerMessage(answer->kind)), true);
-        else if (answer)
-            reportEnded(QStringLiteral("Restart sent; the PLC did not confirm it (it may have "
-                                       "restarted at once)"));
-    });
-    connect(update, &QPushButton::clicked, this, [this] {
-        Outcome outcome = Outcome::Cancelled;
-        const CommandEnd end = runCommandEnd(
-            prompts(),
-            [&] {
-                const UpdaterChoice updater = chooseUpdater(iniPath(), updaterFolders());
-                outcome = waitForTask(startFirmwareUpdate(link(), iniPath(), prompts(),
-                                                          updater.program, updater.missingHint));
-            },
-            QString());
-        if (!end.failure.isEmpty())
-            reportEnded(tr("Firmware update not started: %1").arg(end.failure), true);
-        else if (outcome == Outcome::Done)
-            reportEnded(tr("Firmware update started: the PLC waits for the updater"));
-    });
+    connect(restart, &QPushButton::clicked, this, [this] { startCommand(restartPlcCommand()); });
+    connect(update, &QPushButton::clicked, this,
+            [this] { startCommand(startFirmwareUpdateCommand()); });
 
     auto *layout = new QVBoxLayout(m_generalFrame);
     layout->addWidget(restart);
     layout->addWidget(update);
     layout->addLayout(buildUpdaterField());
     layout->addStretch(1);
+}
+
+QCoro::Task<> HwConfigTab::restartPlcCommand()
+{
+    Result<WriteAnswer> answer(Outcome::Cancelled);
+    const CommandEnd end = co_await runCommandEndAsync(
+        prompts(),
+        [&]() -> QCoro::Task<> { answer = co_await restartPlc(link(), iniPath(), prompts()); },
+        QString());
+    // The window does not ask the PLC's answer for a message; the status bar tells it.
+    if (end.kind == CommandEnd::Kind::Aborted)
+        reportEnded(tr("Restart %1").arg(abortedText()), true);
+    else if (!end.failure.isEmpty())
+        reportEnded(QStringLiteral("Restart not sent: %1").arg(end.failure), true);
+    else if (answer && answer->accepted())
+        reportEnded(QStringLiteral("Restart sent"));
+    // A refusal is the PLC saying no: it still runs as before.
+    else if (answer && answer->kind == AnswerKind::Refused)
+        reportEnded(QStringLiteral("Restart refused: %1").arg(answerMessage(answer->kind)), true);
+    // Something came, but not an acceptance: whether the PLC took the word is not known.
+    else if (answer && answer->kind == AnswerKind::Damaged)
+        reportEnded(QStringLiteral("Restart not confirmed: %1").arg(answerMessage(answer->kind)),
+                    true);
+    else if (answer)
+        reportEnded(QStringLiteral("Restart sent; the PLC did not confirm it (it may have "
+                                   "restarted at once)"));
+}
+
+QCoro::Task<> HwConfigTab::startFirmwareUpdateCommand()
+{
+    Outcome outcome = Outcome::Cancelled;
+    const CommandEnd end = co_await runCommandEndAsync(
+        prompts(),
+        [&]() -> QCoro::Task<> {
+            const UpdaterChoice updater = chooseUpdater(iniPath(), updaterFolders());
+            outcome = co_await startFirmwareUpdate(link(), iniPath(), prompts(), updater.program,
+                                                   updater.missingHint);
+        },
+        QString());
+    if (end.kind == CommandEnd::Kind::Aborted)
+        reportEnded(tr("Firmware update %1").arg(abortedText()), true);
+    else if (!end.failure.isEmpty())
+        reportEnded(tr("Firmware update not started: %1").arg(end.failure), true);
+    else if (outcome == Outcome::Done)
+        reportEnded(tr("Firmware update started: the PLC waits for the updater"));
 }
 
 QStringList HwConfigTab::updaterFolders() const

@@ -35,6 +35,9 @@ private:
     QLayout *buildUpdaterField();
     void showUpdater();
     QStringList updaterFolders() const;
+    // "Restart PLC" and "Start update firmware": the status bar tells how they ended.
+    QCoro::Task<> restartPlcCommand();
+    QCoro::Task<> startFirmwareUpdateCommand();
     // Shows the list over the Function cell of the clicked or activated row, if it is a point.
     void onCellClicked(const QModelIndex &index);
     void onListChosen(int choice);

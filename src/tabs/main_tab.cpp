@@ -1,6 +1,7 @@
 #include "tabs/main_tab.h"
 
 #include "common/command.h"
+#include "common/errors.h"
 #include "common/prompts.h"
 #include "tabs/command_feedback.h"
 #include "transfer/plc_verify.h"
@@ -43,13 +44,14 @@ void MainTab::addPlcControl(QWidget *control)
 }
 
 void MainTab::addTransferButtons(QWidget *frame, QBoxLayout *column, const QString &writeName,
-                                 const QString &uploadName, const std::function<void()> &write,
-                                 const std::function<void()> &upload)
+                                 const QString &uploadName,
+                                 const std::function<QCoro::Task<>()> &write,
+                                 const std::function<QCoro::Task<>()> &upload)
 {
     QPushButton *writeButton = makeButton(frame, writeName, QStringLiteral("Write to PLC"));
     QPushButton *uploadButton = makeButton(frame, uploadName, QStringLiteral("Upload from PLC"));
-    connect(writeButton, &QPushButton::clicked, this, write);
-    connect(uploadButton, &QPushButton::clicked, this, upload);
+    connect(writeButton, &QPushButton::clicked, this, [write] { startCommand(write()); });
+    connect(uploadButton, &QPushButton::clicked, this, [upload] { startCommand(upload()); });
     addPlcControl(writeButton);
     addPlcControl(uploadButton);
     column->addStretch(1);
@@ -62,41 +64,54 @@ void MainTab::addMenuUpload(Upload upload)
     m_menuUploads.append(std::move(upload));
 }
 
-void MainTab::runPortWrite(const QString &port,
-                           const std::function<void(bool verify, PortWriteReport &)> &write)
+QCoro::Task<> MainTab::runPortWrite(
+    QString port, std::function<QCoro::Task<>(bool verify, PortWriteReport &)> write)
 {
     const bool verify = m_context.feedback && m_context.feedback->verifyAfterWrite();
     PortWriteReport report{port, {}, std::nullopt, {}};
-    const CommandEnd end = runCommandEnd(prompts(), [&] { write(verify, report); });
-    if (end.kind == CommandEnd::Kind::Aborted)
-        return;
-    report.error = end.failure;
-    if (const QList<PortDifference> differences = report.differences(); !differences.isEmpty())
-        prompts().message(verifyFailedMessage(differences), QStringLiteral("Verify after write"));
+    const CommandEnd end = co_await runCommandEndAsync(
+        prompts(), [&]() -> QCoro::Task<> { co_await write(verify, report); });
+    report.error = end.kind == CommandEnd::Kind::Aborted ? abortedText() : end.failure;
+    if (end.kind != CommandEnd::Kind::Aborted) {
+        if (const QList<PortDifference> differences = report.differences();
+            !differences.isEmpty())
+            prompts().message(verifyFailedMessage(differences),
+                              QStringLiteral("Verify after write"));
+    }
     if (m_context.feedback)
         Q_EMIT m_context.feedback->portWritten(report);
 }
 
-PortReadReport MainTab::runPortRead(const QString &port,
-                                    const std::function<void(PortReadReport &)> &read)
+QCoro::Task<PortReadReport>
+MainTab::runPortRead(QString port, std::function<QCoro::Task<>(PortReadReport &)> read)
 {
     PortReadReport report;
     report.port = port;
-    const CommandEnd end = runCommandEnd(prompts(), [&] { read(report); });
+    const CommandEnd end = co_await runCommandEndAsync(
+        prompts(), [&]() -> QCoro::Task<> { co_await read(report); });
     if (end.kind == CommandEnd::Kind::Aborted)
-        report.outcome = Outcome::Cancelled;
-    else if (end.kind == CommandEnd::Kind::Failed)
+        throw TransferAborted();
+    if (end.kind == CommandEnd::Kind::Failed)
         report = {port, Outcome::PlcFailed, {}, end.failure};
-    return report;
+    co_return report;
 }
 
-void MainTab::runUploadButton(const Upload &upload)
+QCoro::Task<> MainTab::runUploadButton(Upload upload)
 {
     if (m_context.feedback && !m_context.feedback->mayReplaceProject())
-        return;
-    const PortReadReport report = upload();
-    if (m_context.feedback && report.outcome != Outcome::Cancelled)
-        Q_EMIT m_context.feedback->portsRead({report});
+        co_return;
+    try {
+        const PortReadReport report = co_await upload();
+        if (m_context.feedback && report.outcome != Outcome::Cancelled)
+            Q_EMIT m_context.feedback->portsRead({report});
+    } catch (const TransferAborted &) {
+        reportEnded(tr("Upload from PLC %1").arg(abortedText()), true);
+    }
+}
+
+QString MainTab::abortedText()
+{
+    return tr("aborted");
 }
 
 void MainTab::reportEnded(const QString &text, bool failure)

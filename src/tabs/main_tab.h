@@ -6,6 +6,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <QCoroTask>
+
 #include <functional>
 
 class CommandFeedback;
@@ -41,9 +43,11 @@ public:
     // Controls that talk to the PLC: greyed while a transfer runs.
     QList<QWidget *> plcControls() const;
     // The tab's part of the menu's "Upload from PLC"; each handles its own failures and says how
-    // it ended.
-    using Upload = std::function<PortReadReport()>;
+    // it ended. One cut short by an abort throws TransferAborted: the rest do not run either.
+    using Upload = std::function<QCoro::Task<PortReadReport>()>;
     const QList<Upload> &menuUploads() const { return m_menuUploads; }
+    // How the status bar words a command cut short by an abort: "UART 1 not written: aborted".
+    static QString abortedText();
 
 protected:
     // A frame named after its control with its caption exactly as shown. It keeps its place when
@@ -53,21 +57,24 @@ protected:
     void addPlcControl(QWidget *control);
     // "Write to PLC" and "Upload from PLC" at the bottom of a frame's column, as PLC controls.
     void addTransferButtons(QWidget *frame, class QBoxLayout *column, const QString &writeName,
-                            const QString &uploadName, const std::function<void()> &write,
-                            const std::function<void()> &upload);
+                            const QString &uploadName,
+                            const std::function<QCoro::Task<>()> &write,
+                            const std::function<QCoro::Task<>()> &upload);
     // Called from the tab's constructor, like addPlcControl.
     void addMenuUpload(Upload upload);
 
     // A port's "Write to PLC" at the command's boundary: write fills the report, told whether to
     // verify ("Verify after write"); a verify's differences are shown, and how it ended is
     // reported.
-    void runPortWrite(const QString &port,
-                      const std::function<void(bool verify, PortWriteReport &)> &write);
-    // A port's upload at the command's boundary, as its report; read fills in how it ended.
-    PortReadReport runPortRead(const QString &port,
-                               const std::function<void(PortReadReport &)> &read);
+    // A write cut short by an abort (the window closing) is reported as aborted.
+    QCoro::Task<> runPortWrite(QString port,
+                               std::function<QCoro::Task<>(bool verify, PortWriteReport &)> write);
+    // A port's upload at the command's boundary, as its report; read fills in how it ended. An
+    // abort is passed on as TransferAborted.
+    QCoro::Task<PortReadReport> runPortRead(QString port,
+                                            std::function<QCoro::Task<>(PortReadReport &)> read);
     // An "Upload from PLC" button: asks first whether the project may be replaced, reports.
-    void runUploadButton(const Upload &upload);
+    QCoro::Task<> runUploadButton(Upload upload);
     // Reports a command that ends in a sentence of its own.
     void reportEnded(const QString &text, bool failure = false);
 

@@ -1,7 +1,6 @@
 #include "tabs/onewire_tab.h"
 
 #include "common/prompts.h"
-#include "common/wait_for_task.h"
 #include "link/device_map.h"
 #include "link/qt_serial_line.h"
 #include "onewire/aux_encoding.h"
@@ -73,7 +72,7 @@ void OnewireTab::buildAuxFrame()
 
     addTransferButtons(
         m_auxFrame, column, QStringLiteral("Command17"), QStringLiteral("Command18"),
-        [this] { writeToPlc(); }, [this] { uploadFromPlc(); });
+        [this] { return writeToPlc(); }, [this] { return uploadFromPlc(); });
 }
 
 void OnewireTab::buildFieldNetFrame()
@@ -232,23 +231,24 @@ void OnewireTab::openSearchDialog()
         reportEnded(dialog.importNote());
 }
 
-void OnewireTab::writeToPlc()
+QCoro::Task<> OnewireTab::writeToPlc()
 {
-    runPortWrite(auxPortName(), [this](bool verify, PortWriteReport &report) {
-        waitForTask(
-            writePortVerified(link(), iniPath(), prompts(), m_port.config(), verify, report));
-    });
+    co_await runPortWrite(auxPortName(),
+                          [this](bool verify, PortWriteReport &report) -> QCoro::Task<> {
+                              co_await writePortVerified(link(), iniPath(), prompts(),
+                                                         m_port.config(), verify, report);
+                          });
 }
 
-void OnewireTab::uploadFromPlc()
+QCoro::Task<> OnewireTab::uploadFromPlc()
 {
-    runUploadButton([this] { return readFromPlc(); });
+    co_await runUploadButton([this] { return readFromPlc(); });
 }
 
-PortReadReport OnewireTab::readFromPlc()
+QCoro::Task<PortReadReport> OnewireTab::readFromPlc()
 {
-    return runPortRead(auxPortName(), [this](PortReadReport &r) {
-        const auto uploaded = waitForTask(uploadAuxPort(link(), iniPath(), prompts()));
+    co_return co_await runPortRead(auxPortName(), [this](PortReadReport &r) -> QCoro::Task<> {
+        const auto uploaded = co_await uploadAuxPort(link(), iniPath(), prompts());
         r.endedAs(uploaded);
         if (uploaded)
             applyUploadedAux(m_port, *uploaded);

@@ -52,9 +52,9 @@ private:
     void storeFieldNet();
     void openSensorDialog(bool modify);
     void deleteSensor();
-    void writeToPlc();
-    void uploadFromPlc();
-    PortReadReport readFromPlc();
+    QCoro::Task<> writeToPlc();
+    QCoro::Task<> uploadFromPlc();
+    QCoro::Task<PortReadReport> readFromPlc();
 
     AuxPort m_port;
     LineFactory m_lineFactory;

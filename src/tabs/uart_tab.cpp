@@ -2,7 +2,6 @@
 
 #include "common/hex_text.h"
 #include "common/prompts.h"
-#include "common/wait_for_task.h"
 #include "link/line_settings.h"
 #include "modbus/modbus_timing.h"
 #include "modbus/modbus_upload.h"
@@ -22,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -141,8 +141,8 @@ void UartTab::buildGeneralFrame()
             [this](int index) { m_port->setParity(index); });
 
     addTransferButtons(
-        m_generalFrame, layout, m_names.write, m_names.upload, [this] { writeToPlc(); },
-        [this] { uploadFromPlc(); });
+        m_generalFrame, layout, m_names.write, m_names.upload, [this] { return writeToPlc(); },
+        [this] { return uploadFromPlc(); });
 
     if (m_names.offButtons.size() == 2) {
         // Switched off for good: they keep their place and do nothing.
@@ -292,30 +292,32 @@ void UartTab::showTable()
     m_grid->show();
 }
 
-void UartTab::writeToPlc()
+QCoro::Task<> UartTab::writeToPlc()
 {
-    runPortWrite(m_port->info().name, [this](bool verify, PortWriteReport &report) {
-        waitForTask(writePortVerified(link(), iniPath(), prompts(), *m_port, verify, report));
-    });
+    co_await runPortWrite(m_port->info().name,
+                          [this](bool verify, PortWriteReport &report) -> QCoro::Task<> {
+                              co_await writePortVerified(link(), iniPath(), prompts(), *m_port,
+                                                         verify, report);
+                          });
 }
 
-void UartTab::uploadFromPlc()
+QCoro::Task<> UartTab::uploadFromPlc()
 {
-    runUploadButton([this] { return readFromPlc(); });
+    co_await runUploadButton([this] { return readFromPlc(); });
 }
 
-PortReadReport UartTab::readFromPlc()
+QCoro::Task<PortReadReport> UartTab::readFromPlc()
 {
-    const PortReadReport report = runPortRead(m_port->info().name, [this](PortReadReport &r) {
-        const auto uploaded =
-            waitForTask(uploadModbusPort(link(), iniPath(), prompts(), m_port->info()));
-        r.endedAs(uploaded);
-        if (uploaded)
-            applyUploadedPort(*m_port, *uploaded);
-    });
     // Whatever the upload brought, the table is in view afterwards.
-    showTable();
-    return report;
+    const auto shown = qScopeGuard([this] { showTable(); });
+    co_return co_await runPortRead(m_port->info().name,
+                                   [this](PortReadReport &r) -> QCoro::Task<> {
+                                       const auto uploaded = co_await uploadModbusPort(
+                                           link(), iniPath(), prompts(), m_port->info());
+                                       r.endedAs(uploaded);
+                                       if (uploaded)
+                                           applyUploadedPort(*m_port, *uploaded);
+                                   });
 }
 
 void UartTab::selectCell(int row, int column)

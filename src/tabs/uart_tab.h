@@ -70,10 +70,10 @@ public:
     QTableView *grid() const { return m_grid; }
 
     // The tab's commands, as its buttons run them.
-    void writeToPlc();
-    void uploadFromPlc();
+    QCoro::Task<> writeToPlc();
+    QCoro::Task<> uploadFromPlc();
     // The upload alone, as "Upload from PLC" in the PLC menu runs it.
-    PortReadReport readFromPlc();
+    QCoro::Task<PortReadReport> readFromPlc();
     void addSlave();
     void modifySlave();
     void deleteSlave();

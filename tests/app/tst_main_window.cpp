@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/project_file_commands.h"
 #include "app/project_state.h"
+#include "app/status_bar.h"
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
@@ -21,6 +22,7 @@
 #include "transfer/plc_verify.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrintDialog>
@@ -52,10 +54,10 @@ class TestMainWindow : public QObject
     void makeWindow()
     {
         m_window.reset();
-        m_line = new sim::SimulatedLine;
+        m_line = new sim::SimulatedLine(m_clock);
         m_line->model().faults().silent = true;
         m_window = std::make_unique<MainWindow>(iniPath(), std::unique_ptr<SerialLine>(m_line),
-                                                &m_prompts);
+                                                &m_prompts, &m_clock);
         m_ui.setRoot(m_window.get());
     }
     QAction *action(const char *name) const { return m_ui.find<QAction>(QLatin1String(name)); }
@@ -149,18 +151,24 @@ private Q_SLOTS:
                 m_window->close();
         });
         bool ranToItsEnd = false;
+        qint64 ended = -1; // when the command had unwound, before the line's drain
+        connect(&m_window->status(), &StatusBar::outcomeShown, this,
+                [&] { ended = m_clock.nowMs(); });
         if (during == Uploading)
             action("upload_from_plc")->trigger();
         else
             ranToItsEnd = runCommand(m_prompts, [&] {
                 LinkTransfer transfer(m_window->link(), iniPath());
                 transfer.open();
-                waitForTask(m_window->link().pause(during == Pausing ? 400ms : 0ms));
+                if (during == Pausing)
+                    waitForTask(m_window->link().pause(400ms));
                 waitForTask(m_window->link().Write_plc_block(20s, WriteCommand::Configuration,
                                                              0x3000, "\x0F"));
             });
+        if (during != Uploading)
+            ended = m_clock.nowMs();
         // A command cut short leaves the line draining.
-        waitForTask(m_window->link().idle());
+        finish(m_window->link());
         // What replaces the project waits too: a load halfway through a write would leave the
         // PLC with a mix of two projects.
         QCOMPARE(inside,
@@ -168,7 +176,11 @@ private Q_SLOTS:
         QCOMPARE(ranToItsEnd, close == NotClosed);
         QCOMPARE(m_line->sends().size(), during == Pausing ? 0 : 1); // upload: UART 1's first read
         if (close != NotClosed)
-            QCOMPARE(m_clock.nowMs() - start, during == Pausing ? 400 : 5);
+            QCOMPARE(ended - start, 5);
+        if (during == Uploading)
+            QVERIFY(m_window->findChild<QLabel *>("statusOutcome")
+                        ->text()
+                        .startsWith(QStringLiteral("Upload from PLC aborted ")));
         QVERIFY(!m_line->isOpen() && !m_window->link().busy());
         QCOMPARE(usable(), before);
         QVERIFY(m_window->isVisible()); // until the command has unwound
@@ -181,9 +193,12 @@ private Q_SLOTS:
         const QString missing = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
         m_line->setOpenFailure(missing);
         // One more upload, whose failure escapes it: shown, and it does not stop the others.
-        m_window->registerUpload(
-            []() -> PortReadReport { throw PlatformError(QStringLiteral("extra went wrong")); });
+        m_window->registerUpload([]() -> QCoro::Task<PortReadReport> {
+            throw PlatformError(QStringLiteral("extra went wrong"));
+            co_return {};
+        });
         action("upload_from_plc")->trigger();
+        finish(m_window->link());
         QCOMPARE(m_prompts.messages(),
                  (QStringList{missing, missing, missing, QStringLiteral("extra went wrong")}));
         QCOMPARE(m_window->uart1Tab()->port().mode(), PortMode::NotUse);

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "link/plc_link.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
+
+#include <QCoroTask>
 
 #include <functional>
 #include <memory>
@@ -79,3 +83,10 @@ private:
     QPointer<QWidget> m_root;
     mutable std::vector<std::unique_ptr<QObject>> m_standIns;
 };
+
+// Waits until the command a click started on the link has ended: its transfers are over and the
+// line is drained and closed.
+inline void finish(PlcLink &link)
+{
+    QCoro::waitFor(link.idle());
+}

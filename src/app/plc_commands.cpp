@@ -6,12 +6,12 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "tabs/uart_tab.h"
-#include "tabs/onewire_tab.h"
-#include "transfer/plc_verify.h"
 #include "project/project_file.h"
 #include "tabs/command_feedback.h"
 #include "tabs/main_tab.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
+#include "transfer/plc_verify.h"
 #include "widgets/window_placement.h"
 
 #include <QAction>

@@ -32,8 +32,8 @@ struct LinkEvent
     qint64 atMs = 0;      // on the application's clock
     QByteArray bytes;
     std::chrono::milliseconds timeout{0};
-    QString name;    // the command, "Write to PLC, UART 1"
-    QTime startedAt; // wall-clock time of the command's start
+    QString name;         // the command, "Write to PLC, UART 1"
+    QTime startedAt;      // wall-clock time of the command's start
     bool aborted = false; // CutShort: the transfer was aborted (not the line failing)
 };
 

@@ -64,8 +64,9 @@ void MainTab::addMenuUpload(Upload upload)
     m_menuUploads.append(std::move(upload));
 }
 
-QCoro::Task<> MainTab::runPortWrite(
-    QString port, std::function<QCoro::Task<>(bool verify, PortWriteReport &)> write)
+QCoro::Task<>
+MainTab::runPortWrite(QString port,
+                      std::function<QCoro::Task<>(bool verify, PortWriteReport &)> write)
 {
     const bool verify = m_context.feedback && m_context.feedback->verifyAfterWrite();
     PortWriteReport report{port, {}, std::nullopt, {}};
@@ -73,8 +74,7 @@ QCoro::Task<> MainTab::runPortWrite(
         prompts(), [&]() -> QCoro::Task<> { co_await write(verify, report); });
     report.error = end.kind == CommandEnd::Kind::Aborted ? abortedText() : end.failure;
     if (end.kind != CommandEnd::Kind::Aborted) {
-        if (const QList<PortDifference> differences = report.differences();
-            !differences.isEmpty())
+        if (const QList<PortDifference> differences = report.differences(); !differences.isEmpty())
             prompts().message(verifyFailedMessage(differences),
                               QStringLiteral("Verify after write"));
     }
@@ -87,8 +87,8 @@ MainTab::runPortRead(QString port, std::function<QCoro::Task<>(PortReadReport &)
 {
     PortReadReport report;
     report.port = port;
-    const CommandEnd end = co_await runCommandEndAsync(
-        prompts(), [&]() -> QCoro::Task<> { co_await read(report); });
+    const CommandEnd end =
+        co_await runCommandEndAsync(prompts(), [&]() -> QCoro::Task<> { co_await read(report); });
     if (end.kind == CommandEnd::Kind::Aborted)
         throw TransferAborted();
     if (end.kind == CommandEnd::Kind::Failed)

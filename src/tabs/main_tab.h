@@ -57,8 +57,7 @@ protected:
     void addPlcControl(QWidget *control);
     // "Write to PLC" and "Upload from PLC" at the bottom of a frame's column, as PLC controls.
     void addTransferButtons(QWidget *frame, class QBoxLayout *column, const QString &writeName,
-                            const QString &uploadName,
-                            const std::function<QCoro::Task<>()> &write,
+                            const QString &uploadName, const std::function<QCoro::Task<>()> &write,
                             const std::function<QCoro::Task<>()> &upload);
     // Called from the tab's constructor, like addPlcControl.
     void addMenuUpload(Upload upload);

@@ -294,11 +294,10 @@ void UartTab::showTable()
 
 QCoro::Task<> UartTab::writeToPlc()
 {
-    co_await runPortWrite(m_port->info().name,
-                          [this](bool verify, PortWriteReport &report) -> QCoro::Task<> {
-                              co_await writePortVerified(link(), iniPath(), prompts(), *m_port,
-                                                         verify, report);
-                          });
+    co_await runPortWrite(
+        m_port->info().name, [this](bool verify, PortWriteReport &report) -> QCoro::Task<> {
+            co_await writePortVerified(link(), iniPath(), prompts(), *m_port, verify, report);
+        });
 }
 
 QCoro::Task<> UartTab::uploadFromPlc()
@@ -310,14 +309,13 @@ QCoro::Task<PortReadReport> UartTab::readFromPlc()
 {
     // Whatever the upload brought, the table is in view afterwards.
     const auto shown = qScopeGuard([this] { showTable(); });
-    co_return co_await runPortRead(m_port->info().name,
-                                   [this](PortReadReport &r) -> QCoro::Task<> {
-                                       const auto uploaded = co_await uploadModbusPort(
-                                           link(), iniPath(), prompts(), m_port->info());
-                                       r.endedAs(uploaded);
-                                       if (uploaded)
-                                           applyUploadedPort(*m_port, *uploaded);
-                                   });
+    co_return co_await runPortRead(m_port->info().name, [this](PortReadReport &r) -> QCoro::Task<> {
+        const auto uploaded =
+            co_await uploadModbusPort(link(), iniPath(), prompts(), m_port->info());
+        r.endedAs(uploaded);
+        if (uploaded)
+            applyUploadedPort(*m_port, *uploaded);
+    });
 }
 
 void UartTab::selectCell(int row, int column)

@@ -50,7 +50,8 @@ private Q_SLOTS:
     {
         m_b = std::make_unique<Bench>();
         m_window = std::make_unique<MainWindow>(
-            m_b->ini(), std::make_unique<sim::SimulatedLine>(m_b->plc()), &m_b->prompts);
+            m_b->ini(), std::make_unique<sim::SimulatedLine>(m_b->plc(), m_b->clock), &m_b->prompts,
+            &m_b->clock);
         m_ui.setRoot(m_window.get());
         applyRecipe(m_window->projectPorts(), Config);
         m_window->show();
@@ -164,6 +165,7 @@ private Q_SLOTS:
         QVERIFY(status->isHidden());
         sim::fillDemoPlc(m_b->plc());
         m_ui.find<QAction>("upload_from_plc")->trigger();
+        finish(m_window->link());
         QCoreApplication::processEvents();
         QCOMPARE(m_window->insight().findings().size(), 3); // two poll cycles, one family
         QVERIFY(status->isHidden());
@@ -192,6 +194,7 @@ private Q_SLOTS:
         m_b->plc().setErrorBuffer(sim::PlcModel::ErrorBuffer::OneWire, QByteArray::fromHex("00C5"));
         tabs()->setCurrentIndex(tab);
         m_ui.click(tab == 4 ? "Command4" : "Command5");
+        finish(m_window->link());
         auto *view = m_ui.find<QTableView>(grid);
         QCOMPARE(tipAt(view, 1, 1), tip);
         QCOMPARE(tipAt(view, 2, 1), QString()); // the row after the buffer holds no error

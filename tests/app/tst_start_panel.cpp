@@ -44,12 +44,12 @@ class TestStartPanel : public QObject
     void makeWindow(int pinnedPort = 0)
     {
         m_window.reset();
-        m_line = new sim::SimulatedLine;
+        m_line = new sim::SimulatedLine(m_clock);
         m_line->model().faults().silent = true;
         if (pinnedPort)
             m_line->pinPortNumber(pinnedPort);
         m_window = std::make_unique<MainWindow>(iniPath(), std::unique_ptr<SerialLine>(m_line),
-                                                &m_prompts);
+                                                &m_prompts, &m_clock);
         m_ui.setRoot(m_window.get());
     }
     StartPanel *panel() const { return m_window->findChild<StartPanel *>(); }
@@ -127,6 +127,7 @@ private Q_SLOTS:
 
         // The upload runs as the menu item does, and is greyed when the item is.
         m_ui.click(QStringLiteral("startUpload"));
+        finish(m_window->link());
         QVERIFY(m_line->openCount() > 0);
         QAction *upload = m_ui.find<QAction>(QStringLiteral("upload_from_plc"));
         upload->setEnabled(false);

@@ -45,7 +45,8 @@ private Q_SLOTS:
     {
         m_b = std::make_unique<Bench>();
         m_window = std::make_unique<MainWindow>(
-            m_b->ini(), std::make_unique<sim::SimulatedLine>(m_b->plc()), &m_b->prompts);
+            m_b->ini(), std::make_unique<sim::SimulatedLine>(m_b->plc(), m_b->clock), &m_b->prompts,
+            &m_b->clock);
         m_ui.setRoot(m_window.get());
         applyRecipe(m_window->projectPorts(), {"uart1: 1,10,0,100,1,500", "uart1: 2,4,0,300,0,500",
                                                "sensor: 28FF641E0F000034 1500"});
@@ -112,6 +113,7 @@ private Q_SLOTS:
             sim::fillDemoPlc(m_b->plc());
             m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
             action("upload_from_plc")->trigger();
+            finish(m_window->link());
         }
         QCoreApplication::processEvents();
         const PortsSnapshot after = now();

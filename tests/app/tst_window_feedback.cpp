@@ -73,9 +73,9 @@ class TestWindowFeedback : public QObject
     void makeWindow()
     {
         m_window.reset();
-        m_line = new sim::SimulatedLine(m_b->plc());
+        m_line = new sim::SimulatedLine(m_b->plc(), m_b->clock);
         m_window = std::make_unique<MainWindow>(m_b->ini(), std::unique_ptr<SerialLine>(m_line),
-                                                &m_b->prompts);
+                                                &m_b->prompts, &m_b->clock);
         m_window->status().setTimeSource([] { return QTime(14, 2, 11); });
         m_ui.setRoot(m_window.get());
     }
@@ -209,17 +209,21 @@ private Q_SLOTS:
             break;
         case Command::WriteUart1:
             m_ui.find<QPushButton>("Command19")->click();
+            finish(m_window->link());
             // The read-back goes to a port of its own: the window keeps what it wrote.
             QCOMPARE(uart1().slaves().items(), before);
             break;
         case Command::UploadAll:
             action("upload_from_plc")->trigger();
+            finish(m_window->link());
             break;
         case Command::LoadToPlc:
             action("load_to_plc")->trigger();
+            finish(m_window->link());
             break;
         case Command::Restart:
             m_ui.find<QPushButton>("Command32")->click();
+            finish(m_window->link());
             break;
         case Command::Save:
             m_b->prompts.queueFile(file("saved.dpc"));
@@ -258,15 +262,18 @@ private Q_SLOTS:
             m_b->plc().setErrorBuffer(sim::PlcModel::ErrorBuffer::Uart1,
                                       QByteArray::fromHex("840380"));
             m_ui.find<QPushButton>("Command4")->click();
+            finish(m_window->link());
             break;
         case Command::Search:
             m_b->plc().setBusSensors(
                 {sim::generatedRom(0), sim::generatedRom(1), sim::generatedRom(2)});
             m_b->plc().setSearchDelayMs(0);
             m_window->onewireTab()->setSearchLineFactory(
-                [this] { return std::make_unique<sim::SimulatedLine>(m_b->plc()); });
-            WidgetDriver::onModal<SearchDialog>(
-                [](SearchDialog *dialog) { WidgetDriver(dialog).click("Command2"); });
+                [this] { return std::make_unique<sim::SimulatedLine>(m_b->plc(), m_b->clock); });
+            WidgetDriver::onModal<SearchDialog>([](SearchDialog *dialog) {
+                WidgetDriver(dialog).click("Command2");
+                finish(dialog->link());
+            });
             action("Search_1wire")->trigger();
             break;
         }
@@ -290,10 +297,12 @@ private Q_SLOTS:
     {
         load(m_sound);
         m_ui.find<QPushButton>("Command19")->click();
+        finish(m_window->link());
         const QList<QByteArray> plain = m_line->sends();
         m_line->clearSent();
         action("verify_after_write")->trigger();
         m_ui.find<QPushButton>("Command19")->click();
+        finish(m_window->link());
         const QList<QByteArray> verified = m_line->sends();
         QCOMPARE(verified.mid(0, plain.size()), plain);
         QCOMPARE(verified.mid(plain.size()),
@@ -305,14 +314,17 @@ private Q_SLOTS:
     {
         load(m_sound);
         action("load_to_plc")->trigger();
+        finish(m_window->link());
         m_b->prompts.clearRecord();
         action("compare_with_plc")->trigger();
+        finish(m_window->link());
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{"The PLC holds the same configuration as the window."});
 
         uart1().slaves().setCell(0, 6, QStringLiteral("300"));
         m_window->onewireTab()->auxPort().setMode(AuxMode::NotUse);
         action("compare_with_plc")->trigger();
+        finish(m_window->link());
         // The differences stay beside the window, which can be used meanwhile.
         auto *dialog = m_window->findChild<CompareDialog *>();
         QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
@@ -372,6 +384,7 @@ private Q_SLOTS:
         m_b->prompts.queueFile(m_sound);
         const char *names[] = {"Load_config", "upload_from_plc", "Exit", "New_config"};
         action(names[int(trigger)])->trigger();
+        finish(m_window->link());
 
         QCOMPARE(m_b->prompts.questions(), QStringList{Unsaved});
         const bool goesOn = answer != Prompts::SaveChoice::Cancel;
@@ -526,6 +539,7 @@ private Q_SLOTS:
         m_window->status().setTimeSource([] { return QTime(14, 5, 0); });
         m_b->plc().faults().silent = true;
         m_ui.find<QPushButton>("Command19")->click();
+        finish(m_window->link());
         action("Messages")->trigger();
         auto *shown = m_window->findChild<MessagesWindow *>();
         QVERIFY(shown && shown->isVisible());

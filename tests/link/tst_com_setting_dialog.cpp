@@ -82,6 +82,7 @@ private Q_SLOTS:
             faults.silentAt.insert(Addr::CpuType);
         m_line->setOpenFailure(fault == "no device" ? Missing : QString());
         m_ui.click("Command2");
+        finish(dialog->link());
         QCOMPARE(m_b->prompts.messages(), QStringList{message});
         QCOMPARE(m_line->sends(), sends);
         QVERIFY(!m_line->isOpen());
@@ -118,6 +119,7 @@ private Q_SLOTS:
         port->setCurrentIndex(port->findText(QStringLiteral("COM4")));
         QVERIFY2(device->text().contains("Not present"), qPrintable(device->text()));
         m_ui.click("Command2");
+        finish(dialog->link());
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{"Successful connect to the CPU with type 4660"});
         QCOMPARE(m_line->portNumber(), 4);
@@ -180,6 +182,7 @@ private Q_SLOTS:
                  QStringLiteral("Device: /dev/plc-adapter (mapped to COM3 in set.ini [Devices] by "
                                 "OK)\nNot present now; it can still be chosen and stored"));
         m_ui.click("Command2");
+        finish(dialog->link());
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{"Successful connect to the CPU with type 4660"});
         QVERIFY(dialog->testRoute()->isEmpty()); // only while the test runs
@@ -198,6 +201,7 @@ private Q_SLOTS:
         auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
         port->setEditText(QStringLiteral("ttyUSB0"));
         m_ui.click("Command2");
+        finish(dialog->link());
         m_ui.click("Command1");
         QCOMPARE(m_b->prompts.messages(),
                  (QStringList{NoFirst + "\n\n" + portTextProblem("ttyUSB0"),
@@ -227,6 +231,7 @@ private Q_SLOTS:
 
         port->setCurrentIndex(12);
         m_ui.click("Command2");
+        finish(dialog->link());
         QCOMPARE(running, 1); // started for the test, on its own device
         QCOMPARE(m_b->prompts.messages(),
                  QStringList{"Successful connect to the CPU with type 4660"});
@@ -267,6 +272,7 @@ private Q_SLOTS:
             dialog->close();
         });
         m_ui.click("Command2");
+        finish(dialog->link());
         QVERIFY(okGreyed);
         QVERIFY(!dialog->isVisible());
         QCOMPARE(dialog->result(), int(QDialog::Rejected));

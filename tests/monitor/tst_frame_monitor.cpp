@@ -58,7 +58,11 @@ class TestFrameMonitor : public QObject
                             QDebug::toString(m_window->frameGeometry())));
         ui.setRoot(monitor());
     }
-    void writeUart1() { WidgetDriver(m_window.get()).find<QPushButton>("Command19")->click(); }
+    void writeUart1()
+    {
+        WidgetDriver(m_window.get()).find<QPushButton>("Command19")->click();
+        finish(m_window->link());
+    }
     // Direction and meaning of the rows from `from` on; a separator as its text.
     QStringList rows(int from = 0)
     {
@@ -90,9 +94,9 @@ private Q_SLOTS:
     {
         m_window.reset();
         m_bench = std::make_unique<Bench>();
-        m_line = new sim::SimulatedLine(m_bench->plc());
+        m_line = new sim::SimulatedLine(m_bench->plc(), m_bench->clock);
         m_window = std::make_unique<MainWindow>(m_bench->ini(), std::unique_ptr<SerialLine>(m_line),
-                                                &m_bench->prompts);
+                                                &m_bench->prompts, &m_bench->clock);
         ui.setRoot(m_window.get());
         m_bench->prompts.queueFile(QFINDTESTDATA("../fixtures/project/sound.dpc"));
         ui.find<QAction>(QStringLiteral("Load_config"))->trigger();

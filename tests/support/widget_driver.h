@@ -85,8 +85,10 @@ private:
 };
 
 // Waits until the command a click started on the link has ended: its transfers are over and the
-// line is drained and closed.
+// line is drained and closed. Whatever else waited for the link (a dialog that closes once its
+// command has let go of the line) has then gone on too.
 inline void finish(PlcLink &link)
 {
     QCoro::waitFor(link.idle());
+    QCoreApplication::sendPostedEvents();
 }

@@ -51,13 +51,16 @@ private Q_SLOTS:
         QCOMPARE(onewire->plcControls().size(), 1);
 
         mb.click("Command4");
+        finish(b.link);
         QCOMPARE(uart1->items(),
                  (QList<QStringList>{{"1", "Active error", " timeout error occurred  "},
                                      {"2", "Active error", " receive data error "}}));
         QCOMPARE(uart2->rowCount(), 1);
         mb.click("Command6");
+        finish(b.link);
         QCOMPARE(uart2->items(), (QList<QStringList>{{"1", "Inactive error", ""}}));
         w1.click("Command5");
+        finish(b.link);
         QCOMPARE(wire->items(),
                  (QList<QStringList>{{"1", "Active error", "Timeout error number :5"}}));
         QVERIFY(b.prompts.shown().isEmpty());

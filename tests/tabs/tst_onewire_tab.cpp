@@ -205,11 +205,13 @@ private Q_SLOTS:
     {
         table().setSensors({exampleSensor()});
         ui.click("Command17");
+        finish(m_b->link);
         QCOMPARE(plc().word(0x200A), quint16(0xC001));
         QCOMPARE(plc().memory(0x200C, 10), QByteArray::fromHex("FF281E64000F5A00B80B"));
 
         plc().setWord(0x200A, 0xB180);
         ui.click("Command18");
+        finish(m_b->link);
         QVERIFY(ui.find<QRadioButton>("Option1_1")->isChecked());
         QCOMPARE(ui.find<QComboBox>("Combo4")->currentText(), QStringLiteral("57600"));
         QCOMPARE(table().sensorCount(), 0);
@@ -218,10 +220,13 @@ private Q_SLOTS:
         table().setSensors(goodSensors(3));
         plc().setWord(0x200A, 0xC081);
         ui.click("Command18");
+        finish(m_b->link);
         plc().faults().silent = true;
         ui.click("Command18");
+        finish(m_b->link);
         m_b->line.setOpenFailure(QStringLiteral("COM1 (/dev/ttyUSB0): no such device"));
         ui.click("Command18");
+        finish(m_b->link);
         QCOMPARE(m_b->prompts.messages(),
                  (QStringList{"1-wire: the PLC sent the mode word C081, which names more than 128 "
                               "sensors. Nothing was changed.",
@@ -239,6 +244,7 @@ private Q_SLOTS:
             auto *count = d.find<QLineEdit>("Text1");
             QCOMPARE(count->text() + " " + d.find<QLineEdit>("Text2")->text(), "0 1500");
             d.click("Command2");
+            finish(dialog->link());
             QCOMPARE(count->text(), QStringLiteral("3"));
             auto *results = d.find<QTableView>("grid");
             QCOMPARE(results->model()->index(3, 0).data().toString(), QStringLiteral("4"));
@@ -272,8 +278,9 @@ private Q_SLOTS:
         // "Add new" appends after the last register, whatever the start says, and tells which
         // of them the table held already (the third; the first two were edited).
         QSignalSpy said(&m_feedback, &CommandFeedback::commandEnded);
-        dialog<SearchDialog>("Command10", [](SearchDialog *, WidgetDriver &d) {
+        dialog<SearchDialog>("Command10", [](SearchDialog *dialog, WidgetDriver &d) {
             d.click("Command2");
+            finish(dialog->link());
             d.find<QLineEdit>("Text2")->setText(QStringLiteral("9"));
             d.click("Command3");
         });
@@ -325,7 +332,10 @@ private Q_SLOTS:
         window.onewireTab()->setSearchLineFactory(
             [&windowPlc] { return std::make_unique<sim::SimulatedLine>(windowPlc); });
         inDialog<SearchDialog>([&] { window.search1wireAction()->trigger(); },
-                               [](SearchDialog *, WidgetDriver &d) { d.click("Command2"); });
+                               [](SearchDialog *dialog, WidgetDriver &d) {
+                                   d.click("Command2");
+                                   finish(dialog->link());
+                               });
         QCOMPARE(windowPlc.searchesStarted(), 1);
     }
 };

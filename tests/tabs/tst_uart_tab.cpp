@@ -140,6 +140,7 @@ private Q_SLOTS:
         // What the slave frame shows is what "Write to PLC" sends.
         retype(ui.find<QLineEdit>(names().slaveAddress), QStringLiteral("12"));
         ui.click(names().write);
+        finish(m_bench->link);
         const auto words = m_bench->plc().writesAt(uart1 ? 0x2008 : 0x2006);
         QCOMPARE(words.size(), 1);
         QCOMPARE(words.first().bytes, QByteArray::fromHex("0C54"));
@@ -380,6 +381,7 @@ private Q_SLOTS:
         makeTab(uart1, 0);
         QVERIFY(grid()->isHidden()); // nothing added or selected yet
         ui.click(names().upload);
+        finish(m_bench->link);
         QVERIFY(ui.find<QRadioButton>(option(0))->isChecked());
         QVERIFY(grid()->isVisible());
         QCOMPARE(table().itemCount(), slaves);

@@ -4,6 +4,8 @@
 #include "support/widget_driver.h"
 
 #include "app/main_window.h"
+#include "app/status_bar.h"
+#include "link/plc_link.h"
 #include "monitor/frame_log_model.h"
 #include "monitor/frame_monitor.h"
 
@@ -120,6 +122,48 @@ private Q_SLOTS:
         QCOMPARE(m_bench->prompts.messages().last(), "Answer timeout from PLC");
         QCOMPARE(rows(before + 1),
                  QStringList({">\tconfiguration bracket open", "<\tno answer within 1000 ms"}));
+    }
+
+    // Closing the window while the PLC is slow to answer cuts the command short at once: the
+    // line is closed, the status bar and the monitor say it was aborted, then the window goes.
+    void closingTheWindowMidTransferAbortsIt_data()
+    {
+        QTest::addColumn<QString>("command"); // a control's name
+        QTest::addColumn<QString>("outcome");
+        const QString stopped = QStringLiteral(
+            "UART 1 write stopped after 2 of 5 frames: the PLC may hold a partial configuration "
+            "(aborted)");
+        QTest::newRow("Write to PLC") << "Command19" << stopped;
+        QTest::newRow("Load to PLC") << "load_to_plc" << stopped;
+        QTest::newRow("Upload from PLC") << "upload_from_plc"
+                                         << "Upload from PLC aborted";
+    }
+    void closingTheWindowMidTransferAbortsIt()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, outcome);
+        m_window->show();
+        openMonitor();
+        m_bench->plc().faults().delayMs = 300;
+        const qint64 start = m_bench->clock.nowMs();
+        qint64 closedAt = -1;
+        const auto closing = m_bench->clock.callAfter(450, [&] {
+            closedAt = m_bench->clock.nowMs();
+            m_window->close();
+        });
+        WidgetDriver driver(m_window.get());
+        if (command.startsWith("Command"))
+            driver.find<QPushButton>(command)->click();
+        else
+            driver.find<QAction>(command)->trigger();
+        finish(m_window->link());
+        QCOMPARE(closedAt - start, 450);
+        QVERIFY(!m_line->isOpen());
+        QCOMPARE(m_window->status().outcomeText().chopped(9), outcome); // the time
+        // The answer that was on its way comes late and is dropped with the drain.
+        QCOMPARE(rows().count(QStringLiteral("<\taborted")), 1);
+        QTRY_VERIFY(!m_window->isVisible());
+        QVERIFY(m_bench->prompts.messages().isEmpty()); // an abort is no failure to report
     }
 
     // Frames and their times on the line are the same with the monitor open and closed.

@@ -25,6 +25,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <QCoroTask>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -261,6 +263,8 @@ bool latency(int rows, int idleMs)
         timer.start();
         probe.reset();
         step.act();
+        // A click starts its command; the step lasts until the command has let go of the line.
+        QCoro::waitFor(window.link().idle());
         std::printf("%-28s %6.1f ms  (the step took %.2f s)\n", step.name.constData(),
                     probe.longestMs(), timer.nsecsElapsed() / 1e9);
         std::fflush(stdout);

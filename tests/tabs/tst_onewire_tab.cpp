@@ -290,6 +290,27 @@ private Q_SLOTS:
         QCOMPARE(said.last()[0].toString(), "1 of the 3 found was already in row 3");
     }
 
+    // Closing the dialog while the PLC searches ends the search at once: the dialog goes once its
+    // line is closed, the status bar is told the search was aborted, and the table is as it was.
+    void closingTheSearchDialogAbortsTheSearch()
+    {
+        table().setSensors(goodSensors(2));
+        plc().setBusSensors({sim::generatedRom(0), sim::generatedRom(1)});
+        QSignalSpy said(&m_feedback, &CommandFeedback::commandEnded);
+        dialog<SearchDialog>("Command10", [&](SearchDialog *dialog, WidgetDriver &d) {
+            const auto closing = m_b->clock.callAfter(100, [dialog] { dialog->reject(); });
+            d.click("Command2");
+            finish(dialog->link());
+            QVERIFY(!dialog->isVisible());
+            QVERIFY(!dialog->link().line().isOpen());
+            QCOMPARE(dialog->foundSensors(), 0);
+        });
+        QCOMPARE(said.size(), 1);
+        QCOMPARE(said.first()[0].toString(), QStringLiteral("1-wire search aborted"));
+        QCOMPARE(table().sensors(), goodSensors(2));
+        QVERIFY(m_b->prompts.messages().isEmpty());
+    }
+
     void anAppendNamesTheSensorsAlreadyInTheTable_data()
     {
         QTest::addColumn<QStringList>("table"); // ROM codes, Byte 0 first

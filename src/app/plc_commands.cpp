@@ -7,11 +7,11 @@
 #include "common/command.h"
 #include "common/errors.h"
 #include "common/wait_for_task.h"
-#include "tabs/uart_tab.h"
-#include "tabs/onewire_tab.h"
-#include "transfer/plc_verify.h"
 #include "project/project_file.h"
 #include "tabs/command_feedback.h"
+#include "tabs/onewire_tab.h"
+#include "tabs/uart_tab.h"
+#include "transfer/plc_verify.h"
 #include "widgets/window_placement.h"
 
 #include <QAction>
@@ -75,8 +75,8 @@ void PlcCommands::compareWithPlc()
     Prompts &prompts = m_window.prompts();
     Result<QList<PortDifference>> found(Outcome::Cancelled);
     const CommandEnd end = runCommandEnd(prompts, [&] {
-        found = waitForTask(
-            ::compareWithPlc(m_window.link(), m_window.iniPath(), prompts, m_window.projectPorts()));
+        found = waitForTask(::compareWithPlc(m_window.link(), m_window.iniPath(), prompts,
+                                             m_window.projectPorts()));
     });
     if (end.kind == CommandEnd::Kind::Aborted)
         return;

@@ -1,5 +1,6 @@
 // Prints what the frame monitor costs: the time per frame taken through the tap into its model,
 // alone and with the monitor window showing them, and the memory the rows kept take.
+#include "common/clock.h"
 #include "common/hex_text.h"
 #include "common/prompts.h"
 #include "link/frame_tap.h"
@@ -49,7 +50,7 @@ QByteArray fresh(const QByteArray &bytes)
 
 // Publishes `frames` frames (requests and answers) of UART 1 writes and uploads, as a link
 // reports them; calls between after each exchange.
-void feed(int frames, const std::function<void()> &between)
+void feed(FrameTap &tap, int frames, const std::function<void()> &between)
 {
     static const QByteArray ack(1, Ctl::ACK);
     const QByteArray records(64, '\x11');
@@ -66,7 +67,6 @@ void feed(int frames, const std::function<void()> &between)
     const QByteArray recordsAnswer = "\x02" + records.toHex().toUpper() + "\x03" +
                                      PlcLink::checksum(records.toHex().toUpper() + "\x03");
 
-    FrameTap tap;
     LinkEvent e;
     int sent = 0;
     qint64 ms = 0;
@@ -93,11 +93,11 @@ void feed(int frames, const std::function<void()> &between)
 }
 
 // Microseconds per frame for `frames` frames.
-double timeFeed(int frames, const std::function<void()> &between)
+double timeFeed(FrameTap &tap, int frames, const std::function<void()> &between)
 {
     QElapsedTimer t;
     t.start();
-    feed(frames, between);
+    feed(tap, frames, between);
     return t.nsecsElapsed() / 1e3 / frames;
 }
 
@@ -110,6 +110,9 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 100000;
 
+    // Where every link of a window reports, and the clock the monitor times rows by.
+    FrameTap tap;
+    SteadyClock clock;
     const double before = residentMb();
     double perFrame = 0;
     int rows = 0;
@@ -117,7 +120,7 @@ int main(int argc, char **argv)
         FrameLogModel model(0);
         const auto listening =
             QObject::connect(&tap, &FrameTap::happened, &model, &FrameLogModel::take);
-        perFrame = timeFeed(frames, [] {});
+        perFrame = timeFeed(tap, frames, [] {});
         rows = model.rowCount();
         std::printf("model alone: %d frames, %.2f us per frame, %d rows kept, %lld dropped\n",
                     frames, perFrame, rows, static_cast<long long>(model.dropped()));
@@ -127,10 +130,10 @@ int main(int argc, char **argv)
     }
 
     NoPrompts prompts;
-    FrameMonitor monitor(prompts);
+    FrameMonitor monitor(LinkContext{clock, tap}, prompts);
     monitor.open();
     QCoreApplication::processEvents();
-    const double intoView = timeFeed(frames, [] {});
+    const double intoView = timeFeed(tap, frames, [] {});
     std::printf("into the monitor window (filter model, table view): %.2f us per frame\n",
                 intoView);
     // A transfer's waits let the window paint once per exchange at most; a paint after rows came
@@ -139,7 +142,7 @@ int main(int argc, char **argv)
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < paints; ++i) {
-        feed(2, [] {});
+        feed(tap, 2, [] {});
         QCoreApplication::processEvents();
         monitor.repaint();
     }

@@ -95,9 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         waitForTask(link.Read_plc_word(60ms, 0x0E02));
         break;
     default: {
-        const WriteAnswer answer =
-            waitForTask(link.Write_plc_block(60ms, WriteCommand::Configuration, 0x3000,
-                                             QByteArray(2, '\0')));
+        const WriteAnswer answer = waitForTask(
+            link.Write_plc_block(60ms, WriteCommand::Configuration, 0x3000, QByteArray(2, '\0')));
         if (answer.accepted() && answer.code != 0x06 && answer.code != 0x02)
             __builtin_trap();
         break;

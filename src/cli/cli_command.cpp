@@ -3,9 +3,9 @@
 #include "cli/cli_session.h"
 #include "cli/project_text.h"
 #include "common/errors.h"
-#include "common/wait_for_task.h"
 #include "common/file_kind.h"
 #include "common/program_folders.h"
+#include "common/wait_for_task.h"
 #include "common/whole_file.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
@@ -76,8 +76,8 @@ int commandCompare(Session &s)
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     // The file keeps no Field Net line settings, so it cannot differ from the PLC's.
-    const auto differences =
-        waitForTask(compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown));
+    const auto differences = waitForTask(
+        compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown));
     if (!differences)
         return exitFor(differences.outcome());
     for (const PortDifference &d : *differences)
@@ -93,7 +93,8 @@ int commandUpload(Session &s)
     requireNewFile(path, s.parser().isSet(QStringLiteral("force")));
     FreshPorts fresh(s.iniPath());
     for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
-        const auto uploaded = waitForTask(uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info()));
+        const auto uploaded =
+            waitForTask(uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info()));
         if (!uploaded)
             return exitFor(uploaded.outcome());
         applyUploadedPort(*port, *uploaded);

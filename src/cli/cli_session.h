@@ -2,8 +2,8 @@
 
 #include "cli/terminal_prompts.h"
 #include "common/clock.h"
-#include "link/frame_tap.h"
 #include "common/outcome.h"
+#include "link/frame_tap.h"
 
 #include <QString>
 #include <QStringList>

@@ -34,10 +34,11 @@ QCoro::Task<Result<UploadedPort>> uploadModbusPort(PlcLink &link, QString iniPat
     const quint16 raw = *word;
     const auto decoded = Decode_port_word(raw);
     if (const QString fault = wordFault(decoded); !fault.isEmpty()) {
-        co_return ended(co_await plcFailed(link, prompts,
-                                     QStringLiteral("%1: the PLC sent the port settings word %2, "
-                                                    "%3. Nothing was changed.")
-                                         .arg(info.name, wordHex(raw), fault)));
+        co_return ended(
+            co_await plcFailed(link, prompts,
+                               QStringLiteral("%1: the PLC sent the port settings word %2, "
+                                              "%3. Nothing was changed.")
+                                   .arg(info.name, wordHex(raw), fault)));
     }
 
     UploadedPort uploaded{*decoded, {}};

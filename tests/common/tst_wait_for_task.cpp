@@ -20,7 +20,7 @@ QCoro::Task<Result<int>> command(bool waits, bool fails)
         co_await QCoro::sleepFor(1ms);
     if (fails)
         throw PlatformError(QStringLiteral("COM3: no such device"));
-    co_return 7;
+    co_return Result(7);
 }
 
 } // namespace

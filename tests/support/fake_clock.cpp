@@ -23,6 +23,8 @@ private:
 
 FakeClock::FakeClock()
 {
+    if (QCoreApplication::instance())
+        QCoreApplication::instance()->installEventFilter(this);
     if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
                 &FakeClock::scheduleAdvance);
@@ -55,18 +57,27 @@ std::unique_ptr<ClockTimer> FakeClock::callAfter(int ms, std::function<void()> f
     return std::make_unique<Timer>(m_calls, key);
 }
 
+bool FakeClock::eventFilter(QObject *, QEvent *)
+{
+    ++m_events;
+    return false;
+}
+
 void FakeClock::scheduleAdvance()
 {
-    // Called when the event loop is about to sleep: nothing else is pending, so the next
-    // deadline is what happens next.
+    // Called when the event loop is about to wait. Events may still be queued (a coroutine's
+    // resumption, posted when its wait ended): time moves on only when the advance is the one
+    // event delivered since, so whatever was queued happens first, and a loop told to quit by it
+    // quits before time moves on.
     if (m_advancePosted || m_calls->empty())
         return;
     m_advancePosted = true;
+    const quint64 eventsBefore = m_events;
     QMetaObject::invokeMethod(
         this,
-        [this] {
+        [this, eventsBefore] {
             m_advancePosted = false;
-            if (!m_calls->empty())
+            if (m_events == eventsBefore + 1 && !m_calls->empty())
                 advanceToNext();
         },
         Qt::QueuedConnection);

@@ -42,7 +42,10 @@ private:
     void advanceToNext();
     void scheduleAdvance();
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
     qint64 m_now = 0;
+    quint64 m_events = 0; // every event delivered in the application
     quint64 m_sequence = 0;
     std::shared_ptr<Calls> m_calls = std::make_shared<Calls>();
     bool m_advancePosted = false;

@@ -160,15 +160,15 @@ private Q_SLOTS:
             ranToItsEnd = runCommand(m_prompts, [&] {
                 LinkTransfer transfer(m_window->link(), iniPath());
                 transfer.open();
-                if (during == Pausing)
-                    waitForTask(m_window->link().pause(400ms));
+                waitForTask(m_window->link().pause(during == Pausing ? 400ms : 0ms));
                 waitForTask(m_window->link().Write_plc_block(20s, WriteCommand::Configuration,
                                                              0x3000, "\x0F"));
             });
         if (during != Uploading)
             ended = m_clock.nowMs();
-        // A command cut short leaves the line draining.
-        finish(m_window->link());
+        // A command cut short leaves the line draining. Only the link is waited for here: the
+        // window's own close comes after it.
+        waitForTask(m_window->link().idle());
         // What replaces the project waits too: a load halfway through a write would leave the
         // PLC with a mix of two projects.
         QCOMPARE(inside,

@@ -48,13 +48,15 @@ class TestCli : public QObject
     static QList<QByteArray> windowWriteFrames(const QStringList &buttons)
     {
         Bench b; // its clock lets the simulated PLC's delays and the pauses cost no time
-        auto *sim = new sim::SimulatedLine(b.plc());
-        MainWindow window(b.ini(), std::unique_ptr<SerialLine>(sim), &b.prompts);
+        auto *sim = new sim::SimulatedLine(b.plc(), b.clock);
+        MainWindow window(b.ini(), std::unique_ptr<SerialLine>(sim), &b.prompts, &b.clock);
         WidgetDriver ui(&window);
         b.prompts.queueFile(QFINDTESTDATA("../fixtures/project/sound.dpc"));
         ui.find<QAction>(QStringLiteral("Load_config"))->trigger();
-        for (const QString &button : buttons)
+        for (const QString &button : buttons) {
             ui.find<QPushButton>(button)->click();
+            finish(window.link());
+        }
         QList<QByteArray> frames;
         for (const QByteArray &sent : sim->sends())
             frames << readableFrame(sent);

@@ -44,6 +44,7 @@ private Q_SLOTS:
             port->setCurrentIndex(port->findText(QStringLiteral("COM3")));
             QVERIFY(ui.find<QLabel>(QStringLiteral("portDevice"))->text().endsWith("\nPresent"));
             ui.click(QStringLiteral("Command2"));
+            finish(dialog.link());
             QCOMPARE(prompts.messages(),
                      QStringList{"Successful connect to the CPU with type 4660"});
             ui.click(QStringLiteral("Command1"));
@@ -88,6 +89,7 @@ private Q_SLOTS:
             ui.find<QComboBox>(QStringLiteral("Port_num"))->setEditText(sim.linkPath());
             QVERIFY(ui.find<QLabel>(QStringLiteral("portDevice"))->text().endsWith("\nPresent"));
             ui.click(QStringLiteral("Command2"));
+            finish(dialog->link());
             QCOMPARE(prompts.messages(),
                      QStringList{"Successful connect to the CPU with type 4660"});
             ui.click(QStringLiteral("Command1"));

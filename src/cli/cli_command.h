@@ -12,7 +12,7 @@ namespace Cli {
 
 class Session;
 
-// What runs a command: its exit status, from what the session holds.
+// What runs a command: a task that ends in its exit status, from what the session holds.
 using CliHandler = QCoro::Task<int> (*)(Session &);
 
 // One way of calling a command, as the general help lists it. Both texts keep the line breaks

@@ -12,6 +12,9 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
+
+#include <QCoroTask>
 
 #ifdef Q_OS_UNIX
 #include "sim/demo_plc.h"
@@ -102,12 +105,25 @@ int runWindow(const QString &iniPath, const RunPort &run)
     return status;
 }
 
-// The command line's exit status, logged as the last thing it does.
+// The command, run to its end in the event loop, ends the loop with its exit status, logged as
+// the last thing it does.
+QCoro::Task<> runCliToExit()
+{
+    int status = 1;
+    try {
+        status = co_await Cli::run(QCoreApplication::arguments());
+    } catch (...) {
+        // Nobody awaits this task: the loop must end whatever the command met.
+    }
+    qCDebug(plcCliLog) << "exit status" << status;
+    QCoreApplication::exit(status);
+}
+
 int runCli()
 {
-    const int status = Cli::run(QCoreApplication::arguments());
-    qCDebug(plcCliLog) << "exit status" << status;
-    return status;
+    // Started once the loop runs, so that a command that ends at once still ends the loop.
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { runCliToExit(); });
+    return QCoreApplication::exec();
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 Q_LOGGING_CATEGORY(plcCliLog, "plc.cli", QtInfoMsg)
 
@@ -64,7 +65,51 @@ bool isCommandLine(const QStringList &arguments)
 
 namespace {
 
-int runCommandLine(QStringList arguments)
+// A parsed command line on one port (or none): the command's exit status, its errors on the
+// output's stderr.
+QCoro::Task<int> runParsed(const QCommandLineParser &parser, Output &output)
+{
+    TerminalPrompts errors(output.err);
+    try {
+        const CliCommand &command = checkedCommand(parser);
+        Session session(parser, parser.positionalArguments(), output);
+        int status = ExitPlc;
+        std::exception_ptr failure;
+        try {
+            status = co_await command.handler(session);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // The link lets go of its line before the session that holds it goes.
+        co_await session.linkIdle();
+        if (failure)
+            std::rethrow_exception(failure);
+        co_return status;
+    } catch (const TransferAborted &) {
+        co_return ExitPlc;
+    } catch (const InputError &e) {
+        errors.message(e.description());
+        co_return ExitInput;
+    } catch (const PlatformError &e) {
+        errors.message(e.description());
+        co_return ExitPlc;
+    }
+}
+
+// One of several ports: its own arguments, parsed as a run on that port alone would.
+QCoro::Task<int> runOnePort(QStringList arguments, Output &output)
+{
+    QCommandLineParser parser;
+    setUpParser(parser);
+    if (!parser.parse(arguments)) {
+        output.err.write(parser.errorText().toLocal8Bit() + '\n' + Usage + '\n');
+        co_return ExitInput;
+    }
+    const int status = co_await runParsed(parser, output);
+    co_return status;
+}
+
+QCoro::Task<int> runCommandLine(QStringList arguments)
 {
     // A negative number is an argument, not an option: numbers go behind the "--" that ends the
     // options (one the user wrote, or one added at the end), in their order.
@@ -86,11 +131,10 @@ int runCommandLine(QStringList arguments)
     QCommandLineParser parser;
     setUpParser(parser);
 
-    TerminalPrompts errors;
     qCDebug(plcCliLog).noquote() << "command:" << arguments.mid(1).join(QLatin1Char(' '));
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "%s\n%s\n", parser.errorText().toLocal8Bit().constData(), Usage);
-        return ExitInput;
+        co_return ExitInput;
     }
     if (parser.isSet(QStringLiteral("help"))) {
         // After a command, that command's help.
@@ -98,45 +142,54 @@ int runCommandLine(QStringList arguments)
         const CliCommand *command = findCliCommand(positional.value(0));
         const QString help = command ? commandHelp(*command) : parser.helpText();
         std::fputs(help.toLocal8Bit().constData(), stdout);
-        return ExitDone;
+        co_return ExitDone;
     }
     if (parser.isSet(QStringLiteral("version"))) {
         std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
                     qPrintable(QCoreApplication::applicationVersion()));
-        return ExitDone;
+        co_return ExitDone;
     }
 
-    try {
-        const CliCommand &command = checkedCommand(parser);
-        if (ManyPorts::wanted(parser))
-            return ManyPorts::run(arguments, parser, valueOptions(), setIniPath(parser));
-        Session session(parser, parser.positionalArguments());
-        return command.handler(session);
-    } catch (const TransferAborted &) {
-        return ExitPlc;
-    } catch (const InputError &e) {
-        errors.message(e.description());
-        return ExitInput;
-    } catch (const PlatformError &e) {
-        errors.message(e.description());
-        return ExitPlc;
+    Output output;
+    if (ManyPorts::wanted(parser)) {
+        try {
+            checkedCommand(parser);
+            const int status = co_await ManyPorts::run(arguments, parser, valueOptions(),
+                                                       setIniPath(parser), runOnePort);
+            co_return status;
+        } catch (const InputError &e) {
+            TerminalPrompts(output.err).message(e.description());
+            co_return ExitInput;
+        } catch (const PlatformError &e) {
+            TerminalPrompts(output.err).message(e.description());
+            co_return ExitPlc;
+        }
     }
+    const int status = co_await runParsed(parser, output);
+    co_return status;
 }
 
 } // namespace
 
-int run(const QStringList &arguments)
+QCoro::Task<int> run(QStringList arguments)
 {
-    const int status = runCommandLine(arguments);
+    int status = ExitPlc;
+    try {
+        status = co_await runCommandLine(std::move(arguments));
+    } catch (const std::exception &e) {
+        // Nobody awaits the command line's task: what escapes it would be lost, the program
+        // left waiting.
+        TerminalPrompts().message(QString::fromLocal8Bit(e.what()));
+    }
     // Output that did not arrive (a full disk, a closed pipe) is a failure, not a success; nor
     // may findings or differences that were never seen pass for listed.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         const int error = errno;
         TerminalPrompts().message(QStringLiteral("Cannot write the output: %1")
                                       .arg(QString::fromLocal8Bit(std::strerror(error))));
-        return status == ExitInput ? ExitInput : ExitPlc;
+        co_return status == ExitInput ? ExitInput : ExitPlc;
     }
-    return status;
+    co_return status;
 }
 
 } // namespace Cli

@@ -3,6 +3,8 @@
 #include <QLoggingCategory>
 #include <QStringList>
 
+#include <QCoroTask>
+
 // Each command with its arguments and ports, and its exit status:
 // QT_LOGGING_RULES="plc.cli.debug=true".
 Q_DECLARE_LOGGING_CATEGORY(plcCliLog)
@@ -19,7 +21,9 @@ bool isCommandLine(const QStringList &arguments);
 // one.
 bool needsGuiApplication(const QStringList &arguments);
 
-// Runs the command; arguments as QCoreApplication::arguments(). A core application must exist.
-int run(const QStringList &arguments);
+// Runs the command in the application's event loop and ends in its exit status; arguments as
+// QCoreApplication::arguments(). A core application must exist. Throws nothing the command
+// meets: every failure ends in its message and status.
+QCoro::Task<int> run(QStringList arguments);
 
 } // namespace Cli

@@ -5,7 +5,6 @@
 #include "common/errors.h"
 #include "common/file_kind.h"
 #include "common/program_folders.h"
-#include "common/wait_for_task.h"
 #include "common/whole_file.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
@@ -38,12 +37,14 @@
 namespace Cli {
 namespace {
 
-int commandTest(Session &s)
+QCoro::Task<int> commandTest(Session &s)
 {
-    return exitFor(waitForTask(testConnection(s.link(), s.prompts(), readComSetting(s.iniPath()))));
+    const Outcome outcome =
+        co_await testConnection(s.link(), s.prompts(), readComSetting(s.iniPath()));
+    co_return exitFor(outcome);
 }
 
-int commandWrite(Session &s)
+QCoro::Task<int> commandWrite(Session &s)
 {
     const QStringList known = {QStringLiteral("uart1"), QStringLiteral("uart2"),
                                QStringLiteral("aux")};
@@ -61,31 +62,31 @@ int commandWrite(Session &s)
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     ProjectWriteReport report;
-    waitForTask(writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
-                             s.parser().isSet(QStringLiteral("verify")), report));
+    co_await writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
+                          s.parser().isSet(QStringLiteral("verify")), report);
     for (const PortDifference &d : report.differences())
         s.prompts().message(d.text(QStringLiteral("written")));
     if (report.outcome == Outcome::Done && report.verifyFailed())
-        return ExitPlc;
-    return exitFor(report.outcome);
+        co_return ExitPlc;
+    co_return exitFor(report.outcome);
 }
 
 // Differences from the PLC, one a line; exit 3 when there are any.
-int commandCompare(Session &s)
+QCoro::Task<int> commandCompare(Session &s)
 {
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     // The file keeps no Field Net line settings, so it cannot differ from the PLC's.
-    const auto differences = waitForTask(
-        compareWithPlc(s.link(), s.iniPath(), s.prompts(), fresh.ports(), FieldNetLine::NotKnown));
+    const auto differences = co_await compareWithPlc(s.link(), s.iniPath(), s.prompts(),
+                                                     fresh.ports(), FieldNetLine::NotKnown);
     if (!differences)
-        return exitFor(differences.outcome());
+        co_return exitFor(differences.outcome());
     for (const PortDifference &d : *differences)
-        out(d.text(QStringLiteral("file holds")));
-    return differences->isEmpty() ? ExitDone : ExitDiffers;
+        s.out(d.text(QStringLiteral("file holds")));
+    co_return differences->isEmpty() ? ExitDone : ExitDiffers;
 }
 
-int commandUpload(Session &s)
+QCoro::Task<int> commandUpload(Session &s)
 {
     const QString path = s.args().at(1);
     // Refused before the PLC is asked anything: a device node or FIFO is never replaced.
@@ -94,43 +95,43 @@ int commandUpload(Session &s)
     FreshPorts fresh(s.iniPath());
     for (ModbusPort *port : {&fresh.uart1, &fresh.uart2}) {
         const auto uploaded =
-            waitForTask(uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info()));
+            co_await uploadModbusPort(s.link(), s.iniPath(), s.prompts(), port->info());
         if (!uploaded)
-            return exitFor(uploaded.outcome());
+            co_return exitFor(uploaded.outcome());
         applyUploadedPort(*port, *uploaded);
     }
-    const auto aux = waitForTask(uploadAuxPort(s.link(), s.iniPath(), s.prompts()));
+    const auto aux = co_await uploadAuxPort(s.link(), s.iniPath(), s.prompts());
     if (!aux)
-        return exitFor(aux.outcome());
+        co_return exitFor(aux.outcome());
     applyUploadedAux(fresh.aux, *aux);
     ProjectRecord record;
     Fill_project_record(record, fresh.ports());
     writeProjectFile(path, record);
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandShow(Session &s)
+QCoro::Task<int> commandShow(Session &s)
 {
     FreshPorts fresh(s.iniPath());
     Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
     if (s.parser().isSet(QStringLiteral("json")))
-        std::fputs(projectJson(fresh.ports()).constData(), stdout);
+        s.output().out.write(projectJson(fresh.ports()));
     else
-        std::fputs(projectText(fresh.ports()).toLocal8Bit().constData(), stdout);
-    return ExitDone;
+        s.output().out.write(projectText(fresh.ports()));
+    co_return ExitDone;
 }
 
 // The findings of the configuration check; exit 3 when any is a warning.
-int commandCheck(Session &s)
+QCoro::Task<int> commandCheck(Session &s)
 {
     const QList<Finding> findings = checkConfiguration(readProjectFile(s.args().at(1)));
     if (s.parser().isSet(QStringLiteral("json"))) {
-        std::fputs(findingsJson(findings).constData(), stdout);
+        s.output().out.write(findingsJson(findings));
     } else {
         for (const Finding &f : findings)
-            out(findingLine(f));
+            s.out(findingLine(f));
     }
-    return warningCount(findings) > 0 ? ExitDiffers : ExitDone;
+    co_return warningCount(findings) > 0 ? ExitDiffers : ExitDone;
 }
 
 std::optional<ProjectTable> tableArgument(const QString &name, const char *what)
@@ -152,7 +153,7 @@ QString newFileArgument(Session &s, int index)
     return path;
 }
 
-int commandExport(Session &s)
+QCoro::Task<int> commandExport(Session &s)
 {
     const QString csv = s.parser().value(QStringLiteral("csv"));
     const auto table = csv.isEmpty() ? std::nullopt : tableArgument(csv, "--csv");
@@ -160,15 +161,15 @@ int commandExport(Session &s)
     const ProjectRecord record = readProjectFile(s.args().at(1));
     if (!table) {
         writeWholeFile(out, projectJson(record));
-        return ExitDone;
+        co_return ExitDone;
     }
     FreshPorts fresh(s.iniPath());
     Apply_project_record(record, fresh.ports());
     writeWholeFile(out, projectTableCsv(*table, fresh.ports()));
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandImport(Session &s)
+QCoro::Task<int> commandImport(Session &s)
 {
     const QString in = s.args().at(1);
     const QString out = newFileArgument(s, 2);
@@ -184,10 +185,10 @@ int commandImport(Session &s)
         throw InputError(faults.join(QLatin1Char('\n')));
     }
     writeProjectFile(out, record);
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandImportTable(Session &s)
+QCoro::Task<int> commandImportTable(Session &s)
 {
     const QString project = s.args().at(1);
     const ProjectTable table = *tableArgument(s.args().at(2), "import-table");
@@ -213,10 +214,10 @@ int commandImportTable(Session &s)
     }
     Fill_project_record(record, fresh.ports());
     writeProjectFile(project, record);
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandReport(Session &s)
+QCoro::Task<int> commandReport(Session &s)
 {
     const QString suffix = QFileInfo(s.args().at(2)).suffix().toLower();
     const bool pdf = suffix == QLatin1String("pdf");
@@ -234,16 +235,16 @@ int commandReport(Session &s)
                                      << findingsSection(checkConfiguration(fresh.ports())));
     if (!pdf) {
         writeWholeFile(out, html.toUtf8());
-        return ExitDone;
+        co_return ExitDone;
     }
     // Pages are laid out with fonts, which a core application cannot give.
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         throw PlatformError(QStringLiteral("report: PDF output needs a graphical application"));
     writeSheetPdf(html, QStringLiteral("PLC configuration: ") + in.fileName(), out);
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandDiag(Session &s)
+QCoro::Task<int> commandDiag(Session &s)
 {
     const QString which = s.args().at(1);
     ErrorBufferLayout layout;
@@ -255,64 +256,64 @@ int commandDiag(Session &s)
         layout = onewireErrorBuffer();
     else
         usageError(QStringLiteral("diag takes uart1, uart2 or 1wire, not \"%1\"").arg(which));
-    const auto reading = waitForTask(fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout));
+    const auto reading = co_await fetchErrorBuffer(s.link(), s.iniPath(), s.prompts(), layout);
     if (!reading)
-        return exitFor(reading.outcome());
+        co_return exitFor(reading.outcome());
     if (!reading->inUse) {
-        out(QStringLiteral("%1 keeps no error buffer (the port is not a %2 master)")
-                .arg(which, which == QLatin1String("1wire") ? QStringLiteral("1-wire")
-                                                            : QStringLiteral("Modbus")));
-        return ExitDone;
+        s.out(QStringLiteral("%1 keeps no error buffer (the port is not a %2 master)")
+                  .arg(which, which == QLatin1String("1wire") ? QStringLiteral("1-wire")
+                                                              : QStringLiteral("Modbus")));
+        co_return ExitDone;
     }
     for (const ErrorEntry &e : reading->entries) {
-        out(QStringLiteral("%1\t%2\t%3")
-                .arg(e.slot)
-                .arg(e.text.type.trimmed(), e.text.description.value_or(QString()).trimmed()));
+        s.out(QStringLiteral("%1\t%2\t%3")
+                  .arg(e.slot)
+                  .arg(e.text.type.trimmed(), e.text.description.value_or(QString()).trimmed()));
     }
-    return ExitDone;
+    co_return ExitDone;
 }
 
-int commandSearch(Session &s)
+QCoro::Task<int> commandSearch(Session &s)
 {
-    const auto found = waitForTask(searchOnewireBus(s.link(), s.iniPath(), s.prompts()));
+    const auto found = co_await searchOnewireBus(s.link(), s.iniPath(), s.prompts());
     if (!found)
-        return exitFor(found.outcome());
-    out(QString::number(found->size()));
+        co_return exitFor(found.outcome());
+    s.out(QString::number(found->size()));
     for (const RomTexts &rom : *found)
-        out(QStringList(rom.begin(), rom.end()).join(QString()));
-    return ExitDone;
+        s.out(QStringList(rom.begin(), rom.end()).join(QString()));
+    co_return ExitDone;
 }
 
-int commandRestart(Session &s)
+QCoro::Task<int> commandRestart(Session &s)
 {
-    const auto answer = waitForTask(restartPlc(s.link(), s.iniPath(), s.prompts()));
+    const auto answer = co_await restartPlc(s.link(), s.iniPath(), s.prompts());
     if (!answer)
-        return exitFor(answer.outcome());
+        co_return exitFor(answer.outcome());
     // The window leaves the answer alone; a script must learn that the PLC did not take it.
     if (!answer->accepted()) {
         s.prompts().message(answerMessage(answer->kind));
-        return ExitPlc;
+        co_return ExitPlc;
     }
-    return ExitDone;
+    co_return ExitDone;
 }
 
 // "to-ieee" and "to-float": one direction of the converter, and how its result is printed.
 template <typename Convert, typename Show>
-int commandConvert(Session &s, Convert convert, Show show)
+QCoro::Task<int> commandConvert(Session &s, Convert convert, Show show)
 {
     ConvLibrary conv(programPartFolders());
     const Result<FloatBytes> result = convert(conv, s.prompts(), s.args().at(1));
     if (result)
-        out(show(*result));
-    return exitFor(result.outcome());
+        s.out(show(*result));
+    co_return exitFor(result.outcome());
 }
 
-int commandToIeee(Session &s)
+QCoro::Task<int> commandToIeee(Session &s)
 {
     return commandConvert(s, toIeee, [](const FloatBytes &v) { return bytesHex(v.bytes); });
 }
 
-int commandToFloat(Session &s)
+QCoro::Task<int> commandToFloat(Session &s)
 {
     return commandConvert(s, toFloat, [](const FloatBytes &v) { return floatText(v.value); });
 }

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <QCoroTask>
+
 // The commands of the command line, in one table: what each is called with, what it accepts,
 // what its help says and what runs it. The general help, each command's help, the option and
 // argument checks and (through --help) the manual page and completion are laid out from it.
@@ -10,8 +12,8 @@ namespace Cli {
 
 class Session;
 
-// What runs a command: its exit status, from what the session holds.
-using CliHandler = int (*)(Session &);
+// What runs a command: a task that ends in its exit status, from what the session holds.
+using CliHandler = QCoro::Task<int> (*)(Session &);
 
 // One way of calling a command, as the general help lists it. Both texts keep the line breaks
 // they have there: a usage line goes on indented below, the summary in its column.

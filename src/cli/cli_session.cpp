@@ -30,12 +30,6 @@ int exitFor(Outcome outcome)
     return ExitPlc;
 }
 
-void out(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stdout);
-    std::fputc('\n', stdout);
-}
-
 [[noreturn]] void usageError(const QString &why)
 {
     throw InputError(QStringLiteral("%1\n%2").arg(why, QLatin1String(Usage)));
@@ -46,13 +40,24 @@ QString setIniPath(const QCommandLineParser &parser)
     return defaultSetIniPath(parser.value(QStringLiteral("config-dir")));
 }
 
-Session::Session(const QCommandLineParser &parser, const QStringList &positional)
-    : m_parser(parser), m_args(positional)
+Session::Session(const QCommandLineParser &parser, const QStringList &positional, Output &output)
+    : m_parser(parser), m_args(positional), m_output(output), m_prompts(output.err)
 {
     m_iniPath = setIniPath(parser);
 }
 
 Session::~Session() = default;
+
+void Session::out(const QString &text)
+{
+    m_output.out.write(text.toLocal8Bit() + '\n');
+}
+
+QCoro::Task<> Session::linkIdle()
+{
+    if (m_link)
+        co_await m_link->idle();
+}
 
 PlcLink &Session::link()
 {
@@ -90,7 +95,7 @@ PlcLink &Session::link()
         }
         m_link = std::make_unique<PlcLink>(*m_line, m_clock, m_tap);
         if (m_parser.isSet(QStringLiteral("trace")))
-            new FrameTrace(*m_link); // owned by the link
+            new FrameTrace(*m_link, m_output.err); // owned by the link
     }
     return *m_link;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/cli_output.h"
 #include "cli/terminal_prompts.h"
 #include "common/clock.h"
 #include "common/outcome.h"
@@ -7,6 +8,8 @@
 
 #include <QString>
 #include <QStringList>
+
+#include <QCoroTask>
 
 #include <memory>
 
@@ -28,30 +31,34 @@ extern const char *const Usage;
 
 int exitFor(Outcome outcome);
 
-// A line of output for a person, on stdout.
-void out(const QString &text);
-
 QString setIniPath(const QCommandLineParser &parser);
 
-// Everything a command needs: the parsed arguments, set.ini, the prompts and the PLC link.
+// Everything a command needs: the parsed arguments, set.ini, its output, the prompts and the PLC
+// link.
 class Session
 {
 public:
-    Session(const QCommandLineParser &parser, const QStringList &positional);
+    Session(const QCommandLineParser &parser, const QStringList &positional, Output &output);
     ~Session();
 
     const QStringList &args() const { return m_args; }
     const QCommandLineParser &parser() const { return m_parser; }
     const QString &iniPath() const { return m_iniPath; }
     TerminalPrompts &prompts() { return m_prompts; }
+    Output &output() { return m_output; }
+    // A line of output for a person, on the command's stdout.
+    void out(const QString &text);
 
     // Opened on first use, on the port and line the options name.
     PlcLink &link();
+    // Until the link, if one was opened, has let go of its line: the session may go then.
+    QCoro::Task<> linkIdle();
 
 private:
     const QCommandLineParser &m_parser;
     QStringList m_args;
     QString m_iniPath;
+    Output &m_output;
     TerminalPrompts m_prompts;
     std::unique_ptr<QtSerialLine> m_line;
     SteadyClock m_clock;

@@ -3,7 +3,15 @@
 #include "link/frame_tap.h"
 #include "link/plc_link.h"
 
-FrameTrace::FrameTrace(PlcLink &link, std::FILE *out) : QObject(&link), m_link(link), m_out(out)
+FrameTrace::FrameTrace(PlcLink &link, std::FILE *out)
+    : QObject(&link), m_link(link), m_ownOut(std::in_place, out), m_out(*m_ownOut)
+{
+    m_clock.start();
+    connect(&link.tap(), &FrameTap::happened, this, &FrameTrace::print);
+}
+
+FrameTrace::FrameTrace(PlcLink &link, Cli::OutputStream &out)
+    : QObject(&link), m_link(link), m_out(out)
 {
     m_clock.start();
     connect(&link.tap(), &FrameTap::happened, this, &FrameTrace::print);
@@ -21,6 +29,6 @@ void FrameTrace::print(const LinkEvent &event)
     else
         return;
     const QByteArray line = traceLine(m_clock.nsecsElapsed() / 1e9, direction, event.bytes);
-    std::fwrite(line.constData(), 1, size_t(line.size()), m_out);
-    std::fflush(m_out);
+    m_out.write(line);
+    m_out.flush();
 }

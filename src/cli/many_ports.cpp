@@ -7,20 +7,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <list>
-
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/prctl.h>
-#endif
+#include <vector>
 
 namespace ManyPorts {
 namespace {
@@ -79,35 +74,18 @@ QString identity(const QString &port, const QString &iniPath)
     return canonical.isEmpty() ? device : canonical;
 }
 
-// How one port's process went.
+// How one port's run went.
 struct PortRun
 {
+    explicit PortRun(const QString &name)
+        : port(name), output{Cli::OutputStream(stdout, name), Cli::OutputStream(stderr, name)}
+    {}
     QString port;
-    QProcess process;
-    QByteArray pending[2]; // the unfinished last line of stdout and of stderr
-    QElapsedTimer timer;
+    Cli::Output output;
     double seconds = 0;
     int status = 1;
-    QString outcome = QStringLiteral("not started");
+    QString outcome;
 };
-
-// Passes whole lines of a port's output on with the port in front; with flush, the rest too.
-void forward(PortRun &run, int channel, const QByteArray &bytes, bool flush = false)
-{
-    QByteArray &pending = run.pending[channel];
-    pending += bytes;
-    if (flush && !pending.isEmpty() && !pending.endsWith('\n'))
-        pending += '\n';
-    std::FILE *to = channel == 0 ? stdout : stderr;
-    const QByteArray prefix = run.port.toLocal8Bit() + ": ";
-    qsizetype from = 0;
-    for (qsizetype end; (end = pending.indexOf('\n', from)) >= 0; from = end + 1) {
-        const QByteArray line = prefix + pending.mid(from, end + 1 - from);
-        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), to);
-    }
-    pending.remove(0, from);
-    std::fflush(to);
-}
 
 // A port's exit status: what the summary calls it, and how bad it is (a failure outweighs bad
 // input, which outweighs a difference). Any other status is a failure.
@@ -129,13 +107,32 @@ const Ending &endingOf(int status)
     return Failed;
 }
 
+// Runs one port to its end, whatever happens to it, and notes how it went.
+QCoro::Task<> runPort(PortRun &r, QStringList arguments, PortCommand &runOnPort)
+{
+    QElapsedTimer timer;
+    timer.start();
+    int status = 1;
+    try {
+        status = co_await runOnPort(std::move(arguments), r.output);
+    } catch (const std::exception &e) {
+        // A fault of one port's run is that port's failure, never the others' end.
+        r.output.err.write(QString::fromLocal8Bit(e.what()).toLocal8Bit() + '\n');
+    }
+    r.seconds = double(timer.nsecsElapsed()) / 1e9;
+    r.output.out.finish();
+    r.output.err.finish();
+    r.status = status;
+    r.outcome = QLatin1String(endingOf(status).outcome);
+}
+
 } // namespace
 
 QCommandLineOption option()
 {
     return {QStringLiteral("ports"),
             QStringLiteral("Every device matching GLOB (quoted, such as "
-                           "'/dev/serial/by-id/usb-FTDI*'), each with a process of its own."),
+                           "'/dev/serial/by-id/usb-FTDI*'), all at once."),
             QStringLiteral("GLOB")};
 }
 
@@ -214,8 +211,8 @@ QStringList portArguments(const QStringList &arguments, const QStringList &value
     return out;
 }
 
-int run(const QStringList &arguments, const QCommandLineParser &parser,
-        const QStringList &valueOptions, const QString &iniPath)
+QCoro::Task<int> run(const QStringList &arguments, const QCommandLineParser &parser,
+                     const QStringList &valueOptions, const QString &iniPath, PortCommand runOnPort)
 {
     const QStringList positional = parser.positionalArguments();
     const QString command = positional.value(0);
@@ -232,57 +229,15 @@ int run(const QStringList &arguments, const QCommandLineParser &parser,
         }
     }
 
-    // A list: the runs must stay where they are while their processes report.
+    // A list: the runs must stay where they are while their ports report.
     std::list<PortRun> runs;
-    QEventLoop loop;
-    int running = 0;
-    auto ended = [&] {
-        if (--running == 0)
-            loop.quit();
-    };
+    std::vector<QCoro::Task<>> running;
     for (const QString &port : portList) {
-        PortRun &r = runs.emplace_back();
-        r.port = port;
-        QProcess &p = r.process;
-        QObject::connect(&p, &QProcess::readyReadStandardOutput, &loop,
-                         [&r] { forward(r, 0, r.process.readAllStandardOutput()); });
-        QObject::connect(&p, &QProcess::readyReadStandardError, &loop,
-                         [&r] { forward(r, 1, r.process.readAllStandardError()); });
-        QObject::connect(&p, &QProcess::finished, &loop,
-                         [&r, ended](int code, QProcess::ExitStatus how) {
-                             r.seconds = r.timer.nsecsElapsed() / 1e9;
-                             forward(r, 0, r.process.readAllStandardOutput(), true);
-                             forward(r, 1, r.process.readAllStandardError(), true);
-                             const bool crashed = how != QProcess::NormalExit;
-                             r.status = crashed ? 1 : code;
-                             r.outcome = crashed ? QStringLiteral("crashed")
-                                                 : QLatin1String(endingOf(code).outcome);
-                             ended();
-                         });
-        QObject::connect(&p, &QProcess::errorOccurred, &loop,
-                         [&r, ended](QProcess::ProcessError error) {
-                             if (error != QProcess::FailedToStart)
-                                 return;
-                             forward(r, 1,
-                                     QStringLiteral("cannot start %1: %2\n")
-                                         .arg(r.process.program(), r.process.errorString())
-                                         .toLocal8Bit());
-                             ended();
-                         });
-#ifdef Q_OS_LINUX
-        // Stopping this process stops every port's, not only the summary.
-        p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-#endif
-        p.setProgram(QCoreApplication::applicationFilePath());
-        p.setArguments(portArguments(arguments, valueOptions, port).mid(1));
-        ++running;
-        r.timer.start();
-        p.start();
-        // Nobody answers a port's questions from the keyboard; the command line needs none.
-        p.closeWriteChannel();
+        PortRun &r = runs.emplace_back(port);
+        running.push_back(runPort(r, portArguments(arguments, valueOptions, port), runOnPort));
     }
-    if (running > 0)
-        loop.exec();
+    for (QCoro::Task<> &task : running)
+        co_await std::move(task);
 
     int status = 0;
     for (const PortRun &r : runs) {
@@ -291,7 +246,7 @@ int run(const QStringList &arguments, const QCommandLineParser &parser,
         if (endingOf(r.status).severity > endingOf(status).severity)
             status = r.status;
     }
-    return status;
+    co_return status;
 }
 
 } // namespace ManyPorts

@@ -1,18 +1,29 @@
 #pragma once
 
+#include "cli/cli_output.h"
+
 #include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
+#include <QCoroTask>
+
+#include <functional>
+
 class QCommandLineParser;
 
 // The command line on several PLCs at once: --port given more than once, or --ports GLOB. Every
-// port gets a process of its own (this program again, with that one --port), all started at
-// once, so a fault on one port cannot stop the others. Their output comes through line by line
-// with the port in front; at the end one summary line per port (port, outcome, time), in the
-// order the ports were given, and the worst of their exit statuses: a failure (1) before bad
-// input (2) before a difference found (3).
+// port gets a session of its own in this process (the arguments with that one --port, its own
+// line, link, clock, frame tap, prompts and output), all started at once and awaited together,
+// so a fault on one port cannot stop the others. Their output comes through line by line with
+// the port in front; at the end one summary line per port (port, outcome, time), in the order
+// the ports were given, and the worst of their exit statuses: a failure (1) before bad input (2)
+// before a difference found (3).
 namespace ManyPorts {
+
+// Runs one port's arguments (see portArguments()) to their exit status, its output on output.
+// Both must stay until the task ends.
+using PortCommand = std::function<QCoro::Task<int>(QStringList arguments, Cli::Output &output)>;
 
 // "--ports GLOB".
 QCommandLineOption option();
@@ -29,16 +40,17 @@ bool wanted(const QCommandLineParser &parser);
 // name) inserted before the extension, "plc.dpc" giving "plc-ttyUSB1.dpc".
 QString portFile(const QString &file, const QString &port);
 
-// The arguments of one port's process: arguments (program first) without their --port and
+// The arguments of one port's run: arguments (program first) without their --port and
 // --ports, with "--port port" in front and, for an upload, the port's own file. valueOptions:
 // the options that take a value, so their values are not taken for the command's arguments.
 QStringList portArguments(const QStringList &arguments, const QStringList &valueOptions,
                           const QString &port);
 
-// Runs the command of arguments, one that talks to a PLC, on every port at once and prints their
-// output and summary. InputError, before anything starts, for ports that cannot work together
-// (see ports()).
-int run(const QStringList &arguments, const QCommandLineParser &parser,
-        const QStringList &valueOptions, const QString &iniPath);
+// Runs the command of arguments, one that talks to a PLC, on every port at once through
+// runOnPort and prints their output and summary. InputError, before anything starts, for ports
+// that cannot work together (see ports()).
+QCoro::Task<int> run(const QStringList &arguments, const QCommandLineParser &parser,
+                     const QStringList &valueOptions, const QString &iniPath,
+                     PortCommand runOnPort);
 
 } // namespace ManyPorts

@@ -4,27 +4,24 @@
 
 #include <QString>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
-TerminalPrompts::TerminalPrompts(std::FILE *err) : m_err(err)
+TerminalPrompts::TerminalPrompts(std::FILE *err) : m_ownErr(std::in_place, err), m_err(*m_ownErr)
 {
-#ifdef Q_OS_UNIX
-    m_tty = isatty(fileno(err));
-#else
-    m_tty = false;
-#endif
+    m_tty = m_err.isTerminal();
+}
+
+TerminalPrompts::TerminalPrompts(Cli::OutputStream &err) : m_err(err)
+{
+    m_tty = m_err.isTerminal();
 }
 
 void TerminalPrompts::message(const QString &text, const Title &)
 {
     if (m_progressShown && m_tty)
-        std::fputs("\n", m_err);
+        m_err.write(QByteArray("\n"));
     // Exactly the window's text, CR LF line breaks included, so scripts can match it; whatever
     // else could steer the terminal is shown as an escape.
-    std::fprintf(m_err, "%s\n", escapedText(text, true).toLocal8Bit().constData());
-    std::fflush(m_err);
+    m_err.write(escapedText(text, true).toLocal8Bit() + '\n');
+    m_err.flush();
     m_messages << text;
 }
 
@@ -42,15 +39,15 @@ void TerminalPrompts::progressSet(int percent)
 {
     if (!m_tty)
         return;
-    std::fprintf(m_err, "\r%3d %%", percent);
-    std::fflush(m_err);
+    m_err.write(QString::asprintf("\r%3d %%", percent).toLatin1());
+    m_err.flush();
 }
 
 void TerminalPrompts::progressClose()
 {
     if (m_progressShown && m_tty) {
-        std::fputs("\r      \r", m_err);
-        std::fflush(m_err);
+        m_err.write(QByteArray("\r      \r"));
+        m_err.flush();
     }
     m_progressShown = false;
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "cli/cli_output.h"
 #include "common/prompts.h"
 
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 
 // The prompts of the command line: every message goes to stderr exactly as the window would
 // show it, every question is answered OK (the command itself was the confirmation), no file
@@ -13,6 +15,10 @@ class TerminalPrompts final : public Prompts
 {
 public:
     explicit TerminalPrompts(std::FILE *err = stderr);
+    // On a command's stderr, which may be one port's of several.
+    explicit TerminalPrompts(Cli::OutputStream &err);
+    TerminalPrompts(const TerminalPrompts &) = delete;
+    TerminalPrompts &operator=(const TerminalPrompts &) = delete;
 
     void message(const QString &text, const Title &title = std::nullopt) override;
     bool question(const QString &text, const Title &title = std::nullopt) override;
@@ -24,7 +30,8 @@ public:
     const QStringList &messages() const { return m_messages; }
 
 private:
-    std::FILE *m_err;
+    std::optional<Cli::OutputStream> m_ownErr;
+    Cli::OutputStream &m_err;
     bool m_tty;
     bool m_progressShown = false;
     QStringList m_messages;

@@ -33,7 +33,7 @@ struct Plcs
     QTemporaryDir dir;
     std::vector<std::unique_ptr<PlcSimProcess>> sims;
     QStringList ports, portOptions;
-    bool start(int count, int silentOne = 0)
+    bool start(int count, int silentOne = 0, int slowOne = 0)
     {
         for (int i = 1; i <= count; ++i) {
             sims.push_back(std::make_unique<PlcSimProcess>());
@@ -42,6 +42,9 @@ struct Plcs
             portOptions << "--port" << ports.last();
             if (i == silentOne)
                 options << "--silent";
+            if (i == slowOne)
+                options << "--delay"
+                        << "300";
             if (!sims.back()->start(options) || !QFile::link(sims.back()->linkPath(), ports.last()))
                 return false;
         }
@@ -128,6 +131,59 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QVERIFY2(summary[i].startsWith(plcs.ports[i].toLocal8Bit() + '\t' + outcomes[i]),
                      r.out.constData());
+    }
+
+    // All ports share one process: the PLC of the second goes away in the middle of its write,
+    // the others write and verify to the end, and no line of the trace holds two ports.
+    void aPlcGoneMidWriteStopsOnlyItsPort()
+    {
+        Plcs plcs;
+        QVERIFY(plcs.start(3, 0, 2));
+        QProcess run;
+        run.start(PLC_CONFIG_PATH, QStringList{"--config-dir", m_config.path(), "--line", Line} +
+                                       plcs.portOptions +
+                                       QStringList{"--trace", "write", m_sound, "--verify"});
+        // Its first answer shows the write under way; being slow, it has many more to come.
+        run.setReadChannel(QProcess::StandardError);
+        QByteArray err;
+        const QRegularExpression answered(QRegularExpression::escape(plcs.ports[1]) +
+                                          QStringLiteral(": +[0-9.]+ < "));
+        while (!answered.match(QString::fromLocal8Bit(err)).hasMatch()) {
+            QVERIFY(run.waitForReadyRead(60000));
+            err += run.readAllStandardError();
+        }
+        plcs.sims[1]->kill();
+        QVERIFY(run.waitForFinished(60000));
+        err += run.readAllStandardError();
+        QCOMPARE(run.exitCode(), 1);
+
+        const QList<QByteArray> summary = run.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(summary.size(), 3);
+        const char *outcomes[] = {"done", "failed", "done"};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(summary[i].startsWith(plcs.ports[i].toLocal8Bit() + '\t' + outcomes[i] + '\t'),
+                     summary[i].constData());
+
+        static const QRegularExpression traced(QStringLiteral("^ +\\d+\\.\\d{3} [<>] \\S"));
+        int messagesOfTheGoneOne = 0;
+        for (const QByteArray &line : err.trimmed().split('\n')) {
+            int owner = -1;
+            for (int i = 0; i < 3; ++i) {
+                const QByteArray prefix = plcs.ports[i].toLocal8Bit() + ": ";
+                if (line.startsWith(prefix))
+                    owner = i;
+                // A port's trace line after another port's text: two ports in one line.
+                QVERIFY2(line.indexOf(prefix + ' ', 1) < 0, line.constData());
+            }
+            QVERIFY2(owner >= 0, line.constData());
+            const QString rest =
+                QString::fromLocal8Bit(line.mid(plcs.ports[owner].toLocal8Bit().size() + 2));
+            if (!traced.match(rest).hasMatch()) {
+                QVERIFY2(owner == 1, line.constData());
+                ++messagesOfTheGoneOne;
+            }
+        }
+        QVERIFY(messagesOfTheGoneOne > 0);
     }
 
     void portsThatCannotWorkTogether_data()

@@ -7,7 +7,7 @@
 
 #include "cli/terminal_prompts.h"
 #include "common/clock.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/frame_tap.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"

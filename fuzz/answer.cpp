@@ -2,7 +2,7 @@
 // it, cut into arrivals of any size at any times. Whatever arrives, a read never gives data that
 // did not come as a sound frame, and a write's answer is typed by its first character.
 #include "common/hex_text.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/plc_link.h"
 #include "support/fake_clock.h"
 

@@ -189,9 +189,11 @@ QCoro::Task<> PlcLink::await(LinkWait &wait, int watch)
 QCoro::Task<> PlcLink::takeLine()
 {
     if (m_lineTaken) {
+        // Kept in the queue until resumed: a link that goes meanwhile orphans it.
         LinkWait turn;
         m_lineQueue.append(&turn);
         co_await turn.finished();
+        m_lineQueue.removeOne(&turn);
         // The request before this one handed the line over.
     }
     m_lineTaken = true;
@@ -202,7 +204,7 @@ void PlcLink::releaseLine()
     if (m_lineQueue.isEmpty())
         m_lineTaken = false;
     else
-        m_lineQueue.takeFirst()->end(); // the line passes straight to the next request
+        m_lineQueue.first()->end(); // the line passes straight to the next request
 }
 
 QCoro::Task<> PlcLink::pause(milliseconds duration)
@@ -268,7 +270,7 @@ void PlcLink::endTransfer()
     if (--m_transfers == 0) {
         m_abortRequested = false;
         m_transfer = 0;
-        for (LinkWait *waiter : std::exchange(m_idleWaiters, {}))
+        for (LinkWait *waiter : std::as_const(m_idleWaiters))
             waiter->end();
         Q_EMIT busyChanged(false);
     }
@@ -301,9 +303,11 @@ QCoro::Task<> PlcLink::drainThenEnd()
 QCoro::Task<> PlcLink::idle()
 {
     while (m_transfers > 0) {
+        // Kept in the list until resumed: a link that goes meanwhile orphans it.
         LinkWait wait;
         m_idleWaiters.append(&wait);
         co_await wait.finished();
+        m_idleWaiters.removeOne(&wait);
     }
 }
 

@@ -12,7 +12,7 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
 #include "project/project_file.h"

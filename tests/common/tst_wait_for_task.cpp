@@ -1,6 +1,6 @@
 #include "common/errors.h"
 #include "common/result.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 
 #include <QtTest>
 

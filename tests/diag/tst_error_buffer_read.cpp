@@ -4,7 +4,7 @@
 
 #include "common/command.h"
 #include "common/text_table.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 

@@ -6,7 +6,7 @@
 #include "support/widget_driver.h"
 
 #include "common/clock.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/com_setting_dialog.h"
 #include "link/device_map.h"
 #include "link/ini_file.h"

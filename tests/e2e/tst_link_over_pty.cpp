@@ -4,7 +4,7 @@
 
 #include "common/clock.h"
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"

@@ -6,7 +6,7 @@
 
 #include "common/errors.h"
 #include "common/hex_text.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/plc_address.h"
 #include "link/transfer_steps.h"
 

@@ -4,7 +4,7 @@
 
 #include "onewire/onewire_fixtures.h"
 
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "diag/error_buffer.h"
 #include "diag/error_buffer_read.h"
 #include "link/com_setting.h"

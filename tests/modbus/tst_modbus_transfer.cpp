@@ -3,7 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"

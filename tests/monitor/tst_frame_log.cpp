@@ -3,7 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "cli/frame_trace.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/frame_tap.h"
 #include "link/plc_address.h"
 #include "monitor/frame_decoder.h"

@@ -2,7 +2,7 @@
 // PLC: the frames it received, what it stored, and what comes back.
 #include "onewire_fixtures.h"
 
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "onewire/aux_transfer.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "onewire_fixtures.h"
 
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "onewire/bus_search.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 #include "support/sim_bench.h"
 
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "link/com_setting.h"
 #include "service/service_commands.h"
 

@@ -2,7 +2,7 @@
 // PLC's delays and gaps take virtual time, and each arrival is stamped with it.
 
 #include "common/errors.h"
-#include "common/wait_for_task.h"
+#include "support/wait_for_task.h"
 #include "support/sim_bench.h"
 
 #include <QSignalSpy>

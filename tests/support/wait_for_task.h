@@ -40,8 +40,8 @@ template <typename T> QCoro::Task<> settle(QCoro::Task<T> task, std::shared_ptr<
 
 } // namespace WaitForTaskPrivate
 
-// Runs a command's task to its end for a caller that is not a coroutine itself, in a local event
-// loop (the window keeps painting), and gives its value or throws what it threw. Unlike
+// Runs a task to its end for a test or a benchmark that is not a coroutine itself, in a local
+// event loop, and gives its value or throws what it threw. Unlike
 // QCoro::waitFor it takes values without a default (Result) and passes a failure on instead of
 // waiting for ever. When the application quits meanwhile, TransferAborted.
 template <typename T> T waitForTask(QCoro::Task<T> task)

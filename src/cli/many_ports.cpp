@@ -118,6 +118,8 @@ QCoro::Task<> runPort(PortRun &r, QStringList arguments, PortCommand &runOnPort)
     } catch (const std::exception &e) {
         // A fault of one port's run is that port's failure, never the others' end.
         r.output.err.write(QString::fromLocal8Bit(e.what()).toLocal8Bit() + '\n');
+    } catch (...) {
+        r.output.err.write(QByteArrayLiteral("unknown failure\n"));
     }
     r.seconds = double(timer.nsecsElapsed()) / 1e9;
     r.output.out.finish();

@@ -58,7 +58,12 @@ public:
         }
     }
     bool ended() const { return m_ended; }
-    void orphan() { m_orphaned = true; }
+    // Also ended: what would still end it (an arrival, a deadline) finds it over.
+    void orphan()
+    {
+        m_orphaned = true;
+        m_ended = true;
+    }
 
     // What co_await takes: the wait itself stays where it was made.
     struct Awaiter
@@ -151,7 +156,8 @@ void PlcLink::abort()
     // until the next exchange or pause, which then ends the transfer before anything is sent.
     if (m_wait || m_transfers > 0 || m_lineTaken)
         m_abortRequested = true;
-    if (m_wait && m_abortRequested)
+    // The drain after a command is not cut short: it keeps a late answer from the next opening.
+    if (m_wait && m_abortRequested && (m_waitWatch & Abort))
         m_wait->end();
 }
 
@@ -176,7 +182,11 @@ QCoro::Task<> PlcLink::await(LinkWait &wait, int watch)
         });
     }
     LinkWait *const outer = std::exchange(m_wait, &wait);
-    const auto restore = qScopeGuard([&] { m_wait = outer; });
+    const int outerWatch = std::exchange(m_waitWatch, watch);
+    const auto restore = qScopeGuard([&] {
+        m_wait = outer;
+        m_waitWatch = outerWatch;
+    });
     const bool abortable = watch & Abort;
     if (!(abortable && m_abortRequested))
         co_await wait.finished();
@@ -351,8 +361,10 @@ QCoro::Task<PlcLink::Collected> PlcLink::exchange(QByteArray frame, milliseconds
 
     // A late answer to an earlier request must not count towards this one: after a request went
     // unanswered, let the line fall quiet before the next one, then drop what is queued.
-    if (m_settle.count() > 0)
-        co_await settle(std::exchange(m_settle, milliseconds(0)), Abort | LineFailure);
+    if (m_settle.count() > 0) {
+        co_await settle(m_settle, Abort | LineFailure);
+        m_settle = milliseconds(0);
+    }
     drop(m_line.takeReceived());
 
     // The frame needs time to leave at the line's speed; the answer timeout starts after that.

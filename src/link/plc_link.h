@@ -225,6 +225,7 @@ private:
     bool m_abortRequested = false;
     std::chrono::milliseconds m_settle{0}; // set after an unanswered request
     LinkWait *m_wait = nullptr;            // the wait or pause running now
+    int m_waitWatch = 0;                   // what else may end it
     bool m_lineTaken = false;              // a request or a drain is on the line
     QList<LinkWait *> m_lineQueue;         // requests waiting for the line, in order
     QList<LinkWait *> m_idleWaiters;

@@ -48,7 +48,8 @@ QCoro::Task<std::optional<PlcFailure>> testedWrite(PlcLink &link, Prompts &promp
 QCoro::Task<bool> configWrite(PlcLink &link, Prompts &prompts, milliseconds timeout,
                               quint16 address, QByteArray data, WriteCommand command)
 {
-    co_return !co_await testedWrite(link, prompts, timeout, address, data, command);
+    const auto failure = co_await testedWrite(link, prompts, timeout, address, data, command);
+    co_return !failure;
 }
 
 QCoro::Task<PlcRead<QByteArray>> readPieces(PlcLink &link, quint16 address, int size,

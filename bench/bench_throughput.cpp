@@ -118,7 +118,7 @@ bool transfersAt(const QString &lineSettings, PauseCountingClock &clock, int row
     for (int i = 0; i < 5; ++i) {
         QElapsedTimer timer;
         timer.start();
-        LinkTransfer(link, ini).open();
+        waitForTask(LinkTransfer(link, ini).open());
         openings.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(openings.begin(), openings.end());

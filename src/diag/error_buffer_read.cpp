@@ -10,7 +10,7 @@ QCoro::Task<Result<ErrorBufferReading>> fetchErrorBuffer(PlcLink &link, QString 
                                                          Prompts &prompts, ErrorBufferLayout layout)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Read error buffer, ") + layout.name);
-    transfer.open();
+    co_await transfer.open();
 
     // A silent PLC must not read as zeros: that would show every slot as "No error".
     const auto word = co_await readStatusWord(link, layout.wordAddress);

@@ -166,7 +166,13 @@ QCoro::Task<TestResult> runConnectionTest(PlcLink &link, ComSetting setting, QSt
     // A step that fails leaves the rest undone: the old settings must not pass for the new ones.
     step([&] { line.setPortNumber(setting.portNumber()); });
     step([&] { line.setSettings(setting.settingsText()); });
-    step([&] { transfer.open(); });
+    if (result.reason.isEmpty()) {
+        try {
+            co_await transfer.open();
+        } catch (const CommandError &e) {
+            result.reason = e.description();
+        }
+    }
 
     const WriteAnswer enquiry = co_await testStep<WriteAnswer>(
         result, [&] { return link.Send_control_char(Timeout::ConnectionTest, Ctl::ENQ); });

@@ -225,6 +225,26 @@ QCoro::Task<> PlcLink::pause(milliseconds duration)
     co_await await(wait, Abort);
 }
 
+QCoro::Task<> PlcLink::openLine()
+{
+    if (m_line.isOpen())
+        co_return;
+    throwIfAborted();
+    if (!m_line.opening())
+        m_line.open();
+    if (m_line.isOpen())
+        co_return;
+    LinkWait wait;
+    QObject scope;
+    connect(&m_line, &SerialLine::opened, &scope, [&wait] { wait.end(); });
+    try {
+        co_await await(wait);
+    } catch (...) {
+        m_line.close();
+        throw;
+    }
+}
+
 bool PlcLink::drainPending() const
 {
     return m_settle.count() > 0 && m_line.isOpen();
@@ -451,6 +471,7 @@ QCoro::Task<PlcLink::Collected> PlcLink::exchange(QByteArray frame, milliseconds
 
 QCoro::Task<> PlcLink::settle(milliseconds quiet, int watch)
 {
+    m_line.discardPending();
     LinkWait wait;
     QObject scope;
     const int quietMs = static_cast<int>(quiet.count());
@@ -608,10 +629,9 @@ LinkTransfer::~LinkTransfer()
     m_link.finishTransfer();
 }
 
-void LinkTransfer::open()
+QCoro::Task<> LinkTransfer::open()
 {
-    if (!m_link.line().isOpen())
-        m_link.line().open();
+    co_await m_link.openLine();
 }
 
 QCoro::Task<> LinkTransfer::close(PlcLink::Drain drain)

@@ -159,6 +159,9 @@ public:
     void abort();
     // A pause inside a transfer (through the link's clock) that an abort cuts short.
     QCoro::Task<> pause(std::chrono::milliseconds duration);
+    // Opens the line unless it is open, and waits until it is (a network line connects first);
+    // an abort ends the wait. PlatformError when it cannot be opened.
+    QCoro::Task<> openLine();
     // Closes the line. After a request that went unanswered, the line is first drained until it
     // has been quiet for that request's timeout, so that a late answer cannot reach the next
     // opening of the port; unless told not to (a program that takes the port over at once).
@@ -249,8 +252,8 @@ public:
     LinkTransfer(const LinkTransfer &) = delete;
     LinkTransfer &operator=(const LinkTransfer &) = delete;
 
-    // Opens the line when it is closed.
-    void open();
+    // Opens the line when it is closed (PlcLink::openLine).
+    QCoro::Task<> open();
     QCoro::Task<> close(PlcLink::Drain drain = PlcLink::Drain::UntilQuiet);
     PlcLink &link() { return m_link; }
 

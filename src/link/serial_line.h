@@ -39,23 +39,32 @@ public:
 
     // Opens with the current port number and settings; PlatformError with a sentence a person
     // can act on when that fails.
+    // A line that needs time to open (a network line connects and agrees its settings with the
+    // server first) returns at once with opening() true; opened() or failed() follows. Closing it
+    // meanwhile gives up on the opening.
     virtual void open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    virtual bool opening() const { return false; }
     // Hands the bytes to the line at once. PlatformError when the line is closed or broken.
     virtual void send(const QByteArray &bytes) = 0;
     // Everything received so far, removed from the queue; never blocks.
     virtual QByteArray takeReceived() = 0;
+    // A request went unanswered and the line is being drained: whatever is still on its way is
+    // unwanted. A network line asks its server to drop what it holds for us.
+    virtual void discardPending() {}
 
     // Why the line broke while it was open (a device that went away), until it is opened again;
     // empty otherwise. A line that broke says this, not merely that it is closed.
     QString brokenReason() const { return m_brokenReason; }
 
 Q_SIGNALS:
+    // A line that was opening is open now.
+    void opened();
     void received();
     // Everything handed to send() has left for the device.
     void sent();
-    // The port broke while open (device unplugged, peer gone).
+    // The port broke while open (device unplugged, peer gone), or could not be opened after all.
     void failed(const QString &description);
 
 protected:

@@ -27,7 +27,7 @@ QCoro::Task<Result<UploadedPort>> uploadModbusPort(PlcLink &link, QString iniPat
                                                    const ModbusPortInfo &info)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, ") + info.name);
-    transfer.open();
+    co_await transfer.open();
     const auto word = co_await readStatusWord(link, info.portWordAddress);
     if (!word)
         co_return ended(co_await plcFailed(link, prompts, word.kind));

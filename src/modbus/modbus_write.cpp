@@ -60,7 +60,7 @@ QCoro::Task<> writeModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
     // The port settings word alone inside the bracket, then the control word.
     auto writeBracketedWord = [&](quint16 word, quint16 control) -> QCoro::Task<> {
         report.framesPlanned = 4;
-        transfer.open();
+        co_await transfer.open();
         // Each answer is taken into a variable before it is tested: GCC 12 miscompiles a co_await
         // inside a condition.
         bool written = co_await writer.openBracket();
@@ -76,7 +76,7 @@ QCoro::Task<> writeModbusPort(PlcLink &link, QString iniPath, Prompts &prompts,
     case PortMode::Master: {
         const QByteArray records = Encode_slave_table(table);
         report.framesPlanned = 4 + pieceCount(records.size());
-        transfer.open();
+        co_await transfer.open();
         const quint16 word =
             Encode_port_word(PortMode::Master, port.speed(), port.parity(), table.itemCount());
         bool written = co_await writer.openBracket();

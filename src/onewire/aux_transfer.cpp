@@ -28,7 +28,7 @@ QCoro::Task<> writeAuxPort(PlcLink &link, QString iniPath, Prompts &prompts,
             prompts, confirmation, [&] { return checkAuxPort(config, prompts); }, report))
         co_return;
 
-    transfer.open();
+    co_await transfer.open();
     ConfigWriter writer(link, prompts, report);
     auto writeModeWord = [&](std::chrono::milliseconds timeout, quint16 word) {
         return writer.write(timeout, Addr::AuxMode, wordBytes(word));
@@ -91,7 +91,7 @@ void applyUploadedAux(AuxPort &port, const UploadedAux &uploaded)
 QCoro::Task<Result<UploadedAux>> uploadAuxPort(PlcLink &link, QString iniPath, Prompts &prompts)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Upload from PLC, 1-wire"));
-    transfer.open();
+    co_await transfer.open();
     const auto word = co_await readStatusWord(link, Addr::AuxMode);
     if (!word)
         co_return ended(co_await plcFailed(link, prompts, word.kind));

@@ -16,7 +16,7 @@ QCoro::Task<Result<QList<RomTexts>>> searchOnewireBus(PlcLink &link, QString ini
                                                       Prompts &prompts)
 {
     LinkTransfer transfer(link, iniPath, QStringLiteral("Search 1-wire"));
-    transfer.open();
+    co_await transfer.open();
 
     // The failure carries its message: the window's status bar names it too.
     const WriteAnswer started = co_await link.Write_plc_block(

@@ -19,7 +19,7 @@ namespace {
 QCoro::Task<WriteAnswer> writeServiceWord(LinkTransfer &transfer, quint16 address, quint16 word,
                                           PlcLink::Drain drain)
 {
-    transfer.open();
+    co_await transfer.open();
     const WriteAnswer answer = co_await transfer.link().Write_plc_block(
         Timeout::Bracket, WriteCommand::Configuration, address, wordBytes(word));
     co_await transfer.close(drain);

@@ -159,7 +159,7 @@ private Q_SLOTS:
         else
             ranToItsEnd = runCommand(m_prompts, [&] {
                 LinkTransfer transfer(m_window->link(), iniPath());
-                transfer.open();
+                waitForTask(transfer.open());
                 waitForTask(m_window->link().pause(during == Pausing ? 400ms : 0ms));
                 waitForTask(m_window->link().Write_plc_block(20s, WriteCommand::Configuration,
                                                              0x3000, "\x0F"));

@@ -55,7 +55,7 @@ private Q_SLOTS:
         PlcLink link(*line, clock, tap);
         {
             LinkTransfer transfer(link, ini);
-            transfer.open();
+            waitForTask(transfer.open());
             QCOMPARE(waitForTask(link.Read_plc_word(Timeout::Word, Addr::CpuType)),
                      std::optional<quint16>(4660));
         }
@@ -98,7 +98,7 @@ private Q_SLOTS:
         QtSerialLine line([ini](int n) { return comDevice(n, ini); });
         PlcLink link(line, clock, tap);
         LinkTransfer transfer(link, ini);
-        transfer.open();
+        waitForTask(transfer.open());
         QCOMPARE(waitForTask(link.Read_plc_word(Timeout::Word, Addr::CpuType)),
                  std::optional<quint16>(4660));
     }

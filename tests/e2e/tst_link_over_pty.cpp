@@ -45,7 +45,7 @@ private Q_SLOTS:
         FrameTap tap;
         PlcLink link(*line, clock, tap);
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
-        transfer.open();
+        waitForTask(transfer.open());
 
         QCOMPARE(waitForTask(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
                  QStringLiteral("6"));
@@ -85,7 +85,7 @@ private Q_SLOTS:
         });
         try {
             LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
-            transfer.open();
+            waitForTask(transfer.open());
             waitForTask(link.Read_plc_block(5000ms, 0x2000, 8));
             QFAIL("the wait missed the failure and ended as a timeout");
         } catch (const PlatformError &e) {
@@ -98,7 +98,7 @@ private Q_SLOTS:
         PlcSimProcess again; // where the first one was
         QVERIFY(again.start({QStringLiteral("--link"), sim.linkPath()}));
         LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
-        transfer.open();
+        waitForTask(transfer.open());
         QCOMPARE(waitForTask(link.Send_control_char(500ms, Ctl::ENQ)).codeText(),
                  QStringLiteral("6"));
     }

@@ -203,7 +203,7 @@ private Q_SLOTS:
         {
             LinkTransfer transfer(b.link, QString(), QStringLiteral("Connection test"),
                                   LinkTransfer::Settings::AsTheyAre);
-            transfer.open();
+            waitForTask(transfer.open());
             waitForTask(b.link.Write_plc_block(1000ms, WriteCommand::Configuration, Addr::Bracket,
                                                QByteArray("\x0F\xFF")));
             b.plc().faults().silent = true;

@@ -50,8 +50,9 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
     m_port->setInsertPolicy(QComboBox::NoInsert);
     // Completing inline would turn a typed "COM1" into "COM10": offer, never fill in.
     m_port->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    m_port->setToolTip(
-        tr("COM1 to COM10, a device path such as /dev/ttyUSB0, or %1").arg(simulatedPlcText()));
+    m_port->setToolTip(tr("COM1 to COM10, a device path such as /dev/ttyUSB0, a serial server as "
+                          "rfc2217://HOST:PORT or tcp://HOST:PORT, or %1")
+                           .arg(simulatedPlcText()));
     form->addRow(labelFor(m_port, QStringLiteral("COM-port :")), m_port);
     fillPortList(stored.portNumber());
     m_device->setObjectName(QStringLiteral("portDevice"));

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "link/com_setting.h"
 #include "link/device_map.h"
+#include "link/network_address.h"
 #include "link/serial_devices.h"
 #include "tabs/command_feedback.h"
 #include "transfer/plc_verify.h"
@@ -17,11 +18,15 @@
 namespace {
 
 // What stands between the user and a working port, with where to put it right; empty when the
-// port leads to a serial device the system has, or to the simulated PLC.
+// port leads to a serial device the system has, to a serial server, or to the simulated PLC.
 QString portHint(int comNumber, const QString &iniPath)
 {
     const ComMapping mapping = mapComNumber(comNumber, iniPath);
-    if (mapping.fromOverride || isPseudoTerminal(mapping.device))
+    // Whether a serial server answers shows only when the port opens.
+    if (NetworkAddress::looksLikeOne(mapping.device) && !NetworkAddress::parse(mapping.device))
+        return NetworkAddress::problem(mapping.device);
+    if (mapping.fromOverride || isPseudoTerminal(mapping.device) ||
+        NetworkAddress::looksLikeOne(mapping.device))
         return {};
     const QList<SerialDevice> devices = serialDevices();
     const QString choose = QStringLiteral("PLC \u2192 Comm. setting");

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "link/device_map.h"
+#include "link/network_address.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -60,14 +61,17 @@ QStringList expand(const QString &pattern)
     return found;
 }
 
-// What tells two ports apart: the device a COM name maps to, and a device by the file it leads
-// to, so COM1 and the device set.ini gives it are one port.
+// What tells two ports apart: the device a COM name maps to, a device by the file it leads to,
+// and a serial server by its host and TCP port, so COM1 and the device or server set.ini gives
+// it are one port, and so are rfc2217:// and tcp:// to one server.
 QString identity(const QString &port, const QString &iniPath)
 {
     static const QRegularExpression comName(QStringLiteral("^COM([1-9]|10)$"),
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch com = comName.match(port);
     const QString device = com.hasMatch() ? comDevice(com.captured(1).toInt(), iniPath) : port;
+    if (const auto address = NetworkAddress::parse(device))
+        return QStringLiteral("//") + address->server().toLower();
     if (!device.contains(QLatin1Char('/')) && !device.contains(QLatin1Char('\\')))
         return device.toUpper();
     const QString canonical = QFileInfo(device).canonicalFilePath();
@@ -134,7 +138,8 @@ QCommandLineOption option()
 {
     return {QStringLiteral("ports"),
             QStringLiteral("Every device matching GLOB (quoted, such as "
-                           "'/dev/serial/by-id/usb-FTDI*'), all at once."),
+                           "'/dev/serial/by-id/usb-FTDI*'), all at once; repeatable, and a serial "
+                           "server's rfc2217:// or tcp:// address is taken as it stands."),
             QStringLiteral("GLOB")};
 }
 
@@ -142,6 +147,11 @@ QStringList ports(const QCommandLineParser &parser, const QString &iniPath)
 {
     QStringList out = parser.values(PortOption.mid(2));
     for (const QString &pattern : parser.values(PortsOption.mid(2))) {
+        // A serial server is no file to match: its address stands as it is.
+        if (NetworkAddress::looksLikeOne(pattern)) {
+            out << pattern;
+            continue;
+        }
         const QStringList matches = expand(pattern);
         if (matches.isEmpty())
             throw InputError(QStringLiteral("--ports %1 matches no device").arg(pattern));
@@ -149,6 +159,8 @@ QStringList ports(const QCommandLineParser &parser, const QString &iniPath)
     }
     QHash<QString, QString> seen;
     for (const QString &port : std::as_const(out)) {
+        if (NetworkAddress::looksLikeOne(port) && !NetworkAddress::parse(port))
+            throw InputError(NetworkAddress::problem(port));
         const QString id = identity(port, iniPath);
         if (seen.contains(id)) {
             throw InputError(QStringLiteral("%1 and %2 are the same port; a port takes one PLC")
@@ -166,7 +178,15 @@ bool wanted(const QCommandLineParser &parser)
 
 QString portFile(const QString &file, const QString &port)
 {
-    const QString portName = QFileInfo(port).fileName();
+    // A server's host and TCP port, in characters every file system takes.
+    const auto address = NetworkAddress::parse(port);
+    const QString portName =
+        address ? QStringLiteral("%1-%2")
+                      .arg(address->host)
+                      .arg(address->port)
+                      .replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")),
+                               QStringLiteral("-"))
+                : QFileInfo(port).fileName();
     const QString name = QFileInfo(file).fileName();
     const QString folder = file.left(file.size() - name.size());
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));

@@ -28,16 +28,18 @@ using PortCommand = std::function<QCoro::Task<int>(QStringList arguments, Cli::O
 // "--ports GLOB".
 QCommandLineOption option();
 
-// The ports named: every --port in order, then the matches of --ports, sorted. Throws InputError
-// for a port given twice (COM names as set.ini at iniPath maps them) or a pattern that matches
-// nothing.
+// The ports named: every --port in order, then the matches of --ports, sorted (a serial
+// server's address in --ports is taken as it stands). Throws InputError for a port given twice
+// (COM names as set.ini at iniPath maps them, servers by host and TCP port), a pattern that
+// matches nothing, or an address that is no sound one.
 QStringList ports(const QCommandLineParser &parser, const QString &iniPath);
 
 // True when the command is to run on several ports: more than one --port, or --ports.
 bool wanted(const QCommandLineParser &parser);
 
-// The file an upload to file writes for a port: the port's name (COM3, or the device's file
-// name) inserted before the extension, "plc.dpc" giving "plc-ttyUSB1.dpc".
+// The file an upload to file writes for a port: the port's name (COM3, the device's file name,
+// or a server's host and TCP port) inserted before the extension, "plc.dpc" giving
+// "plc-ttyUSB1.dpc" or "plc-10.0.0.5-4001.dpc".
 QString portFile(const QString &file, const QString &port);
 
 // The arguments of one port's run: arguments (program first) without their --port and

@@ -5,10 +5,12 @@
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/line_settings.h"
+#include "link/network_address.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
 #include "link/serial_devices.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -214,6 +216,14 @@ ComDeviceInfo describeDevice(const QString &device)
 {
     ComDeviceInfo info;
     info.device = device;
+    if (NetworkAddress::looksLikeOne(device)) {
+        // Whether the server is there shows only when the port opens; Test tries it.
+        info.network = true;
+        info.present = NetworkAddress::parse(device).has_value();
+        if (!info.present)
+            info.details = NetworkAddress::problem(device);
+        return info;
+    }
     for (const SerialDevice &found : serialDevices()) {
         if (!found.isNamedBy(info.device))
             continue;
@@ -242,8 +252,28 @@ ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath)
     return info;
 }
 
+namespace {
+QString serverText(const ComDeviceInfo &info)
+{
+    auto tr = [](const char *text) { return QCoreApplication::translate("ComSetting", text); };
+    QString text = tr("Serial server: %1").arg(info.device);
+    if (!info.mappedBy.isEmpty())
+        text += QStringLiteral(" (mapped %1)").arg(info.mappedBy);
+    text += QLatin1Char('\n');
+    const auto address = NetworkAddress::parse(info.device);
+    if (!address)
+        return text + info.details;
+    if (address->protocol == NetworkAddress::Protocol::Rfc2217)
+        return text + tr("Reached over the network; the line settings are sent to the server");
+    return text + tr("Reached over the network as a raw TCP port; the server's own line settings "
+                     "apply");
+}
+} // namespace
+
 QString comDeviceText(const ComDeviceInfo &info)
 {
+    if (info.network)
+        return serverText(info);
     QString text = QStringLiteral("Device: ") + info.device;
     if (!info.mappedBy.isEmpty())
         text += QStringLiteral(" (mapped %1)").arg(info.mappedBy);

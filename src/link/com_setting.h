@@ -56,14 +56,16 @@ QCoro::Task<Outcome> testConnection(PlcLink &link, Prompts &prompts, ComSetting 
 // Where a COM number leads on this computer, for the user to see beside the port list.
 struct ComDeviceInfo
 {
-    QString device;       // "/dev/ttyUSB0"; on Windows "COM3"
+    QString device;       // "/dev/ttyUSB0"; on Windows "COM3"; or "rfc2217://10.0.0.5:4001"
     QString mappedBy;     // "in set.ini [Devices]", "for this run only"; empty: the usual mapping
     bool present = false; // the device is there now
     bool listed = false;  // among the serial devices the system lists
     QString details;      // description, manufacturer, serial number, where the system knows them
+    bool network = false; // a serial server's address; details: what is wrong with it, if anything
 };
 ComDeviceInfo describeComDevice(int comNumber, const QString &iniPath);
-// The same for a device path, mapped by nothing.
+// The same for a device path or a serial server's address, mapped by nothing.
 ComDeviceInfo describeDevice(const QString &device);
-// Two lines: the device and how it was mapped; whether it is there and what it is.
+// Two lines: the device and how it was mapped; whether it is there and what it is. For a serial
+// server: its address and how it was mapped; how it is reached.
 QString comDeviceText(const ComDeviceInfo &info);

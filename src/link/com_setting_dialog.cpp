@@ -6,7 +6,7 @@
 #include "link/ini_file.h"
 #include "link/line_settings.h"
 #include "link/plc_link.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 #include "link/serial_line.h"
 #include "widgets/controls.h"
 
@@ -50,8 +50,9 @@ ComSettingDialog::ComSettingDialog(const QString &iniPath, std::unique_ptr<Seria
     m_port->setInsertPolicy(QComboBox::NoInsert);
     // Completing inline would turn a typed "COM1" into "COM10": offer, never fill in.
     m_port->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    m_port->setToolTip(
-        tr("COM1 to COM10, a device path such as /dev/ttyUSB0, or %1").arg(simulatedPlcText()));
+    m_port->setToolTip(tr("COM1 to COM10, a device path such as /dev/ttyUSB0, a serial server as "
+                          "rfc2217://HOST:PORT or tcp://HOST:PORT, or %1")
+                           .arg(simulatedPlcText()));
     form->addRow(labelFor(m_port, QStringLiteral("COM-port :")), m_port);
     fillPortList(stored.portNumber());
     m_device->setObjectName(QStringLiteral("portDevice"));
@@ -128,7 +129,7 @@ std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPat
                                                            QWidget *parent)
 {
     const auto route = std::make_shared<QString>();
-    auto line = std::make_unique<QtSerialLine>([iniPath, route](int comNumber) {
+    auto line = std::make_unique<PortLine>([iniPath, route](int comNumber) {
         return route->isEmpty() ? comDevice(comNumber, iniPath) : *route;
     });
     auto dialog = std::make_unique<ComSettingDialog>(iniPath, std::move(line), context, prompts,
@@ -203,8 +204,8 @@ void ComSettingDialog::showDevice()
         m_device->setText(tr("The simulated PLC built into the program: every COM number leads to "
                              "it for this run, until another port is chosen"));
     } else {
-        if (port->kind == PortChoice::Kind::Device) {
-            info = describeDevice(port->device);
+        if (!port->target().isEmpty()) {
+            info = describeDevice(port->target());
             info.mappedBy = tr("to %1 in set.ini [Devices] by OK").arg(comName(comNumber));
         }
         m_device->setText(comDeviceText(info));
@@ -269,7 +270,8 @@ void ComSettingDialog::storePort(const PortChoice &port)
         useSimulatedPlc();
         return;
     case PortChoice::Kind::Device:
-        Write_ini(m_iniPath, QStringLiteral("Devices"), comName(m_comNumber), port.device);
+    case PortChoice::Kind::Network:
+        Write_ini(m_iniPath, QStringLiteral("Devices"), comName(m_comNumber), port.target());
         break;
     case PortChoice::Kind::Com:
         break;
@@ -284,8 +286,8 @@ QString ComSettingDialog::routeTest(const std::optional<PortChoice> &port)
     if (!port)
         return portTextProblem(m_port->currentText());
     try {
-        if (port->kind == PortChoice::Kind::Device)
-            *m_testRoute = port->device;
+        if (!port->target().isEmpty())
+            *m_testRoute = port->target();
         else if (port->kind == PortChoice::Kind::Simulated)
             *m_testRoute = simulatedPlcDevice();
     } catch (const CommandError &e) {

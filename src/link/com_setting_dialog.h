@@ -23,8 +23,9 @@ class SerialLine;
 
 // The modal dialog "Com_setting": chooses the PLC port and its line settings, stores them in
 // section "COM" of set.ini, and tests them on a serial line of its own. The port box takes a COM
-// number, a device path (typed, or one of the serial devices found), which "OK" stores as the
-// device of the COM number in section "Devices", or the simulated PLC, used for this run. Below,
+// number, a device path (typed, or one of the serial devices found) or a serial server's address
+// (rfc2217://HOST:PORT, tcp://HOST:PORT), which "OK" stores as what the COM number leads to in
+// section "Devices", or the simulated PLC, used for this run. Below,
 // the serial devices the system has: choosing one maps the shown COM number to it there.
 class ComSettingDialog final : public QDialog
 {
@@ -53,8 +54,9 @@ public:
     ComSetting shownSetting() const;
     // What the port box names; nothing when its text names no port.
     std::optional<PortChoice> shownPort() const;
-    // The device the dialog's line is sent to instead of the COM number's, while a typed device
-    // path or the simulated PLC is tested. A line made by create() asks it at every open.
+    // The device or address the dialog's line is sent to instead of the COM number's, while a
+    // typed device path, a typed address or the simulated PLC is tested. A line made by create()
+    // asks it at every open.
     const std::shared_ptr<QString> &testRoute() const { return m_testRoute; }
     PlcLink &link() { return *m_link; }
 

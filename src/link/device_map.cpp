@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "link/ini_file.h"
+#include "link/network_address.h"
 #include "link/serial_devices.h"
 
 #include <QHash>
@@ -105,12 +106,6 @@ ComMapping mapping(int comNumber, const QString &iniPath, bool strict)
         m.simulated = it->simulated;
         return m;
     }
-#ifdef Q_OS_WIN
-    Q_UNUSED(iniPath);
-    Q_UNUSED(strict);
-    m.device = comName(comNumber);
-    return m;
-#else
     QString fromIni;
     try {
         fromIni = Read_ini(iniPath, QStringLiteral("Devices"), comName(comNumber), QString());
@@ -118,11 +113,20 @@ ComMapping mapping(int comNumber, const QString &iniPath, bool strict)
         if (strict)
             throw;
     }
+#ifdef Q_OS_WIN
+    // COMn is a device of its own name: only a serial server can stand behind it.
+    if (!NetworkAddress::looksLikeOne(fromIni))
+        fromIni.clear();
+#endif
     if (!fromIni.isEmpty()) {
         m.device = fromIni;
         m.fromIni = true;
         return m;
     }
+#ifdef Q_OS_WIN
+    m.device = comName(comNumber);
+    return m;
+#else
     const int index = comNumber - 1;
     for (const char *stem : {"/dev/ttyUSB", "/dev/ttyACM"}) {
         const QString candidate = QLatin1String(stem) + QString::number(index);

@@ -5,11 +5,13 @@
 #include <functional>
 #include <memory>
 
-// COM numbers to serial devices. On Windows COMn is the device itself. Elsewhere the optional
-// section "Devices" of set.ini maps a number to a device (COM1=/dev/ttyUSB0); without an entry
-// COMn is /dev/ttyUSB{n-1} when that exists, else /dev/ttyACM{n-1} when that exists, else
-// /dev/ttyS{n-1}. What opens a port: a set.ini that cannot be read, or a [Devices] entry holding a
-// NUL, is an error (PlatformError) rather than a silent fallback.
+// COM numbers to serial devices or serial servers. The optional section "Devices" of set.ini maps
+// a number to a serial server's address (COM3=rfc2217://10.0.0.5:4001), which is passed on as it
+// stands, and, except on Windows, to a device (COM1=/dev/ttyUSB0). On Windows COMn is otherwise
+// the device itself; elsewhere COMn without an entry is /dev/ttyUSB{n-1} when that exists, else
+// /dev/ttyACM{n-1} when that exists, else /dev/ttyS{n-1}. What opens a port: a set.ini that cannot
+// be read, or a [Devices] entry holding a NUL, is an error (PlatformError) rather than a silent
+// fallback.
 QString comDevice(int comNumber, const QString &iniPath);
 
 // Where the COM number's device came from, for the user: "set.ini", "default". For showing only:
@@ -23,8 +25,8 @@ struct ComMapping
 };
 ComMapping mapComNumber(int comNumber, const QString &iniPath);
 
-// Maps a COM number to a device for this run only, before set.ini is asked (--port with a
-// device path). An empty device removes the mapping.
+// Maps a COM number to a device or a serial server's address for this run only, before set.ini is
+// asked (--port with a device path or an address). An empty device removes the mapping.
 void setComOverride(int comNumber, const QString &device);
 // Removes every mapping for this run, the simulated PLC's included, and stops that PLC.
 void clearComOverrides();

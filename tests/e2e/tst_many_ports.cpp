@@ -2,10 +2,12 @@
 // ports' output comes prefixed, one summary line per port in the order given, and a fault on one
 // port leaves the others alone.
 #include "plc_sim_process.h"
+#include "support/sim_tcp_server.h"
 
 #include "cli/many_ports.h"
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <memory>
@@ -70,11 +72,13 @@ class TestManyPorts : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // COM1 leads to a device of the folder, so that a run naming both is refused.
+        // COM1 leads to a device of the folder and COM4 to a serial server, so that a run naming
+        // both is refused.
         QFile device(m_config.filePath(QStringLiteral("ttyPLC")));
         QFile ini(m_config.filePath(QStringLiteral("set.ini")));
         QVERIFY(device.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
-        ini.write("[Devices]\nCOM1=" + device.fileName().toLocal8Bit() + "\n");
+        ini.write("[Devices]\nCOM1=" + device.fileName().toLocal8Bit() +
+                  "\nCOM4=tcp://10.0.0.5:4001\n");
     }
 
     void eightPlcsGetTheFramesOfOne()
@@ -207,6 +211,17 @@ private Q_SLOTS:
         QTest::newRow("two uploads to one file")
             << QStringList{"--port", "/a/tty0", "--port", "/b/tty0", "upload", "x.dpc"}
             << "would both upload to x-tty0.dpc";
+        QTest::newRow("one server by both protocols")
+            << QStringList{"--port", "rfc2217://Plc-Hall:4001", "--ports", "tcp://plc-hall:4001",
+                           "test"}
+            << "rfc2217://Plc-Hall:4001 and tcp://plc-hall:4001 are the same port";
+        QTest::newRow("a COM name and its server")
+            << QStringList{"--port", "com4", "--port", "COM1", "--port", "rfc2217://10.0.0.5:4001",
+                           "test"}
+            << "com4 and rfc2217://10.0.0.5:4001 are the same port";
+        QTest::newRow("an address that is no sound one")
+            << QStringList{"--port", "COM2", "--ports", "rfc2217://plc-hall", "test"}
+            << "\"rfc2217://plc-hall\" names no TCP port";
     }
     void portsThatCannotWorkTogether()
     {
@@ -236,6 +251,60 @@ private Q_SLOTS:
         QFETCH(QStringList, forPort);
         QCOMPARE(ManyPorts::portArguments(args, {"--port", "--ports", "--line"}, "/dev/x1"),
                  forPort);
+    }
+
+    // Each port's upload file is named after it, in characters any file system takes.
+    void aPortsFileIsNamedAfterIt_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("COM number") << "COM3"
+                                    << "up/plc-COM3.dpc";
+        QTest::newRow("device") << "/dev/serial/by-id/usb-FTDI_A5"
+                                << "up/plc-usb-FTDI_A5.dpc";
+        QTest::newRow("server") << "rfc2217://10.0.0.5:4001"
+                                << "up/plc-10.0.0.5-4001.dpc";
+        QTest::newRow("IPv6 server") << "tcp://[fd00::5]:23"
+                                     << "up/plc-fd00--5-23.dpc";
+    }
+    void aPortsFileIsNamedAfterIt()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, file);
+        QCOMPARE(ManyPorts::portFile(QStringLiteral("up/plc.dpc"), port), file);
+    }
+
+    // A serial server and a local port in one run: every line of output and the summary name
+    // the port as it was given.
+    void serversAndLocalPortsRunTogether()
+    {
+        Plcs local;
+        QVERIFY(local.start(1));
+        sim::PlcModel plc;
+        plc.setCpuType(77);
+        const SimTcpServer server(plc);
+        QVERIFY(server.isListening());
+        QProcess run;
+        run.start(PLC_CONFIG_PATH,
+                  {"--config-dir", m_config.path(), "--line", Line, "--port", server.address(),
+                   "--ports", local.dir.filePath("plc?"), "test"});
+        // The server answers from this process's event loop, which runs while the spy waits.
+        QSignalSpy finished(&run, &QProcess::finished);
+        QVERIFY(finished.wait(60000));
+        const QByteArray out = run.readAllStandardOutput(), err = run.readAllStandardError();
+        QCOMPARE(run.exitCode(), 0);
+        const QByteArray said = out + err;
+        QVERIFY2(said.contains(server.address().toLocal8Bit() +
+                               ": Successful connect to the CPU with type 77\n"),
+                 said.constData());
+        QVERIFY2(said.contains(local.ports[0].toLocal8Bit() +
+                               ": Successful connect to the CPU with type 4660\n"),
+                 said.constData());
+        const QList<QByteArray> summary = out.trimmed().split('\n');
+        QCOMPARE(summary.size(), 2);
+        QVERIFY(summary[0].startsWith(server.address().toLocal8Bit() + "\tdone\t"));
+        QVERIFY(summary[1].startsWith(local.ports[0].toLocal8Bit() + "\tdone\t"));
+        QCOMPARE(server.connections(), 1);
     }
 };
 

@@ -194,21 +194,73 @@ private Q_SLOTS:
         QCOMPARE(m_captionPorts, QStringList{"2"});
     }
 
-    // A text that names no port is neither tested nor stored; both say what the box takes.
+    // A text that names no port is neither tested nor stored; both say what the box takes, or
+    // what is wrong with an address.
+    void aTextThatNamesNoPortIsRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a bare name") << "ttyUSB0";
+        QTest::newRow("an address without its TCP port") << "rfc2217://plc-hall";
+        QTest::newRow("an address with a path") << "tcp://plc-hall:4001/dev/ttyS0";
+    }
     void aTextThatNamesNoPortIsRefused()
     {
+        QFETCH(QString, text);
         const auto dialog = openDialog();
         auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
-        port->setEditText(QStringLiteral("ttyUSB0"));
+        port->setEditText(text);
+        QCOMPARE(m_ui.find<QLabel>(QStringLiteral("portDevice"))->text(), portTextProblem(text));
         m_ui.click("Command2");
         finish(dialog->link());
         m_ui.click("Command1");
         QCOMPARE(m_b->prompts.messages(),
-                 (QStringList{NoFirst + "\n\n" + portTextProblem("ttyUSB0"),
-                              portTextProblem("ttyUSB0")}));
+                 (QStringList{NoFirst + "\n\n" + portTextProblem(text), portTextProblem(text)}));
         QVERIFY(m_line->sends().isEmpty());
         QVERIFY(dialog->isVisible());
         QCOMPARE(storedPort(), QStringLiteral("none"));
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM1", "-"), QStringLiteral("-"));
+    }
+
+    // A serial server, mapped in set.ini or typed, is shown as one; "OK" stores a typed address
+    // as what the COM number the box showed last leads to.
+    void aServerAddressIsShownAndStoredForTheComNumber_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: COM3 chosen from the list
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("stored");
+        const QString mapped = QStringLiteral("rfc2217://10.0.0.5:4001");
+        QTest::newRow("mapped in set.ini")
+            << QString()
+            << "Serial server: " + mapped +
+                   " (mapped in set.ini [Devices])\nReached over the network; the line settings "
+                   "are sent to the server"
+            << mapped;
+        QTest::newRow("typed, raw TCP")
+            << " tcp://plc-hall:4002"
+            << "Serial server: tcp://plc-hall:4002 (mapped to COM3 in set.ini [Devices] by OK)\n"
+               "Reached over the network as a raw TCP port; the server's own line settings apply"
+            << "tcp://plc-hall:4002";
+        QTest::newRow("typed, IPv6")
+            << "RFC2217://[fd00::5]:4001"
+            << "Serial server: rfc2217://[fd00::5]:4001 (mapped to COM3 in set.ini [Devices] by "
+               "OK)\nReached over the network; the line settings are sent to the server"
+            << "rfc2217://[fd00::5]:4001";
+    }
+    void aServerAddressIsShownAndStoredForTheComNumber()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QString, stored);
+        m_b->setIni("Devices", "COM3", "rfc2217://10.0.0.5:4001");
+        writeComSetting(m_b->ini(), ComSetting{2, 0, 0, 0, 0});
+        const auto dialog = openDialog();
+        if (!typed.isEmpty())
+            m_ui.find<QComboBox>(QStringLiteral("Port_num"))->setEditText(typed);
+        QCOMPARE(m_ui.find<QLabel>(QStringLiteral("portDevice"))->text(), shown);
+        m_ui.click("Command1");
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), stored);
+        QCOMPARE(storedPort(), QStringLiteral("2"));
     }
 
     // The box offers the serial devices found, stable names first with what they are, and the

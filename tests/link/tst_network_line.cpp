@@ -1,0 +1,439 @@
+// A line on a serial device server, against a server the test scripts on 127.0.0.1: the Telnet
+// negotiation, the line settings and their acknowledgements, 0xFF in the data, and every way the
+// connection can fail. Real sockets, so waits are bounded by the opening limit, never timed.
+#include "common/clock.h"
+#include "common/errors.h"
+#include "link/network_line.h"
+#include "link/plc_link.h"
+#include "support/wait_for_task.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtEndian>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(NetworkAddress::Protocol)
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr char IAC = char(255), SB = char(250), SE = char(240), WILL = char(251), DO = char(253),
+               DONT = char(254);
+constexpr char BINARY = 0, ECHO = 1, COM_PORT = 44;
+
+QByteArray bytes(std::initializer_list<char> list)
+{
+    return QByteArray(list.begin(), qsizetype(list.size()));
+}
+
+QByteArray telnet(char command, char option)
+{
+    return bytes({IAC, command, option});
+}
+
+QByteArray comPort(int command, const QByteArray &value)
+{
+    return bytes({IAC, SB, COM_PORT, char(command)}) + value + bytes({IAC, SE});
+}
+
+// The COM port option's subnegotiations in what the client sent: command and value, in order.
+QList<QPair<int, QByteArray>> comPortRequests(const QByteArray &sent)
+{
+    QList<QPair<int, QByteArray>> requests;
+    const QByteArray start = bytes({IAC, SB, COM_PORT});
+    for (qsizetype at = sent.indexOf(start); at >= 0; at = sent.indexOf(start, at + 1)) {
+        const qsizetype end = sent.indexOf(bytes({IAC, SE}), at);
+        if (end > at + 3)
+            requests.append({quint8(sent.at(at + 3)), sent.mid(at + 4, end - at - 4)});
+    }
+    return requests;
+}
+
+// A serial server on 127.0.0.1 whose behaviour the test chooses. By default it behaves as ser2net
+// does: it offers the COM port option at once and acknowledges each setting with what was asked.
+class ScriptedServer : public QObject
+{
+public:
+    ScriptedServer()
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            client = m_server.nextPendingConnection();
+            connect(client, &QTcpSocket::readyRead, this, [this] {
+                const QByteArray bytes = client->readAll();
+                fromClient += bytes;
+                if (onBytes)
+                    onBytes(bytes);
+            });
+            if (greeting)
+                client->write(telnet(WILL, ECHO) + telnet(DO, BINARY) + telnet(WILL, BINARY) +
+                              telnet(DO, COM_PORT));
+        });
+        onBytes = [this](const QByteArray &) { acknowledgeSettings(); };
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    QString server() const { return QStringLiteral("127.0.0.1:%1").arg(port()); }
+    NetworkAddress address(NetworkAddress::Protocol protocol) const
+    {
+        return {protocol, QStringLiteral("127.0.0.1"), port()};
+    }
+
+    void acknowledgeSettings()
+    {
+        const auto requests = comPortRequests(fromClient);
+        for (qsizetype i = m_acknowledged; i < requests.size(); ++i) {
+            const auto &[command, value] = requests.at(i);
+            if (command >= 1 && command <= 4)
+                client->write(comPort(command + 100, acknowledged.value(command, value)));
+        }
+        m_acknowledged = requests.size();
+    }
+    // Waits until the client has sent at least this much (bounded: a failing test ends).
+    bool awaitFromClient(qsizetype bytes)
+    {
+        return QTest::qWaitFor([&] { return fromClient.size() >= bytes; }, 5000);
+    }
+
+    QTcpSocket *client = nullptr;
+    QByteArray fromClient;
+    bool greeting = true;
+    std::function<void(const QByteArray &)> onBytes;
+    QMap<int, QByteArray> acknowledged; // what the server says it set, by setting
+
+private:
+    QTcpServer m_server;
+    qsizetype m_acknowledged = 0;
+};
+
+// Opens the line and waits until it is open or has failed; the failure's text, or empty.
+QString openAndAwait(NetworkLine &line)
+{
+    QSignalSpy opened(&line, &SerialLine::opened);
+    QSignalSpy failed(&line, &SerialLine::failed);
+    line.open();
+    if (!QTest::qWaitFor([&] { return !opened.isEmpty() || !failed.isEmpty(); }, 10000))
+        return QStringLiteral("neither opened nor failed");
+    return failed.isEmpty() ? QString() : failed.first().first().toString();
+}
+} // namespace
+
+class TestNetworkLine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("sound");
+        QTest::addColumn<QString>("shown");   // text() of a sound one
+        QTest::addColumn<QString>("problem"); // part of problem() otherwise
+        QTest::newRow("rfc2217") << "rfc2217://10.0.0.5:4001" << true << "rfc2217://10.0.0.5:4001"
+                                 << "";
+        QTest::newRow("raw, scheme in capitals, blanks")
+            << "  TCP://plc-7.plant.local:23 " << true << "tcp://plc-7.plant.local:23"
+            << "";
+        QTest::newRow("IPv6 in brackets")
+            << "rfc2217://[fe80::1]:4001" << true << "rfc2217://[fe80::1]:4001"
+            << "";
+        QTest::newRow("no port") << "rfc2217://10.0.0.5" << false << ""
+                                 << "names no TCP port";
+        QTest::newRow("port 0") << "tcp://10.0.0.5:0" << false << ""
+                                << "1 to 65535";
+        QTest::newRow("port too large") << "tcp://10.0.0.5:65536" << false << ""
+                                        << "1 to 65535";
+        QTest::newRow("unknown scheme") << "telnet://10.0.0.5:23" << false << ""
+                                        << "rfc2217://HOST:PORT or tcp://HOST:PORT";
+        QTest::newRow("a path after it") << "tcp://10.0.0.5:23/x" << false << ""
+                                         << "is no network address";
+        QTest::newRow("user part") << "tcp://me@10.0.0.5:23" << false << ""
+                                   << "is no network address";
+        QTest::newRow("IPv6 unbracketed") << "tcp://fe80::1:23" << false << ""
+                                          << "is no network address";
+    }
+    void addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, sound);
+        QFETCH(QString, shown);
+        QFETCH(QString, problem);
+        QVERIFY(NetworkAddress::looksLikeOne(text));
+        const auto address = NetworkAddress::parse(text);
+        QCOMPARE(address.has_value(), sound);
+        if (sound) {
+            QCOMPARE(address->text(), shown);
+            QCOMPARE(NetworkAddress::parse(address->text()), address);
+        } else {
+            QVERIFY2(NetworkAddress::problem(text).contains(problem),
+                     qPrintable(NetworkAddress::problem(text)));
+        }
+        QVERIFY(!NetworkAddress::looksLikeOne(QStringLiteral("/dev/ttyUSB0")));
+        QVERIFY(!NetworkAddress::looksLikeOne(QStringLiteral("COM3")));
+    }
+
+    // The client agrees binary data and the COM port option, refuses the server's echo (its own
+    // requests must not come back as answers), and is open once all four settings are
+    // acknowledged; flow control is asked for but not awaited.
+    void negotiatesTheLineSettings_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<quint32>("baud");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("parity"); // 1 none, 2 odd, 3 even
+        QTest::addColumn<int>("stop");   // 1, 2, 3 for 1.5
+        QTest::newRow("115200,E,8,1") << "115200,E,8,1" << 115200u << 8 << 3 << 1;
+        QTest::newRow("9600,N,7,2") << "9600,N,7,2" << 9600u << 7 << 1 << 2;
+        QTest::newRow("19200,O,8,1.5") << "19200,O,8,1.5" << 19200u << 8 << 2 << 3;
+    }
+    void negotiatesTheLineSettings()
+    {
+        QFETCH(QString, settings);
+        QFETCH(quint32, baud);
+        QFETCH(int, dataBits);
+        QFETCH(int, parity);
+        QFETCH(int, stop);
+        ScriptedServer server;
+        NetworkLine line(server.address(NetworkAddress::Protocol::Rfc2217));
+        line.setSettings(settings);
+        QCOMPARE(openAndAwait(line), QString());
+        QVERIFY(line.isOpen());
+        QVERIFY(!line.opening());
+
+        const QByteArray &sent = server.fromClient;
+        for (const QByteArray &agreed :
+             {telnet(WILL, BINARY), telnet(DO, BINARY), telnet(WILL, COM_PORT), telnet(DONT, ECHO)})
+            QVERIFY2(sent.contains(agreed), qPrintable(agreed.toHex()));
+        QVERIFY(!sent.contains(telnet(DO, ECHO)));
+        QByteArray speed(4, '\0');
+        qToBigEndian(baud, speed.data());
+        const QList<QPair<int, QByteArray>> expected{{1, speed},
+                                                     {2, QByteArray(1, char(dataBits))},
+                                                     {3, QByteArray(1, char(parity))},
+                                                     {4, QByteArray(1, char(stop))},
+                                                     {5, QByteArray(1, char(1))}};
+        QCOMPARE(comPortRequests(sent), expected);
+        // No data was taken for the settings' exchange.
+        QCOMPARE(line.takeReceived(), QByteArray());
+    }
+
+    void aSettingTheServerDoesNotTakeFailsTheOpening_data()
+    {
+        QTest::addColumn<int>("setting");
+        QTest::addColumn<QByteArray>("set");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("speed") << 1 << QByteArray::fromHex("00002580")
+                               << "set 9600 bit/s where 115200 was asked";
+        QTest::newRow("data bits")
+            << 2 << QByteArray::fromHex("07") << "set 7 data bits where 8 were asked";
+        QTest::newRow("parity") << 3 << QByteArray::fromHex("01")
+                                << "set parity none where even was asked";
+        QTest::newRow("stop bits")
+            << 4 << QByteArray::fromHex("02") << "set 2 stop bits where 1 were asked";
+        QTest::newRow("an answer cut short")
+            << 1 << QByteArray::fromHex("01") << "set 0 bit/s where 115200 was asked";
+    }
+    void aSettingTheServerDoesNotTakeFailsTheOpening()
+    {
+        QFETCH(int, setting);
+        QFETCH(QByteArray, set);
+        QFETCH(QString, message);
+        ScriptedServer server;
+        server.acknowledged[setting] = set;
+        NetworkLine line(server.address(NetworkAddress::Protocol::Rfc2217));
+        line.setSettings(QStringLiteral("115200,E,8,1"));
+        QCOMPARE(openAndAwait(line),
+                 QStringLiteral("the serial server at %1 ").arg(server.server()) + message);
+        QVERIFY(!line.isOpen());
+        QVERIFY(!line.opening());
+    }
+
+    // 0xFF is doubled on the way out and taken once on the way in; the server's line and modem
+    // state notices, arriving in the middle of an answer and split across reads, are no part of it.
+    void dataPassesWholeAroundTelnetCommands_data()
+    {
+        QTest::addColumn<NetworkAddress::Protocol>("protocol");
+        QTest::addColumn<QByteArray>("onTheWire");   // what the server sends
+        QTest::addColumn<QByteArray>("answer");      // what the link is to get
+        QTest::addColumn<QByteArray>("requestSent"); // the request 02 FF 03 as the server gets it
+        const QByteArray lineState = comPort(106, QByteArray::fromHex("60"));
+        const QByteArray modemState = comPort(107, QByteArray::fromHex("b0"));
+        QTest::newRow("rfc2217") << NetworkAddress::Protocol::Rfc2217
+                                 << QByteArray::fromHex("02ffff41") + lineState +
+                                        QByteArray::fromHex("42") + modemState +
+                                        QByteArray::fromHex("03")
+                                 << QByteArray::fromHex("02ff414203")
+                                 << QByteArray::fromHex("02ffff03");
+        QTest::newRow("raw tcp") << NetworkAddress::Protocol::RawTcp
+                                 << QByteArray::fromHex("02ffff03")
+                                 << QByteArray::fromHex("02ffff03")
+                                 << QByteArray::fromHex("02ff03");
+    }
+    void dataPassesWholeAroundTelnetCommands()
+    {
+        QFETCH(NetworkAddress::Protocol, protocol);
+        QFETCH(QByteArray, onTheWire);
+        QFETCH(QByteArray, answer);
+        QFETCH(QByteArray, requestSent);
+        ScriptedServer server;
+        server.greeting = protocol == NetworkAddress::Protocol::Rfc2217;
+        NetworkLine line(server.address(protocol));
+        QCOMPARE(openAndAwait(line), QString());
+        const qsizetype before = server.fromClient.size();
+        line.send(QByteArray::fromHex("02ff03"));
+        QVERIFY(server.awaitFromClient(before + requestSent.size()));
+        QCOMPARE(server.fromClient.mid(before), requestSent);
+
+        // One byte at a time: every Telnet sequence is cut somewhere.
+        QByteArray taken;
+        for (const char c : onTheWire) {
+            server.client->write(&c, 1);
+            server.client->flush();
+            QTest::qWait(1);
+            taken += line.takeReceived();
+        }
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                taken += line.takeReceived();
+                return taken.size() >= answer.size();
+            },
+            5000));
+        QCOMPARE(taken, answer);
+        QVERIFY(line.isOpen());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("message"); // %1: the server
+        QTest::newRow("nothing listens") << "refused"
+                                         << "connection refused by %1";
+        QTest::newRow("no answer to the negotiation")
+            << "silent"
+            << "the serial server at %1 did not agree the line settings within 0.3 s; a raw "
+               "TCP port is reached by tcp://%1";
+        QTest::newRow("the option refused")
+            << "dont"
+            << "the serial server at %1 does not take line settings (RFC 2217); a raw "
+               "TCP port is reached by tcp://%1";
+        QTest::newRow("closed while negotiating") << "hang up"
+                                                  << "the serial server %1 closed the connection";
+    }
+    void failures()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, message);
+        auto server = std::make_unique<ScriptedServer>();
+        const NetworkAddress address = server->address(NetworkAddress::Protocol::Rfc2217);
+        if (how == QLatin1String("refused"))
+            server.reset();
+        if (how == QLatin1String("silent")) {
+            server->greeting = false;
+            server->onBytes = nullptr;
+        }
+        if (how == QLatin1String("dont")) {
+            server->greeting = false;
+            server->onBytes = [&](const QByteArray &) {
+                server->client->write(telnet(DONT, COM_PORT));
+            };
+        }
+        if (how == QLatin1String("hang up")) {
+            server->greeting = false;
+            server->onBytes = [&](const QByteArray &) { server->client->disconnectFromHost(); };
+        }
+        NetworkLine line(address);
+        line.setOpeningLimit(300ms);
+        const QString server_ = QStringLiteral("127.0.0.1:%1").arg(address.port);
+        QCOMPARE(openAndAwait(line), message.arg(server_));
+        QVERIFY(!line.isOpen());
+        QCOMPARE(line.brokenReason(), message.arg(server_));
+
+        // A COM number that led to the server names itself first.
+        NetworkLine byCom(address);
+        byCom.setOpeningLimit(300ms);
+        byCom.setPortNumber(3);
+        byCom.nameByComNumber();
+        QCOMPARE(byCom.describe(), QStringLiteral("COM3 (%1)").arg(address.text()));
+        if (server)
+            server->fromClient.clear();
+        QCOMPARE(openAndAwait(byCom), QStringLiteral("COM3: ") + message.arg(server_));
+    }
+
+    // A server that goes away ends the request waiting for its answer with the server's name, and
+    // every later send says the same.
+    void aServerGoingAwayEndsTheTransfer()
+    {
+        ScriptedServer server;
+        NetworkLine line(server.address(NetworkAddress::Protocol::Rfc2217));
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink link(line, clock, tap);
+        LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
+        waitForTask(transfer.open());
+        QVERIFY(line.isOpen());
+        server.onBytes = [&](const QByteArray &bytes) {
+            if (bytes.contains(Ctl::ENQ))
+                server.client->disconnectFromHost();
+        };
+        const QString closed =
+            QStringLiteral("the serial server %1 closed the connection").arg(server.server());
+        try {
+            waitForTask(link.Send_control_char(10s, Ctl::ENQ));
+            QFAIL("the request went on without its server");
+        } catch (const PlatformError &e) {
+            QCOMPARE(e.description(), closed);
+        }
+        QVERIFY(!line.isOpen());
+        QVERIFY_THROWS_EXCEPTION(PlatformError, line.send("x"));
+    }
+
+    // An abort ends the wait for a server that never finishes the opening, and closes the line.
+    void anAbortEndsTheOpening()
+    {
+        ScriptedServer server;
+        server.greeting = false;
+        server.onBytes = nullptr;
+        NetworkLine line(server.address(NetworkAddress::Protocol::Rfc2217));
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink link(line, clock, tap);
+        server.onBytes = [&](const QByteArray &) { link.abort(); };
+        LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
+        QVERIFY_THROWS_EXCEPTION(TransferAborted, waitForTask(transfer.open()));
+        QVERIFY(!line.isOpen());
+        QVERIFY(!line.opening());
+    }
+
+    // After an unanswered request the link drains the line, and the server is asked to purge
+    // what it still holds for us; the last bytes sent before a close still reach the server.
+    void theDrainPurgesTheServerAndACloseSendsWhatIsQueued()
+    {
+        ScriptedServer server;
+        NetworkLine line(server.address(NetworkAddress::Protocol::Rfc2217));
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink link(line, clock, tap);
+        {
+            LinkTransfer transfer(link, QString(), LinkTransfer::Settings::AsTheyAre);
+            waitForTask(transfer.open());
+            const WriteAnswer answer = waitForTask(link.Send_control_char(50ms, Ctl::ENQ));
+            QCOMPARE(answer.kind, AnswerKind::NoAnswer);
+            waitForTask(transfer.close());
+        }
+        QVERIFY(server.awaitFromClient(1));
+        QVERIFY(comPortRequests(server.fromClient).contains(qMakePair(12, QByteArray(1, 1))));
+
+        server.fromClient.clear();
+        const QByteArray big(256 * 1024, 'A');
+        line.open();
+        QVERIFY(QTest::qWaitFor([&] { return line.isOpen(); }, 5000));
+        line.send(big);
+        line.close();
+        QVERIFY(QTest::qWaitFor([&] { return server.fromClient.endsWith(big); }, 10000));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkLine)
+#include "tst_network_line.moc"

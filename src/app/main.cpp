@@ -5,7 +5,7 @@
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/port_choice.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -62,27 +62,28 @@ private:
 };
 #endif
 
-// What --port and --line ask of the window for this run: a COM number or device instead of
-// the one set.ini names, settings instead of section "COM". The COM-port dialog's "OK" ends both.
+// What --port and --line ask of the window for this run: a COM number, device or serial server
+// instead of the one set.ini names, settings instead of section "COM". The COM-port dialog's "OK"
+// ends both.
 struct RunPort
 {
     std::optional<PortChoice> port;
     QString line;
 };
 
-// The window on the PLC at the COM port set.ini names; the COM number is mapped to its device
-// at every open, so a changed mapping needs no restart.
+// The window on the PLC at the COM port set.ini names; the COM number is mapped to its device or
+// serial server at every open, so a changed mapping needs no restart.
 int runWindow(const QString &iniPath, const RunPort &run)
 {
-    auto line = std::make_unique<QtSerialLine>(
+    auto line = std::make_unique<PortLine>(
         [iniPath](int comNumber) { return comDevice(comNumber, iniPath); });
     try {
         if (run.port && run.port->kind == PortChoice::Kind::Com) {
             line->pinPortNumber(run.port->comNumber);
-        } else if (run.port && run.port->kind == PortChoice::Kind::Device) {
-            // The device stands behind the COM number set.ini names, for this run only.
+        } else if (run.port && !run.port->target().isEmpty()) {
+            // The device or server stands behind the COM number set.ini names, for this run only.
             const int comNumber = readComSetting(iniPath).portNumber();
-            setComOverride(comNumber, run.port->device);
+            setComOverride(comNumber, run.port->target());
             line->pinPortNumber(comNumber);
         } else if (run.port) {
             useSimulatedPlc();
@@ -172,8 +173,8 @@ int main(int argc, char *argv[])
     parser.addOption(configDir);
     const QCommandLineOption port(
         QStringLiteral("port"),
-        QStringLiteral("The PLC's port for this run: COM1 to COM10 or a device path (default: "
-                       "set.ini)."),
+        QStringLiteral("The PLC's port for this run: COM1 to COM10, a device path, or a serial "
+                       "server as rfc2217://HOST:PORT or tcp://HOST:PORT (default: set.ini)."),
         QStringLiteral("PORT"));
     parser.addOption(port);
     const QCommandLineOption lineSettings(

@@ -6,7 +6,7 @@
 #include "link/device_map.h"
 #include "link/plc_link.h"
 #include "link/port_choice.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 
 #include <QCommandLineParser>
 
@@ -64,20 +64,23 @@ PlcLink &Session::link()
     if (!m_link) {
         const QString port = m_parser.value(QStringLiteral("port"));
         const QString iniPath = m_iniPath;
-        QString device;
+        QString device; // or a serial server's address
         int comNumber = 0;
         if (!port.isEmpty()) {
             // The simulated PLC is the window's; here it is plc-sim's device.
             const auto chosen = parsePortText(port);
             if (chosen && chosen->kind == PortChoice::Kind::Com)
                 comNumber = chosen->comNumber;
-            else if (chosen && chosen->kind == PortChoice::Kind::Device)
-                device = chosen->device;
+            else if (chosen && !chosen->target().isEmpty())
+                device = chosen->target();
+            else if (NetworkAddress::looksLikeOne(port))
+                usageError(QStringLiteral("--port: %1").arg(NetworkAddress::problem(port)));
             else
-                usageError(QStringLiteral("--port takes COM1 to COM10 or a device path, not \"%1\"")
+                usageError(QStringLiteral("--port takes COM1 to COM10, a device path, "
+                                          "rfc2217://HOST:PORT or tcp://HOST:PORT, not \"%1\"")
                                .arg(port));
         }
-        m_line = std::make_unique<QtSerialLine>(
+        m_line = std::make_unique<PortLine>(
             [iniPath, device](int n) { return device.isEmpty() ? comDevice(n, iniPath) : device; });
         if (comNumber)
             m_line->pinPortNumber(comNumber);

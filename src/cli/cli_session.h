@@ -15,7 +15,7 @@
 
 class PlcLink;
 class QCommandLineParser;
-class QtSerialLine;
+class PortLine;
 
 namespace Cli {
 
@@ -60,7 +60,7 @@ private:
     QString m_iniPath;
     Output &m_output;
     TerminalPrompts m_prompts;
-    std::unique_ptr<QtSerialLine> m_line;
+    std::unique_ptr<PortLine> m_line;
     SteadyClock m_clock;
     FrameTap m_tap;
     std::unique_ptr<PlcLink> m_link;

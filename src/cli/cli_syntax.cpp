@@ -87,7 +87,9 @@ const QList<CliOption> &cliOptions()
                             QStringLiteral("DIR")),
          true, false},
         {QCommandLineOption(QStringLiteral("port"),
-                            tr("COM1 to COM10, or a device path (default: set.ini); repeatable."),
+                            tr("COM1 to COM10, a device path, or a serial server as "
+                               "rfc2217://HOST:PORT or tcp://HOST:PORT (default: set.ini); "
+                               "repeatable."),
                             QStringLiteral("PORT")),
          true, true},
         {ManyPorts::option(), false, true},
@@ -287,7 +289,8 @@ const CliCommand &checkedCommand(const QCommandLineParser &parser)
             QStringLiteral("--%1 goes with %2").arg(option, owners.join(QStringLiteral(", "))));
     }
     if (parser.values(QStringLiteral("port")).contains(QString()))
-        usageError(QStringLiteral("--port takes COM1 to COM10 or a device path"));
+        usageError(QStringLiteral("--port takes COM1 to COM10, a device path, rfc2217://HOST:PORT "
+                                  "or tcp://HOST:PORT"));
     const qsizetype arguments = positional.size() - 1;
     if (arguments < command->minArguments || arguments > command->maxArguments)
         usageError(QStringLiteral("%1 takes %2").arg(name, QLatin1String(command->argumentsText)));

@@ -6,7 +6,7 @@
 #include "link/ini_file.h"
 #include "link/line_settings.h"
 #include "link/plc_link.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 #include "link/serial_line.h"
 #include "widgets/controls.h"
 
@@ -128,7 +128,7 @@ std::unique_ptr<ComSettingDialog> ComSettingDialog::create(const QString &iniPat
                                                            QWidget *parent)
 {
     const auto route = std::make_shared<QString>();
-    auto line = std::make_unique<QtSerialLine>([iniPath, route](int comNumber) {
+    auto line = std::make_unique<PortLine>([iniPath, route](int comNumber) {
         return route->isEmpty() ? comDevice(comNumber, iniPath) : *route;
     });
     auto dialog = std::make_unique<ComSettingDialog>(iniPath, std::move(line), context, prompts,
@@ -203,8 +203,8 @@ void ComSettingDialog::showDevice()
         m_device->setText(tr("The simulated PLC built into the program: every COM number leads to "
                              "it for this run, until another port is chosen"));
     } else {
-        if (port->kind == PortChoice::Kind::Device) {
-            info = describeDevice(port->device);
+        if (!port->target().isEmpty()) {
+            info = describeDevice(port->target());
             info.mappedBy = tr("to %1 in set.ini [Devices] by OK").arg(comName(comNumber));
         }
         m_device->setText(comDeviceText(info));
@@ -269,7 +269,8 @@ void ComSettingDialog::storePort(const PortChoice &port)
         useSimulatedPlc();
         return;
     case PortChoice::Kind::Device:
-        Write_ini(m_iniPath, QStringLiteral("Devices"), comName(m_comNumber), port.device);
+    case PortChoice::Kind::Network:
+        Write_ini(m_iniPath, QStringLiteral("Devices"), comName(m_comNumber), port.target());
         break;
     case PortChoice::Kind::Com:
         break;
@@ -284,8 +285,8 @@ QString ComSettingDialog::routeTest(const std::optional<PortChoice> &port)
     if (!port)
         return portTextProblem(m_port->currentText());
     try {
-        if (port->kind == PortChoice::Kind::Device)
-            *m_testRoute = port->device;
+        if (!port->target().isEmpty())
+            *m_testRoute = port->target();
         else if (port->kind == PortChoice::Kind::Simulated)
             *m_testRoute = simulatedPlcDevice();
     } catch (const CommandError &e) {

@@ -9,13 +9,28 @@ QString simulatedPlcText()
     return QCoreApplication::translate("PortChoice", "Simulated PLC");
 }
 
+QString PortChoice::target() const
+{
+    switch (kind) {
+    case Kind::Device:
+        return device;
+    case Kind::Network:
+        return address.text();
+    case Kind::Com:
+    case Kind::Simulated:
+        break;
+    }
+    return {};
+}
+
 QString PortChoice::text() const
 {
     switch (kind) {
     case Kind::Com:
         return comName(comNumber);
     case Kind::Device:
-        return device;
+    case Kind::Network:
+        return target();
     case Kind::Simulated:
         break;
     }
@@ -27,6 +42,11 @@ std::optional<PortChoice> parsePortText(const QString &typed)
     const QString text = typed.trimmed();
     if (text.compare(simulatedPlcText(), Qt::CaseInsensitive) == 0)
         return PortChoice::simulated();
+    if (NetworkAddress::looksLikeOne(text)) {
+        if (const auto address = NetworkAddress::parse(text))
+            return PortChoice::network(*address);
+        return std::nullopt;
+    }
     if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
         bool ok = false;
         const int number = text.mid(3).toInt(&ok);
@@ -43,12 +63,18 @@ std::optional<PortChoice> parsePortText(const QString &typed)
 
 QString portTextProblem(const QString &typed)
 {
-    if (typed.trimmed().isEmpty())
-        return QCoreApplication::translate(
-                   "PortChoice", "No port given: choose COM1 to COM10, a device path or %1")
+    const QString text = typed.trimmed();
+    if (text.isEmpty())
+        return QCoreApplication::translate("PortChoice",
+                                           "No port given: choose COM1 to COM10, a device path, "
+                                           "rfc2217://HOST:PORT, tcp://HOST:PORT or %1")
             .arg(simulatedPlcText());
-    return QCoreApplication::translate("PortChoice",
-                                       "\"%1\" names no port: choose COM1 to COM10, a device "
-                                       "path such as /dev/ttyUSB0, or %2")
-        .arg(typed.trimmed(), simulatedPlcText());
+    if (NetworkAddress::looksLikeOne(text))
+        return NetworkAddress::problem(text);
+    return QCoreApplication::translate(
+               "PortChoice",
+               "\"%1\" names no port: choose COM1 to COM10, a device path such as /dev/ttyUSB0, a "
+               "serial server such as rfc2217://192.168.1.20:4001 or tcp://192.168.1.20:4001, or "
+               "%2")
+        .arg(text, simulatedPlcText());
 }

@@ -2,7 +2,7 @@
 
 #include "common/prompts.h"
 #include "link/device_map.h"
-#include "link/qt_serial_line.h"
+#include "link/port_line.h"
 #include "onewire/aux_encoding.h"
 #include "onewire/aux_transfer.h"
 #include "onewire/rom_code.h"
@@ -38,7 +38,7 @@ OnewireTab::OnewireTab(const TabContext &context, QWidget *parent)
 {
     const QString ini = iniPath();
     m_lineFactory = [ini] {
-        return std::make_unique<QtSerialLine>([ini](int com) { return comDevice(com, ini); });
+        return std::make_unique<PortLine>([ini](int com) { return comDevice(com, ini); });
     };
 
     // Port mode above the Field Net settings on the left; the sensor table to the right.

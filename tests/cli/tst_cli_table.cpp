@@ -137,7 +137,9 @@ private Q_SLOTS:
         QTest::newRow("misplaced before the argument count")
             << QStringList{"test", "x", "--json"} << "--json goes with show, check";
         QTest::newRow("an empty --port")
-            << QStringList{"--port", "", "test"} << "--port takes COM1 to COM10 or a device path";
+            << QStringList{"--port", "", "test"}
+            << "--port takes COM1 to COM10, a device path, rfc2217://HOST:PORT or "
+               "tcp://HOST:PORT";
         QTest::newRow("test with an argument") << QStringList{"test", "x"}
                                                << "test takes no "
                                                   "arguments";

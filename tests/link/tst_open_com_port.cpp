@@ -131,44 +131,54 @@ private Q_SLOTS:
         QVERIFY(!mapComNumber(2, ini).fromOverride);
     }
 
-    // What is typed into the port box or given with --port.
+    // What is typed into the port box or given with --port, and what is said of a text that
+    // names no port.
     void portTextsAreReadInOnePlace_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("read"); // PortChoice::text(), "-" for nothing
-        QTest::newRow("COM10") << "COM10"
-                               << "COM10";
-        QTest::newRow("lower case, blanks around") << " com3 "
-                                                   << "COM3";
-        QTest::newRow("COM0") << "COM0"
-                              << "-";
-        QTest::newRow("COM11") << "COM11"
-                               << "-";
-        QTest::newRow("COM with a blank") << "COM 3"
-                                          << "-";
-        QTest::newRow("COM with a sign") << "COM+3"
-                                         << "-";
-        QTest::newRow("device path") << "/dev/ttyUSB0"
-                                     << "/dev/ttyUSB0";
-        QTest::newRow("stable name") << "/dev/serial/by-id/usb-FTDI_A5-if00-port0"
-                                     << "/dev/serial/by-id/usb-FTDI_A5-if00-port0";
-        QTest::newRow("Windows device") << "\\\\.\\COM12"
-                                        << "\\\\.\\COM12";
-        QTest::newRow("simulated PLC") << "simulated plc"
-                                       << "Simulated PLC";
-        QTest::newRow("a bare name") << "ttyUSB0"
-                                     << "-";
-        QTest::newRow("empty") << "  "
-                               << "-";
+        QTest::addColumn<QString>("read"); // PortChoice::text(), or the problem's start
+        const QString noPort = QStringLiteral("names no port: choose COM1 to COM10, a device path");
+        auto row = [](const char *name, const QString &text, const QString &read) {
+            QTest::newRow(name) << text << read;
+        };
+        row("COM10", "COM10", "COM10");
+        row("lower case, blanks around", " com3 ", "COM3");
+        row("COM0", "COM0", "\"COM0\" " + noPort);
+        row("COM11", "COM11", "\"COM11\" " + noPort);
+        row("COM with a blank", "COM 3", "\"COM 3\" " + noPort);
+        row("COM with a sign", "COM+3", "\"COM+3\" " + noPort);
+        row("device path", "/dev/ttyUSB0", "/dev/ttyUSB0");
+        row("stable name", "/dev/serial/by-id/usb-FTDI_A5-if00-port0",
+            "/dev/serial/by-id/usb-FTDI_A5-if00-port0");
+        row("Windows device", "\\\\.\\COM12", "\\\\.\\COM12");
+        row("simulated PLC", "simulated plc", "Simulated PLC");
+        row("a bare name", "ttyUSB0", "\"ttyUSB0\" " + noPort);
+        row("empty", "  ",
+            "No port given: choose COM1 to COM10, a device path, "
+            "rfc2217://HOST:PORT, tcp://HOST:PORT or Simulated PLC");
+        row("rfc2217 server", " RFC2217://10.0.0.5:4001 ", "rfc2217://10.0.0.5:4001");
+        row("raw TCP by name", "tcp://plc-hall:4002", "tcp://plc-hall:4002");
+        row("IPv6 server", "tcp://[fe80::1]:23", "tcp://[fe80::1]:23");
+        row("server on COM port words", "tcp://com3:4001", "tcp://com3:4001");
+        // Texts meant as an address are never taken for a device path, though they hold a /.
+        row("no TCP port", "rfc2217://10.0.0.5",
+            NetworkAddress::problem(QStringLiteral("rfc2217://10.0.0.5")));
+        row("TCP port too large", "tcp://10.0.0.5:70000",
+            NetworkAddress::problem(QStringLiteral("tcp://10.0.0.5:70000")));
+        row("unknown scheme", "telnet://10.0.0.5:23",
+            NetworkAddress::problem(QStringLiteral("telnet://10.0.0.5:23")));
+        row("a path after the server", "tcp://10.0.0.5:23/dev/ttyS0",
+            NetworkAddress::problem(QStringLiteral("tcp://10.0.0.5:23/dev/ttyS0")));
     }
     void portTextsAreReadInOnePlace()
     {
         QFETCH(QString, text);
         QFETCH(QString, read);
         const auto port = parsePortText(text);
-        QCOMPARE(port ? port->text() : QStringLiteral("-"), read);
-        if (!port)
-            QVERIFY(portTextProblem(text).contains("COM1 to COM10"));
+        if (port)
+            QCOMPARE(port->text(), read);
+        else
+            QVERIFY2(portTextProblem(text).startsWith(read), qPrintable(portTextProblem(text)));
     }
 
     // The simulated PLC starts when first asked for and leads every COM number to it until the

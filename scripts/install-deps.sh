@@ -2,7 +2,9 @@
 # Installs what building and testing plc-config needs on Debian 12, when it is missing
 # (qcoro-qt6-dev: C++20 coroutines on Qt's event loop, which every exchange with a PLC is
 # written with; poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext;
-# python3 runs tools/include-cycles, the test that the source folders include one way only).
+# python3 runs tools/include-cycles, the test that the source folders include one way only;
+# ser2net is the serial device server the end-to-end tests and a benchmark put in front of
+# plc-sim, run by them in the foreground, never as a service).
 # "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh; "package" what scripts/package.sh needs
 # (dpkg-shlibdeps computes the package's dependencies; CPack finds programs with file);
 # "screenshots" the X server scripts/screenshots.sh runs the window on.
@@ -12,7 +14,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qcoro-qt6-dev
     qt6-qpa-plugins fonts-dejavu-core
-    poppler-utils python3
+    poppler-utils python3 ser2net
 )
 case "${1:-}" in
 fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;

@@ -187,6 +187,8 @@ public:
     void clearFrameLog() { m_log.clear(); }
     // Every log entry is also written to this device as a line of text (not owned; nullptr: none).
     void setLogDevice(QIODevice *device) { m_logDevice = device; }
+    // A note of the transport's own (the line settings it found) in the log.
+    void note(const QString &text) { log(LogEntry::Kind::Note, {}, text); }
     static QString formatLogEntry(const LogEntry &entry);
     // Bytes as readable text: control characters by name (<STX>), other unprintables as <1F>.
     static QString readable(const QByteArray &bytes);

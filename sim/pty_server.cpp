@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
+#include <iterator>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +17,15 @@
 namespace sim {
 
 namespace {
+struct Speed
+{
+    speed_t code;
+    int bitsPerSecond;
+};
+const Speed Speeds[] = {{B300, 300},     {B600, 600},       {B1200, 1200},    {B2400, 2400},
+                        {B4800, 4800},   {B9600, 9600},     {B19200, 19200},  {B38400, 38400},
+                        {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+
 // While the master reads nothing but errors, look again this often; slow enough to cost nothing.
 constexpr int ResumeIntervalMs = 200;
 } // namespace
@@ -107,6 +119,7 @@ void PtyServer::stop()
         ::close(m_master);
     m_master = -1;
     m_devicePath.clear();
+    m_notedSettings.clear();
 }
 
 bool PtyServer::setLinkPath(const QString &path)
@@ -162,6 +175,8 @@ void PtyServer::readRequests()
     }
     if (requests.isEmpty())
         return;
+    // Before the requests: a client sets the line up before it sends.
+    noteLineSettings();
     m_pacer.takeRequests(requests);
     if (m_model.hungUp()) {
         // Not from inside the notifier's own signal: stop() deletes it.
@@ -170,6 +185,36 @@ void PtyServer::readRequests()
             Q_EMIT hungUp();
         });
     }
+}
+
+QString PtyServer::lineSettings() const
+{
+    termios tio{};
+    if (m_slaveHold < 0 || tcgetattr(m_slaveHold, &tio) < 0)
+        return {};
+    const speed_t code = cfgetospeed(&tio);
+    const auto speed = std::find_if(std::cbegin(Speeds), std::cend(Speeds),
+                                    [code](const Speed &s) { return s.code == code; });
+    const int dataBits = (tio.c_cflag & CSIZE) == CS5   ? 5
+                         : (tio.c_cflag & CSIZE) == CS6 ? 6
+                         : (tio.c_cflag & CSIZE) == CS7 ? 7
+                                                        : 8;
+    const char parity = (tio.c_cflag & PARENB) == 0 ? 'N' : (tio.c_cflag & PARODD) ? 'O' : 'E';
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(speed == std::cend(Speeds) ? QStringLiteral("?")
+                                        : QString::number(speed->bitsPerSecond))
+        .arg(QLatin1Char(parity))
+        .arg(dataBits)
+        .arg((tio.c_cflag & CSTOPB) ? 2 : 1);
+}
+
+void PtyServer::noteLineSettings()
+{
+    const QString settings = lineSettings();
+    if (settings == m_notedSettings)
+        return;
+    m_notedSettings = settings;
+    m_model.note(QStringLiteral("line settings %1").arg(settings));
 }
 
 void PtyServer::queueAnswer(const QByteArray &bytes)

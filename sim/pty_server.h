@@ -38,6 +38,10 @@ public:
 
     QString errorString() const { return m_error; }
 
+    // The settings a client gave the line, as "115200,E,8,1"; empty when not running. A
+    // pseudo-terminal keeps speed and stop bits; Linux's always has 8 data bits and no parity.
+    QString lineSettings() const;
+
     // Answers take as long as on a wire with this many microseconds per character (see
     // AnswerPacer); 0: as soon as the PLC has them.
     void setCharTimeUs(double us) { m_pacer.setCharTimeUs(us); }
@@ -51,6 +55,8 @@ private:
     bool makeLink();
     void removeLink();
     void readRequests();
+    // Notes the line settings in the log when they differ from those at the last request.
+    void noteLineSettings();
     void queueAnswer(const QByteArray &bytes);
     void writePending();
 
@@ -66,6 +72,7 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     QTimer m_resumeTimer;
     QByteArray m_out;
+    QString m_notedSettings;
 };
 
 } // namespace sim

@@ -83,6 +83,44 @@ private Q_SLOTS:
         QVERIFY(server.errorString().contains(link));
         QVERIFY(QFileInfo(link).isFile());
     }
+
+    // The log tells what speed and stop bits a client gave the line (a serial device server in
+    // front of the PLC sets them as asked), once per change, before the request they came with.
+    void logsTheLineSettingsAClientGave()
+    {
+        sim::PlcModel plc;
+        PtyServer server(plc);
+        QVERIFY(server.start());
+        QSerialPort port(server.devicePath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        struct Step
+        {
+            qint32 speed;
+            QSerialPort::StopBits stop;
+            QString noted; // the speed and stop bits of the note, empty for none
+        };
+        const Step steps[] = {{115200, QSerialPort::TwoStop, "115200,2"},
+                              {115200, QSerialPort::TwoStop, ""},
+                              {9600, QSerialPort::OneStop, "9600,1"}};
+        for (const Step &step : steps) {
+            QVERIFY(port.setBaudRate(step.speed) && port.setStopBits(step.stop));
+            plc.clearFrameLog();
+            port.write(Enq);
+            QCOMPARE(collect(port, 1), Ack);
+            const QList<sim::PlcModel::LogEntry> log = plc.frameLog();
+            QCOMPARE(log.constLast().kind, sim::PlcModel::LogEntry::Kind::Answer);
+            if (step.noted.isEmpty()) {
+                QCOMPARE(log.size(), 2);
+                continue;
+            }
+            QCOMPARE(log.size(), 3);
+            const QStringList fields = log.first().note.split(QLatin1Char(','));
+            QCOMPARE(fields.size(), 4);
+            QVERIFY2(log.first().note.startsWith(QLatin1String("line settings ")),
+                     qPrintable(log.first().note));
+            QCOMPARE(fields.first().mid(14) + QLatin1Char(',') + fields.last(), step.noted);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestPtyServer)

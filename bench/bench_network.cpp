@@ -1,9 +1,10 @@
 // Prints what a serial device server in front of the PLC costs. First the full write (both UARTs
-// with their slaves, then the 1-wire table) to plc-sim --wire directly on its pseudo-terminal, and
-// through ser2net with rfc2217:// and tcp://, with ser2net's character delay on (its default) and
-// off, and the ratio of each to the direct write. Then the same write to 16 PLCs behind one
-// ser2net at once, against that to one of them. Each figure is the median of three runs. With
-// --smoke, small tables, one run and 2 PLCs.
+// with their slaves, then the 1-wire table) and its read-back, as bench_throughput makes them, to
+// plc-sim --wire directly on its pseudo-terminal and through ser2net with rfc2217:// and tcp://,
+// with ser2net's defaults, without its character delay, with TCP_NODELAY on its accepters and
+// with both, and the ratio of each to the direct one. Then the same to 16 PLCs behind one ser2net
+// at once, against that to one of them. Each figure is the median of three runs. With --smoke,
+// small tables, one run and 2 PLCs.
 #include "bench_support.h"
 
 #include "cli/terminal_prompts.h"
@@ -12,6 +13,7 @@
 #include "link/network_line.h"
 #include "link/plc_link.h"
 #include "link/qt_serial_line.h"
+#include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"
 #include "onewire/aux_transfer.h"
 #include "support/ser2net_server.h"
@@ -76,16 +78,23 @@ struct Plc
     }
 };
 
-// The full write of bench_throughput: UART 1, UART 2, the 1-wire table; false when one failed.
-QCoro::Task<bool> fullWrite(Plc &plc, Prompts &prompts, const bench::FullPorts &ports)
+// The transfers of bench_throughput: UART 1, UART 2 and the 1-wire table written, then read
+// back (as write --verify does); false when one did not succeed.
+QCoro::Task<bool> fullTransfer(Plc &plc, Prompts &prompts, const bench::FullPorts &ports)
 {
     WriteReport uart1, uart2, aux;
     co_await writeModbusPort(*plc.link, plc.ini, prompts, ports.uart1, uart1, Confirmation::Given);
     co_await writeModbusPort(*plc.link, plc.ini, prompts, ports.uart2, uart2, Confirmation::Given);
     co_await writeAuxPort(*plc.link, plc.ini, prompts, ports.aux.config(), aux,
                           Confirmation::Given);
-    co_return uart1.outcome == Outcome::Done &&uart2.outcome == Outcome::Done &&aux.outcome ==
-        Outcome::Done;
+    bool done = uart1.outcome == Outcome::Done;
+    done = done && uart2.outcome == Outcome::Done && aux.outcome == Outcome::Done;
+    for (const ModbusPortInfo &info : {ModbusPortInfo::uart1(), ModbusPortInfo::uart2()}) {
+        const auto back = co_await uploadModbusPort(*plc.link, plc.ini, prompts, info);
+        done = done && back.outcome() == Outcome::Done;
+    }
+    const auto backAux = co_await uploadAuxPort(*plc.link, plc.ini, prompts);
+    co_return done &&backAux.outcome() == Outcome::Done;
 }
 
 // Milliseconds to open and close the line (the median of five), which every transfer does once:
@@ -103,7 +112,8 @@ double openingMs(Plc &plc)
     return ms[2];
 }
 
-// Seconds for the full write to all these PLCs at once; negative when one did not succeed.
+// Seconds for the full write and read-back to all these PLCs at once; negative when one did not
+// succeed.
 double timedWrite(std::vector<std::unique_ptr<Plc>> &plcs, const bench::FullPorts &ports)
 {
     TerminalPrompts prompts;
@@ -112,7 +122,7 @@ double timedWrite(std::vector<std::unique_ptr<Plc>> &plcs, const bench::FullPort
     // Eager tasks: all are under way before the first is waited for.
     std::vector<QCoro::Task<bool>> writes;
     for (auto &plc : plcs)
-        writes.push_back(fullWrite(*plc, prompts, ports));
+        writes.push_back(fullTransfer(*plc, prompts, ports));
     bool allDone = true;
     for (auto &write : writes) {
         try {
@@ -148,7 +158,7 @@ struct Server
     }
 };
 
-// The one-PLC figures: the write directly, and through ser2net with its defaults, without its
+// The one-PLC figures: the transfers directly, and through ser2net with its defaults, without its
 // character delay, with TCP_NODELAY on its accepters, and with both.
 bool oneLine(const bench::FullPorts &ports, int rows, int runs)
 {
@@ -201,7 +211,8 @@ bool oneLine(const bench::FullPorts &ports, int rows, int runs)
         }
     }
     const double direct = median(ways.front().seconds);
-    std::printf("\nfull write (%d + %d slaves, %d sensors) at %s on plc-sim --wire, one PLC\n"
+    std::printf("\nfull write and read-back (%d + %d slaves, %d sensors) at %s on plc-sim --wire, "
+                "one PLC\n"
                 "%-36s %9s %7s %11s\n",
                 rows, rows, rows, qPrintable(Line), "route, ser2net's settings", "seconds", "ratio",
                 "opening ms");
@@ -224,7 +235,7 @@ bool manyLines(const bench::FullPorts &ports, int count, int runs)
     Server server(sims, NoDelay, CharDelay);
     if (!server.up)
         return false;
-    std::printf("\nthe same write to %d PLCs behind one ser2net (nodelay %s, chardelay %s) at "
+    std::printf("\nthe same to %d PLCs behind one ser2net (nodelay %s, chardelay %s) at "
                 "once\n%-12s %10s %10s %7s\n",
                 count, NoDelay ? "on" : "off", CharDelay ? "on" : "off", "route", "one PLC", "all",
                 "ratio");

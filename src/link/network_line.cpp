@@ -6,6 +6,12 @@
 
 #include <QtEndian>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace {
 // Telnet.
 constexpr quint8 IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
@@ -297,6 +303,7 @@ void NetworkLine::onReadyRead()
     if (!m_socket)
         return;
     const QByteArray bytes = m_socket->readAll();
+    acknowledgeAtOnce();
     if (m_address.protocol == NetworkAddress::Protocol::RawTcp) {
         m_received += bytes;
     } else {
@@ -306,6 +313,21 @@ void NetworkLine::onReadyRead()
         m_received.remove(0, m_received.size() - ReceiveLimit);
     if (m_state == State::Open && !m_received.isEmpty())
         Q_EMIT received();
+}
+
+void NetworkLine::acknowledgeAtOnce()
+{
+#ifdef Q_OS_LINUX
+    // A server that holds back small writes until the last is acknowledged (Nagle's algorithm,
+    // ser2net's default) would otherwise hold the rest of an answer that reached it in pieces
+    // until our delayed acknowledgement, some 40 ms later; we send nothing until the answer is
+    // whole, so no request carries the acknowledgement sooner. Linux keeps this only until the
+    // next delayed one, so it is asked after every read.
+    const int fd = static_cast<int>(m_socket->socketDescriptor());
+    const int one = 1;
+    if (fd >= 0)
+        ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#endif
 }
 
 void NetworkLine::parse(const QByteArray &bytes)

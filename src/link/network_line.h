@@ -52,6 +52,8 @@ private:
 
     void onConnected();
     void onReadyRead();
+    // Acknowledges what arrived at once rather than with the next delayed acknowledgement.
+    void acknowledgeAtOnce();
     void onSocketError(QAbstractSocket::SocketError error);
     void onDisconnected();
     void onOpeningLimit();

@@ -32,11 +32,10 @@ namespace {
 
 const QString Line = QStringLiteral("115200,E,8,1");
 
-// ser2net's settings for the many-PLC figures: TCP_NODELAY on the accepters, which spares every
-// rfc2217:// opening a delayed acknowledgement, and the character delay left on (its default),
-// which costs about a millisecond per answer.
-constexpr bool NoDelay = true;
-constexpr bool CharDelay = true;
+// ser2net's settings for the many-PLC figures, as the README proposes them: its character
+// delay, which holds every answer back for more characters, off; its accepters as they come.
+constexpr bool NoDelay = false;
+constexpr bool CharDelay = false;
 
 enum class Route { Direct, Rfc2217, Tcp };
 

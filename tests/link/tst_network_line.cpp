@@ -219,18 +219,14 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("onTheWire");   // what the server sends
         QTest::addColumn<QByteArray>("answer");      // what the link is to get
         QTest::addColumn<QByteArray>("requestSent"); // the request 02 FF 03 as the server gets it
-        const QByteArray lineState = comPort(106, QByteArray::fromHex("60"));
-        const QByteArray modemState = comPort(107, QByteArray::fromHex("b0"));
+        auto x = [](const char *hex) { return QByteArray::fromHex(hex); };
+        // The answer 02 FF 41 42 03 with a line state notice and a modem state notice in it.
         QTest::newRow("rfc2217") << NetworkAddress::Protocol::Rfc2217
-                                 << QByteArray::fromHex("02ffff41") + lineState +
-                                        QByteArray::fromHex("42") + modemState +
-                                        QByteArray::fromHex("03")
-                                 << QByteArray::fromHex("02ff414203")
-                                 << QByteArray::fromHex("02ffff03");
-        QTest::newRow("raw tcp") << NetworkAddress::Protocol::RawTcp
-                                 << QByteArray::fromHex("02ffff03")
-                                 << QByteArray::fromHex("02ffff03")
-                                 << QByteArray::fromHex("02ff03");
+                                 << x("02ffff41") + comPort(106, x("60")) + x("42") +
+                                        comPort(107, x("b0")) + x("03")
+                                 << x("02ff414203") << x("02ffff03");
+        QTest::newRow("raw tcp") << NetworkAddress::Protocol::RawTcp << x("02ffff03")
+                                 << x("02ffff03") << x("02ff03");
     }
     void dataPassesWholeAroundTelnetCommands()
     {

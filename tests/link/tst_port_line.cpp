@@ -114,7 +114,6 @@ private Q_SLOTS:
     void theKindIsPickedAtEveryOpening()
     {
         const auto line = comLine();
-        line->setSettings(QStringLiteral("19200,E,8,1"));
         Write_ini(ini(), "Devices", "COM3", m_server->address());
         QVERIFY_THROWS_EXCEPTION(PlatformError, line->send("x"));
         QCOMPARE(readCpuType(*line), QStringLiteral("4660"));
@@ -127,7 +126,6 @@ private Q_SLOTS:
         QCOMPARE(readCpuType(*line), QStringLiteral("77"));
         QCOMPARE(m_server->connections(), 2);
         QCOMPARE(line->describe(), "COM4 (" + m_server->address() + ")");
-        QCOMPARE(line->settingsText(), QStringLiteral("19200,E,8,1"));
     }
 
     // --port with an address: the line is the server's alone, whatever set.ini maps.

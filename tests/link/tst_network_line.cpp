@@ -358,8 +358,6 @@ private Q_SLOTS:
     void theDrainPurgesTheServerAndACloseSendsWhatIsQueued()
     {
         Linked on;
-        ScriptedServer &server = on.server;
-        NetworkLine &line = on.line;
         {
             LinkTransfer transfer(on.link, QString(), LinkTransfer::Settings::AsTheyAre);
             waitForTask(transfer.open());
@@ -367,16 +365,15 @@ private Q_SLOTS:
             QCOMPARE(answer.kind, AnswerKind::NoAnswer);
             waitForTask(transfer.close());
         }
-        QVERIFY(server.awaitFromClient(1));
-        QVERIFY(comPortRequests(server.fromClient).contains(qMakePair(12, QByteArray(1, 1))));
+        QVERIFY(on.server.awaitFromClient(1));
+        QVERIFY(comPortRequests(on.server.fromClient).contains(qMakePair(12, QByteArray(1, 1))));
 
-        server.fromClient.clear();
+        on.server.fromClient.clear();
         const QByteArray big(256 * 1024, 'A');
-        line.open();
-        QVERIFY(QTest::qWaitFor([&] { return line.isOpen(); }, 5000));
-        line.send(big);
-        line.close();
-        QVERIFY(QTest::qWaitFor([&] { return server.fromClient.endsWith(big); }, 10000));
+        QCOMPARE(openAndAwait(on.line), QString());
+        on.line.send(big);
+        on.line.close();
+        QVERIFY(QTest::qWaitFor([&] { return on.server.fromClient.endsWith(big); }, 10000));
     }
 };
 

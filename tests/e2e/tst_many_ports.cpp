@@ -258,14 +258,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("file");
-        QTest::newRow("COM number") << "COM3"
-                                    << "up/plc-COM3.dpc";
-        QTest::newRow("device") << "/dev/serial/by-id/usb-FTDI_A5"
-                                << "up/plc-usb-FTDI_A5.dpc";
-        QTest::newRow("server") << "rfc2217://10.0.0.5:4001"
-                                << "up/plc-10.0.0.5-4001.dpc";
-        QTest::newRow("IPv6 server") << "tcp://[fd00::5]:23"
-                                     << "up/plc-fd00--5-23.dpc";
+        auto row = [](const char *name, const char *port, const char *file) {
+            QTest::newRow(name) << QString::fromLatin1(port) << QString::fromLatin1(file);
+        };
+        row("COM number", "COM3", "up/plc-COM3.dpc");
+        row("device", "/dev/serial/by-id/usb-FTDI_A5", "up/plc-usb-FTDI_A5.dpc");
+        row("server", "rfc2217://10.0.0.5:4001", "up/plc-10.0.0.5-4001.dpc");
+        row("IPv6 server", "tcp://[fd00::5]:23", "up/plc-fd00--5-23.dpc");
     }
     void aPortsFileIsNamedAfterIt()
     {

@@ -201,7 +201,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("a bare name") << "ttyUSB0";
         QTest::newRow("an address without its TCP port") << "rfc2217://plc-hall";
-        QTest::newRow("an address with a path") << "tcp://plc-hall:4001/dev/ttyS0";
     }
     void aTextThatNamesNoPortIsRefused()
     {
@@ -240,11 +239,6 @@ private Q_SLOTS:
             << "Serial server: tcp://plc-hall:4002 (mapped to COM3 in set.ini [Devices] by OK)\n"
                "Reached over the network as a raw TCP port; the server's own line settings apply"
             << "tcp://plc-hall:4002";
-        QTest::newRow("typed, IPv6")
-            << "RFC2217://[fd00::5]:4001"
-            << "Serial server: rfc2217://[fd00::5]:4001 (mapped to COM3 in set.ini [Devices] by "
-               "OK)\nReached over the network; the line settings are sent to the server"
-            << "rfc2217://[fd00::5]:4001";
     }
     void aServerAddressIsShownAndStoredForTheComNumber()
     {

@@ -91,11 +91,6 @@ QString Ser2netServer::program()
         {QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
 }
 
-void Ser2netServer::addDevice(const QString &path, const QString &settings)
-{
-    m_devices.append({path, settings});
-}
-
 QString Ser2netServer::rfc2217Address(int device) const
 {
     return QStringLiteral("rfc2217://127.0.0.1:%1").arg(rfc2217Port(device));
@@ -106,19 +101,13 @@ QString Ser2netServer::tcpAddress(int device) const
     return QStringLiteral("tcp://127.0.0.1:%1").arg(rawPort(device));
 }
 
-bool Ser2netServer::fail(const QString &why)
+Ser2netServer::Attempt Ser2netServer::failed(const QString &why)
 {
     m_error = why;
     const QByteArray said = output().trimmed();
     if (!said.isEmpty())
         m_error += QStringLiteral("; ser2net said: ") + QString::fromLocal8Bit(said);
     kill();
-    return false;
-}
-
-Ser2netServer::Attempt Ser2netServer::failed(const QString &why)
-{
-    fail(why);
     return Attempt::Failed;
 }
 
@@ -149,18 +138,19 @@ bool Ser2netServer::start()
 {
     m_error.clear();
     m_output.clear();
-    const QString ser2net = program();
-    if (ser2net.isEmpty())
-        return fail(QStringLiteral("ser2net is not installed"));
-    if (m_devices.isEmpty())
-        return fail(QStringLiteral("no device to serve"));
+    if (program().isEmpty() || m_devices.isEmpty()) {
+        failed(program().isEmpty() ? QStringLiteral("ser2net is not installed")
+                                   : QStringLiteral("no device to serve"));
+        return false;
+    }
     // Another program may take a port between our look and ser2net's bind: then again.
     for (int attempt = 0; attempt < 5; ++attempt) {
         const Attempt outcome = startOnce();
         if (outcome != Attempt::PortTaken)
             return outcome == Attempt::Up;
     }
-    return fail(QStringLiteral("the ports were taken at every attempt"));
+    failed(QStringLiteral("the ports were taken at every attempt"));
+    return false;
 }
 
 Ser2netServer::Attempt Ser2netServer::startOnce()

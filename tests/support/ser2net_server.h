@@ -20,7 +20,10 @@ public:
 
     // One device with its line settings in ser2net's form ("9600n81"), which the raw accepter
     // keeps and the Telnet one starts from.
-    void addDevice(const QString &path, const QString &settings = QStringLiteral("9600n81"));
+    void addDevice(const QString &path, const QString &settings = QStringLiteral("9600n81"))
+    {
+        m_devices.append({path, settings});
+    }
     // Options given to every connection, as YAML lines ("chardelay: false").
     void setConnectionOptions(const QStringList &options) { m_options = options; }
     // Whether the accepters send small writes at once (tcp(nodelay)), instead of holding one
@@ -51,9 +54,6 @@ public:
     bool waitUntilDevicesClosed();
 
     QString errorString() const { return m_error; }
-    // What ser2net printed so far.
-    QByteArray output();
-    QString folder() const { return m_dir.path(); }
 
 private:
     struct Device
@@ -66,9 +66,11 @@ private:
     enum class Attempt { Up, PortTaken, Failed };
     // One start at ports chosen now.
     Attempt startOnce();
+    // Notes why it failed, with what ser2net printed, and ends it.
     Attempt failed(const QString &why);
+    // What ser2net printed so far.
+    QByteArray output();
     QByteArray config() const;
-    bool fail(const QString &why);
 
     QTemporaryDir m_dir;
     QProcess m_process;

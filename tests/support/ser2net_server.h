@@ -54,6 +54,8 @@ public:
     bool waitUntilDevicesClosed();
 
     QString errorString() const { return m_error; }
+    // What ser2net printed so far.
+    QByteArray output();
 
 private:
     struct Device
@@ -68,8 +70,6 @@ private:
     Attempt startOnce();
     // Notes why it failed, with what ser2net printed, and ends it.
     Attempt failed(const QString &why);
-    // What ser2net printed so far.
-    QByteArray output();
     QByteArray config() const;
 
     QTemporaryDir m_dir;

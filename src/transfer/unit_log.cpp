@@ -27,6 +27,10 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
+// Without it, windows.h's min and max macros would replace std::numeric_limits' functions.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
 #include <windows.h>
 #else

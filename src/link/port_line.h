@@ -24,6 +24,10 @@ public:
     void nameByDevice() { m_byDevice = true; }
     // How long a serial server may take to connect and agree the settings.
     void setOpeningLimit(std::chrono::milliseconds limit);
+    // Who holds the port while this line has it open, as another line of the program that is
+    // refused it is told: "the production window". A device or server is held by one line of
+    // the program at a time, whatever COM number or name leads to it.
+    void setHolder(const QString &holder) { m_holder = holder; }
 
     QString describe() const override;
     void open() override;
@@ -45,10 +49,13 @@ private:
     // A network address that is no sound one, said for this port; empty for anything else.
     QString targetProblem(const QString &target) const;
     bool inUse() const { return m_line && (m_line->isOpen() || m_line->opening()); }
+    void release();
 
     Resolver m_resolver;
     bool m_byDevice = false;
     std::optional<std::chrono::milliseconds> m_openingLimit;
+    QString m_holder;
+    QString m_claim; // the device or server this line holds, while it does
     // Made when first needed, describe() included; a child, so it never outlives this line.
     mutable SerialLine *m_line = nullptr;
     mutable QString m_target;

@@ -5,6 +5,7 @@
 #include "cli/cli_syntax.h"
 #include "cli/many_ports.h"
 #include "common/errors.h"
+#include "transfer/unit_log.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 
 Q_LOGGING_CATEGORY(plcCliLog, "plc.cli", QtInfoMsg)
 
@@ -154,6 +156,11 @@ QCoro::Task<int> runCommandLine(QStringList arguments)
     if (ManyPorts::wanted(parser)) {
         try {
             checkedCommand(parser);
+            // The record is kept for all ports or none: a log that cannot be written stops
+            // the run before any port starts. The ports' own logs share this one's file.
+            std::optional<UnitLog> log;
+            if (parser.isSet(QStringLiteral("log")))
+                log.emplace(parser.value(QStringLiteral("log")));
             const int status = co_await ManyPorts::run(arguments, parser, valueOptions(),
                                                        setIniPath(parser), runOnePort);
             co_return status;

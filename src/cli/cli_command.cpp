@@ -24,15 +24,19 @@
 #include "service/float_converter.h"
 #include "service/service_commands.h"
 #include "transfer/plc_verify.h"
+#include "transfer/unit_log.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 namespace Cli {
 namespace {
@@ -42,6 +46,14 @@ QCoro::Task<int> commandTest(Session &s)
     const Outcome outcome =
         co_await testConnection(s.link(), s.prompts(), readComSetting(s.iniPath()));
     co_return exitFor(outcome);
+}
+
+void appendUnit(UnitLog &log, const ProjectWriteReport &report, const QList<ProjectPort> &chosen,
+                UnitRun run, int frames, const QElapsedTimer &timer)
+{
+    run.frames = frames;
+    run.seconds = double(timer.nsecsElapsed()) / 1e9;
+    log.append(unitRecord(report, chosen, run));
 }
 
 QCoro::Task<int> commandWrite(Session &s)
@@ -59,11 +71,40 @@ QCoro::Task<int> commandWrite(Session &s)
             chosen << static_cast<ProjectPort>(i);
     }
 
+    const QString project = s.args().at(1);
     FreshPorts fresh(s.iniPath());
-    Apply_project_record(readProjectFile(s.args().at(1)), fresh.ports());
+    Apply_project_record(readProjectFile(project), fresh.ports());
+    // The record is opened before anything is sent: a unit written without its line is worse
+    // than a unit not written.
+    std::optional<UnitLog> log;
+    UnitRun run;
+    if (s.parser().isSet(QStringLiteral("log"))) {
+        log.emplace(s.parser().value(QStringLiteral("log")));
+        run.port = s.portName();
+        run.device = unitDevice(run.port, s.iniPath());
+        run.project = project;
+        run.sha256 = fileSha256(project);
+    }
+    const FrameCounter frames(s.tap());
+    QElapsedTimer timer;
+    timer.start();
     ProjectWriteReport report;
-    co_await writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
-                          s.parser().isSet(QStringLiteral("verify")), report);
+    try {
+        co_await writeProject(s.link(), s.iniPath(), s.prompts(), fresh.ports(), chosen,
+                              s.parser().isSet(QStringLiteral("verify")), report);
+    } catch (const CommandError &e) {
+        if (log) {
+            run.failure = e.description();
+            appendUnit(*log, report, chosen, run, frames.count(), timer);
+        }
+        throw;
+    }
+    if (log) {
+        // A check that refused the project sent nothing; its message is the record's reason.
+        if (report.outcome == Outcome::Invalid && !s.prompts().messages().isEmpty())
+            run.failure = s.prompts().messages().constLast();
+        appendUnit(*log, report, chosen, run, frames.count(), timer);
+    }
     for (const PortDifference &d : report.differences())
         s.prompts().message(d.text(QStringLiteral("written")));
     if (report.outcome == Outcome::Done && report.verifyFailed())
@@ -308,6 +349,81 @@ QCoro::Task<int> commandConvert(Session &s, Convert convert, Show show)
     co_return exitFor(result.outcome());
 }
 
+// How a log's records are laid out for a person: a column each, as wide as its widest cell up
+// to a limit; --json has every text whole.
+QString unitLogTable(const QList<UnitRecord> &records)
+{
+    struct Column
+    {
+        const char *title;
+        qsizetype limit;
+        std::function<QString(const UnitRecord &)> cell;
+    };
+    const Column columns[] = {
+        {"time", 20,
+         [](const UnitRecord &r) {
+             return r.time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + u'Z';
+         }},
+        {"port", 32, [](const UnitRecord &r) { return r.port; }},
+        {"device", 40, [](const UnitRecord &r) { return r.device; }},
+        {"result", 60, [](const UnitRecord &r) { return r.result; }},
+        {"verified", 8,
+         [](const UnitRecord &r) {
+             return r.verified ? QStringLiteral("yes") : QStringLiteral("no");
+         }},
+        {"seconds", 8, [](const UnitRecord &r) { return QString::number(r.seconds, 'f', 2); }},
+        {"frames", 8, [](const UnitRecord &r) { return QString::number(r.frames); }},
+    };
+    QList<QStringList> rows{{}};
+    for (const Column &c : columns)
+        rows.first() << QLatin1String(c.title);
+    for (const UnitRecord &r : records) {
+        QStringList row;
+        for (const Column &c : columns) {
+            // A long text keeps its start and its end, where paths and reasons differ.
+            QString cell = c.cell(r).simplified();
+            if (cell.size() > c.limit) {
+                const qsizetype head = (c.limit - 3) / 2;
+                cell = cell.left(head) + QStringLiteral("...") + cell.right(c.limit - 3 - head);
+            }
+            row << cell;
+        }
+        rows << row;
+    }
+    QList<qsizetype> widths(std::size(columns), 0);
+    for (const QStringList &row : std::as_const(rows)) {
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    QString table;
+    for (const QStringList &row : std::as_const(rows)) {
+        QString line;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row[i].leftJustified(widths[i] + 2) : row[i];
+        table += line + u'\n';
+    }
+    return table;
+}
+
+// A log of units as a table, or its records as they are; exit 3 when a unit failed, else 2
+// when a line holds no record.
+QCoro::Task<int> commandLog(Session &s)
+{
+    const UnitLogContents contents = readUnitLog(s.args().at(1));
+    for (const QString &problem : contents.problems)
+        s.prompts().message(problem);
+    if (s.parser().isSet(QStringLiteral("json"))) {
+        for (const QByteArray &line : contents.lines)
+            s.output().out.write(line + '\n');
+    } else {
+        s.output().out.write(unitLogTable(contents.records));
+    }
+    if (std::any_of(contents.records.cbegin(), contents.records.cend(),
+                    [](const UnitRecord &r) { return !r.succeeded(); }))
+        co_return ExitDiffers;
+    co_return contents.problems.isEmpty() ? ExitDone : ExitInput;
+}
+
 QCoro::Task<int> commandToIeee(Session &s)
 {
     return commandConvert(s, toIeee, [](const FloatBytes &v) { return bytesHex(v.bytes); });
@@ -339,20 +455,27 @@ const QList<CliCommand> &cliCommands()
          .laysOutPages = false,
          .handler = commandTest},
         {.name = "write",
-         .forms = {{"write FILE [--only PORT]...\n[--verify]",
+         .forms = {{"write FILE [--only PORT]...\n[--verify] [--log LOG]",
                     QT_TRANSLATE_NOOP("Cli",
                                       "download the project file as the three \"Write to PLC\"\n"
                                       "buttons would, in the order uart1, uart2, aux; --verify\n"
-                                      "reads each port back and lists what differs on stderr")}},
+                                      "reads each port back and lists what differs on stderr;\n"
+                                      "--log appends a line per PLC written to LOG")}},
          .minArguments = 1,
          .maxArguments = 1,
          .argumentsText = "a project file",
          .options = {{"only", QT_TRANSLATE_NOOP("Cli", "only this port (uart1, uart2, aux)")},
-                     {"verify", QT_TRANSLATE_NOOP("Cli", "read each port back and compare")}},
+                     {"verify", QT_TRANSLATE_NOOP("Cli", "read each port back and compare")},
+                     {"log", QT_TRANSLATE_NOOP("Cli", "append a line per PLC written to this "
+                                                      "record of units")}},
          .details = QT_TRANSLATE_NOOP(
              "Cli", "Every port to be written is checked before anything is sent: a fault in any "
                     "table sends nothing. With --verify, a port the PLC holds otherwise makes the "
-                    "exit status 1."),
+                    "exit status 1. With --log, each PLC's write ends in a JSON line appended to "
+                    "LOG (time, station, port, device, project, sha256, ports, verified, result, "
+                    "frames, seconds, version), put on the disk before the next; failures are "
+                    "recorded too. A LOG that cannot be written stops the command before any PLC "
+                    "is written (exit status 1)."),
          .listNote = nullptr,
          .talksToPlc = true,
          .laysOutPages = false,
@@ -481,6 +604,25 @@ const QList<CliCommand> &cliCommands()
          .talksToPlc = false,
          .laysOutPages = true,
          .handler = commandReport},
+        {.name = "log",
+         .forms = {{"log LOG [--json]",
+                    QT_TRANSLATE_NOOP("Cli", "the record of units write --log keeps, as a table\n"
+                                             "(time, port, device, result, verified, seconds,\n"
+                                             "frames); exit status 3 when a unit failed")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a log file",
+         .options = {{"json", QT_TRANSLATE_NOOP("Cli", "the records as the log holds them, one "
+                                                       "JSON object a line")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Every line that holds no record (one cut short when the program was killed "
+                    "while writing it) is named on stderr, with its line number, and skipped. "
+                    "Exit status 3 when any unit failed, otherwise 2 when a line holds no record, "
+                    "otherwise 0."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandLog},
         {.name = "diag",
          .forms = {{"diag uart1|uart2|1wire",
                     QT_TRANSLATE_NOOP("Cli", "the decoded error buffer, one line per slot")}},

@@ -2,6 +2,7 @@
 
 #include "cli/frame_trace.h"
 #include "common/errors.h"
+#include "link/com_setting.h"
 #include "link/config_location.h"
 #include "link/device_map.h"
 #include "link/plc_link.h"
@@ -57,6 +58,12 @@ QCoro::Task<> Session::linkIdle()
 {
     if (m_link)
         co_await m_link->idle();
+}
+
+QString Session::portName() const
+{
+    const QString port = m_parser.value(QStringLiteral("port"));
+    return port.isEmpty() ? comName(readComSetting(m_iniPath).portNumber()) : port;
 }
 
 PlcLink &Session::link()

@@ -51,6 +51,10 @@ public:
 
     // Opened on first use, on the port and line the options name.
     PlcLink &link();
+    // Where the session's link reports its frames.
+    FrameTap &tap() { return m_tap; }
+    // The port the link is opened on, as given: --port, else set.ini's COM number ("COM3").
+    QString portName() const;
     // Until the link, if one was opened, has let go of its line: the session may go then.
     QCoro::Task<> linkIdle();
 

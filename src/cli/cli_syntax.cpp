@@ -106,6 +106,7 @@ const QList<CliOption> &cliOptions()
         commandOption("force"),
         commandOption("json"),
         commandOption("csv", QStringLiteral("TABLE")),
+        commandOption("log", QStringLiteral("LOG")),
     };
     return options;
 }

@@ -15,6 +15,8 @@
 
 #include <QFileInfo>
 
+#include <QCoroTimer>
+
 namespace {
 
 const QList<ProjectPort> AllPorts{ProjectPort::Uart1, ProjectPort::Uart2, ProjectPort::Aux};
@@ -223,8 +225,14 @@ QCoro::Task<> ProductionRun::run(QList<int> which)
         setState(row, State::Waiting, 0);
     }
     std::vector<QCoro::Task<>> running;
-    for (int row : which)
+    for (int row : which) {
+        // Each port reads and checks the project, and sends its first frame, in a turn of the
+        // event loop of its own: sixteen ports starting at once must not hold the window up
+        // together.
+        if (!running.empty())
+            co_await QCoro::sleepFor(std::chrono::milliseconds(0));
         running.push_back(runPort(row, sha256, *log));
+    }
     for (QCoro::Task<> &task : running)
         co_await std::move(task);
     endRun(m_problem);

@@ -4,11 +4,15 @@
 // the station's ports as set.ini keeps them.
 #include "small_project.h"
 #include "support/fake_clock.h"
+#include "support/sim_tcp_server.h"
 #include "support/wait_for_task.h"
 
+#include "common/clock.h"
 #include "common/errors.h"
 #include "link/ini_file.h"
 #include "link/plc_address.h"
+#include "link/plc_link.h"
+#include "link/port_line.h"
 #include "production/production_run.h"
 #include "production/station_ports.h"
 #include "sim/sim_line.h"
@@ -231,6 +235,35 @@ private Q_SLOTS:
         // Nothing left to retry: nothing runs.
         waitForTask(m_run->retryFailed());
         QCOMPARE(records().size(), 4);
+    }
+
+    // A port the main window has open is refused to the run, which says who holds it; the
+    // others go on. Real lines here: the program's own, to a simulated serial server.
+    void aPortInUseElsewhereFailsAndSaysSo()
+    {
+        sim::PlcModel plc;
+        SimTcpServer server(plc);
+        QVERIFY(server.isListening());
+        PortLine mainLine([&server](int) { return server.address(); });
+        mainLine.setHolder("the main window");
+        SteadyClock clock;
+        FrameTap tap;
+        PlcLink mainLink(mainLine, clock, tap);
+        LinkTransfer held(mainLink, QString(), QString(), LinkTransfer::Settings::AsTheyAre);
+        waitForTask(held.open());
+
+        const QString project = m_dir->filePath("cabinet.dpc");
+        writeSmallProject(project);
+        ProductionRun run(ini(), clock);
+        const QString sameServer = QString(server.address()).replace("tcp:", "rfc2217:");
+        run.setPorts({{sameServer, true, {}, {}}});
+        run.setProject(project);
+        run.setLogPath(log());
+        waitForTask(run.writeAll());
+        QCOMPARE(ProductionRun::stateText(run.rows().at(0)),
+                 "failed: " + sameServer + ": in use by the main window");
+        QCOMPARE(plc.requestCount(), 0);
+        QCOMPARE(records().value(0).result, sameServer + ": in use by the main window");
     }
 
     // The station's ports in set.ini, and what the window offers.

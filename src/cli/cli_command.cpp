@@ -539,6 +539,25 @@ const QList<CliCommand> &cliCommands()
          .talksToPlc = false,
          .laysOutPages = false,
          .handler = commandCheck},
+        {.name = "log",
+         .forms = {{"log LOG [--json]",
+                    QT_TRANSLATE_NOOP("Cli", "the record of units write --log keeps, as a table\n"
+                                             "(time, port, device, result, verified, seconds,\n"
+                                             "frames); exit status 3 when a unit failed")}},
+         .minArguments = 1,
+         .maxArguments = 1,
+         .argumentsText = "a log file",
+         .options = {{"json", QT_TRANSLATE_NOOP("Cli", "the records as the log holds them, one "
+                                                       "JSON object a line")}},
+         .details = QT_TRANSLATE_NOOP(
+             "Cli", "Every line that holds no record (one cut short when the program was killed "
+                    "while writing it) is named on stderr, with its line number, and skipped. "
+                    "Exit status 3 when any unit failed, otherwise 2 when a line holds no record, "
+                    "otherwise 0."),
+         .listNote = nullptr,
+         .talksToPlc = false,
+         .laysOutPages = false,
+         .handler = commandLog},
         {.name = "export",
          .forms = {{"export FILE OUT.json",
                     QT_TRANSLATE_NOOP("Cli", "the project as JSON (the object show --json "
@@ -604,25 +623,6 @@ const QList<CliCommand> &cliCommands()
          .talksToPlc = false,
          .laysOutPages = true,
          .handler = commandReport},
-        {.name = "log",
-         .forms = {{"log LOG [--json]",
-                    QT_TRANSLATE_NOOP("Cli", "the record of units write --log keeps, as a table\n"
-                                             "(time, port, device, result, verified, seconds,\n"
-                                             "frames); exit status 3 when a unit failed")}},
-         .minArguments = 1,
-         .maxArguments = 1,
-         .argumentsText = "a log file",
-         .options = {{"json", QT_TRANSLATE_NOOP("Cli", "the records as the log holds them, one "
-                                                       "JSON object a line")}},
-         .details = QT_TRANSLATE_NOOP(
-             "Cli", "Every line that holds no record (one cut short when the program was killed "
-                    "while writing it) is named on stderr, with its line number, and skipped. "
-                    "Exit status 3 when any unit failed, otherwise 2 when a line holds no record, "
-                    "otherwise 0."),
-         .listNote = nullptr,
-         .talksToPlc = false,
-         .laysOutPages = false,
-         .handler = commandLog},
         {.name = "diag",
          .forms = {{"diag uart1|uart2|1wire",
                     QT_TRANSLATE_NOOP("Cli", "the decoded error buffer, one line per slot")}},

@@ -126,7 +126,7 @@ private Q_SLOTS:
         QTest::newRow("--force given to import-table")
             << QStringList{"import-table", "x.dpc", "uart1", "in.csv", "--force"} << QString();
         QTest::newRow("--json given to test")
-            << QStringList{"test", "--json"} << "--json goes with show, check";
+            << QStringList{"test", "--json"} << "--json goes with show, check, log";
         QTest::newRow("--csv given to import")
             << QStringList{"import", "in.json", "x.dpc", "--csv", "uart1"}
             << "--csv goes with export";
@@ -135,7 +135,7 @@ private Q_SLOTS:
         QTest::newRow("the first misplaced option is named")
             << QStringList{"test", "--json", "--force"} << force;
         QTest::newRow("misplaced before the argument count")
-            << QStringList{"test", "x", "--json"} << "--json goes with show, check";
+            << QStringList{"test", "x", "--json"} << "--json goes with show, check, log";
         QTest::newRow("an empty --port")
             << QStringList{"--port", "", "test"}
             << "--port takes COM1 to COM10, a device path, rfc2217://HOST:PORT or "
@@ -166,7 +166,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("said");
         QTest::newRow("one command") << "--only <PORT> write: only this port (uart1, uart2, aux).";
         QTest::newRow("two commands, two texts")
-            << "--json show: one JSON object; check: the findings as a JSON array.";
+            << "--json show: one JSON object; check: the findings as a JSON array; log: "
+               "records as the log holds them, one JSON object a line.";
         QTest::newRow("commands that agree, and a verb not said twice")
             << "--force upload, export, import, report: replace an existing file; import-table: "
                "a table that holds rows.";
@@ -183,10 +184,10 @@ private Q_SLOTS:
     // --only and --csv take a value, --verify does not; --port and --line open the window too.
     void optionsTakingValuesAndTheCommandLinesOwn()
     {
-        QCOMPARE(valueOptions(),
-                 (QStringList{"--config-dir", "--port", "--ports", "--line", "--only", "--csv"}));
+        QCOMPARE(valueOptions(), (QStringList{"--config-dir", "--port", "--ports", "--line",
+                                              "--only", "--csv", "--log"}));
         QCOMPARE(commandLineOptions(), (QStringList{"--ports", "--trace", "--only", "--verify",
-                                                    "--force", "--json", "--csv"}));
+                                                    "--force", "--json", "--csv", "--log"}));
     }
 };
 

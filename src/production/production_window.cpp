@@ -91,12 +91,12 @@ ProductionWindow::ProductionWindow(const QString &iniPath, Clock &clock, Prompts
     add->setAccessibleName(tr("Add the port"));
     auto *remove = button(tr("&Remove"), "removePort", this);
     remove->setAccessibleName(tr("Remove the chosen port"));
-    auto *refresh = button(tr("&Find devices"), "refreshPorts", this);
+    auto *refresh = button(tr("F&ind devices"), "refreshPorts", this);
 
     m_verify = new QCheckBox(tr("&Verify after write"), this);
     m_verify->setObjectName(QStringLiteral("verifyAfterWrite"));
     m_verify->setChecked(true);
-    m_writeAll = button(tr("Write and verify all"), "writeAll", this);
+    m_writeAll = button(tr("&Write and verify all"), "writeAll", this);
     m_stop = button(tr("&Stop"), "stop", this);
     m_retry = button(tr("Retry &failed"), "retryFailed", this);
     m_summary = new QLabel(this);
@@ -114,7 +114,7 @@ ProductionWindow::ProductionWindow(const QString &iniPath, Clock &clock, Prompts
     form->addWidget(m_log, 3, 1, 1, 2);
     form->addWidget(chooseLogButton, 3, 3);
     auto *addRow = new QHBoxLayout;
-    addRow->addWidget(buddyLabel(tr("Add p&ort:"), m_add, this));
+    addRow->addWidget(buddyLabel(tr("A&dd port:"), m_add, this));
     addRow->addWidget(m_add, 1);
     addRow->addWidget(add);
     addRow->addWidget(remove);
@@ -127,7 +127,7 @@ ProductionWindow::ProductionWindow(const QString &iniPath, Clock &clock, Prompts
     actions->addWidget(m_retry);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(buddyLabel(tr("Station &ports:"), m_ports, this));
+    layout->addWidget(buddyLabel(tr("S&tation ports:"), m_ports, this));
     layout->addWidget(m_ports, 1);
     layout->addLayout(addRow);
     layout->addLayout(actions);
@@ -172,7 +172,7 @@ ProductionWindow::ProductionWindow(const QString &iniPath, Clock &clock, Prompts
     refreshPorts();
     showProject();
     showRunning(false);
-    resize(900, 480);
+    resize(980, 540);
 }
 
 ProductionWindow::~ProductionWindow() = default;
@@ -237,7 +237,7 @@ void ProductionWindow::setVerify(bool verify)
     if (m_verify->isChecked() != verify)
         m_verify->setChecked(verify);
     m_run->setVerify(verify);
-    m_writeAll->setText(verify ? tr("Write and verify all") : tr("Write all"));
+    m_writeAll->setText(verify ? tr("&Write and verify all") : tr("&Write all"));
 }
 
 bool ProductionWindow::addPort(const QString &text)

@@ -18,17 +18,15 @@ QHash<QString, const PortLine *> &claims()
     return held;
 }
 
-// What tells two targets apart: a device by the file it leads to, a server by host and port, so
-// a by-id name and the device it links to, or rfc2217:// and tcp:// to one server, are one port.
-QString identity(const QString &target)
+} // namespace
+
+QString targetIdentity(const QString &target)
 {
     if (const auto address = NetworkAddress::parse(target))
         return QStringLiteral("//") + address->server().toLower();
     const QString device = deviceTarget(target);
     return device.isEmpty() ? target : device;
 }
-
-} // namespace
 
 PortLine::PortLine(Resolver resolver, QObject *parent)
     : SerialLine(parent), m_resolver(std::move(resolver))
@@ -131,7 +129,7 @@ void PortLine::open()
     if (const QString problem = targetProblem(target); !problem.isEmpty())
         throw PlatformError(problem);
     SerialLine &line = lineFor(target);
-    const QString id = identity(target);
+    const QString id = targetIdentity(target);
     if (const PortLine *holder = claims().value(id); holder && holder != this) {
         throw PlatformError(tr("%1: in use by %2")
                                 .arg(line.describe(), holder->m_holder.isEmpty()

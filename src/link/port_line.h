@@ -6,6 +6,10 @@
 #include <functional>
 #include <optional>
 
+// What tells two targets apart: a device by the file it leads to, a server by host and port, so
+// a by-id name and the device it links to, or rfc2217:// and tcp:// to one server, are one port.
+QString targetIdentity(const QString &target);
+
 // The PLC's port as the program opens it: at every opening the COM number leads (through set.ini
 // [Devices], or what was given for this run) to a serial device, opened through QSerialPort, or
 // to a serial server on the network (rfc2217://, tcp://). The port number, the settings and the

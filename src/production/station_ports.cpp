@@ -4,8 +4,8 @@
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/line_settings.h"
-#include "link/network_address.h"
 #include "link/port_choice.h"
+#include "link/port_line.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -88,10 +88,7 @@ QString portIdentity(const QString &name, const QString &iniPath)
             return choice->text();
         }
     }
-    if (const auto address = NetworkAddress::parse(target))
-        return QStringLiteral("//") + address->server().toLower();
-    const QString device = deviceTarget(target);
-    return device.isEmpty() ? target : device;
+    return targetIdentity(target);
 }
 
 QList<StationPort> offeredPorts(const QList<StationPort> &kept, const QList<SerialDevice> &devices,

@@ -6,7 +6,7 @@
 #include "support/scripted_prompts.h"
 #include "support/widget_driver.h"
 
-#include "../production/small_project.h"
+#include "support/small_project.h"
 
 #include "common/clock.h"
 #include "link/ini_file.h"

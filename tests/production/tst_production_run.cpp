@@ -2,9 +2,9 @@
 // own, a row and a record for each as it ends, a fault on one port leaving the others alone, a
 // log that cannot be kept stopping the run before anything is sent, Stop and Retry failed; and
 // the station's ports as set.ini keeps them.
-#include "small_project.h"
 #include "support/fake_clock.h"
 #include "support/sim_tcp_server.h"
+#include "support/small_project.h"
 #include "support/wait_for_task.h"
 
 #include "common/clock.h"

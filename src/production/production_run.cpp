@@ -4,10 +4,8 @@
 #include "common/command.h"
 #include "common/errors.h"
 #include "common/prompts.h"
-#include "link/device_map.h"
 #include "link/frame_tap.h"
 #include "link/plc_link.h"
-#include "link/port_choice.h"
 #include "link/port_line.h"
 #include "project/project_file.h"
 #include "transfer/plc_verify.h"
@@ -127,21 +125,7 @@ std::unique_ptr<SerialLine> ProductionRun::portLine(const StationPort &port) con
 {
     if (m_lineMaker)
         return m_lineMaker(port);
-    const auto choice = parsePortText(port.name);
-    if (!choice || choice->kind == PortChoice::Kind::Simulated)
-        throw InputError(tr("%1 is no port of the station").arg(port.name));
-    const QString iniPath = m_iniPath;
-    const QString device = choice->target();
-    auto line = std::make_unique<PortLine>(
-        [iniPath, device](int n) { return device.isEmpty() ? comDevice(n, iniPath) : device; });
-    if (choice->kind == PortChoice::Kind::Com) {
-        line->pinPortNumber(choice->comNumber);
-    } else {
-        line->pinPortNumber(1);
-        line->nameByDevice();
-    }
-    if (!port.line.isEmpty())
-        line->pinSettings(port.line);
+    auto line = stationLine(port, m_iniPath);
     line->setHolder(tr("the production window"));
     return line;
 }

@@ -121,3 +121,22 @@ QList<StationPort> offeredPorts(const QList<StationPort> &kept, const QList<Seri
     }
     return out;
 }
+
+std::unique_ptr<PortLine> stationLine(const StationPort &port, const QString &iniPath)
+{
+    const auto choice = parsePortText(port.name);
+    if (!choice || choice->kind == PortChoice::Kind::Simulated)
+        throw InputError(QStringLiteral("%1 is no port of the station").arg(port.name));
+    const QString device = choice->target();
+    auto line = std::make_unique<PortLine>(
+        [iniPath, device](int n) { return device.isEmpty() ? comDevice(n, iniPath) : device; });
+    if (choice->kind == PortChoice::Kind::Com) {
+        line->pinPortNumber(choice->comNumber);
+    } else {
+        line->pinPortNumber(1);
+        line->nameByDevice();
+    }
+    if (!port.line.isEmpty())
+        line->pinSettings(port.line);
+    return line;
+}

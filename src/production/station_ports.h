@@ -5,6 +5,10 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
+class PortLine;
+
 // A port of the production station: where one PLC of a batch is plugged in.
 struct StationPort
 {
@@ -35,3 +39,8 @@ QList<StationPort> offeredPorts(const QList<StationPort> &kept, const QList<Seri
 // The same port whatever it is called: a COM number by where set.ini leads it, a device by the file
 // it leads to, a serial server by host and TCP port.
 QString portIdentity(const QString &name, const QString &iniPath);
+
+// The line to a station port: a COM number led where set.ini maps it, a device or server by its
+// name alone; the port's own line settings stay in force over section "COM"'s, which rule
+// otherwise. InputError for a name that is no station port.
+std::unique_ptr<PortLine> stationLine(const StationPort &port, const QString &iniPath);

@@ -139,7 +139,10 @@ private Q_SLOTS:
                 out << rows->item(row, ProductionWindow::StateColumn)->text();
             return out;
         };
+        // PLC 1 is given line settings of its own (a pty takes no settings: only kept here).
+        rows->item(0, ProductionWindow::LineColumn)->setText(QStringLiteral("19200,E,8,1"));
         ProductionRun &run = window.run();
+        QCOMPARE(run.rows().at(0).port.line, "19200,E,8,1");
         QSignalSpy finished(&run, &ProductionRun::finished);
         ui.click("writeAll");
         QVERIFY(run.running());
@@ -187,6 +190,7 @@ private Q_SLOTS:
         // The station's ports are kept for the next time the window opens.
         ProductionWindow again(ini, clock, prompts);
         QCOMPARE(again.run().rows().size(), 8);
+        QCOMPARE(again.run().rows().at(0).port.line, "19200,E,8,1");
     }
 };
 

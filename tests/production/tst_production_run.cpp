@@ -9,9 +9,11 @@
 
 #include "common/clock.h"
 #include "common/errors.h"
+#include "link/com_setting.h"
 #include "link/ini_file.h"
 #include "link/plc_address.h"
 #include "link/plc_link.h"
+#include "link/port_choice.h"
 #include "link/port_line.h"
 #include "production/production_run.h"
 #include "production/station_ports.h"
@@ -284,6 +286,47 @@ private Q_SLOTS:
         QCOMPARE(readStationPorts(ini()), ports.mid(2));
         Write_ini(ini(), "Production", "Ports", "3");
         QCOMPARE(readStationPorts(ini()), ports.mid(2));
+    }
+
+    // A port's own line settings rule its line, whatever section COM says at each transfer;
+    // without them section COM's do. A COM number keeps its number, a name stands alone.
+    void aPortsOwnLineSettingsRule_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("settings"); // after a transfer applied set.ini; "COM": its
+        QTest::addColumn<int>("comNumber");
+        QTest::addColumn<QString>("described");
+        QTest::newRow("a COM number with its own")
+            << "COM3"
+            << "19200,E,8,1"
+            << "19200,E,8,1" << 3 << "COM3 (/dev/plc-hall-3)";
+        QTest::newRow("a device with section COM's") << "/dev/plc-hall-7"
+                                                     << ""
+                                                     << "COM" << 1 << "/dev/plc-hall-7";
+        QTest::newRow("a serial server with its own")
+            << "rfc2217://10.0.0.5:4001"
+            << "9600,N,8,2"
+            << "9600,N,8,2" << 1 << "rfc2217://10.0.0.5:4001";
+    }
+    void aPortsOwnLineSettingsRule()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, line);
+        QFETCH(QString, settings);
+        QFETCH(int, comNumber);
+        QFETCH(QString, described);
+        writeComSetting(ini(), {5, 1, 1, 0, 2}); // COM6, odd parity, 7 bits, 2 stop bits
+        const QString com = comSettingsText(ini());
+        QVERIFY2(com.contains(",O,7,2"), qPrintable(com));
+        Write_ini(ini(), "Devices", "COM3", "/dev/plc-hall-3");
+        const auto portLine = stationLine({port, true, line, {}}, ini());
+        Open_com_port(*portLine, ini());
+        QCOMPARE(portLine->settingsText(), settings == "COM" ? com : settings);
+        QCOMPARE(portLine->portNumber(), comNumber);
+        QCOMPARE(portLine->describe(), described);
+        QVERIFY_THROWS_EXCEPTION(InputError,
+                                 stationLine({simulatedPlcText(), true, {}, {}}, ini()));
     }
 
     // What a hand-edited set.ini holds that names no port, or a line no port takes, is left out.

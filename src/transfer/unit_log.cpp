@@ -27,6 +27,10 @@
 #include <optional>
 
 #ifdef Q_OS_WIN
+// Without it, windows.h's min and max macros would replace std::numeric_limits' functions.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <io.h>
 #include <windows.h>
 #else
@@ -59,6 +63,11 @@ QByteArray jsonText(const QJsonValue &value)
     return array.mid(1, array.size() - 2);
 }
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("UnitLog", text);
+}
+
 QString shownPath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
@@ -84,8 +93,7 @@ QHash<QString, std::weak_ptr<QFile>> &openLogs()
 
 QString cannotRead(const QString &path, const QString &reason)
 {
-    return QCoreApplication::translate("UnitLog", "Cannot read %1: %2")
-        .arg(shownPath(path), reason);
+    return tr("Cannot read %1: %2").arg(shownPath(path), reason);
 }
 
 // Opens a file to read whole; a FIFO or device would hold the reader up or never end.
@@ -93,15 +101,14 @@ void openToRead(QFile &file)
 {
     const QString kind = nonRegularKind(file.fileName());
     if (!kind.isEmpty())
-        throw PlatformError(cannotRead(file.fileName(), QStringLiteral("it is %1").arg(kind)));
+        throw PlatformError(cannotRead(file.fileName(), tr("it is %1").arg(kind)));
     if (!file.open(QIODevice::ReadOnly))
         throw PlatformError(cannotRead(file.fileName(), file.errorString()));
 }
 
 QString cannotWrite(const QString &path, const QString &reason)
 {
-    return QCoreApplication::translate("UnitLog", "Cannot keep the record of units in %1: %2")
-        .arg(shownPath(path), reason);
+    return tr("Cannot keep the record of units in %1: %2").arg(shownPath(path), reason);
 }
 
 // The record a line holds, or why it holds none.
@@ -110,13 +117,11 @@ std::optional<UnitRecord> recordOf(const QByteArray &line, QString &problem)
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError) {
-        problem = QStringLiteral("no JSON (%1 at character %2)")
-                      .arg(error.errorString())
-                      .arg(error.offset + 1);
+        problem = tr("no JSON (%1 at character %2)").arg(error.errorString()).arg(error.offset + 1);
         return std::nullopt;
     }
     if (!document.isObject()) {
-        problem = QStringLiteral("not a JSON object");
+        problem = tr("not a JSON object");
         return std::nullopt;
     }
     const QJsonObject o = document.object();
@@ -142,18 +147,18 @@ std::optional<UnitRecord> recordOf(const QByteArray &line, QString &problem)
     };
     for (const Expected &e : expected) {
         if (!o.contains(e.key)) {
-            problem = QStringLiteral("no \"%1\"").arg(e.key);
+            problem = tr("no \"%1\"").arg(e.key);
             return std::nullopt;
         }
         if (o.value(e.key).type() != e.type) {
-            problem = QStringLiteral("\"%1\" is not %2").arg(e.key, QLatin1String(e.what));
+            problem = tr("\"%1\" is not %2").arg(e.key, tr(e.what));
             return std::nullopt;
         }
     }
     UnitRecord r;
     r.time = QDateTime::fromString(o.value(Key::Time).toString(), Qt::ISODateWithMs);
     if (!r.time.isValid()) {
-        problem = QStringLiteral("\"time\" is no date and time");
+        problem = tr("\"time\" is no date and time");
         return std::nullopt;
     }
     r.station = o.value(Key::Station).toString();
@@ -163,7 +168,7 @@ std::optional<UnitRecord> recordOf(const QByteArray &line, QString &problem)
     r.sha256 = o.value(Key::Sha256).toString();
     for (const QJsonValue &p : o.value(Key::Ports).toArray()) {
         if (!p.isString()) {
-            problem = QStringLiteral("\"ports\" holds something other than port names");
+            problem = tr("\"ports\" holds something other than port names");
             return std::nullopt;
         }
         r.ports << p.toString();
@@ -172,7 +177,7 @@ std::optional<UnitRecord> recordOf(const QByteArray &line, QString &problem)
     r.result = o.value(Key::Result).toString();
     const double frames = o.value(Key::Frames).toDouble();
     if (frames < 0 || frames != std::floor(frames) || frames > std::numeric_limits<int>::max()) {
-        problem = QStringLiteral("\"frames\" is not a count");
+        problem = tr("\"frames\" is not a count");
         return std::nullopt;
     }
     r.frames = int(frames);
@@ -383,11 +388,11 @@ void FrameCounter::seen(const LinkEvent &event)
 UnitLog::UnitLog(const QString &path) : m_path(path)
 {
     if (path.isEmpty())
-        throw PlatformError(cannotWrite(path, QStringLiteral("no file named")));
+        throw PlatformError(cannotWrite(path, tr("no file named")));
     // A FIFO would hold the run up until someone reads it; a device is no record.
     const QString kind = nonRegularKind(path);
     if (!kind.isEmpty())
-        throw PlatformError(cannotWrite(path, QStringLiteral("it is %1").arg(kind)));
+        throw PlatformError(cannotWrite(path, tr("it is %1").arg(kind)));
     const QFileInfo info(path);
     const QString key = info.absoluteFilePath();
     if (auto open = openLogs().value(key).lock()) {
@@ -396,8 +401,7 @@ UnitLog::UnitLog(const QString &path) : m_path(path)
     }
     if (!QDir().mkpath(info.absolutePath()))
         throw PlatformError(cannotWrite(
-            path,
-            QStringLiteral("its folder %1 cannot be made").arg(shownPath(info.absolutePath()))));
+            path, tr("its folder %1 cannot be made").arg(shownPath(info.absolutePath()))));
     auto file = std::make_shared<QFile>(path);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw PlatformError(cannotWrite(path, file->errorString()));
@@ -434,8 +438,7 @@ void UnitLog::append(const UnitRecord &record)
         throw PlatformError(cannotWrite(m_path, m_file->errorString()));
     if (!syncToDisk(*m_file))
         throw PlatformError(cannotWrite(
-            m_path,
-            QStringLiteral("the record did not reach the disk (%1)").arg(qt_error_string(errno))));
+            m_path, tr("the record did not reach the disk (%1)").arg(qt_error_string(errno))));
 }
 
 QString UnitLog::path() const
@@ -464,7 +467,7 @@ UnitLogContents readUnitLog(const QString &path)
         QString problem;
         std::optional<UnitRecord> record;
         if (line.trimmed().isEmpty())
-            problem = QStringLiteral("an empty line");
+            problem = tr("an empty line");
         else
             record = recordOf(line, problem);
         if (record) {
@@ -473,7 +476,7 @@ UnitLogContents readUnitLog(const QString &path)
             continue;
         }
         if (i == lines.size() - 1 && !lastEnded)
-            problem = QStringLiteral("cut short (%1)").arg(problem);
+            problem = tr("cut short (%1)").arg(problem);
         contents.problems
             << QStringLiteral("%1, line %2: %3").arg(shownPath(path)).arg(i + 1).arg(problem);
     }

@@ -2,8 +2,6 @@
 // refuses to send anything when it cannot keep it; log shows it; a kill -9 leaves whole lines.
 #include "plc_sim_process.h"
 
-#include "transfer/unit_log.h"
-
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
@@ -101,17 +99,13 @@ private Q_SLOTS:
         const Run table = plcConfig({"log", log});
         QCOMPARE(table.exitCode, 3);
         QCOMPARE(table.err, QByteArray());
-        const QList<QByteArray> rows = table.out.trimmed().split('\n');
+        // A row a unit, a long port shortened in its middle: its file name stays.
+        const QStringList rows = QString::fromLocal8Bit(table.out.trimmed()).split(u'\n');
         QCOMPARE(rows.size(), 3);
-        QVERIFY(rows[0].startsWith("time "));
-        for (const QByteArray &row : rows.mid(1)) {
-            // A long port is shortened in its middle; its file name stays.
-            QVERIFY2(row.contains("/plc1 ")
-                         ? row.contains(" written and verified ") && row.contains(" yes ")
-                         : row.contains("/plc2 ") && row.contains(" Wrong answer from PLC ") &&
-                               row.contains(" no "),
-                     row.constData());
-        }
+        QVERIFY2(
+            rows.filter(QRegularExpression("/plc1 .* written and verified +yes ")).size() == 1 &&
+                rows.filter(QRegularExpression("/plc2 .* Wrong answer from PLC +no ")).size() == 1,
+            table.out.constData());
 
         const Run json = plcConfig({"log", log, "--json"});
         QCOMPARE(json.exitCode, 3);
@@ -170,7 +164,7 @@ private Q_SLOTS:
                      said.constData());
         }
         // One run to its end after them: its three lines follow whatever the kills left.
-        const qsizetype before = readUnitLog(log).records.size();
+        const qsizetype before = contents(log).count('\n');
         qInfo("%lld lines from 12 runs killed within %lld ms", qlonglong(before - 3), whole);
         // Whether it succeeds is the PLCs' matter (one may still hold half a request of a
         // killed run); each of its ports ends in a line.
@@ -181,16 +175,14 @@ private Q_SLOTS:
 
         const QByteArray all = contents(log);
         QVERIFY2(all.endsWith('\n'), said.constData());
-        for (const QByteArray &line : all.chopped(1).split('\n')) {
+        const QList<QByteArray> lines = all.chopped(1).split('\n');
+        for (const QByteArray &line : lines) {
             QJsonParseError error;
             const QJsonDocument document = QJsonDocument::fromJson(line, &error);
             QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(),
                      (said + ": " + line).constData());
         }
-        const UnitLogContents read = readUnitLog(log);
-        QVERIFY2(read.problems.isEmpty(),
-                 (said + ": " + read.problems.join('\n').toLocal8Bit()).constData());
-        QCOMPARE(read.records.size(), before + 3);
+        QCOMPARE(lines.size(), before + 3);
     }
 };
 

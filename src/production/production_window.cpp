@@ -380,7 +380,14 @@ void ProductionWindow::showRunning(bool running)
                                            QAbstractItemView::EditKeyPressed |
                                            QAbstractItemView::AnyKeyPressed);
     m_stop->setEnabled(running);
-    bool anyFailed = false;
+    // Which ports a run writes is settled when it starts.
+    const bool showing = m_showing;
+    m_showing = true;
+    for (int row = 0; row < m_ports->rowCount(); ++row) {
+        if (QTableWidgetItem *port = m_ports->item(row, PortColumn))
+            port->setFlags(port->flags().setFlag(Qt::ItemIsUserCheckable, !running));
+    }
+    m_showing = showing;
     int done = 0;
     int failed = 0;
     int stopped = 0;
@@ -389,17 +396,17 @@ void ProductionWindow::showRunning(bool running)
         failed += row.state == ProductionRun::State::Failed;
         stopped += row.state == ProductionRun::State::Stopped;
     }
-    anyFailed = failed + stopped > 0;
-    m_retry->setEnabled(!running && anyFailed);
+    m_retry->setEnabled(!running && failed + stopped > 0);
     if (running) {
         m_clockTick->start();
         m_summary->setText(tr("Writing..."));
     } else {
         m_clockTick->stop();
-        QString summary = tr("%1 done, %2 failed, %3 stopped").arg(done).arg(failed).arg(stopped);
-        if (!m_run->problem().isEmpty())
-            summary = m_run->problem() + u'\n' + summary;
-        m_summary->setText(summary);
+        QStringList summary{m_run->problem()};
+        if (done + failed + stopped > 0)
+            summary << tr("%1 done, %2 failed, %3 stopped").arg(done).arg(failed).arg(stopped);
+        summary.removeAll(QString());
+        m_summary->setText(summary.join(u'\n'));
     }
     showProject();
 }

@@ -8,9 +8,13 @@
 #include "onewire/aux_port.h"
 #include "project/project_file.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -85,6 +89,40 @@ struct FullPorts
         Fill_project_record(r, {uart1, uart2, aux});
         return r;
     }
+};
+
+// The longest gap between the ticks of a 1 ms timer, since the last reset.
+class LatencyProbe
+{
+public:
+    LatencyProbe()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longestNs = std::max(m_longestNs, now - m_lastNs);
+            m_lastNs = now;
+        });
+        m_clock.start();
+        m_timer.start();
+    }
+    void reset()
+    {
+        m_lastNs = m_clock.nsecsElapsed();
+        m_longestNs = 0;
+    }
+    double longestMs() const
+    {
+        // A gap still open counts too.
+        return std::max(m_longestNs, m_clock.nsecsElapsed() - m_lastNs) / 1e6;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastNs = 0;
+    qint64 m_longestNs = 0;
 };
 
 // "--smoke": a short run with small tables, which shows only that every step runs to its end

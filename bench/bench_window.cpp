@@ -38,40 +38,6 @@ namespace {
 const QString LineText = QStringLiteral("115200,E,8,1");
 const char *const StartupChild = "--startup-child";
 
-// The longest gap between the ticks of a 1 ms timer, since the last reset.
-class LatencyProbe
-{
-public:
-    LatencyProbe()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longestNs = std::max(m_longestNs, now - m_lastNs);
-            m_lastNs = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    void reset()
-    {
-        m_lastNs = m_clock.nsecsElapsed();
-        m_longestNs = 0;
-    }
-    double longestMs() const
-    {
-        // A gap still open counts too.
-        return std::max(m_longestNs, m_clock.nsecsElapsed() - m_lastNs) / 1e6;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-};
-
 // Answers what the window asks as a user would: OK to every message box and question, "Discard"
 // when unsaved changes are about to be replaced (a benchmark saves no file), and in the search
 // dialog "Start search", then "Replace all in the table" once the sensors are found. A dialog
@@ -235,7 +201,7 @@ bool latency(int rows, int idleMs)
     waitMs(300);
     bench::fillSlaves(window.uart1Tab()->port(), rows);
     AutoPilot pilot;
-    LatencyProbe probe;
+    bench::LatencyProbe probe;
 
     auto button = [&](const char *name) {
         return [&window, name] {

@@ -7,7 +7,11 @@
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/qt_serial_line.h"
+#include "link/serial_devices.h"
 #include "monitor/frame_monitor.h"
+#include "production/production_run.h"
+#include "production/production_window.h"
+#include "project/project_file.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -24,6 +28,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -170,6 +176,40 @@ int main(int argc, char *argv[])
     control<QAbstractButton>(&window, "Command4")->click(); // "Read modbus buffer 1"
     monitor->raise();
     shoot(folder, "frame-monitor-timeout", monitor);
+
+    // The production window after writing and verifying eight PLCs at once, each a plc-sim of
+    // its own; the serial devices of the machine taking the pictures are left out.
+    setSerialDeviceSource([] { return QList<SerialDevice>(); });
+    std::vector<std::unique_ptr<QProcess>> cabinet;
+    for (int i = 1; i <= 8; ++i) {
+        auto &plc = *cabinet.emplace_back(std::make_unique<QProcess>());
+        plc.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
+                  {QStringLiteral("--link"), work.filePath(QStringLiteral("plc%1").arg(i))});
+        if (!plc.waitForReadyRead(10000)) {
+            std::fprintf(stderr, "plc-screenshots: plc-sim did not start\n");
+            return 1;
+        }
+    }
+    const QString project = work.filePath(QStringLiteral("cabinet.dpc"));
+    ProjectRecord record;
+    Fill_project_record(record, window.projectPorts());
+    writeProjectFile(project, record);
+    Write_ini(ini, QStringLiteral("Production"), QStringLiteral("Log"),
+              work.filePath(QStringLiteral("units.jsonl")));
+    trigger("production");
+    auto *production = control<ProductionWindow>(&window, "Production");
+    for (int i = 1; i <= 8; ++i)
+        production->addPort(work.filePath(QStringLiteral("plc%1").arg(i)));
+    production->setProject(project);
+    QEventLoop written;
+    QObject::connect(&production->run(), &ProductionRun::finished, &written, &QEventLoop::quit);
+    control<QAbstractButton>(production, "writeAll")->click();
+    written.exec();
+    shoot(folder, "production", production);
+    for (auto &plc : cabinet) {
+        plc->terminate();
+        plc->waitForFinished();
+    }
 
     sim.terminate();
     sim.waitForFinished();

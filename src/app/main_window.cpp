@@ -18,8 +18,11 @@
 #include "link/device_map.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
+#include "link/port_line.h"
 #include "link/serial_line.h"
 #include "monitor/frame_monitor.h"
+#include "production/production_run.h"
+#include "production/production_window.h"
 #include "project/project_file.h"
 #include "tabs/command_feedback.h"
 #include "tabs/converter_tab.h"
@@ -85,6 +88,8 @@ MainWindow::MainWindow(const QString &iniPath, std::unique_ptr<SerialLine> line,
       m_prompts(prompts ? prompts : m_widgetPrompts.get()), m_feedback(new CommandFeedback(this))
 {
     setObjectName(QStringLiteral("Main"));
+    if (auto *port = qobject_cast<PortLine *>(m_line.get()))
+        port->setHolder(tr("the main window"));
     connect(m_link.get(), &PlcLink::busyChanged, this, &MainWindow::onBusyChanged);
 
     buildTabs();
@@ -185,6 +190,9 @@ void MainWindow::buildMenus()
                        QKeySequence(Qt::Key_F5));
     connect(m_upload, &QAction::triggered, this, [this] { startCommand(uploadFromPlc()); });
     m_loadToPlc = addItem(plc, "load_to_plc", QStringLiteral("Load to PLC"));
+    QAction *production = plc->addAction(tr("P&roduction..."));
+    production->setObjectName(QStringLiteral("production"));
+    connect(production, &QAction::triggered, this, &MainWindow::openProduction);
     plc->addSeparator();
     addFrameMonitorItem(plc, this, m_link->context(), *m_prompts);
 
@@ -372,6 +380,14 @@ void MainWindow::onBusyChanged(bool busy)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_production && m_production->run().running()) {
+        // The production window's transfers end first, each unit recorded as stopped.
+        event->ignore();
+        m_production->run().stop();
+        connect(&m_production->run(), &ProductionRun::finished, this, &QWidget::close,
+                Qt::SingleShotConnection);
+        return;
+    }
     if (m_link->busy()) {
         // Cut the running transfer short: its wait ends at once and its command unwinds, saying
         // it was aborted. The window goes only once the line is drained and closed.
@@ -395,6 +411,23 @@ QCoro::Task<> MainWindow::closeAfterTransfer()
     m_closeAfterTransfer = false;
     // Asked again from the event loop, after whatever else waited for the link has seen it idle.
     QTimer::singleShot(0, this, &QWidget::close);
+}
+
+ProductionWindow *MainWindow::openProduction()
+{
+    if (!m_production) {
+        m_production = new ProductionWindow(m_iniPath, *m_clock, *m_prompts, this);
+        auto showProject = [this] {
+            m_production->setOpenProject(m_files->project().file(), m_files->project().isChanged());
+        };
+        connect(&m_files->project(), &ProjectState::stateChanged, m_production, showProject);
+        showProject();
+        m_production->setVerify(m_feedback->verifyAfterWrite());
+    }
+    m_production->show();
+    m_production->raise();
+    m_production->activateWindow();
+    return m_production;
 }
 
 ProjectPorts MainWindow::projectPorts()

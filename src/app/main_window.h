@@ -30,6 +30,7 @@ class PlcLink;
 struct PortReadReport;
 struct ProjectPorts;
 class ProjectFileCommands;
+class ProductionWindow;
 class Prompts;
 class QAction;
 class QCloseEvent;
@@ -108,6 +109,8 @@ public:
     void showMessages();
     // The start panel, also after it was closed (Help > Getting started).
     void openStartPanel();
+    // "Production...": the production window, made when first asked for.
+    ProductionWindow *openProduction();
 
 protected:
     void closeEvent(QCloseEvent *event) final;
@@ -154,6 +157,7 @@ private:
     ProjectFileCommands *m_files = nullptr;
     PlcCommands *m_plc = nullptr;
     QPointer<StartPanel> m_startPanel;
+    ProductionWindow *m_production = nullptr;
     ConfigInsight *m_insight = nullptr;
     UndoHistory *m_undo = nullptr;
 

@@ -5,6 +5,28 @@
 #include "link/network_address.h"
 #include "link/network_line.h"
 #include "link/qt_serial_line.h"
+#include "link/serial_devices.h"
+
+#include <QHash>
+
+namespace {
+
+// The devices and servers held by a line of this program, and by which.
+QHash<QString, const PortLine *> &claims()
+{
+    static QHash<QString, const PortLine *> held;
+    return held;
+}
+
+} // namespace
+
+QString targetIdentity(const QString &target)
+{
+    if (const auto address = NetworkAddress::parse(target))
+        return QStringLiteral("//") + address->server().toLower();
+    const QString device = deviceTarget(target);
+    return device.isEmpty() ? target : device;
+}
 
 PortLine::PortLine(Resolver resolver, QObject *parent)
     : SerialLine(parent), m_resolver(std::move(resolver))
@@ -13,10 +35,18 @@ PortLine::PortLine(Resolver resolver, QObject *parent)
 PortLine::~PortLine()
 {
     // Its last signals must not reach a line that is half gone.
+    release();
     if (m_line) {
         m_line->disconnect(this);
         delete m_line;
     }
+}
+
+void PortLine::release()
+{
+    if (!m_claim.isEmpty() && claims().value(m_claim) == this)
+        claims().remove(m_claim);
+    m_claim.clear();
 }
 
 void PortLine::setOpeningLimit(std::chrono::milliseconds limit)
@@ -99,12 +129,23 @@ void PortLine::open()
     if (const QString problem = targetProblem(target); !problem.isEmpty())
         throw PlatformError(problem);
     SerialLine &line = lineFor(target);
+    const QString id = targetIdentity(target);
+    if (const PortLine *holder = claims().value(id); holder && holder != this) {
+        throw PlatformError(tr("%1: in use by %2")
+                                .arg(line.describe(), holder->m_holder.isEmpty()
+                                                          ? tr("another transfer")
+                                                          : holder->m_holder));
+    }
     clearBroken();
     line.open();
+    release();
+    claims().insert(id, this);
+    m_claim = id;
 }
 
 void PortLine::close()
 {
+    release();
     if (m_line)
         m_line->close();
 }

@@ -6,6 +6,10 @@
 #include <functional>
 #include <optional>
 
+// What tells two targets apart: a device by the file it leads to, a server by host and port, so
+// a by-id name and the device it links to, or rfc2217:// and tcp:// to one server, are one port.
+QString targetIdentity(const QString &target);
+
 // The PLC's port as the program opens it: at every opening the COM number leads (through set.ini
 // [Devices], or what was given for this run) to a serial device, opened through QSerialPort, or
 // to a serial server on the network (rfc2217://, tcp://). The port number, the settings and the
@@ -24,6 +28,10 @@ public:
     void nameByDevice() { m_byDevice = true; }
     // How long a serial server may take to connect and agree the settings.
     void setOpeningLimit(std::chrono::milliseconds limit);
+    // Who holds the port while this line has it open, as another line of the program that is
+    // refused it is told: "the production window". A device or server is held by one line of
+    // the program at a time, whatever COM number or name leads to it.
+    void setHolder(const QString &holder) { m_holder = holder; }
 
     QString describe() const override;
     void open() override;
@@ -45,10 +53,13 @@ private:
     // A network address that is no sound one, said for this port; empty for anything else.
     QString targetProblem(const QString &target) const;
     bool inUse() const { return m_line && (m_line->isOpen() || m_line->opening()); }
+    void release();
 
     Resolver m_resolver;
     bool m_byDevice = false;
     std::optional<std::chrono::milliseconds> m_openingLimit;
+    QString m_holder;
+    QString m_claim; // the device or server this line holds, while it does
     // Made when first needed, describe() included; a child, so it never outlives this line.
     mutable SerialLine *m_line = nullptr;
     mutable QString m_target;

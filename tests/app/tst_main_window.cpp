@@ -2,6 +2,7 @@
 // transfer runs, closing during a transfer, "Upload from PLC" and project files.
 #include "support/fake_clock.h"
 #include "support/scripted_prompts.h"
+#include "support/small_project.h"
 #include "support/widget_driver.h"
 
 #include "app/help_menu.h"
@@ -12,14 +13,17 @@
 #include "app/window_settings.h"
 #include "common/command.h"
 #include "common/errors.h"
-#include "support/wait_for_task.h"
 #include "link/ini_file.h"
 #include "link/plc_link.h"
+#include "production/production_run.h"
+#include "production/production_window.h"
 #include "project/project_file.h"
 #include "project/project_record.h"
 #include "sim/sim_line.h"
+#include "support/wait_for_task.h"
 #include "tabs/uart_tab.h"
 #include "transfer/plc_verify.h"
+#include "transfer/unit_log.h"
 
 #include <QAction>
 #include <QLabel>
@@ -380,6 +384,7 @@ private Q_SLOTS:
                                             "Search_1wire Search 1-wire ",
                                             "upload_from_plc Upload from PLC F5",
                                             "load_to_plc Load to PLC ",
+                                            "production P&roduction... ",
                                             "-",
                                             "Frame_monitor Frame monitor ",
                                             "-",
@@ -454,6 +459,44 @@ private Q_SLOTS:
         WidgetDriver::onModal<QPrintDialog>([&](QPrintDialog *) { shown = true; });
         action("Print")->trigger();
         QVERIFY(shown);
+    }
+
+    // PLC > Production... opens the production window on the project open here; closing the
+    // main window while it writes stops every port first (each recorded as stopped) and closes
+    // only once all have let go of their ports.
+    void closingStopsTheProductionRunFirst()
+    {
+        const QString project = m_dir->filePath("cabinet.dpc");
+        writeSmallProject(project);
+        m_prompts.queueFile(project);
+        action("Load_config")->trigger();
+        m_window->show();
+        action("production")->trigger();
+        auto *production = m_window->findChild<ProductionWindow *>("Production");
+        QVERIFY(production && production->isVisible());
+        ProductionRun &run = production->run();
+        QCOMPARE(run.project(), project);
+
+        sim::PlcModel plcs[2];
+        for (sim::PlcModel &plc : plcs)
+            plc.faults().delayMs = 50;
+        run.setLineMaker([&](const StationPort &port) {
+            return std::make_unique<sim::SimulatedLine>(plcs[port.name.back() == u'1' ? 0 : 1],
+                                                        m_clock);
+        });
+        run.setPorts({{"/dev/plc1", true, {}, {}}, {"/dev/plc2", true, {}, {}}});
+        run.setLogPath(m_dir->filePath("units.jsonl"));
+        connect(&run, &ProductionRun::rowChanged, this, [&](int row) {
+            if (run.rows().at(row).state == ProductionRun::State::WritingUart2)
+                m_window->close();
+        });
+        QSignalSpy finished(&run, &ProductionRun::finished);
+        startCommand(run.writeAll());
+        QVERIFY(finished.wait());
+        QCOMPARE(ProductionRun::stateText(run.rows().at(0)), "stopped");
+        QCOMPARE(ProductionRun::stateText(run.rows().at(1)), "stopped");
+        QCOMPARE(readUnitLog(run.logPath()).records.size(), 2);
+        QTRY_VERIFY(!m_window->isVisible());
     }
 };
 

@@ -137,6 +137,27 @@ private Q_SLOTS:
         QCOMPARE(line.brokenReason(), "connection refused by " + closed.mid(6));
         QCOMPARE(m_server->connections(), 0);
     }
+
+    // A server or device is one line's at a time: another line of the program that leads there,
+    // by another name, is refused and told who holds it, until the holder closes.
+    void aPortHeldByOneLineIsRefusedToAnother()
+    {
+        Write_ini(ini(), "Devices", "COM3", m_server->address());
+        const auto holder = comLine();
+        holder->setHolder(QStringLiteral("the production window"));
+        PlcLink link(*holder, m_clock, m_tap);
+        {
+            LinkTransfer held(link, QString(), QString(), LinkTransfer::Settings::AsTheyAre);
+            waitForTask(held.open());
+            const QString server = QString(m_server->address()).replace("tcp://", "rfc2217://");
+            PortLine other([server](int) { return server; });
+            other.nameByDevice();
+            QCOMPARE(readCpuType(other), server + ": in use by the production window");
+        }
+        waitForTask(link.idle());
+        QCOMPARE(readCpuType(*comLine()), QStringLiteral("4660"));
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestPortLine)

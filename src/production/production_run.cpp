@@ -285,7 +285,7 @@ QCoro::Task<> ProductionRun::runPort(int row, const QString &sha256, UnitLog &lo
                                 : State::Failed,
              record.succeeded() ? 100 : r.percent);
     try {
-        log.append(record);
+        co_await log.appendInBackground(record);
     } catch (const CommandError &e) {
         // The record stops with the run: no more PLC is written unrecorded.
         m_problem = e.description();

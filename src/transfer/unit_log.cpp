@@ -18,7 +18,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QPromise>
 #include <QSysInfo>
+#include <QThreadPool>
+
+#include <QCoroFuture>
 
 #include <algorithm>
 #include <cerrno>
@@ -428,17 +432,40 @@ UnitLog::~UnitLog()
         openLogs().remove(key);
 }
 
-void UnitLog::append(const UnitRecord &record)
+QString UnitLog::writeLine(const QByteArray &line)
 {
-    const QByteArray line = record.toJsonLine();
     // One write of the whole line: an appending write is never interleaved with another, and a
     // kill between two writes can only lose a line whole.
     const qint64 written = m_file->write(line);
     if (written != line.size())
-        throw PlatformError(cannotWrite(m_path, m_file->errorString()));
+        return cannotWrite(m_path, m_file->errorString());
     if (!syncToDisk(*m_file))
-        throw PlatformError(cannotWrite(
-            m_path, tr("the record did not reach the disk (%1)").arg(qt_error_string(errno))));
+        return cannotWrite(
+            m_path, tr("the record did not reach the disk (%1)").arg(qt_error_string(errno)));
+    return {};
+}
+
+void UnitLog::append(const UnitRecord &record)
+{
+    if (const QString error = writeLine(record.toJsonLine()); !error.isEmpty())
+        throw PlatformError(error);
+}
+
+QCoro::Task<> UnitLog::appendInBackground(UnitRecord record)
+{
+    // One thread for every log: the lines reach their files in the order they were given.
+    static QThreadPool writer;
+    writer.setMaxThreadCount(1);
+    auto promise = std::make_shared<QPromise<QString>>();
+    QFuture<QString> written = promise->future();
+    promise->start();
+    writer.start([this, promise, line = record.toJsonLine()] {
+        promise->addResult(writeLine(line));
+        promise->finish();
+    });
+    const QString error = co_await written;
+    if (!error.isEmpty())
+        throw PlatformError(error);
 }
 
 QString UnitLog::path() const

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QCoroTask>
+
 #include <memory>
 
 class FrameTap;
@@ -108,9 +110,15 @@ public:
     UnitLog(const UnitLog &) = delete;
     UnitLog &operator=(const UnitLog &) = delete;
     void append(const UnitRecord &record); // PlatformError naming the file and the reason
+    // The same on a thread of its own, so that a disk slow to sync holds no window up; the log
+    // must stay until it is done, and no append() of the same file may run meanwhile.
+    QCoro::Task<> appendInBackground(UnitRecord record);
     QString path() const;
 
 private:
+    // Writes and syncs the line; why it did not, or nothing.
+    QString writeLine(const QByteArray &line);
+
     QString m_path;
     // Logs of one file in this process share its handle, so their lines never overlap.
     std::shared_ptr<QFile> m_file;

@@ -157,7 +157,6 @@ private Q_SLOTS:
         waitForTask(link.idle());
         QCOMPARE(readCpuType(*comLine()), QStringLiteral("4660"));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestPortLine)

@@ -18,6 +18,24 @@
 #else
 #include <filesystem>
 #endif
+#ifdef Q_OS_WIN
+// Without it, windows.h's min and max macros would replace std::numeric_limits' functions.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <windows.h>
+#endif
+
+bool syncFileToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
 
 namespace {
 
@@ -50,13 +68,11 @@ bool writeAll(QFile &file, const QByteArray &bytes)
 }
 
 // Puts what was written on the disk itself; a file system may report running out of room only
-// here.
-void syncToDisk([[maybe_unused]] QFile &file, [[maybe_unused]] const QString &path)
+// here. One that cannot sync the file at all (EINVAL) keeps it as it can.
+void syncToDisk(QFile &file, const QString &path)
 {
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0 && errno != EINVAL)
+    if (!syncFileToDisk(file) && errno != EINVAL)
         cannotWrite(path, qt_error_string(errno));
-#endif
 }
 
 // Makes room for size bytes in an open file before anything in it is overwritten, so that a

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QFile;
+
 // Files read and written whole: project files, their text forms, tables and sheets.
 
 // Writes the whole file anew: every byte into a new file beside it, checked and put on the disk,
@@ -21,3 +23,7 @@ QByteArray readTextFile(const QString &path);
 // Refuses (InputError) to replace an existing file, or a link even to nothing, unless told to:
 // what the commands that write a file do without --force.
 void requireNewFile(const QString &path, bool replace);
+
+// Puts what was written to an open file on the disk itself, not only in the system's cache
+// (fsync; FlushFileBuffers on Windows); false, errno saying why on POSIX, when it could not.
+bool syncFileToDisk(QFile &file);

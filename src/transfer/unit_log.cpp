@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/file_kind.h"
+#include "common/whole_file.h"
 #include "link/device_map.h"
 #include "link/frame_tap.h"
 #include "link/network_address.h"
@@ -29,17 +30,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-
-#ifdef Q_OS_WIN
-// Without it, windows.h's min and max macros would replace std::numeric_limits' functions.
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -75,17 +65,6 @@ QString tr(const char *text)
 QString shownPath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
-}
-
-// Puts what was written on the disk itself, not only in the system's cache.
-bool syncToDisk(QFile &file)
-{
-#ifdef Q_OS_WIN
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()));
-    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle);
-#else
-    return ::fsync(file.handle()) == 0;
-#endif
 }
 
 // The open handles of this process's logs, by file: two logs of one file share one handle.
@@ -416,7 +395,7 @@ UnitLog::UnitLog(const QString &path) : m_path(path)
         char c = '\n';
         if (last.open(QIODevice::ReadOnly) && last.seek(last.size() - 1))
             last.getChar(&c);
-        if (c != '\n' && (file->write("\n", 1) != 1 || !syncToDisk(*file)))
+        if (c != '\n' && (file->write("\n", 1) != 1 || !syncFileToDisk(*file)))
             throw PlatformError(cannotWrite(path, file->errorString()));
     }
     openLogs().insert(key, file);
@@ -439,7 +418,7 @@ QString UnitLog::writeLine(const QByteArray &line)
     const qint64 written = m_file->write(line);
     if (written != line.size())
         return cannotWrite(m_path, m_file->errorString());
-    if (!syncToDisk(*m_file))
+    if (!syncFileToDisk(*m_file))
         return cannotWrite(
             m_path, tr("the record did not reach the disk (%1)").arg(qt_error_string(errno)));
     return {};

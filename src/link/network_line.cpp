@@ -88,12 +88,17 @@ NetworkLine::NetworkLine(NetworkAddress address, QObject *parent)
 {
     m_openingTimer.setSingleShot(true);
     connect(&m_openingTimer, &QTimer::timeout, this, &NetworkLine::onOpeningLimit);
+    m_lingerTimer.setSingleShot(true);
+    connect(&m_lingerTimer, &QTimer::timeout, this, &NetworkLine::dropSocket);
 }
 
 NetworkLine::~NetworkLine()
 {
-    if (m_socket)
+    if (m_socket) {
+        // What is queued still goes to the system, which sends it after the socket is gone.
+        m_socket->flush();
         m_socket->abort();
+    }
 }
 
 QString NetworkLine::describe() const
@@ -108,6 +113,24 @@ QString NetworkLine::prefix() const
     return m_byComNumber ? comName(portNumber()) + QStringLiteral(": ") : QString();
 }
 
+bool NetworkLine::reopenKept()
+{
+    m_lingerTimer.stop();
+    const bool connected = m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    const bool sameSettings = m_address.protocol == NetworkAddress::Protocol::RawTcp ||
+                              (m_acknowledged == 4 && m_asked == settings());
+    if (!connected || !sameSettings) {
+        dropSocket();
+        return false;
+    }
+    // What came while it was kept answered nothing asked of this opening.
+    m_received.clear();
+    m_pendingBytes = m_socket->bytesToWrite();
+    m_state = State::Open;
+    qCDebug(plcLinkLog) << m_address.text() << "open again";
+    return true;
+}
+
 void NetworkLine::open()
 {
     if (m_state != State::Closed)
@@ -119,6 +142,8 @@ void NetworkLine::open()
                                 .arg(settings().dataBits));
     }
     clearBroken();
+    if (reopenKept())
+        return;
     m_received.clear();
     m_pendingBytes = 0;
     m_parse = ParseState::Data;
@@ -218,6 +243,8 @@ void NetworkLine::onDisconnected()
 {
     if (m_state != State::Closed)
         fail(tr("the serial server %1 closed the connection").arg(m_address.server()));
+    else
+        dropSocket(); // a kept connection the server ended: the next opening connects anew
 }
 
 void NetworkLine::fail(const QString &why)
@@ -238,14 +265,25 @@ void NetworkLine::fail(const QString &why)
 
 void NetworkLine::close()
 {
+    const bool wasOpen = m_state == State::Open;
     m_state = State::Closed;
     m_openingTimer.stop();
     m_pendingBytes = 0;
+    if (wasOpen && m_socket && m_socket->state() == QAbstractSocket::ConnectedState &&
+        m_keepOpenFor.count() > 0) {
+        // The transfers of one command follow one another within milliseconds; a server that
+        // is still letting go of its device after a connection turns the next one away ("Port
+        // already in use"), so the connection is kept a moment for the next opening.
+        m_socket->flush();
+        m_lingerTimer.start(m_keepOpenFor);
+        return;
+    }
     dropSocket();
 }
 
 void NetworkLine::dropSocket()
 {
+    m_lingerTimer.stop();
     if (!m_socket)
         return;
     QTcpSocket *socket = m_socket.release();

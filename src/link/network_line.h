@@ -14,7 +14,8 @@
 // A SerialLine on a serial device server. Opening connects and, for rfc2217://, negotiates the
 // Telnet COM port option with the server and sends it the line settings, checking each of its
 // acknowledgements; open() returns at once and opened() or failed() follows. For tcp:// the
-// bytes go as they are, and the settings are only the timing the link assumes.
+// bytes go as they are, and the settings are only the timing the link assumes. A connection
+// closed is kept a moment, and an opening with the same settings takes it up again at once.
 //
 // Messages name the server ("connection refused by 10.0.0.5:4001"), preceded by the COM number
 // when the line was chosen by one.
@@ -31,6 +32,9 @@ public:
     void nameByComNumber() { m_byComNumber = true; }
     // How long connecting and agreeing the settings may take before the opening fails.
     void setOpeningLimit(std::chrono::milliseconds limit) { m_openingLimit = limit; }
+    // How long a connection stays after close() for an opening with the same settings to take
+    // up again (0: closed at once).
+    void setKeepOpenFor(std::chrono::milliseconds keep) { m_keepOpenFor = keep; }
 
     QString describe() const override;
     void open() override;
@@ -71,12 +75,17 @@ private:
     void sendComPort(quint8 command, const QByteArray &value);
     void sendLineSettings();
     void becomeOpen();
+    // Takes up the connection kept since the last close(), when it is there still and agreed
+    // these settings; false (and the kept one let go) otherwise.
+    bool reopenKept();
     // Lets the socket go: what is still queued for the server is sent first.
     void dropSocket();
 
     NetworkAddress m_address;
     std::unique_ptr<QTcpSocket> m_socket;
     QTimer m_openingTimer;
+    QTimer m_lingerTimer;
+    std::chrono::milliseconds m_keepOpenFor{1000};
     std::chrono::milliseconds m_openingLimit{5000};
     State m_state = State::Closed;
     bool m_byComNumber = false;

@@ -62,6 +62,7 @@ public:
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
             client = m_server.nextPendingConnection();
+            ++connections;
             connect(client, &QTcpSocket::readyRead, this, [this] {
                 const QByteArray bytes = client->readAll();
                 fromClient += bytes;
@@ -98,6 +99,7 @@ public:
     }
 
     QTcpSocket *client = nullptr;
+    int connections = 0;
     QByteArray fromClient;
     bool greeting = true;
     std::function<void(const QByteArray &)> onBytes;
@@ -124,6 +126,8 @@ QString openAndAwait(NetworkLine &line)
     QSignalSpy opened(&line, &SerialLine::opened);
     QSignalSpy failed(&line, &SerialLine::failed);
     line.open();
+    if (line.isOpen())
+        return {}; // a kept connection taken up again
     if (!QTest::qWaitFor([&] { return !opened.isEmpty() || !failed.isEmpty(); }, 10000))
         return QStringLiteral("neither opened nor failed");
     return failed.isEmpty() ? QString() : failed.first().first().toString();
@@ -369,11 +373,48 @@ private Q_SLOTS:
         QVERIFY(comPortRequests(on.server.fromClient).contains(qMakePair(12, QByteArray(1, 1))));
 
         on.server.fromClient.clear();
+        on.line.setKeepOpenFor(0ms);
         const QByteArray big(256 * 1024, 'A');
         QCOMPARE(openAndAwait(on.line), QString());
         on.line.send(big);
         on.line.close();
         QVERIFY(QTest::qWaitFor([&] { return on.server.fromClient.endsWith(big); }, 10000));
+    }
+
+    // A connection closed is kept a moment, and an opening with the same settings takes it up
+    // at once: the transfers of one command do not reconnect to a server that may still be
+    // letting go of its device. Anything else connects anew.
+    void aClosedConnectionIsTakenUpAgain_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<int>("connections");
+        QTest::newRow("nothing") << "" << 1;
+        QTest::newRow("other settings") << "settings" << 2;
+        QTest::newRow("the server ended it") << "server" << 2;
+        QTest::newRow("kept no longer than asked") << "wait" << 2;
+    }
+    void aClosedConnectionIsTakenUpAgain()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(int, connections);
+        Linked on;
+        on.line.setSettings(QStringLiteral("115200,E,8,1"));
+        on.line.setKeepOpenFor(meanwhile == "wait" ? 50ms : 60s);
+        QCOMPARE(openAndAwait(on.line), QString());
+        on.line.close();
+        QVERIFY(!on.line.isOpen());
+        if (meanwhile == "settings")
+            on.line.setSettings(QStringLiteral("9600,N,8,2"));
+        if (meanwhile == "server")
+            on.server.client->disconnectFromHost();
+        if (meanwhile == "server" || meanwhile == "wait")
+            QVERIFY(QTest::qWaitFor([&] { return !on.line.isOpen() && !on.line.opening(); }));
+        QTest::qWait(100); // the server's close, or the end of the keeping, reaches the line
+        on.server.fromClient.clear();
+        QCOMPARE(openAndAwait(on.line), QString());
+        QCOMPARE(on.server.connections, connections);
+        on.line.send("\x05");
+        QVERIFY(QTest::qWaitFor([&] { return on.server.fromClient.endsWith('\x05'); }, 5000));
     }
 };
 

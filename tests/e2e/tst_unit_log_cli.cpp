@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -59,15 +58,11 @@ private Q_SLOTS:
         for (const QByteArray &line : lines.mid(0, 2)) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
             QCOMPARE(o.value("sha256").toString().toLatin1(), sha256);
-            QCOMPARE(o.value("project").toString(), QFileInfo(m_project).absoluteFilePath());
-            QCOMPARE(o.value("ports").toArray().size(), 3);
             QVERIFY(o.value("frames").toInt() > 0);
             byPort.insert(o.value("port").toString(), o);
         }
         QCOMPARE(byPort.value(plcs.ports[0]).value("result").toString(), "written and verified");
-        QCOMPARE(byPort.value(plcs.ports[0]).value("verified").toBool(), true);
         QCOMPARE(byPort.value(plcs.ports[1]).value("result").toString(), "Wrong answer from PLC");
-        QCOMPARE(byPort.value(plcs.ports[1]).value("verified").toBool(), false);
 
         const Run table = plcConfig({"log", log});
         QCOMPARE(table.exitCode, 3);

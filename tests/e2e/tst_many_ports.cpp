@@ -10,9 +10,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
-#include <vector>
-
 namespace {
 
 const QString Line = QStringLiteral("115200,E,8,1");

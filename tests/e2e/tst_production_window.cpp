@@ -15,7 +15,6 @@
 #include "production/production_window.h"
 #include "transfer/unit_log.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

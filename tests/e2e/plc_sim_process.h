@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
 
 // How a program run ended: its exit status (-1 when it crashed or hung), what it printed.
 struct Run
@@ -57,4 +61,28 @@ public:
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
+};
+
+// Simulated PLCs, each with the options all share and its own, logging its frames, reached
+// through links plc1, plc2 ... in one folder; a PLC killed and started again keeps its link.
+struct SimulatedPlcs
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<PlcSimProcess>> sims;
+    QStringList ports, portOptions;
+
+    bool start(const QList<QStringList> &options, const QStringList &shared = {})
+    {
+        for (const QStringList &own : options) {
+            const int i = int(sims.size()) + 1;
+            sims.push_back(std::make_unique<PlcSimProcess>());
+            ports << dir.filePath(QStringLiteral("plc%1").arg(i));
+            portOptions << "--port" << ports.last();
+            if (!sims.back()->start(shared + QStringList{"--log", frameLog(i)} + own) ||
+                !QFile::link(sims.back()->linkPath(), ports.last()))
+                return false;
+        }
+        return true;
+    }
+    QString frameLog(int i) const { return dir.filePath(QStringLiteral("plc%1.frames").arg(i)); }
 };

@@ -10,9 +10,6 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-#include <memory>
-#include <vector>
-
 namespace {
 
 const QString Line = QStringLiteral("115200,E,8,1");
@@ -28,32 +25,17 @@ QByteArrayList loggedFrames(const QString &log)
     return frames;
 }
 
-// Simulated PLCs at 115200 bit/s on wire time, each logging its frames, reached through links
-// named plc1, plc2 ... in one folder.
-struct Plcs
+// count PLCs at 115200 bit/s on wire time: silentOne answers nothing, slowOne answers late.
+bool startPlcs(SimulatedPlcs &plcs, int count, int silentOne = 0, int slowOne = 0)
 {
-    QTemporaryDir dir;
-    std::vector<std::unique_ptr<PlcSimProcess>> sims;
-    QStringList ports, portOptions;
-    bool start(int count, int silentOne = 0, int slowOne = 0)
-    {
-        for (int i = 1; i <= count; ++i) {
-            sims.push_back(std::make_unique<PlcSimProcess>());
-            QStringList options{"--wire", "--line", Line, "--log", log(i)};
-            ports << dir.filePath(QStringLiteral("plc%1").arg(i));
-            portOptions << "--port" << ports.last();
-            if (i == silentOne)
-                options << "--silent";
-            if (i == slowOne)
-                options << "--delay"
-                        << "300";
-            if (!sims.back()->start(options) || !QFile::link(sims.back()->linkPath(), ports.last()))
-                return false;
-        }
-        return true;
-    }
-    QString log(int i) const { return dir.filePath(QStringLiteral("plc%1.log").arg(i)); }
-};
+    QList<QStringList> options(count);
+    if (silentOne)
+        options[silentOne - 1] << "--silent";
+    if (slowOne)
+        options[slowOne - 1] << "--delay"
+                             << "300";
+    return plcs.start(options, {"--wire", "--line", Line});
+}
 
 } // namespace
 
@@ -83,10 +65,10 @@ private Q_SLOTS:
 
     void eightPlcsGetTheFramesOfOne()
     {
-        Plcs one, eight;
-        QVERIFY(one.start(1) && eight.start(8));
+        SimulatedPlcs one, eight;
+        QVERIFY(startPlcs(one, 1) && startPlcs(eight, 8));
         QCOMPARE(plcConfig(one.portOptions + QStringList{"write", m_sound}).exitCode, 0);
-        const QByteArrayList expected = loggedFrames(one.log(1));
+        const QByteArrayList expected = loggedFrames(one.frameLog(1));
         QVERIFY(expected.size() > 10);
 
         const Run r = plcConfig(eight.portOptions + QStringList{"write", m_sound});
@@ -96,15 +78,15 @@ private Q_SLOTS:
         for (int i = 0; i < 8; ++i) {
             QVERIFY2(summary[i].startsWith((eight.ports[i] + "\tdone\t").toLocal8Bit()),
                      summary[i].constData());
-            QCOMPARE(loggedFrames(eight.log(i + 1)), expected);
+            QCOMPARE(loggedFrames(eight.frameLog(i + 1)), expected);
         }
     }
 
     // The silent PLC in the middle fails alone; each upload has a file of its own.
     void oneFaultStopsNoOtherPort()
     {
-        Plcs plcs;
-        QVERIFY(plcs.start(3, 2));
+        SimulatedPlcs plcs;
+        QVERIFY(startPlcs(plcs, 3, 2));
         const QString file = plcs.dir.filePath(QStringLiteral("up.dpc"));
         const Run r = plcConfig({"--ports", plcs.dir.filePath("plc?"), "upload", file});
         QCOMPARE(r.exitCode, 1);
@@ -122,8 +104,8 @@ private Q_SLOTS:
     // A compare finds one PLC like the file, one different, one silent: the failure decides.
     void theWorstOutcomeDecidesTheExitStatus()
     {
-        Plcs plcs;
-        QVERIFY(plcs.start(3, 3));
+        SimulatedPlcs plcs;
+        QVERIFY(startPlcs(plcs, 3, 3));
         QCOMPARE(plcConfig({"--port", plcs.ports[0], "write", m_sound}).exitCode, 0);
         Run r = plcConfig(plcs.portOptions.mid(0, 4) + QStringList{"compare", m_sound});
         QCOMPARE(r.exitCode, 3);
@@ -141,8 +123,8 @@ private Q_SLOTS:
     // the others write and verify to the end, and no line of the trace holds two ports.
     void aPlcGoneMidWriteStopsOnlyItsPort()
     {
-        Plcs plcs;
-        QVERIFY(plcs.start(3, 0, 2));
+        SimulatedPlcs plcs;
+        QVERIFY(startPlcs(plcs, 3, 0, 2));
         QProcess run;
         run.start(PLC_CONFIG_PATH, QStringList{"--config-dir", m_config.path(), "--line", Line} +
                                        plcs.portOptions +
@@ -277,8 +259,8 @@ private Q_SLOTS:
     // the port as it was given.
     void serversAndLocalPortsRunTogether()
     {
-        Plcs local;
-        QVERIFY(local.start(1));
+        SimulatedPlcs local;
+        QVERIFY(startPlcs(local, 1));
         sim::PlcModel plc;
         plc.setCpuType(77);
         const SimTcpServer server(plc);

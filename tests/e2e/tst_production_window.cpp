@@ -15,48 +15,12 @@
 #include "production/production_window.h"
 #include "transfer/unit_log.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QtTest>
-
-#include <memory>
-
-namespace {
-
-// plc-sim on a pty, reached through the link NAME in a folder shared by all of them.
-class Sim
-{
-public:
-    explicit Sim(const QString &link) : m_link(link) {}
-    ~Sim() { kill(); }
-    bool start(const QStringList &options = {})
-    {
-        kill();
-        m_process = std::make_unique<QProcess>();
-        m_process->start(QStringLiteral(PLC_SIM_PATH), QStringList{"--link", m_link} + options);
-        return m_process->waitForStarted(30000) && m_process->waitForReadyRead(30000) &&
-               m_process->readLine().startsWith("/dev/");
-    }
-    void kill()
-    {
-        if (!m_process)
-            return;
-        m_process->kill();
-        m_process->waitForFinished(5000);
-        m_process.reset();
-    }
-    QString link() const { return m_link; }
-
-private:
-    QString m_link;
-    std::unique_ptr<QProcess> m_process;
-};
-
-} // namespace
 
 class TestProductionWindow : public QObject
 {
@@ -102,27 +66,22 @@ private Q_SLOTS:
         writeSmallProject(project);
 
         // PLC 4 refuses the UART 1 slave table; PLC 6 hangs up at its tenth request.
-        std::vector<std::unique_ptr<Sim>> sims;
-        for (int i = 1; i <= 8; ++i) {
-            sims.push_back(std::make_unique<Sim>(dir.filePath(QStringLiteral("plc%1").arg(i))));
-            const QStringList fault = i == 4   ? QStringList{"--refuse-at", "2502"}
-                                      : i == 6 ? QStringList{"--hang-up-at", "10"}
-                                               : QStringList();
-            QVERIFY(sims.back()->start(fault));
-        }
+        SimulatedPlcs plcs;
+        QList<QStringList> faults(8);
+        faults[3] = {"--refuse-at", "2502"};
+        faults[5] = {"--hang-up-at", "10"};
+        QVERIFY(plcs.start(faults));
 
         SteadyClock clock;
         ScriptedPrompts prompts;
         ProductionWindow window(ini, clock, prompts);
         window.show();
         WidgetDriver ui(&window);
-        for (const auto &sim : sims) {
-            ui.find<QLineEdit>("addPortText")->setText(sim->link());
+        // One PLC is one port, whatever its name: the first twice is refused.
+        for (const QString &port : plcs.ports + QStringList{plcs.sims[0]->linkPath()}) {
+            ui.find<QLineEdit>("addPortText")->setText(port);
             ui.click("addPort");
         }
-        // One PLC is one port, whatever its name.
-        ui.find<QLineEdit>("addPortText")->setText(sims[0]->link());
-        ui.click("addPort");
         QCOMPARE(prompts.messages().size(), 1);
         QVERIFY2(prompts.messages().at(0).contains("listed already"),
                  qPrintable(prompts.messages().at(0)));
@@ -165,16 +124,18 @@ private Q_SLOTS:
         int verified = 0;
         for (const UnitRecord &r : std::as_const(contents.records)) {
             verified += r.verified;
-            if (r.port == sims[3]->link())
+            if (r.port == plcs.ports[3])
                 QCOMPARE(r.result, "Wrong answer from PLC");
-            if (r.port == sims[5]->link())
+            if (r.port == plcs.ports[5])
                 QCOMPARE("failed: " + r.result, expected[5]);
         }
         QCOMPARE(verified, 6);
 
         // The faults gone, Retry failed writes those two alone.
-        QVERIFY(sims[3]->start());
-        QVERIFY(sims[5]->start());
+        for (const int i : {3, 5}) {
+            plcs.sims[i]->kill();
+            QVERIFY(plcs.sims[i]->start());
+        }
         ui.click("retryFailed");
         QVERIFY(finished.wait(120000));
         QCOMPARE(states(), QStringList(8, QStringLiteral("done")));
@@ -183,7 +144,7 @@ private Q_SLOTS:
         QCOMPARE(contents.records.size(), 10);
         QStringList retried{contents.records[8].port, contents.records[9].port};
         retried.sort();
-        QCOMPARE(retried, (QStringList{sims[3]->link(), sims[5]->link()}));
+        QCOMPARE(retried, (QStringList{plcs.ports[3], plcs.ports[5]}));
         QVERIFY(contents.records[8].verified && contents.records[9].verified);
         QVERIFY(!ui.find<QPushButton>("retryFailed")->isEnabled());
         QCOMPARE(ui.find<QLabel>("summary")->text(), "8 done, 0 failed, 0 stopped");

@@ -80,8 +80,6 @@ private Q_SLOTS:
     void aLineHoldsTheKeysInOrder()
     {
         const QByteArray line = sampleRecord().toJsonLine();
-        QVERIFY(line.endsWith('\n'));
-        QCOMPARE(line.count('\n'), 1);
         QCOMPARE(line, QByteArray("{\"time\":\"2026-03-04T03:06:07.089Z\",\"station\":\"line-3\","
                                   "\"port\":\"COM3\",\"device\":\"/dev/serial/by-id/"
                                   "usb-FTDI_FT232R-if00-port0, serial A50285BI\","
@@ -124,8 +122,6 @@ private Q_SLOTS:
         QCOMPARE(read.problems, QStringList());
         QCOMPARE(read.lines, QList<QByteArray>{line.chopped(1)});
         QCOMPARE(read.records.size(), 1);
-        QCOMPARE(read.records.first().result, result);
-        QCOMPARE(read.records.first().seconds, secondsRead);
         r.seconds = secondsRead;
         QCOMPARE(read.records.first().toJsonLine(), r.toJsonLine());
     }
@@ -349,15 +345,6 @@ private Q_SLOTS:
         setSerialDeviceSource({});
         setDeviceTargetSource({});
         QCOMPARE(found, device);
-    }
-
-    void theFingerprintOfAProject()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("abc.dpc"));
-        write(path, "abc");
-        QCOMPARE(
-            fileSha256(path),
-            QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     }
 
     void aFileThatCannotBeReadIsNamed()

@@ -2,6 +2,7 @@
 // stops the command cleanly with a message that says what happened, and nothing that cannot be
 // trusted is taken or written.
 #include "plc_sim_process.h"
+#include "support/file_bytes.h"
 
 #include "project/project_record.h"
 
@@ -14,13 +15,6 @@
 #include <unistd.h>
 
 namespace {
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 // The peak resident memory of a running process, in MiB.
 double peakMiB(qint64 pid)
 {

@@ -1,6 +1,7 @@
 // The project's text forms from the command line: export and import give the project back, a
 // bad input writes nothing, and the printed sheet holds every slave row.
 #include "plc_sim_process.h"
+#include "support/file_bytes.h"
 #include "support/full_project.h"
 
 #include "project/project_file.h"
@@ -9,14 +10,6 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtTest>
-
-namespace {
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-} // namespace
 
 class TestProjectExchange : public QObject
 {

@@ -1,6 +1,7 @@
 // The record of units from the command line: write --log keeps a line per PLC, failures too, and
 // refuses to send anything when it cannot keep it; log shows it; a kill -9 leaves whole lines.
 #include "plc_sim_process.h"
+#include "support/file_bytes.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -14,12 +15,6 @@
 namespace {
 
 const QString Line = QStringLiteral("115200,E,8,1");
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -49,11 +44,11 @@ private Q_SLOTS:
             plcConfig(plcs.portOptions + QStringList{"write", m_project, "--verify", "--log", log});
         QCOMPARE(r.exitCode, 1);
 
-        const QList<QByteArray> lines = contents(log).split('\n');
+        const QList<QByteArray> lines = fileBytes(log).split('\n');
         QCOMPARE(lines.size(), 3); // and nothing after the last line end
         QVERIFY(lines.last().isEmpty());
         const QByteArray sha256 =
-            QCryptographicHash::hash(contents(m_project), QCryptographicHash::Sha256).toHex();
+            QCryptographicHash::hash(fileBytes(m_project), QCryptographicHash::Sha256).toHex();
         QHash<QString, QJsonObject> byPort;
         for (const QByteArray &line : lines.mid(0, 2)) {
             const QJsonObject o = QJsonDocument::fromJson(line).object();
@@ -77,7 +72,7 @@ private Q_SLOTS:
 
         const Run json = plcConfig({"log", log, "--json"});
         QCOMPARE(json.exitCode, 3);
-        QCOMPARE(json.out, contents(log));
+        QCOMPARE(json.out, fileBytes(log));
     }
 
     void aLogThatCannotBeWrittenSendsNothing_data()
@@ -98,8 +93,8 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(log.toLocal8Bit()), r.err.constData());
         for (int i = 1; i <= plcCount; ++i)
-            QVERIFY2(!contents(plcs.frameLog(i)).contains("request"),
-                     contents(plcs.frameLog(i)).constData());
+            QVERIFY2(!fileBytes(plcs.frameLog(i)).contains("request"),
+                     fileBytes(plcs.frameLog(i)).constData());
     }
 
     // plc-config killed at random moments while it writes PLCs: every line it left is whole.
@@ -132,7 +127,7 @@ private Q_SLOTS:
                      said.constData());
         }
         // One run to its end after them: its three lines follow whatever the kills left.
-        const qsizetype before = contents(log).count('\n');
+        const qsizetype before = fileBytes(log).count('\n');
         qInfo("%lld lines from 12 runs killed within %lld ms", qlonglong(before - 3), whole);
         // Whether it succeeds is the PLCs' matter (one may still hold half a request of a
         // killed run); each of its ports ends in a line.
@@ -141,7 +136,7 @@ private Q_SLOTS:
         if (last.exitCode != 0)
             qInfo("the last run: %s", last.err.constData());
 
-        const QByteArray all = contents(log);
+        const QByteArray all = fileBytes(log);
         QVERIFY2(all.endsWith('\n'), said.constData());
         const QList<QByteArray> lines = all.chopped(1).split('\n');
         for (const QByteArray &line : lines) {

@@ -6,6 +6,7 @@
 #include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 #include "project/project_file.h"
+#include "support/file_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/other_user.h"
 #include "support/scripted_prompts.h"
@@ -17,13 +18,6 @@
 #include <sys/stat.h>
 
 namespace {
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "link/frame_tap.h"
 #include "link/serial_devices.h"
+#include "support/file_bytes.h"
 #include "transfer/unit_log.h"
 
 #include <QTemporaryDir>
@@ -38,12 +39,6 @@ void write(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The description of the PlatformError that opening a log at path throws; empty when it opens.
@@ -117,7 +112,7 @@ private Q_SLOTS:
 
         const QString path = m_dir.filePath(QStringLiteral("%1.log").arg(QTest::currentDataTag()));
         UnitLog(path).append(r);
-        QCOMPARE(contents(path), line);
+        QCOMPARE(fileBytes(path), line);
         const UnitLogContents read = readUnitLog(path);
         QCOMPARE(read.problems, QStringList());
         QCOMPARE(read.lines, QList<QByteArray>{line.chopped(1)});
@@ -196,7 +191,7 @@ private Q_SLOTS:
         QCOMPARE(read.problems.size(), 1);
         QVERIFY2(read.problems.first().contains(QStringLiteral(", line 1: no JSON")),
                  qPrintable(read.problems.first()));
-        QVERIFY(contents(path).startsWith(cut + '\n'));
+        QVERIFY(fileBytes(path).startsWith(cut + '\n'));
         QCOMPARE(readUnitLog(fresh).records.size(), 1);
     }
 

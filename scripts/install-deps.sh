@@ -4,7 +4,8 @@
 # written with; poppler-utils: the test of the printed sheet reads the PDF's text with pdftotext;
 # python3 runs tools/include-cycles, the test that the source folders include one way only;
 # ser2net is the serial device server the end-to-end tests and a benchmark put in front of
-# plc-sim, run by them in the foreground, never as a service).
+# plc-sim, run by them in the foreground, never as a service; qt6-serialbus-dev is the Modbus RTU
+# master and slaves of plc-sim's simulated plant).
 # "fuzz" adds clang and libFuzzer, for scripts/fuzz.sh; "package" what scripts/package.sh needs
 # (dpkg-shlibdeps computes the package's dependencies; CPack finds programs with file);
 # "screenshots" the X server scripts/screenshots.sh runs the window on.
@@ -12,7 +13,7 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qcoro-qt6-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-serialbus-dev libgl-dev qcoro-qt6-dev
     qt6-qpa-plugins fonts-dejavu-core
     poppler-utils python3 ser2net
 )

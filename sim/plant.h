@@ -56,7 +56,20 @@ struct PlantSlave
     };
     std::optional<Exception> exception;
 
-    const std::optional<AddressRange> &range(ModbusTable table) const;
+    const std::optional<AddressRange> &range(ModbusTable table) const
+    {
+        switch (table) {
+        case ModbusTable::Coils:
+            return coils;
+        case ModbusTable::Discrete:
+            return discrete;
+        case ModbusTable::Input:
+            return input;
+        case ModbusTable::Holding:
+            break;
+        }
+        return holding;
+    }
     bool operator==(const PlantSlave &) const = default;
 };
 

@@ -2,13 +2,18 @@
 // for its end-to-end tests.
 
 #include "sim/demo_plc.h"
+#include "sim/plant.h"
+#include "sim/plant_poller.h"
 #include "sim/plc_model.h"
 #include "sim/pty_server.h"
+#include "sim/rtu_line.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -69,6 +74,17 @@ int number(const QCommandLineParser &parser, const QString &option, int min, int
     return value;
 }
 
+// A log file, or stderr for "-".
+void openLog(const QString &path, QFile &file)
+{
+    const bool opened = path == QLatin1String("-")
+                            ? file.open(stderr, QIODevice::WriteOnly)
+                            : (file.setFileName(path),
+                               file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (!opened)
+        usageError(QStringLiteral("cannot write the log %1: %2").arg(path, file.errorString()));
+}
+
 QSet<quint16> addresses(const QCommandLineParser &parser, const QString &option)
 {
     QSet<quint16> out;
@@ -93,6 +109,35 @@ QByteArray hexBytes(const QCommandLineParser &parser, const QString &option)
         usageError(
             QStringLiteral("--%1 wants hex bytes such as 0D0A, not \"%2\"").arg(option, text));
     return bytes;
+}
+
+// Reads the plant file again whenever it changes, so that a plant can be mended while the PLC
+// runs; a file with faults is reported and the plant before it kept.
+void followPlantFile(const QString &path, sim::PlantPoller &poller, QObject *parent)
+{
+    auto *watcher = new QFileSystemWatcher(QStringList{path}, parent);
+    auto *settle = new QTimer(parent);
+    settle->setSingleShot(true);
+    // An editor may write the file in several steps, or replace it: read it once it is quiet.
+    settle->setInterval(100);
+    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, settle, [=] {
+        settle->start();
+    });
+    QObject::connect(settle, &QTimer::timeout, parent, [=, &poller] {
+        if (!watcher->files().contains(path))
+            watcher->addPath(path);
+        QString faults;
+        const std::optional<sim::Plant> plant = sim::readPlantFile(path, &faults);
+        if (!plant) {
+            std::fprintf(stderr, "plc-sim: the plant in %s is not taken, the one before stays:\n%s\n",
+                         qPrintable(path), qPrintable(faults));
+            return;
+        }
+        if (*plant == poller.plant())
+            return;
+        poller.setPlant(*plant);
+        std::fprintf(stderr, "plc-sim: plant read again from %s\n", qPrintable(path));
+    });
 }
 
 } // namespace
@@ -173,6 +218,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("log"),
          QStringLiteral("Write every request and answer to <file> (- for stderr)."),
          QStringLiteral("file")},
+        {QStringLiteral("plant"),
+         QStringLiteral("Put the field devices of this plant file behind the PLC: its Modbus "
+                        "masters poll the slaves, its 1-wire master reads the sensors. Read again "
+                        "when the file changes."),
+         QStringLiteral("file")},
+        {QStringLiteral("plant-log"),
+         QStringLiteral("Write one line per poll and sensor read, with the values, to <file> "
+                        "(- for stderr)."),
+         QStringLiteral("file")},
     });
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
@@ -230,15 +284,29 @@ int main(int argc, char *argv[])
 
     QFile logFile;
     if (parser.isSet(QStringLiteral("log"))) {
-        const QString path = parser.value(QStringLiteral("log"));
-        const bool opened = path == QLatin1String("-")
-                                ? logFile.open(stderr, QIODevice::WriteOnly)
-                                : (logFile.setFileName(path),
-                                   logFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        if (!opened)
-            usageError(
-                QStringLiteral("cannot write the log %1: %2").arg(path, logFile.errorString()));
+        openLog(parser.value(QStringLiteral("log")), logFile);
         model.setLogDevice(&logFile);
+    }
+
+    std::unique_ptr<sim::PlantPoller> poller;
+    QFile plantLogFile;
+    if (parser.isSet(QStringLiteral("plant"))) {
+        const QString path = parser.value(QStringLiteral("plant"));
+        QString faults;
+        const std::optional<sim::Plant> plant = sim::readPlantFile(path, &faults);
+        if (!plant)
+            usageError(QStringLiteral("the plant in %1 has faults:\n%2").arg(path, faults));
+        poller = std::make_unique<sim::PlantPoller>(
+            model, [] { return std::make_unique<sim::RtuLine>(); });
+        poller->setPlant(*plant);
+        if (parser.isSet(QStringLiteral("plant-log"))) {
+            openLog(parser.value(QStringLiteral("plant-log")), plantLogFile);
+            poller->setPlantLog(&plantLogFile);
+        }
+        followPlantFile(path, *poller, &app);
+        poller->reconfigure();
+    } else if (parser.isSet(QStringLiteral("plant-log"))) {
+        usageError(QStringLiteral("--plant-log needs --plant"));
     }
 
     if (!quitOnSignals(app))
@@ -267,6 +335,7 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     const int rc = QCoreApplication::exec();
+    poller.reset();
     server.stop();
     model.setLogDevice(nullptr);
     return rc;

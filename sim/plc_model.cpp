@@ -405,6 +405,8 @@ void PlcModel::blockWrite(const QByteArray &command, quint16 address, const QByt
         log(LogEntry::Kind::Note, {},
             QStringLiteral("bus search started, done in %1 ms").arg(m_searchDelayMs));
     }
+    if (m_writeObserver)
+        m_writeObserver(address, static_cast<int>(bytes.size()));
 }
 
 void PlcModel::updateSearch()

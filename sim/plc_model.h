@@ -167,6 +167,10 @@ public:
     int bracketsOpened() const { return m_bracketsOpened; }
     int bracketsClosed() const { return m_bracketsClosed; }
 
+    // Called after every accepted write has been stored, with its byte range.
+    using WriteObserver = std::function<void(quint16 address, int count)>;
+    void setWriteObserver(WriteObserver observer) { m_writeObserver = std::move(observer); }
+
     const QList<Write> &writes() const { return m_writes; }
     QList<Write> writesAt(quint16 address) const;
     void clearWrites() { m_writes.clear(); }
@@ -230,6 +234,7 @@ private:
     int m_bracketsClosed = 0;
 
     QList<Write> m_writes;
+    WriteObserver m_writeObserver;
     int m_requests = 0;
     int m_naks = 0;
     // The byte range of the request being answered, for the faults that depend on it.

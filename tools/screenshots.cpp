@@ -177,6 +177,38 @@ int main(int argc, char *argv[])
     monitor->raise();
     shoot(folder, "frame-monitor-timeout", monitor);
 
+    // The diagnostics tabs on a PLC with the demo plant behind it: once its polls have come
+    // round, the error buffers hold what the slaves and sensors answered.
+    monitor->close();
+    QProcess plantPlc;
+    const QString plantLink = work.filePath(QStringLiteral("plant-plc"));
+    plantPlc.start(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
+        {QStringLiteral("--demo"), QStringLiteral("--plant"),
+         QStringLiteral(PLC_EXAMPLES_DIR "/demo-plant.json"), QStringLiteral("--link"), plantLink});
+    if (!plantPlc.waitForReadyRead(10000)) {
+        std::fprintf(stderr, "plc-screenshots: plc-sim did not start\n");
+        return 1;
+    }
+    for (int com = 1; com <= 10; ++com)
+        setComOverride(com, plantLink);
+    const auto wait = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    wait(3000);
+    tabs->setCurrentIndex(4);
+    control<QAbstractButton>(&window, "Command4")->click(); // "Read modbus buffer 1"
+    wait(1000);
+    control<QAbstractButton>(&window, "Command6")->click(); // "Read modbus buffer 2"
+    shoot(folder, "modbus-diag", &window);
+    tabs->setCurrentIndex(5);
+    control<QAbstractButton>(&window, "Command5")->click(); // "Read 1-wire buffer"
+    shoot(folder, "onewire-diag", &window);
+    plantPlc.terminate();
+    plantPlc.waitForFinished();
+
     // The production window after writing and verifying eight PLCs at once, each a plc-sim of
     // its own; the serial devices of the machine taking the pictures are left out.
     setSerialDeviceSource([] { return QList<SerialDevice>(); });

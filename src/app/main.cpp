@@ -18,8 +18,11 @@
 
 #ifdef Q_OS_UNIX
 #include "sim/demo_plc.h"
+#include "sim/plant.h"
+#include "sim/plant_poller.h"
 #include "sim/plc_model.h"
 #include "sim/pty_server.h"
+#include "sim/rtu_line.h"
 #endif
 
 #include <memory>
@@ -42,13 +45,17 @@ bool wantsWindow(const QStringList &arguments)
 
 #ifdef Q_OS_UNIX
 // The simulated PLC of --demo and of the COM-port dialog's "Simulated PLC", served on a
-// pseudo-terminal inside this process.
+// pseudo-terminal inside this process, with the demo plant behind it so that the diagnostics
+// tabs have something real to find.
 class PtySimulatedPlc final : public SimulatedPlc
 {
 public:
-    PtySimulatedPlc() : m_server(m_plc)
+    PtySimulatedPlc()
+        : m_server(m_plc), m_plant(m_plc, [] { return std::make_unique<sim::RtuLine>(); })
     {
         sim::fillDemoPlc(m_plc);
+        m_plant.setPlant(sim::demoPlant());
+        m_plant.reconfigure();
         if (!m_server.start())
             throw PlatformError(
                 QCoreApplication::translate("main", "The simulated PLC cannot start: %1")
@@ -59,6 +66,7 @@ public:
 private:
     sim::PlcModel m_plc;
     sim::PtyServer m_server;
+    sim::PlantPoller m_plant;
 };
 #endif
 

@@ -93,7 +93,7 @@ class TestPlantPoller : public QObject
     FakeClock clock;
     std::unique_ptr<PlcModel> model;
     std::unique_ptr<PlantPoller> poller;
-    QList<std::unique_ptr<ClockTimer>> timers;
+    std::vector<std::unique_ptr<ClockTimer>> timers;
     QList<ModbusPoll> sent;
     PlantLine *line = nullptr;
 
@@ -113,7 +113,7 @@ private Q_SLOTS:
             return made;
         });
         poller->setCallAfter([this](int ms, std::function<void()> fire) {
-            timers.append(clock.callAfter(ms, std::move(fire)));
+            timers.push_back(clock.callAfter(ms, std::move(fire)));
         });
     }
     void cleanup()

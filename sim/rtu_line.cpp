@@ -29,6 +29,8 @@ namespace {
 
 constexpr qint64 NsPerSecond = 1'000'000'000;
 constexpr qint64 NsPerMs = 1'000'000;
+// The longest pause inside a request a slave waits through.
+constexpr int PieceGapUs = 50'000;
 
 QModbusDataUnit::RegisterType registerType(ModbusTable table)
 {
@@ -168,6 +170,11 @@ public:
     explicit PlantServer(const PlantSlave &slave) : m_exception(slave.exception)
     {
         setServerAddress(slave.address);
+        // Qt's server forgets the start of a request after 3.5 characters without bytes. Here
+        // the master only ever sends whole requests, and a pause inside one comes from this
+        // process's event loop being late on a busy machine, not from the line: a wide margin
+        // keeps such a pause from losing the request.
+        setInterFrameDelay(PieceGapUs);
         QModbusDataUnitMap map;
         for (const ModbusTable table : {ModbusTable::Coils, ModbusTable::Discrete,
                                         ModbusTable::Input, ModbusTable::Holding}) {
@@ -301,6 +308,8 @@ public:
     std::unique_ptr<QSocketNotifier> masterNotifier;
     std::vector<std::unique_ptr<Slave>> slaves;
     qint64 charNs = 0;
+    // 3.5 characters without a byte end a frame.
+    qint64 silenceNs = 0;
     std::deque<Byte> line;
     // When the last byte put on the line (delivered or still travelling) ends.
     qint64 lineBusyUntilNs = 0;
@@ -355,7 +364,9 @@ void RtuLine::Private::readSlave(int index)
         bytes[0] = char(~bytes[0]);
     }
     slave.answerBytes += int(bytes.size());
-    qint64 due = std::max({now(), requestEndNs + slave.plant.delayMs * NsPerMs, lineBusyUntilNs});
+    // A slave starts no sooner than the 3.5 characters of silence that end the request.
+    const qint64 holdNs = std::max(silenceNs, slave.plant.delayMs * NsPerMs);
+    qint64 due = std::max({now(), requestEndNs + holdNs, lineBusyUntilNs});
     for (const char c : bytes) {
         due += charNs;
         line.push_back({due, index, c});
@@ -367,8 +378,6 @@ void RtuLine::Private::readSlave(int index)
 void RtuLine::Private::deliver()
 {
     const qint64 t = now();
-    // 3.5 characters of silence after a byte end its frame.
-    const qint64 silenceNs = charNs * 7 / 2;
     QByteArray run;
     int runFrom = MasterEnd;
     const auto sendRun = [&] {
@@ -421,7 +430,7 @@ void RtuLine::Private::schedule()
     if (!line.empty())
         wake = line.front().dueNs;
     if (!frame.isEmpty()) {
-        const qint64 frameEnd = frameLastNs + charNs * 7 / 2;
+        const qint64 frameEnd = frameLastNs + silenceNs;
         wake = wake < 0 ? frameEnd : std::min(wake, frameEnd);
     }
     if (wake < 0) {
@@ -460,6 +469,7 @@ bool RtuLine::open(const QList<PlantSlave> &slaves, int baudRate, char parity, Q
     }
     // A start bit, 8 data bits, the parity bit if any and a stop bit.
     d->charNs = (parity == 'N' ? 10 : 11) * NsPerSecond / baudRate;
+    d->silenceNs = d->charNs * 7 / 2;
     d->clock.start();
     d->lineBusyUntilNs = d->requestEndNs = d->frameLastNs = 0;
 

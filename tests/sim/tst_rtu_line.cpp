@@ -18,7 +18,8 @@ Q_DECLARE_METATYPE(sim::PollOutcome::Kind)
 // Slaves are written with only the fields a case sets; the others keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-// Slave 1 has every table; 2 answers late; 3 is noisy; 4 refuses one register with an odd code.
+// Slave 1 has every table; 2 answers too late; 3 is noisy; 4 refuses one register with an odd
+// code; 5 takes its time but answers within the timeout.
 static QList<PlantSlave> plant()
 {
     PlantSlave one{.address = 1,
@@ -31,7 +32,8 @@ static QList<PlantSlave> plant()
     PlantSlave three{.address = 3, .holding = AddressRange{0, 9}, .noise = true};
     PlantSlave four{.address = 4, .holding = AddressRange{0, 9}};
     four.exception = PlantSlave::Exception{ModbusTable::Holding, {5, 5}, 65};
-    return {one, two, three, four};
+    PlantSlave five{.address = 5, .holding = AddressRange{0, 9}, .delayMs = 30};
+    return {one, two, three, four, five};
 }
 
 static ModbusPoll readOf(int slave, ModbusTable table, int address, int count, int timeoutMs = 100)
@@ -94,8 +96,10 @@ private Q_SLOTS:
             << QList<quint16>{};
         QTest::newRow("slave not on the line")
             << readOf(9, ModbusTable::Holding, 0, 1, 30) << Kind::NoAnswer << 0 << QList<quint16>{};
-        QTest::newRow("noise") << readOf(3, ModbusTable::Holding, 0, 4, 50) << Kind::Garbled << 0
+        QTest::newRow("noise") << readOf(3, ModbusTable::Holding, 0, 4) << Kind::Garbled << 0
                                << QList<quint16>{};
+        QTest::newRow("slow slave within the timeout")
+            << readOf(5, ModbusTable::Holding, 8, 2) << Kind::Answered << 0 << QList<quint16>{8, 9};
     }
     void pollOutcome()
     {

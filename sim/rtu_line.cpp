@@ -319,6 +319,8 @@ public:
     QByteArray frame;
     bool frameFromMaster = false;
     qint64 frameLastNs = 0;
+    // Frames ended during a delivery, to be signalled at its end.
+    QList<std::pair<bool, QByteArray>> crossed;
     // Slave bytes the master has received since the line opened.
     quint64 bytesToMaster = 0;
     // Bumped by close(): answers to polls of an earlier opening are not handed out.
@@ -416,12 +418,18 @@ void RtuLine::Private::deliver()
         endFrame();
     }
     schedule();
+    // Last, as a receiver may close or delete the line.
+    const QList<std::pair<bool, QByteArray>> frames = std::exchange(crossed, {});
+    const QPointer<RtuLine> alive(q);
+    for (const auto &[fromMaster, bytes] : frames) {
+        if (alive)
+            Q_EMIT alive->frameCrossed(fromMaster, bytes);
+    }
 }
 
 void RtuLine::Private::endFrame()
 {
-    const QByteArray bytes = std::exchange(frame, {});
-    Q_EMIT q->frameCrossed(frameFromMaster, bytes);
+    crossed.append({frameFromMaster, std::exchange(frame, {})});
 }
 
 void RtuLine::Private::schedule()
@@ -513,6 +521,7 @@ void RtuLine::close()
     d->timer.stop();
     d->line.clear();
     d->frame.clear();
+    d->crossed.clear();
     d->masterNotifier.reset();
     if (d->client) {
         // Aborts an open poll; its answer is not handed out (generation).

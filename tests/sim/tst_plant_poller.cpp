@@ -132,7 +132,6 @@ private Q_SLOTS:
         model->setWord(Addr::Uart1Port, 0xD404); // master, 115200, no parity, 4 rows
         model->setMemory(Addr::Uart1Slaves, row(1, 10, 0, 100, 1, 500) + row(2, 4, 30, 110, 4, 500) +
                                                 row(3, 2, 200, 120, 2, 300) + row(3, 16, 0, 1000, 3, 300));
-        model->setErrorBuffer(PlcModel::ErrorBuffer::Uart1, bytes({0x99, 0x99}));
         poller->reconfigure();
         runFor(2000);
         QCOMPARE(line->opened, QStringLiteral("115200,N"));

@@ -77,10 +77,10 @@ int number(const QCommandLineParser &parser, const QString &option, int min, int
 // A log file, or stderr for "-".
 void openLog(const QString &path, QFile &file)
 {
-    const bool opened = path == QLatin1String("-")
-                            ? file.open(stderr, QIODevice::WriteOnly)
-                            : (file.setFileName(path),
-                               file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const bool opened =
+        path == QLatin1String("-")
+            ? file.open(stderr, QIODevice::WriteOnly)
+            : (file.setFileName(path), file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     if (!opened)
         usageError(QStringLiteral("cannot write the log %1: %2").arg(path, file.errorString()));
 }
@@ -120,16 +120,15 @@ void followPlantFile(const QString &path, sim::PlantPoller &poller, QObject *par
     settle->setSingleShot(true);
     // An editor may write the file in several steps, or replace it: read it once it is quiet.
     settle->setInterval(100);
-    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, settle, [=] {
-        settle->start();
-    });
+    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, settle, [=] { settle->start(); });
     QObject::connect(settle, &QTimer::timeout, parent, [=, &poller] {
         if (!watcher->files().contains(path))
             watcher->addPath(path);
         QString faults;
         const std::optional<sim::Plant> plant = sim::readPlantFile(path, &faults);
         if (!plant) {
-            std::fprintf(stderr, "plc-sim: the plant in %s is not taken, the one before stays:\n%s\n",
+            std::fprintf(stderr,
+                         "plc-sim: the plant in %s is not taken, the one before stays:\n%s\n",
                          qPrintable(path), qPrintable(faults));
             return;
         }

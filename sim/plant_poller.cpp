@@ -88,8 +88,8 @@ QString romText(const RomCode &rom)
 } // namespace
 
 PlantPoller::PlantPoller(PlcModel &model, LineFactory lines, QObject *parent)
-    : QObject(parent), m_model(model), m_lines(std::move(lines)),
-      m_registers(MasterRegisters, 0), m_bits(MasterBits, false)
+    : QObject(parent), m_model(model), m_lines(std::move(lines)), m_registers(MasterRegisters, 0),
+      m_bits(MasterBits, false)
 {
     m_ports[0].uart = 1;
     m_ports[1].uart = 2;
@@ -158,8 +158,8 @@ void PlantPoller::reconfigure()
 
     const quint16 aux = m_model.word(Addr::AuxMode);
     const int sensors = isMaster(aux) ? std::min<int>(aux & 0xFF, MostRows) : 0;
-    const QByteArray sensorConfig = m_model.memory(Addr::AuxMode, 2) +
-                                    m_model.memory(Addr::SensorArea, 10 * sensors);
+    const QByteArray sensorConfig =
+        m_model.memory(Addr::AuxMode, 2) + m_model.memory(Addr::SensorArea, 10 * sensors);
     if (sensorConfig != m_sensorConfig) {
         if (!m_sensorConfig.isEmpty() && m_sensorConfig.left(2) != QByteArray(2, '\0'))
             m_model.setErrorBuffer(PlcModel::ErrorBuffer::OneWire, {});
@@ -186,8 +186,8 @@ void PlantPoller::restartPort(Port &port, bool clearErrors)
     for (int i = 0; i < n; ++i) {
         const QByteArray r = port.records.mid(8 * i, 8);
         const int last = le16(r, 6);
-        port.rows.append(Row{static_cast<quint8>(r.at(0)), static_cast<quint8>(r.at(1)),
-                             le16(r, 2), le16(r, 4), last >> 12, last & 0xFFF});
+        port.rows.append(Row{static_cast<quint8>(r.at(0)), static_cast<quint8>(r.at(1)), le16(r, 2),
+                             le16(r, 4), last >> 12, last & 0xFFF});
     }
     const int speed = Speeds[(port.word >> 8) & 7];
     const int parityIndex = (port.word >> 11) & 3;
@@ -197,7 +197,8 @@ void PlantPoller::restartPort(Port &port, bool clearErrors)
     if (!port.line->open(m_plant.slaves(port.uart), speed, parity, &error)) {
         port.line.reset();
         port.lineError = error;
-        m_model.note(QStringLiteral("uart%1: the Modbus line cannot open: %2").arg(port.uart).arg(error));
+        m_model.note(
+            QStringLiteral("uart%1: the Modbus line cannot open: %2").arg(port.uart).arg(error));
         return;
     }
     m_model.note(QStringLiteral("uart%1: polling %2 rows at %3 bit/s, parity %4")
@@ -254,12 +255,13 @@ void PlantPoller::pollNext(Port &port, int generation)
         refused = PollOutcome{PollOutcome::Kind::Exception, 3, {}};
     if (refused) {
         callAfter(0, [this, &port, generation, index, outcome = *refused] {
-            finishPoll(port, generation, index, outcome);
+            finishPoll(port, generation, index, outcome, {});
         });
         return;
     }
-    port.line->poll(request, [this, &port, generation, index](const PollOutcome &outcome) {
-        finishPoll(port, generation, index, outcome);
+    port.line->poll(request, [this, &port, generation, index,
+                              sent = request.values](const PollOutcome &outcome) {
+        finishPoll(port, generation, index, outcome, sent);
     });
 }
 
@@ -283,7 +285,8 @@ quint8 PlantPoller::errorByte(const Port &port, int rowIndex, const PollOutcome 
     return TimeoutError;
 }
 
-void PlantPoller::finishPoll(Port &port, int generation, int rowIndex, const PollOutcome &outcome)
+void PlantPoller::finishPoll(Port &port, int generation, int rowIndex, const PollOutcome &outcome,
+                             const QList<quint16> &sent)
 {
     if (generation != port.generation || rowIndex >= port.rows.size())
         return;
@@ -328,12 +331,13 @@ void PlantPoller::finishPoll(Port &port, int generation, int rowIndex, const Pol
                              .arg(QLatin1String(functionName(row.function)))
                              .arg(row.slaveAddress)
                              .arg(row.slaveAddress + row.count - 1);
-    writePlantLog(QStringLiteral("%1 -> %2").arg(poll, what));
+    writePlantLog(sent.isEmpty()
+                      ? QStringLiteral("%1 -> %2").arg(poll, what)
+                      : QStringLiteral("%1 <- %2 -> %3").arg(poll, valuesText(sent), what));
     if (changed) {
-        m_model.note(QStringLiteral("%1: error byte %2")
-                         .arg(poll)
-                         .arg(byte, 2, 16, QLatin1Char('0'))
-                         .toUpper());
+        m_model.note(
+            QStringLiteral("%1: error byte %2")
+                .arg(poll, QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper()));
         Q_EMIT errorChanged(port.uart, rowIndex + 1, byte);
     }
 
@@ -344,7 +348,8 @@ void PlantPoller::finishPoll(Port &port, int generation, int rowIndex, const Pol
     }
     // A rest between passes, at least a millisecond, so that a table the master refuses
     // whole does not spin.
-    callAfter(std::max(m_plant.cycleMs, 1), [this, &port, generation] { pollNext(port, generation); });
+    callAfter(std::max(m_plant.cycleMs, 1),
+              [this, &port, generation] { pollNext(port, generation); });
 }
 
 void PlantPoller::readSensors(int generation)
@@ -374,7 +379,8 @@ void PlantPoller::readSensors(int generation)
             errors[i] = static_cast<char>(NoDevice | m_sensorMisses[i]);
             what = QStringLiteral("no device");
         }
-        writePlantLog(QStringLiteral("onewire sensor %1 %2 -> %3").arg(i + 1).arg(romText(rom), what));
+        writePlantLog(
+            QStringLiteral("onewire sensor %1 %2 -> %3").arg(i + 1).arg(romText(rom), what));
     }
     m_model.setErrorBuffer(PlcModel::ErrorBuffer::OneWire, errors);
     callAfter(SensorPeriodMs, [this, generation] { readSensors(generation); });

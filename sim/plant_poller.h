@@ -92,7 +92,9 @@ private:
 
     void restartPort(Port &port, bool clearErrors);
     void pollNext(Port &port, int generation);
-    void finishPoll(Port &port, int generation, int rowIndex, const PollOutcome &outcome);
+    // sent: the values a write row sent.
+    void finishPoll(Port &port, int generation, int rowIndex, const PollOutcome &outcome,
+                    const QList<quint16> &sent);
     void readSensors(int generation);
     quint8 errorByte(const Port &port, int rowIndex, const PollOutcome &outcome) const;
     void writePlantLog(const QString &line);

@@ -182,10 +182,10 @@ int main(int argc, char *argv[])
     monitor->close();
     QProcess plantPlc;
     const QString plantLink = work.filePath(QStringLiteral("plant-plc"));
-    plantPlc.start(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
-        {QStringLiteral("--demo"), QStringLiteral("--plant"),
-         QStringLiteral(PLC_EXAMPLES_DIR "/demo-plant.json"), QStringLiteral("--link"), plantLink});
+    plantPlc.start(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("plc-sim")),
+                   {QStringLiteral("--demo"), QStringLiteral("--plant"),
+                    QStringLiteral(PLC_EXAMPLES_DIR "/demo-plant.json"), QStringLiteral("--link"),
+                    plantLink});
     if (!plantPlc.waitForReadyRead(10000)) {
         std::fprintf(stderr, "plc-screenshots: plc-sim did not start\n");
         return 1;

@@ -68,8 +68,9 @@ private Q_SLOTS:
         const QString plantLog = sim.folder() + QStringLiteral("/plant.log");
         writeFile(plant, QByteArray(Plant).replace("%1", ""));
         QVERIFY(sim.start({"--plant", plant, "--plant-log", plantLog}));
-        const Run w = runPlcConfig(m_config.path(), {"--port", sim.linkPath(), "write",
-                                                     QFINDTESTDATA("../../examples/two-masters.dpc")});
+        const Run w =
+            runPlcConfig(m_config.path(), {"--port", sim.linkPath(), "write",
+                                           QFINDTESTDATA("../../examples/two-masters.dpc")});
         QCOMPARE(w.exitCode, 0);
 
         const QByteArray failing("1\tNo error\t\n"
@@ -88,8 +89,8 @@ private Q_SLOTS:
         QVERIFY2(oneWire.contains("3\tActive error\tNo device found error :"), oneWire);
 
         writeFile(plant, QByteArray(Plant).replace("%1", R"({ "address": 2, "input": [0, 49] },)"));
-        const QByteArray mended(QByteArray(failing).replace(
-            "Active error\ttimeout error occurred", "Inactive error\t"));
+        const QByteArray mended(QByteArray(failing).replace("Active error\ttimeout error occurred",
+                                                            "Inactive error\t"));
         QCOMPARE(diagBecomes(sim, "uart1", mended), mended);
 
         // One line per poll, with what was read: slave 1's registers hold their own addresses.
@@ -98,8 +99,9 @@ private Q_SLOTS:
         const QByteArray lines = log.readAll();
         QVERIFY2(lines.contains("uart1 slot 1 slave 1 read holding 0..9 -> 0 1 2 3 4 5 6 7 8 9\n"),
                  lines.left(2000));
-        QVERIFY2(lines.contains("uart1 slot 2 slave 2 read input 30..33 -> no answer within 500 ms\n"),
-                 lines.left(2000));
+        QVERIFY2(
+            lines.contains("uart1 slot 2 slave 2 read input 30..33 -> no answer within 500 ms\n"),
+            lines.left(2000));
     }
 
     void aPlantWithFaultsIsRefusedWithTheirPlaces()

@@ -72,10 +72,12 @@ QByteArray bytes(std::initializer_list<int> values)
 QByteArray row(int slave, int count, int from, int to, int function, int timeoutMs)
 {
     const int last = function << 12 | timeoutMs;
-    return bytes({slave, count, from & 0xFF, from >> 8, to & 0xFF, to >> 8, last & 0xFF, last >> 8});
+    return bytes(
+        {slave, count, from & 0xFF, from >> 8, to & 0xFF, to >> 8, last & 0xFF, last >> 8});
 }
 
-PlantSlave slave(int address, std::optional<AddressRange> holding, std::optional<AddressRange> coils = {})
+PlantSlave slave(int address, std::optional<AddressRange> holding,
+                 std::optional<AddressRange> coils = {})
 {
     PlantSlave s;
     s.address = address;
@@ -127,11 +129,13 @@ private Q_SLOTS:
     void errorBytesFollowThePlant()
     {
         Plant plant;
-        plant.uart1 = {slave(1, AddressRange{0, 99}), slave(3, AddressRange{0, 199}, AddressRange{0, 63})};
+        plant.uart1 = {slave(1, AddressRange{0, 99}),
+                       slave(3, AddressRange{0, 199}, AddressRange{0, 63})};
         poller->setPlant(plant);
         model->setWord(Addr::Uart1Port, 0xD404); // master, 115200, no parity, 4 rows
-        model->setMemory(Addr::Uart1Slaves, row(1, 10, 0, 100, 1, 500) + row(2, 4, 30, 110, 4, 500) +
-                                                row(3, 2, 200, 120, 2, 300) + row(3, 16, 0, 1000, 3, 300));
+        model->setMemory(Addr::Uart1Slaves,
+                         row(1, 10, 0, 100, 1, 500) + row(2, 4, 30, 110, 4, 500) +
+                             row(3, 2, 200, 120, 2, 300) + row(3, 16, 0, 1000, 3, 300));
         poller->reconfigure();
         runFor(2000);
         QCOMPARE(line->opened, QStringLiteral("115200,N"));
@@ -140,7 +144,8 @@ private Q_SLOTS:
         QCOMPARE(poller->masterRegister(109), quint16(9));
 
         // The write rows send what the PLC holds at their master address.
-        const auto write = std::find_if(sent.cbegin(), sent.cend(), [](const ModbusPoll &p) { return p.write; });
+        const auto write =
+            std::find_if(sent.cbegin(), sent.cend(), [](const ModbusPoll &p) { return p.write; });
         QCOMPARE(write->values, QList<quint16>({120, 121}));
 
         plant.uart1.append(slave(2, {}));
@@ -188,19 +193,43 @@ private Q_SLOTS:
         poller->setPlant(Plant{});
         model->setWord(Addr::Uart1Port, 0x4001); // a Modbus slave at address 1
         poller->reconfigure();
-        model->feed(framed("E11" "3000" "02" "0FFF"));
-        model->feed(framed("E11" "2008" "02" "01C4") + framed("E11" "2502" "08" "0104000000006400"));
+        model->feed(framed("E11"
+                           "3000"
+                           "02"
+                           "0FFF"));
+        model->feed(framed("E11"
+                           "2008"
+                           "02"
+                           "01C4") +
+                    framed("E11"
+                           "2502"
+                           "08"
+                           "0104000000006400"));
         model->setErrorBuffer(PlcModel::ErrorBuffer::Uart1, bytes({0x81, 0x81}));
         runFor(1000);
         QVERIFY(sent.isEmpty());
-        model->feed(framed("E11" "3000" "02" "0000"));
+        model->feed(framed("E11"
+                           "3000"
+                           "02"
+                           "0000"));
         runFor(1000);
         QVERIFY(!sent.isEmpty());
         QCOMPARE(sent.first().slave, 1);
         QCOMPARE(errors(Addr::Uart1Errors, 2), bytes({0x84, 0x00}));
 
         // Back to "Not use": the polling stops.
-        model->feed(framed("E11" "3000" "02" "0FFF") + framed("E11" "2008" "02" "0000") + framed("E11" "3000" "02" "0000"));
+        model->feed(framed("E11"
+                           "3000"
+                           "02"
+                           "0FFF") +
+                    framed("E11"
+                           "2008"
+                           "02"
+                           "0000") +
+                    framed("E11"
+                           "3000"
+                           "02"
+                           "0000"));
         runFor(10);
         const qsizetype polls = sent.size();
         runFor(1000);

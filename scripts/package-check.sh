@@ -79,7 +79,7 @@ plc-config show examples/two-masters.dpc >"$work/show.txt"
 grep -q "Modbus master" "$work/show.txt" || fail "show: $(cat "$work/show.txt")"
 [ "$(plc-config to-ieee 1.5)" = 3FC00000 ] || fail "to-ieee 1.5 (conv from /usr/lib)"
 
-plc-sim --link "$work/plc" >"$work/sim.out" 2>&1 &
+plc-sim --link "$work/plc" --plant /usr/share/plc-config/examples/plant.json >"$work/sim.out" 2>&1 &
 sim_pid=$!
 for _ in $(seq 50); do [ -e "$work/plc" ] && break; sleep 0.1; done
 [ -e "$work/plc" ] || fail "plc-sim did not start: $(cat "$work/sim.out")"
@@ -87,6 +87,12 @@ plc() { plc-config --config-dir "$work" --port "$work/plc" "$@"; }
 plc write examples/two-masters.dpc
 plc upload "$work/uploaded.dpc"
 plc-config show "$work/uploaded.dpc" | grep -q "Modbus master" || fail "the upload is not the project"
+# The installed plant behind the PLC: its missing slave 2 times out once the polling came round.
+for _ in $(seq 50); do
+    plc diag uart1 >"$work/diag.txt" && grep -q "^2.*timeout error occurred" "$work/diag.txt" && break
+    sleep 0.2
+done
+grep -q "^2.*timeout error occurred" "$work/diag.txt" || fail "diag uart1 on the plant: $(cat "$work/diag.txt")"
 
 # The window starts and keeps running until it is stopped.
 status=0

@@ -148,12 +148,11 @@ void PlantPoller::reconfigure()
         const QByteArray records = m_model.memory(recordsAddress(port.uart), 8 * rowCount(word));
         if (word == port.word && records == port.records)
             continue;
-        // A PLC that starts keeps the error bytes it holds until its polls replace them; a new
-        // configuration starts from a clean buffer.
-        const bool configuredBefore = port.word != 0;
+        // Polling a configuration starts from a clean buffer: what it holds is then all this
+        // plant's doing.
         port.word = word;
         port.records = records;
-        restartPort(port, configuredBefore);
+        restartPort(port, true);
     }
 
     const quint16 aux = m_model.word(Addr::AuxMode);
@@ -161,8 +160,7 @@ void PlantPoller::reconfigure()
     const QByteArray sensorConfig =
         m_model.memory(Addr::AuxMode, 2) + m_model.memory(Addr::SensorArea, 10 * sensors);
     if (sensorConfig != m_sensorConfig) {
-        if (!m_sensorConfig.isEmpty() && m_sensorConfig.left(2) != QByteArray(2, '\0'))
-            m_model.setErrorBuffer(PlcModel::ErrorBuffer::OneWire, {});
+        m_model.setErrorBuffer(PlcModel::ErrorBuffer::OneWire, {});
         m_sensorConfig = sensorConfig;
         m_sensorMisses = QList<int>(sensors, 0);
         const int generation = ++m_sensorGeneration;

@@ -227,8 +227,8 @@ private Q_SLOTS:
                                                    "03001E409CFFFF0300"));
         QCOMPARE(b.mid(7508 + 1161, 11), QByteArray::fromHex("0028FF0A0102030405B80B"));
 
-        // Loaded back: numbers as decimal text, the addresses 0 to 65535, ROM bytes as two
-        // upper-case digits.
+        // Loaded back: numbers as decimal text, the addresses 0 to 65535 (not as the signed
+        // 16-bit values some files hold), ROM bytes as two upper-case digits.
         Ports q;
         Apply_project_record(r, q.ports());
         QCOMPARE(q.uart1.slaves().rowCells(2),
@@ -236,19 +236,6 @@ private Q_SLOTS:
         QCOMPARE(q.uart1.slaves().cell(3, 0), QStringLiteral("4")); // the placeholder's Slot
         QCOMPARE(q.aux.sensors().sensor(0).rom[2], QStringLiteral("0A"));
         QCOMPARE(q.aux.sensors().sensor(0).reg, QStringLiteral("3000"));
-    }
-
-    // An address stored as a negative 16-bit value (as some files hold it) is the same 16 bits
-    // the PLC gets: it shows as 0 to 65535.
-    void storedAddressesShowUnsigned()
-    {
-        ProjectRecord r;
-        r.setSlave(ProjectRecord::Uart1, 0, SlaveEntry{1, 1, 10, 0x9C40, 0x8000, 100});
-        r.setByteField(ProjectRecord::Uart1, ProjectRecord::SlaveCountOffset, 1);
-        Ports p;
-        Apply_project_record(r, p.ports());
-        QCOMPARE(p.uart1.slaves().cell(0, SlaveColumn::AddressSlave), QStringLiteral("40000"));
-        QCOMPARE(p.uart1.slaves().cell(0, SlaveColumn::AddressMaster), QStringLiteral("32768"));
     }
 
     void aCellThatDoesNotFitNamesItselfAndLeavesTheFileAlone()

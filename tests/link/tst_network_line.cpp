@@ -181,15 +181,14 @@ private Q_SLOTS:
     // acknowledged; flow control is asked for but not awaited.
     void negotiatesTheLineSettings_data()
     {
-        auto row = [](const char *settings, const QByteArrayList &asked) {
-            QTest::newRow(settings) << QString::fromLatin1(settings) << asked;
-        };
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QByteArrayList>("asked"); // speed, data bits, parity (1 none, 2 odd,
                                                    // 3 even), stop bits (3 for 1.5), in hex
-        row("115200,E,8,1", {"0001c200", "08", "03", "01"});
-        row("9600,N,7,2", {"00002580", "07", "01", "02"});
-        row("19200,O,8,1.5", {"00004b00", "08", "02", "03"});
+        QTest::newRow("115200,E,8,1")
+            << "115200,E,8,1" << QByteArrayList{"0001c200", "08", "03", "01"};
+        QTest::newRow("9600,N,7,2") << "9600,N,7,2" << QByteArrayList{"00002580", "07", "01", "02"};
+        QTest::newRow("19200,O,8,1.5")
+            << "19200,O,8,1.5" << QByteArrayList{"00004b00", "08", "02", "03"};
     }
     void negotiatesTheLineSettings()
     {
@@ -225,8 +224,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("answer");      // what the link is to get
         QTest::addColumn<QByteArray>("requestSent"); // the request 02 FF 03 as the server gets it
         auto x = [](const char *hex) { return QByteArray::fromHex(hex); };
-        // The answer 02 FF 41 42 03 with a line state notice and a modem state notice
-        // in it.
+        // The answer 02 FF 41 42 03 with a line state notice and a modem state notice in it.
         QTest::newRow("rfc2217") << NetworkAddress::Protocol::Rfc2217
                                  << x("02ffff41") + comPort(106, x("60")) + x("42") +
                                         comPort(107, x("b0")) + x("03")

@@ -350,7 +350,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("lists"); // speed and parity afterwards
         QTest::newRow("UART 2, demo PLC") << false << false << 2 << "9600 Even";
         QTest::newRow("UART 1, silent PLC") << true << true << 0 << "115200 None";
-        QTest::newRow("UART 2, silent PLC") << false << true << 0 << "115200 None";
     }
     void anUploadShowsTheTableHoweverItEnds()
     {

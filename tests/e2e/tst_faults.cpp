@@ -168,6 +168,10 @@ private Q_SLOTS:
     // moment it happened. Each command now ends on what happened, at that request.
     void aCommandSaysWhatTheLineAndThePlcDid_data()
     {
+        auto row = [](const char *name, const QStringList &faults, const QStringList &args,
+                      int exitCode, const QString &said, int requested = -1) {
+            QTest::newRow(name) << faults << args << exitCode << said << requested;
+        };
         QTest::addColumn<QStringList>("faults"); // plc-sim's
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
@@ -175,28 +179,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("requested"); // requests plc-sim logged; -1: not counted
         const QStringList restart{"restart"}, write{"write", m_sound};
         const QStringList strayStx{"--stray", "02", "--refuse-at"};
-        QTest::newRow("restart taken") << QStringList{} << restart << 0 << "" << -1;
-        QTest::newRow("restart refused")
-            << QStringList{"--refuse-at", "3011"} << restart << 1 << "Wrong answer from PLC\n"
-            << -1;
-        QTest::newRow("restart, silence")
-            << QStringList{"--silent"} << restart << 1 << "Answer timeout from PLC\n"
-            << -1;
-        QTest::newRow("restart refused behind a stray STX")
-            << strayStx + QStringList{"3011"} << restart << 1 << "Damaged answer from PLC\n"
-            << -1;
-        QTest::newRow("write refused behind a stray STX")
-            << strayStx + QStringList{"3000"} << write << 1 << "Damaged answer from PLC\n"
-            << 1;
-        const std::pair<int, const char *> moments[] = {{1, "at the first request"},
-                                                        {3, "inside the bracket"},
-                                                        {5, "at the control word"},
-                                                        {7, "at the second port"}};
+        row("restart taken", QStringList{}, restart, 0, "");
+        row("restart refused", QStringList{"--refuse-at", "3011"}, restart, 1,
+            "Wrong answer from PLC\n");
+        row("restart, silence", QStringList{"--silent"}, restart, 1, "Answer timeout from PLC\n");
+        row("restart refused behind a stray STX", strayStx + QStringList{"3011"}, restart, 1,
+            "Damaged answer from PLC\n");
+        row("write refused behind a stray STX", strayStx + QStringList{"3000"}, write, 1,
+            "Damaged answer from PLC\n", 1);
+        const std::pair<int, const char *> moments[] = {{1, "device gone at the first request"},
+                                                        {3, "device gone inside the bracket"},
+                                                        {5, "device gone at the control word"},
+                                                        {7, "device gone at the second port"}};
         for (const auto &[request, name] : moments) {
-            QTest::addRow("device gone %s", name)
-                << QStringList{"--hang-up-at", QString::number(request)} << write << 1
-                << "LINK: the device went away\n"
-                << -1;
+            row(name, {"--hang-up-at", QString::number(request)}, write, 1,
+                "LINK: the device went away\n");
         }
     }
     void aCommandSaysWhatTheLineAndThePlcDid()

@@ -1,15 +1,14 @@
 // Project files: the record's layout, cells converted to its fields, saving and loading, what is
 // refused and what stays as it was.
 #include "common/errors.h"
-#include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
-#include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 #include "project/project_file.h"
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/other_user.h"
 #include "support/scripted_prompts.h"
+#include "support/start_up_ports.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -47,21 +46,11 @@ SensorRow sensorRow(const QStringList &bytes, const QString &reg)
     return s;
 }
 
-// The three ports of a window after start-up.
-struct Ports
+// The ports of a window after start-up, with the record they were loaded from or saved to.
+struct Ports : StartUpPorts
 {
-    QTemporaryDir dir;
-    ModbusPort uart1{ModbusPortInfo::uart1()};
-    ModbusPort uart2{ModbusPortInfo::uart2()};
-    AuxPort aux;
     ProjectRecord memory;
     ScriptedPrompts prompts;
-    Ports()
-    {
-        uart1.setStartUpValues(dir.filePath("set.ini"));
-        uart2.setStartUpValues(dir.filePath("set.ini"));
-    }
-    ProjectPorts ports() { return {uart1, uart2, aux}; }
     Outcome save(const QString &path)
     {
         prompts.queueFile(path);

@@ -4,19 +4,18 @@
 #include "common/csv.h"
 #include "common/errors.h"
 #include "common/untrusted_text.h"
-#include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
-#include "onewire/aux_port.h"
 #include "project/project_file.h"
 #include "project/project_json.h"
 #include "project/table_csv.h"
+#include "support/file_bytes.h"
 #include "support/full_project.h"
+#include "support/start_up_ports.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -27,23 +26,13 @@ namespace {
 
 ProjectRecord fileRecord(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? ProjectRecord::fromBytes(f.readAll()) : ProjectRecord();
+    return ProjectRecord::fromBytes(fileBytes(path));
 }
 
 // The ports of a fresh window, or holding a record.
-struct Ports
+struct Ports : StartUpPorts
 {
-    QTemporaryDir dir;
-    ModbusPort uart1{ModbusPortInfo::uart1()};
-    ModbusPort uart2{ModbusPortInfo::uart2()};
-    AuxPort aux;
-    ProjectPorts ports() { return {uart1, uart2, aux}; }
-    Ports()
-    {
-        uart1.setStartUpValues(dir.filePath("set.ini"));
-        uart2.setStartUpValues(dir.filePath("set.ini"));
-    }
+    Ports() = default;
     explicit Ports(const ProjectRecord &record) { Apply_project_record(record, ports()); }
     // The record as a save writes it: the fields a project uses, nothing else.
     ProjectRecord saved()

@@ -2,6 +2,7 @@
 // upload is one step that gives back the ports as they were; a text box keeps Ctrl+Z for its own
 // typing.
 #include "support/config_recipe.h"
+#include "support/file_bytes.h"
 #include "support/sim_bench.h"
 #include "support/widget_driver.h"
 
@@ -65,20 +66,17 @@ private Q_SLOTS:
 
     void eachChangeIsOneStepBackAndForth_data()
     {
+        auto row = [](const char *name, const QString &change, const QString &undoText) {
+            QTest::newRow(name) << change << undoText;
+        };
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("undoText");
-        QTest::newRow("a cell typed in the grid") << "cell"
-                                                  << "&Undo change of UART 1";
-        QTest::newRow("a slave added in the dialog") << "add"
-                                                     << "&Undo change of UART 1";
-        QTest::newRow("a row deleted") << "delete"
-                                       << "&Undo change of UART 1";
-        QTest::newRow("a mode chosen") << "mode"
-                                       << "&Undo change of UART 2";
-        QTest::newRow("a project loaded") << "load"
-                                          << "&Undo change of UART 1, ";
-        QTest::newRow("the three uploads of the PLC menu") << "upload"
-                                                           << "&Undo change of UART 1, ";
+        row("a cell typed in the grid", "cell", "&Undo change of UART 1");
+        row("a slave added in the dialog", "add", "&Undo change of UART 1");
+        row("a row deleted", "delete", "&Undo change of UART 1");
+        row("a mode chosen", "mode", "&Undo change of UART 2");
+        row("a project loaded", "load", "&Undo change of UART 1, ");
+        row("the three uploads of the PLC menu", "upload", "&Undo change of UART 1, ");
     }
     void eachChangeIsOneStepBackAndForth()
     {
@@ -205,11 +203,7 @@ private Q_SLOTS:
 
         const QString loaded = m_b->dir.filePath("loaded.dpc");
         QVERIFY(QFile::copy(QFINDTESTDATA("../fixtures/project/sound.dpc"), loaded));
-        const auto bytes = [](const QString &path) {
-            QFile file(path);
-            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        };
-        const QByteArray loadedBytes = bytes(loaded);
+        const QByteArray loadedBytes = fileBytes(loaded);
         m_b->prompts.queueSaveChoice(Prompts::SaveChoice::Discard);
         m_b->prompts.queueFile(loaded);
         action("Load_config")->trigger();
@@ -219,7 +213,7 @@ private Q_SLOTS:
         const qsizetype asked = m_b->prompts.fileRequests().size();
         action("Save")->trigger(); // asks where; the chooser is cancelled
         QCOMPARE(m_b->prompts.fileRequests().size(), asked + 1);
-        QCOMPARE(bytes(loaded), loadedBytes);
+        QCOMPARE(fileBytes(loaded), loadedBytes);
 
         const QString json = m_b->dir.filePath("p.json");
         m_b->prompts.queueFile(json);

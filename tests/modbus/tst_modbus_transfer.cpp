@@ -237,16 +237,6 @@ private Q_SLOTS:
         QVERIFY(!m_bench->line.isOpen());
     }
 
-    void threeSlavesGoOutAsTheirRecords()
-    {
-        makePort(true, PortMode::Master, ThreeSlaves);
-        QCOMPARE(write(), Outcome::Done);
-        // The port word D403 travels low byte first.
-        QCOMPARE(m_bench->line.sends().value(1), framed("E1120080203D4"));
-        QCOMPARE(m_bench->line.sends().value(2),
-                 framed("E11250218010A6400C8006410020400002C01FA4003100A009001F401"));
-    }
-
     void aCellThatIsNoNumberEndsTheWriteUnsent()
     {
         ModbusPort &port = makePort(true, PortMode::Master, validRows(2));

@@ -3,11 +3,11 @@
 #include "support/sim_bench.h"
 
 #include "cli/frame_trace.h"
-#include "support/wait_for_task.h"
 #include "link/frame_tap.h"
 #include "link/plc_address.h"
 #include "monitor/frame_decoder.h"
 #include "monitor/frame_log_model.h"
+#include "support/wait_for_task.h"
 
 #include <QAbstractItemModelTester>
 #include <QLoggingCategory>
@@ -32,46 +32,39 @@ class TestFrameLog : public QObject
 private Q_SLOTS:
     void requestsReadAsTheirAddressesMean_data()
     {
+        auto row = [](const char *name, const QByteArray &request, const QString &meaning,
+                      bool sumWrong = false) {
+            QTest::newRow(name) << request << meaning << sumWrong;
+        };
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QString>("meaning");
         QTest::addColumn<bool>("sumWrong");
         const QByteArray zeros(128, '0');
-        QTest::newRow("bracket open") << BracketOpen << "configuration bracket open" << false;
-        QTest::newRow("bracket close")
-            << frame("E113000020000", "8F") << "configuration bracket close" << false;
-        QTest::newRow("UART 1 master word")
-            << framed("E1120080204D4") << "UART 1 port word: Modbus master, 115200, None, 4 slaves"
-            << false;
-        QTest::newRow("UART 2 slave word")
-            << framed("E112006020548") << "UART 2 port word: Modbus slave, 9600, Even, address 5"
-            << false;
-        QTest::newRow("first piece of slave records")
-            << framed("E11250240" + zeros) << "UART 1 slave records, slots 1 to 8" << false;
-        QTest::newRow("one UART 2 record")
-            << framed("E11290208" + zeros.left(16)) << "UART 2 slave records, slot 1" << false;
-        QTest::newRow("records read from the second piece")
-            << framed("E00254210") << "read UART 1 slave records, slots 9 to 10" << false;
-        QTest::newRow("sensor piece")
-            << framed("E11200C40" + zeros) << "1-wire sensor records, sensors 1 to 7" << false;
-        QTest::newRow("aux mode word")
-            << framed("E11200A0203C0") << "auxiliary port mode word: 1-wire master, 3 sensors"
-            << false;
-        QTest::newRow("control word") << framed("E10200202"
-                                                "0080")
-                                      << "control word: restart polling" << false;
-        QTest::newRow("bus search") << framed("E10200002"
-                                              "0180")
-                                    << "bus search started" << false;
-        QTest::newRow("restart") << framed("E113011027B49") << "service word: restart" << false;
-        QTest::newRow("ROM codes")
-            << framed("E00300240") << "read ROM codes of sensors 1 to 8" << false;
-        QTest::newRow("second half of the 1-wire error buffer")
-            << framed("E00374040") << "read 1-wire error buffer, sensors 65 to 128" << false;
-        QTest::newRow("sensors found") << ReadFound << "read number of sensors found" << false;
-        QTest::newRow("CPU type") << ReadCpu << "read CPU type" << false;
-        QTest::newRow("enquiry") << Enq << "enquiry" << false;
-        QTest::newRow("wrong sum")
-            << frame("E113000020FFF", "D2") << "configuration bracket open" << true;
+        row("bracket open", BracketOpen, "configuration bracket open");
+        row("bracket close", frame("E113000020000", "8F"), "configuration bracket close");
+        row("UART 1 master word", framed("E1120080204D4"),
+            "UART 1 port word: Modbus master, 115200, None, 4 slaves");
+        row("UART 2 slave word", framed("E112006020548"),
+            "UART 2 port word: Modbus slave, 9600, Even, address 5");
+        row("first piece of slave records", framed("E11250240" + zeros),
+            "UART 1 slave records, slots 1 to 8");
+        row("one UART 2 record", framed("E11290208" + zeros.left(16)),
+            "UART 2 slave records, slot 1");
+        row("records read from the second piece", framed("E00254210"),
+            "read UART 1 slave records, slots 9 to 10");
+        row("sensor piece", framed("E11200C40" + zeros), "1-wire sensor records, sensors 1 to 7");
+        row("aux mode word", framed("E11200A0203C0"),
+            "auxiliary port mode word: 1-wire master, 3 sensors");
+        row("control word", framed("E102002020080"), "control word: restart polling");
+        row("bus search", framed("E102000020180"), "bus search started");
+        row("restart", framed("E113011027B49"), "service word: restart");
+        row("ROM codes", framed("E00300240"), "read ROM codes of sensors 1 to 8");
+        row("second half of the 1-wire error buffer", framed("E00374040"),
+            "read 1-wire error buffer, sensors 65 to 128");
+        row("sensors found", ReadFound, "read number of sensors found");
+        row("CPU type", ReadCpu, "read CPU type");
+        row("enquiry", Enq, "enquiry");
+        row("wrong sum", frame("E113000020FFF", "D2"), "configuration bracket open", true);
     }
     void requestsReadAsTheirAddressesMean()
     {
@@ -85,39 +78,35 @@ private Q_SLOTS:
 
     void answersReadInTheLightOfTheirRequest_data()
     {
+        auto row = [](const char *name, const QByteArray &request, const QByteArray &answer,
+                      bool complete, const QString &meaning, bool sumWrong = false) {
+            QTest::newRow(name) << request << answer << complete << meaning << sumWrong;
+        };
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("answer");
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("meaning");
         QTest::addColumn<bool>("sumWrong");
-        QTest::newRow("accepted") << BracketOpen << Ack << true << "answer: accepted" << false;
-        QTest::newRow("refused") << BracketOpen << Nak << true << "answer: refused (15)" << false;
-        QTest::newRow("noise only")
-            << BracketOpen << QByteArray("X") << false << "answer: damaged (noise only)" << false;
-        QTest::newRow("noise, then accepted")
-            << BracketOpen << "\r\n" + Ack << true << "answer: accepted (noise before the answer)"
-            << false;
-        QTest::newRow("silent") << BracketOpen << QByteArray() << false << "no answer within 650 ms"
-                                << false;
-        QTest::newRow("port word read back")
-            << ReadUart1Word << framed("04D4") << true
-            << "UART 1 port word: Modbus master, 115200, None, 4 slaves" << false;
-        QTest::newRow("sensors found")
-            << ReadFound << framed("0300") << true << "bus search found 3 sensors" << false;
-        QTest::newRow("noise before")
-            << ReadFound << "\r\n" + framed("0300") << true
-            << "bus search found 3 sensors (noise before the frame)" << false;
-        QTest::newRow("a noise STX before")
-            << ReadFound << "\x02" + framed("0300") << true
-            << "bus search found 3 sensors (noise before the frame)" << false;
-        QTest::newRow("STX, then the refusal")
-            << BracketOpen << QByteArray("\x02\x15") << true << "answer: damaged (2)" << false;
-        QTest::newRow("CPU type") << ReadCpu << framed("3412") << true << "CPU type 4660" << false;
-        QTest::newRow("wrong sum") << ReadUart1Word << frame("04D4", "00") << true
-                                   << "damaged answer: wrong checksum (DF expected)" << true;
-        QTest::newRow("cut off") << framed("E00250208") << framed("0102030405060708").left(10)
-                                 << false << "no answer within 650 ms, 10 of 20 characters came"
-                                 << false;
+        row("accepted", BracketOpen, Ack, true, "answer: accepted");
+        row("refused", BracketOpen, Nak, true, "answer: refused (15)");
+        row("noise only", BracketOpen, QByteArray("X"), false, "answer: damaged (noise only)");
+        row("noise, then accepted", BracketOpen, "\r\n" + Ack, true,
+            "answer: accepted (noise before the answer)");
+        row("silent", BracketOpen, QByteArray(), false, "no answer within 650 ms");
+        row("port word read back", ReadUart1Word, framed("04D4"), true,
+            "UART 1 port word: Modbus master, 115200, None, 4 slaves");
+        row("sensors found", ReadFound, framed("0300"), true, "bus search found 3 sensors");
+        row("noise before", ReadFound, "\r\n" + framed("0300"), true,
+            "bus search found 3 sensors (noise before the frame)");
+        row("a noise STX before", ReadFound, "\x02" + framed("0300"), true,
+            "bus search found 3 sensors (noise before the frame)");
+        row("STX, then the refusal", BracketOpen, QByteArray("\x02\x15"), true,
+            "answer: damaged (2)");
+        row("CPU type", ReadCpu, framed("3412"), true, "CPU type 4660");
+        row("wrong sum", ReadUart1Word, frame("04D4", "00"), true,
+            "damaged answer: wrong checksum (DF expected)", true);
+        row("cut off", framed("E00250208"), framed("0102030405060708").left(10), false,
+            "no answer within 650 ms, 10 of 20 characters came");
     }
     void answersReadInTheLightOfTheirRequest()
     {
@@ -131,34 +120,17 @@ private Q_SLOTS:
         QCOMPARE(reading.sumWrong, sumWrong);
     }
 
-    void oldRowsDropOffUnderANoteThatCountsThem()
+    // Old rows drop off under a note that counts them. Paused, rows wait in order and come on
+    // resume; the newest are kept when too many wait.
+    void rowsDropOffAndWaitWhilePaused()
     {
         FrameLogModel log(0, 4);
         QAbstractItemModelTester tester(&log);
         LinkEvent late;
         late.kind = LinkEvent::Kind::Dropped;
-        for (int i = 1; i <= 7; ++i) {
-            late.atMs = i;
-            late.bytes = QByteArray::number(i);
-            log.take(late);
-        }
-        QStringList shown;
-        for (int row = 0; row < log.rowCount(); ++row)
-            shown << log.index(row, FrameLogModel::FrameColumn).data().toString();
-        QCOMPARE(shown, QStringList({"3 earlier rows dropped", "4", "5", "6", "7"}));
-        QVERIFY(log.tableText().startsWith(
-            "ms\tDir\tFrame\tMeaning\n\t\t3 earlier rows dropped\t\n4\t<\t4\tcame late"));
-    }
-
-    // Paused, rows wait in order and come on resume; the newest are kept when too many wait.
-    void pausedRowsComeOnResume()
-    {
-        FrameLogModel log(0, 10);
-        QAbstractItemModelTester tester(&log);
-        LinkEvent late;
-        late.kind = LinkEvent::Kind::Dropped;
         auto take = [&](int from, int to) {
             for (int i = from; i <= to; ++i) {
+                late.atMs = i;
                 late.bytes = QByteArray::number(i);
                 log.take(late);
             }
@@ -169,20 +141,26 @@ private Q_SLOTS:
                 shown << log.index(row, FrameLogModel::FrameColumn).data().toString();
             return shown.join(' ');
         };
+        take(1, 7);
+        QCOMPARE(frames(), "3 earlier rows dropped 4 5 6 7");
+        QVERIFY(log.tableText().startsWith(
+            "ms\tDir\tFrame\tMeaning\n\t\t3 earlier rows dropped\t\n4\t<\t4\tcame late"));
+
+        log.clear();
         take(1, 2);
         log.setPaused(true);
-        take(3, 5);
+        take(3, 4);
         QCOMPARE(frames(), "1 2");
-        QCOMPARE(log.notShown(), 3);
+        QCOMPARE(log.notShown(), 2);
         log.setPaused(false);
-        QCOMPARE(frames(), "1 2 3 4 5");
+        QCOMPARE(frames(), "1 2 3 4");
         QCOMPARE(log.notShown(), 0);
 
         log.clear();
         log.setPaused(true);
-        take(1, 12);
+        take(1, 6);
         log.setPaused(false);
-        QCOMPARE(frames(), "2 earlier rows dropped 3 4 5 6 7 8 9 10 11 12");
+        QCOMPARE(frames(), "2 earlier rows dropped 3 4 5 6");
     }
 
     // --trace, the monitor's log and the plc.link category see the same frames.

@@ -1,15 +1,14 @@
 // Project files: the record's layout, cells converted to its fields, saving and loading, what is
 // refused and what stays as it was.
 #include "common/errors.h"
-#include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
-#include "onewire/aux_port.h"
 #include "project/cell_conversion.h"
 #include "project/project_file.h"
 #include "support/file_bytes.h"
 #include "support/file_size_limit.h"
 #include "support/other_user.h"
 #include "support/scripted_prompts.h"
+#include "support/start_up_ports.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -47,21 +46,11 @@ SensorRow sensorRow(const QStringList &bytes, const QString &reg)
     return s;
 }
 
-// The three ports of a window after start-up.
-struct Ports
+// The ports of a window after start-up, with the record they were loaded from or saved to.
+struct Ports : StartUpPorts
 {
-    QTemporaryDir dir;
-    ModbusPort uart1{ModbusPortInfo::uart1()};
-    ModbusPort uart2{ModbusPortInfo::uart2()};
-    AuxPort aux;
     ProjectRecord memory;
     ScriptedPrompts prompts;
-    Ports()
-    {
-        uart1.setStartUpValues(dir.filePath("set.ini"));
-        uart2.setStartUpValues(dir.filePath("set.ini"));
-    }
-    ProjectPorts ports() { return {uart1, uart2, aux}; }
     Outcome save(const QString &path)
     {
         prompts.queueFile(path);
@@ -227,8 +216,8 @@ private Q_SLOTS:
                                                    "03001E409CFFFF0300"));
         QCOMPARE(b.mid(7508 + 1161, 11), QByteArray::fromHex("0028FF0A0102030405B80B"));
 
-        // Loaded back: numbers as decimal text, the addresses 0 to 65535, ROM bytes as two
-        // upper-case digits.
+        // Loaded back: numbers as decimal text, the addresses 0 to 65535 (not as the signed
+        // 16-bit values some files hold), ROM bytes as two upper-case digits.
         Ports q;
         Apply_project_record(r, q.ports());
         QCOMPARE(q.uart1.slaves().rowCells(2),
@@ -236,19 +225,6 @@ private Q_SLOTS:
         QCOMPARE(q.uart1.slaves().cell(3, 0), QStringLiteral("4")); // the placeholder's Slot
         QCOMPARE(q.aux.sensors().sensor(0).rom[2], QStringLiteral("0A"));
         QCOMPARE(q.aux.sensors().sensor(0).reg, QStringLiteral("3000"));
-    }
-
-    // An address stored as a negative 16-bit value (as some files hold it) is the same 16 bits
-    // the PLC gets: it shows as 0 to 65535.
-    void storedAddressesShowUnsigned()
-    {
-        ProjectRecord r;
-        r.setSlave(ProjectRecord::Uart1, 0, SlaveEntry{1, 1, 10, 0x9C40, 0x8000, 100});
-        r.setByteField(ProjectRecord::Uart1, ProjectRecord::SlaveCountOffset, 1);
-        Ports p;
-        Apply_project_record(r, p.ports());
-        QCOMPARE(p.uart1.slaves().cell(0, SlaveColumn::AddressSlave), QStringLiteral("40000"));
-        QCOMPARE(p.uart1.slaves().cell(0, SlaveColumn::AddressMaster), QStringLiteral("32768"));
     }
 
     void aCellThatDoesNotFitNamesItselfAndLeavesTheFileAlone()

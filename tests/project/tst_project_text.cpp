@@ -4,19 +4,18 @@
 #include "common/csv.h"
 #include "common/errors.h"
 #include "common/untrusted_text.h"
-#include "modbus/modbus_port.h"
 #include "modbus/slave_table.h"
-#include "onewire/aux_port.h"
 #include "project/project_file.h"
 #include "project/project_json.h"
 #include "project/table_csv.h"
+#include "support/file_bytes.h"
 #include "support/full_project.h"
+#include "support/start_up_ports.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -27,23 +26,13 @@ namespace {
 
 ProjectRecord fileRecord(const QString &path)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? ProjectRecord::fromBytes(f.readAll()) : ProjectRecord();
+    return ProjectRecord::fromBytes(fileBytes(path));
 }
 
 // The ports of a fresh window, or holding a record.
-struct Ports
+struct Ports : StartUpPorts
 {
-    QTemporaryDir dir;
-    ModbusPort uart1{ModbusPortInfo::uart1()};
-    ModbusPort uart2{ModbusPortInfo::uart2()};
-    AuxPort aux;
-    ProjectPorts ports() { return {uart1, uart2, aux}; }
-    Ports()
-    {
-        uart1.setStartUpValues(dir.filePath("set.ini"));
-        uart2.setStartUpValues(dir.filePath("set.ini"));
-    }
+    Ports() = default;
     explicit Ports(const ProjectRecord &record) { Apply_project_record(record, ports()); }
     // The record as a save writes it: the fields a project uses, nothing else.
     ProjectRecord saved()
@@ -175,74 +164,53 @@ private Q_SLOTS:
 
     void jsonFaultsAreNamedByTheirPlace_data()
     {
+        auto row = [](const char *name, const QString &from, const QString &to,
+                      const QString &fault) { QTest::newRow(name) << from << to << fault; };
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("fault");
-        QTest::newRow("truncated") << "\"uart2\""
-                                   << ""
-                                   << "line 74, column 5: unterminated object";
-        QTest::newRow("empty") << "*"
-                               << ""
-                               << "the text is empty: a project is one JSON object";
-        QTest::newRow("wrong type") << "\"speed\": 115200"
-                                    << "\"speed\": \"115200\""
-                                    << "uart1.speed: \"115200\" is not a number";
-        QTest::newRow("unknown key") << "\"parity\""
-                                     << "\"parrity\""
-                                     << "uart1.parrity: unknown key\nuart1.parity: missing";
-        QTest::newRow("UART 2 keeps no data bits")
-            << "\"mode\": \"Modbus master\",\n        \"parity\": \"Even\""
-            << "\"dataBits\": 8, \"mode\": \"Modbus master\", \"parity\": \"Even\""
-            << "uart2.dataBits: unknown key";
-        QTest::newRow("timeout") << "\"timeoutMs\": 300\n            }\n        ]"
-                                 << "\"timeoutMs\": 40000 } ]"
-                                 << "uart1.slaves[3].timeoutMs: 40000 is above 32767";
-        QTest::newRow("bad ROM") << "286164118D2C01F3"
-                                 << "28FF64"
-                                 << "aux.sensors[1].rom: \"28FF64\" is not 16 hex digits";
-        QTest::newRow("address beyond 16 bits")
-            << "\"addressSlave\": 200"
-            << "\"addressSlave\": 65536"
-            << "uart1.slaves[2].addressSlave: 65536 is above 65535";
-        QTest::newRow("name of another function")
-            << "\"functionName\": \"Read coils\""
-            << "\"functionName\": \"Write coils\""
-            << "uart1.slaves[3].functionName: \"Write coils\" is not function 0 (\"Read coils\")";
-        QTest::newRow("slots out of order") << "\"slot\": 2"
-                                            << "\"slot\": 7"
-                                            << "uart1.slaves[1].slot: 7 is not 2: the items count "
-                                               "from 1";
-        QTest::newRow("129 sensors")
-            << "\"rom\": \"28AA0B4512000099\"\n            }"
-            << "\"rom\": \"28AA0B4512000099\"}" +
-                   QString(", {\"rom\": \"2800000000000000\", \"register\": 0}").repeated(126)
-            << "aux.sensors: 129 items, at most 128";
-        QTest::newRow("key twice") << "\"parity\": \"None\""
-                                   << "\"parity\": \"None\", \"parity\": \"Even\""
-                                   << "uart1.parity: the key comes twice (line 26)";
-        QTest::newRow("key twice in a slave")
-            << "\"slot\": 2"
-            << "\"slot\": 2, \"address\": 2"
-            << "uart1.slaves[1].address: the key comes twice (line 47)";
-        QTest::newRow("terminal control in a key")
-            << "\"parity\""
-            << "\"\u001b]0;owned\u0007\u001b[2J\": 0, \"parity\""
-            << "uart1[\"\\u001B]0;owned\\u0007\\u001B[2J\"]: unknown key";
-        QTest::newRow("line break and quote in a key") << "\"parity\""
-                                                       << "\"a\\nb\\\"c\": 0, \"parity\""
-                                                       << "uart1[\"a\\nb\\\"c\"]: unknown key";
-        QTest::newRow("right-to-left mark in a value")
-            << "\"parity\": \"None\""
-            << "\"parity\": \"No\u202Ene\""
-            << "uart1.parity: \"No\\u202Ene\" is not one of \"Odd\", \"Even\", \"None\"";
-        QTest::newRow("long value cut short")
-            << "\"parity\": \"None\""
-            << "\"parity\": \"" + QString(5000, 'x') + "\""
-            << "uart1.parity: \"" + QString(57, 'x') +
-                   "...\" is not one of \"Odd\", \"Even\", \"None\"";
-        QTest::newRow("later format") << "\"format\": 1"
-                                      << "\"format\": 2"
-                                      << "format: 2 is not a format this program reads (1)";
+        row("truncated", "\"uart2\"", "", "line 74, column 5: unterminated object");
+        row("empty", "*", "", "the text is empty: a project is one JSON object");
+        row("wrong type", "\"speed\": 115200", "\"speed\": \"115200\"",
+            "uart1.speed: \"115200\" is not a number");
+        row("unknown key", "\"parity\"", "\"parrity\"",
+            "uart1.parrity: unknown key\nuart1.parity: missing");
+        row("UART 2 keeps no data bits",
+            "\"mode\": \"Modbus master\",\n        \"parity\": \"Even\"",
+            "\"dataBits\": 8, \"mode\": \"Modbus master\", \"parity\": \"Even\"",
+            "uart2.dataBits: unknown key");
+        row("timeout", "\"timeoutMs\": 300\n            }\n        ]", "\"timeoutMs\": 40000 } ]",
+            "uart1.slaves[3].timeoutMs: 40000 is above 32767");
+        row("bad ROM", "286164118D2C01F3", "28FF64",
+            "aux.sensors[1].rom: \"28FF64\" is not 16 hex digits");
+        row("address beyond 16 bits", "\"addressSlave\": 200", "\"addressSlave\": 65536",
+            "uart1.slaves[2].addressSlave: 65536 is above 65535");
+        row("name of another function", "\"functionName\": \"Read coils\"",
+            "\"functionName\": \"Write coils\"",
+            "uart1.slaves[3].functionName: \"Write coils\" is not function 0 (\"Read coils\")");
+        row("slots out of order", "\"slot\": 2", "\"slot\": 7",
+            "uart1.slaves[1].slot: 7 is not 2: the items count from 1");
+        row("129 sensors", "\"rom\": \"28AA0B4512000099\"\n            }",
+            "\"rom\": \"28AA0B4512000099\"}" +
+                QString(", {\"rom\": \"2800000000000000\", \"register\": 0}").repeated(126),
+            "aux.sensors: 129 items, at most 128");
+        row("key twice", "\"parity\": \"None\"", "\"parity\": \"None\", \"parity\": \"Even\"",
+            "uart1.parity: the key comes twice (line 26)");
+        row("key twice in a slave", "\"slot\": 2", "\"slot\": 2, \"address\": 2",
+            "uart1.slaves[1].address: the key comes twice (line 47)");
+        row("terminal control in a key", "\"parity\"",
+            "\"\u001b]0;owned\u0007\u001b[2J\": 0, \"parity\"",
+            "uart1[\"\\u001B]0;owned\\u0007\\u001B[2J\"]: unknown key");
+        row("line break and quote in a key", "\"parity\"", "\"a\\nb\\\"c\": 0, \"parity\"",
+            "uart1[\"a\\nb\\\"c\"]: unknown key");
+        row("right-to-left mark in a value", "\"parity\": \"None\"", "\"parity\": \"No\u202Ene\"",
+            "uart1.parity: \"No\\u202Ene\" is not one of \"Odd\", \"Even\", \"None\"");
+        row("long value cut short", "\"parity\": \"None\"",
+            "\"parity\": \"" + QString(5000, 'x') + "\"",
+            "uart1.parity: \"" + QString(57, 'x') +
+                "...\" is not one of \"Odd\", \"Even\", \"None\"");
+        row("later format", "\"format\": 1", "\"format\": 2",
+            "format: 2 is not a format this program reads (1)");
     }
     void jsonFaultsAreNamedByTheirPlace()
     {
@@ -257,24 +225,21 @@ private Q_SLOTS:
     // What the PLC may refuse but a project file holds is for check and write to name.
     void unwiseValuesImport_data()
     {
+        auto row = [](const char *name, const QString &from, const QString &to) {
+            QTest::newRow(name) << from << to;
+        };
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
-        QTest::newRow("slave timeout 5000") << "\"timeoutMs\": 300"
-                                            << "\"timeoutMs\": 5000";
-        QTest::newRow("Num word 126") << "\"numWord\": 2"
-                                      << "\"numWord\": 126";
-        QTest::newRow("Address slave 40000") << "\"addressSlave\": 200"
-                                             << "\"addressSlave\": 40000";
-        QTest::newRow("Modbus address 0") << "\"address\": 1,"
-                                          << "\"address\": 0,";
-        QTest::newRow("function without a name")
-            << "\"function\": 0,\n                \"functionName\": \"Read coils\","
-            << "\"function\": 9,";
-        QTest::newRow("negative register") << "\"register\": 3000"
-                                           << "\"register\": -5";
-        QTest::newRow("slave mode at address 0")
-            << "\"mode\": \"Modbus master\",\n        \"parity\": \"Even\""
-            << "\"mode\": \"Modbus slave\", \"parity\": \"Even\"";
+        row("slave timeout 5000", "\"timeoutMs\": 300", "\"timeoutMs\": 5000");
+        row("Num word 126", "\"numWord\": 2", "\"numWord\": 126");
+        row("Address slave 40000", "\"addressSlave\": 200", "\"addressSlave\": 40000");
+        row("Modbus address 0", "\"address\": 1,", "\"address\": 0,");
+        row("function without a name",
+            "\"function\": 0,\n                \"functionName\": \"Read coils\",",
+            "\"function\": 9,");
+        row("negative register", "\"register\": 3000", "\"register\": -5");
+        row("slave mode at address 0", "\"mode\": \"Modbus master\",\n        \"parity\": \"Even\"",
+            "\"mode\": \"Modbus slave\", \"parity\": \"Even\"");
     }
     void unwiseValuesImport()
     {
@@ -358,37 +323,27 @@ private Q_SLOTS:
     // stay as they are.
     void untrustedTextIsShownSafely_data()
     {
+        auto row = [](const char *name, const QString &text, const QString &quoted,
+                      const QString &escaped) { QTest::newRow(name) << text << quoted << escaped; };
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("quoted");
         QTest::addColumn<QString>("escaped");
-        QTest::newRow("plain") << "115200"
-                               << "\"115200\""
-                               << "115200";
-        QTest::newRow("terminal title and clear screen") << "\x1b]0;x\x07\x1b[2J"
-                                                         << "\"\\u001B]0;x\\u0007\\u001B[2J\""
-                                                         << "\\u001B]0;x\\u0007\\u001B[2J";
-        QTest::newRow("C1 control, DEL") << QString("a\u009B2J\x7f") << "\"a\\u009B2J\\u007F\""
-                                         << "a\\u009B2J\\u007F";
-        QTest::newRow("line breaks") << "a\r\nb\tc"
-                                     << "\"a\\r\\nb\\tc\""
-                                     << "a\r\nb\tc";
-        QTest::newRow("quotes and backslashes") << "a\"b\\c"
-                                                << "\"a\\\"b\\\\c\""
-                                                << "a\"b\\c";
-        QTest::newRow("bidirectional override, zero width, line separator")
-            << QString("x\u202Ey\u200Bz\u2028") << "\"x\\u202Ey\\u200Bz\\u2028\""
-            << "x\\u202Ey\\u200Bz\\u2028";
-        QTest::newRow("letters of other scripts stay")
-            << QString("Zähler ключ 😀") << QString("\"Zähler ключ 😀\"") << QString("Zähler ключ 😀");
-        QTest::newRow("lone surrogate") << QString(QChar(0xD800)) << "\"\\uD800\""
-                                        << "\\uD800";
-        QTest::newRow("cut after 60")
-            << QString(61, 'a') << "\"" + QString(57, 'a') + "...\"" << QString(61, 'a');
-        QTest::newRow("60 fit") << QString(60, 'a') << "\"" + QString(60, 'a') + "\""
-                                << QString(60, 'a');
-        QTest::newRow("an escape is never split")
-            << QString(56, 'a') + "\x1b" + "bbbb"
-            << "\"" + QString(56, 'a') + "...\"" << QString(56, 'a') + "\\u001Bbbbb";
+        row("plain", "115200", "\"115200\"", "115200");
+        row("terminal title and clear screen", "\x1b]0;x\x07\x1b[2J",
+            "\"\\u001B]0;x\\u0007\\u001B[2J\"", "\\u001B]0;x\\u0007\\u001B[2J");
+        row("C1 control, DEL", QString("a\u009B2J\x7f"), "\"a\\u009B2J\\u007F\"",
+            "a\\u009B2J\\u007F");
+        row("line breaks", "a\r\nb\tc", "\"a\\r\\nb\\tc\"", "a\r\nb\tc");
+        row("quotes and backslashes", "a\"b\\c", "\"a\\\"b\\\\c\"", "a\"b\\c");
+        row("bidirectional override, zero width, line separator", QString("x\u202Ey\u200Bz\u2028"),
+            "\"x\\u202Ey\\u200Bz\\u2028\"", "x\\u202Ey\\u200Bz\\u2028");
+        row("letters of other scripts stay", QString("Zähler ключ 😀"), QString("\"Zähler ключ 😀\""),
+            QString("Zähler ключ 😀"));
+        row("lone surrogate", QString(QChar(0xD800)), "\"\\uD800\"", "\\uD800");
+        row("cut after 60", QString(61, 'a'), "\"" + QString(57, 'a') + "...\"", QString(61, 'a'));
+        row("60 fit", QString(60, 'a'), "\"" + QString(60, 'a') + "\"", QString(60, 'a'));
+        row("an escape is never split", QString(56, 'a') + "\x1b" + "bbbb",
+            "\"" + QString(56, 'a') + "...\"", QString(56, 'a') + "\\u001Bbbbb");
     }
     void untrustedTextIsShownSafely()
     {
@@ -411,64 +366,61 @@ private Q_SLOTS:
 
     void csvFaultsNameTheirLineAndChangeNothing_data()
     {
+        auto row = [](const char *name, int table, const QByteArray &csv, const QString &fault) {
+            QTest::newRow(name) << table << csv << fault;
+        };
         QTest::addColumn<int>("table");
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QString>("fault");
         const QByteArray header = "Slot,Address,Num word,Address slave,Address master,Function,"
                                   "\"Timeout,[ms]\"\r\n";
-        QTest::newRow("empty file") << 1 << QByteArray()
-                                    << "the text is empty: its first line must name the columns "
-                                       "(Slot, Address, Num word, Address slave, Address master, "
-                                       "Function, Timeout,[ms])";
-        QTest::newRow("missing column")
-            << 1 << QByteArray("Address,Num word\n1,2\n") << "line 1: no column \"Address slave\"";
-        QTest::newRow("quoted field with a newline")
-            << 1 << header + "1,1,1,0,0,1,100\n\"\",\"1\n2\",1,0,0,1,100\n"
-            << "line 3: the \"Address\" field holds a line break";
-        QTest::newRow("row 2 polls address 249")
-            << 1 << header + "\n1,1,1,0,0,1,100\n2,249,1,0,0,1,100\n"
-            << "line 4: You configuration has error in the slave address data - row 2\r\n"
-               "Column [Address]";
-        QTest::newRow("not a number") << 1 << header + "1,x,1,0,0,1,100\n"
-                                      << "line 2: Row 1, column [Address]: \"x\" is not a number";
-        QTest::newRow("long cell with a control character")
-            << 1 << header + "1,\x1b" + QByteArray(4000, 'x') + ",1,0,0,1,100\n"
-            << "line 2: Row 1, column [Address]: \"\\u001B" + QString(51, 'x') +
-                   "...\" is not a number";
-        QTest::newRow("long number out of range")
-            << 1 << header + "1," + QByteArray(4000, '0') + "40000,1,0,0,1,100\n"
-            << "line 2: Row 1, column [Address]: " + QString(57, '0') + "... is out of range";
-        QTest::newRow("reading stops one row beyond the table")
-            << 1 << header + QByteArray("1,1,1,0,0,1,100\n").repeated(129) + "1,\"\n"
-            << "line 130: You configuration has error in the number of slaves. \r\nMaximum "
-               "allowed number is 128 ";
-        QTest::newRow("a line of too many fields")
-            << 1 << header + QByteArray(100000, ',') + "\n"
-            << "line 2: 100001 fields, the header line has 7";
-        QTest::newRow("a header of too many columns") << 1 << "Slot" + QByteArray(300, ',') + "\n"
-                                                      << "line 1: 301 columns, at most 256";
-        QTest::newRow("control characters in a column title")
-            << 2 << QByteArray("Num,Byte 0,\x1b[2J\n")
-            << "line 1: unknown column \"\\u001B[2J\"; the columns are Num, Byte 0, Byte 1, "
-               "Byte 2, Byte 3, Byte 4, Byte 5, Byte 6, Byte 7, Dxxxx";
-        QTest::newRow("129 slaves") << 1 << header + QByteArray("1,1,1,0,0,1,100\n").repeated(129)
-                                    << "line 130: You configuration has error in the number of "
-                                       "slaves. \r\nMaximum allowed number is 128 ";
-        QTest::newRow("short row") << 1 << header + "1,1,1,0,0,1\n"
-                                   << "line 2: 6 fields, the header line has 7";
-        QTest::newRow("unclosed quote") << 1 << header + "1,\"1,1,0,0,1,100\n"
-                                        << "line 2: a quoted field is not closed";
-        QTest::newRow("not UTF-8") << 1 << header + "1,\xff,1,0,0,1,100\n"
-                                   << "line 2: the text is not UTF-8";
-        QTest::newRow("sensor byte")
-            << 2
-            << QByteArray("Byte 0;Byte 1;Byte 2;Byte 3;Byte 4;Byte 5;Byte 6;Byte 7;Dxxxx\n"
-                          "28;FF;64;1;0F;0;0;5A;3000\n")
-            << "line 2: You configuration has error in the addresing data - row 1\r\nColumn Byte 3";
-        QTest::newRow("unknown column") << 2 << QByteArray("Num,Byte 0,Bite 1\n")
-                                        << "line 1: unknown column \"Bite 1\"; the columns are "
-                                           "Num, Byte 0, Byte 1, Byte 2, Byte 3, Byte 4, Byte 5, "
-                                           "Byte 6, Byte 7, Dxxxx";
+        row("empty file", 1, QByteArray(),
+            "the text is empty: its first line must name the columns "
+            "(Slot, Address, Num word, Address slave, Address master, "
+            "Function, Timeout,[ms])");
+        row("missing column", 1, QByteArray("Address,Num word\n1,2\n"),
+            "line 1: no column \"Address slave\"");
+        row("quoted field with a newline", 1,
+            header + "1,1,1,0,0,1,100\n\"\",\"1\n2\",1,0,0,1,100\n",
+            "line 3: the \"Address\" field holds a line break");
+        row("row 2 polls address 249", 1, header + "\n1,1,1,0,0,1,100\n2,249,1,0,0,1,100\n",
+            "line 4: You configuration has error in the slave address data - row 2\r\n"
+            "Column [Address]");
+        row("not a number", 1, header + "1,x,1,0,0,1,100\n",
+            "line 2: Row 1, column [Address]: \"x\" is not a number");
+        row("long cell with a control character", 1,
+            header + "1,\x1b" + QByteArray(4000, 'x') + ",1,0,0,1,100\n",
+            "line 2: Row 1, column [Address]: \"\\u001B" + QString(51, 'x') +
+                "...\" is not a number");
+        row("long number out of range", 1,
+            header + "1," + QByteArray(4000, '0') + "40000,1,0,0,1,100\n",
+            "line 2: Row 1, column [Address]: " + QString(57, '0') + "... is out of range");
+        row("reading stops one row beyond the table", 1,
+            header + QByteArray("1,1,1,0,0,1,100\n").repeated(129) + "1,\"\n",
+            "line 130: You configuration has error in the number of slaves. \r\nMaximum "
+            "allowed number is 128 ");
+        row("a line of too many fields", 1, header + QByteArray(100000, ',') + "\n",
+            "line 2: 100001 fields, the header line has 7");
+        row("a header of too many columns", 1, "Slot" + QByteArray(300, ',') + "\n",
+            "line 1: 301 columns, at most 256");
+        row("control characters in a column title", 2, QByteArray("Num,Byte 0,\x1b[2J\n"),
+            "line 1: unknown column \"\\u001B[2J\"; the columns are Num, Byte 0, Byte 1, "
+            "Byte 2, Byte 3, Byte 4, Byte 5, Byte 6, Byte 7, Dxxxx");
+        row("129 slaves", 1, header + QByteArray("1,1,1,0,0,1,100\n").repeated(129),
+            "line 130: You configuration has error in the number of "
+            "slaves. \r\nMaximum allowed number is 128 ");
+        row("short row", 1, header + "1,1,1,0,0,1\n", "line 2: 6 fields, the header line has 7");
+        row("unclosed quote", 1, header + "1,\"1,1,0,0,1,100\n",
+            "line 2: a quoted field is not closed");
+        row("not UTF-8", 1, header + "1,\xff,1,0,0,1,100\n", "line 2: the text is not UTF-8");
+        row("sensor byte", 2,
+            QByteArray("Byte 0;Byte 1;Byte 2;Byte 3;Byte 4;Byte 5;Byte 6;Byte 7;Dxxxx\n"
+                       "28;FF;64;1;0F;0;0;5A;3000\n"),
+            "line 2: You configuration has error in the addresing data - row 1\r\nColumn Byte 3");
+        row("unknown column", 2, QByteArray("Num,Byte 0,Bite 1\n"),
+            "line 1: unknown column \"Bite 1\"; the columns are "
+            "Num, Byte 0, Byte 1, Byte 2, Byte 3, Byte 4, Byte 5, "
+            "Byte 6, Byte 7, Dxxxx");
     }
     void csvFaultsNameTheirLineAndChangeNothing()
     {
@@ -499,22 +451,24 @@ private Q_SLOTS:
 
     void csvRecordsAreRead_data()
     {
+        auto row = [](const char *name, const QByteArray &text, const QString &records) {
+            QTest::newRow(name) << text << records;
+        };
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("records"); // line:field|field, records joined by " / "
-        QTest::newRow("commas, LF") << QByteArray("a,b\nc,d\n") << "1:a|b / 2:c|d";
-        QTest::newRow("no last line break") << QByteArray("a,b\r\nc,d") << "1:a|b / 2:c|d";
-        QTest::newRow("CR alone") << QByteArray("a\rb\r") << "1:a / 2:b";
-        QTest::newRow("quoted separator and quotes")
-            << QByteArray("\"a,1\",\"say \"\"hi\"\"\"\n") << "1:a,1|say \"hi\"";
-        QTest::newRow("quoted line break moves the line on")
-            << QByteArray("\"x\r\ny\",z\nw\n") << "1:x\r\ny|z / 3:w";
-        QTest::newRow("semicolons, comma inside") << QByteArray("a;1,5;c\n") << "1:a|1,5|c";
-        QTest::newRow("empty fields") << QByteArray(",\n\n") << "1:| / 2:";
-        QTest::newRow("quote in a bare field")
-            << QByteArray("a,b\"c\n")
-            << "line 1: a quote inside a field that does not start with one";
-        QTest::newRow("text after a closing quote")
-            << QByteArray("a\n\"b\"c\n") << "line 2: text after the closing quote of a field";
+        row("commas, LF", QByteArray("a,b\nc,d\n"), "1:a|b / 2:c|d");
+        row("no last line break", QByteArray("a,b\r\nc,d"), "1:a|b / 2:c|d");
+        row("CR alone", QByteArray("a\rb\r"), "1:a / 2:b");
+        row("quoted separator and quotes", QByteArray("\"a,1\",\"say \"\"hi\"\"\"\n"),
+            "1:a,1|say \"hi\"");
+        row("quoted line break moves the line on", QByteArray("\"x\r\ny\",z\nw\n"),
+            "1:x\r\ny|z / 3:w");
+        row("semicolons, comma inside", QByteArray("a;1,5;c\n"), "1:a|1,5|c");
+        row("empty fields", QByteArray(",\n\n"), "1:| / 2:");
+        row("quote in a bare field", QByteArray("a,b\"c\n"),
+            "line 1: a quote inside a field that does not start with one");
+        row("text after a closing quote", QByteArray("a\n\"b\"c\n"),
+            "line 2: text after the closing quote of a field");
     }
     void csvRecordsAreRead()
     {

@@ -79,6 +79,20 @@ public:
         poll->start(5);
     }
 
+    // Clicks the named control and runs act on the modal dialog T it opens; fails when none opens.
+    template <class T>
+    void clickToDialog(const QString &name, const std::function<void(T *, WidgetDriver &)> &act)
+    {
+        bool shown = false;
+        onModal<T>([&](T *dialog) {
+            shown = true;
+            WidgetDriver d(dialog);
+            act(dialog, d);
+        });
+        click(name);
+        QVERIFY2(shown, T::staticMetaObject.className());
+    }
+
 private:
     QPointer<QWidget> m_root;
     mutable std::vector<std::unique_ptr<QObject>> m_standIns;

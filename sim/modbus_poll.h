@@ -12,13 +12,13 @@ namespace sim {
 // One request the simulated PLC's Modbus master sends to a slave, and what came of it.
 struct ModbusPoll
 {
-    int slave = 1;                             // Modbus address
-    ModbusTable table = ModbusTable::Holding;  // Coils, Input or Holding
-    bool write = false;                        // Coils and Holding only
-    int address = 0;                           // first coil or register in the slave
+    int slave = 1;                            // Modbus address
+    ModbusTable table = ModbusTable::Holding; // Coils, Input or Holding
+    bool write = false;                       // Coils and Holding only
+    int address = 0;                          // first coil or register in the slave
     int count = 1;
-    QList<quint16> values;                     // a write's registers, or its coils as 0 and 1
-    int timeoutMs = 100;                       // the row's answer timeout
+    QList<quint16> values; // a write's registers, or its coils as 0 and 1
+    int timeoutMs = 100;   // the row's answer timeout
 };
 
 struct PollOutcome

@@ -31,8 +31,7 @@ public:
     explicit RtuLine(QObject *parent = nullptr);
     ~RtuLine() override;
 
-    bool open(const QList<PlantSlave> &slaves, int baudRate, char parity,
-              QString *error) override;
+    bool open(const QList<PlantSlave> &slaves, int baudRate, char parity, QString *error) override;
     void close() override;
     void poll(const ModbusPoll &request, Done done) override;
 

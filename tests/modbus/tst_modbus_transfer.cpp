@@ -3,11 +3,11 @@
 #include "support/sim_bench.h"
 
 #include "common/errors.h"
-#include "support/wait_for_task.h"
 #include "modbus/modbus_port.h"
 #include "modbus/modbus_upload.h"
 #include "modbus/modbus_write.h"
 #include "modbus/slave_table.h"
+#include "support/wait_for_task.h"
 
 #include <QtTest>
 

@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -116,12 +117,17 @@ QByteArray hexBytes(const QCommandLineParser &parser, const QString &option)
 // runs; a file with faults is reported and the plant before it kept.
 void followPlantFile(const QString &path, sim::PlantPoller &poller, QObject *parent)
 {
-    auto *watcher = new QFileSystemWatcher(QStringList{path}, parent);
+    // The folder too: an editor that saves by renaming a new file over the old one leaves
+    // nothing to watch at the old file's place for a moment.
+    auto *watcher =
+        new QFileSystemWatcher(QStringList{path, QFileInfo(path).absolutePath()}, parent);
     auto *settle = new QTimer(parent);
     settle->setSingleShot(true);
     // An editor may write the file in several steps, or replace it: read it once it is quiet.
     settle->setInterval(100);
     QObject::connect(watcher, &QFileSystemWatcher::fileChanged, settle, [=] { settle->start(); });
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, settle,
+                     [=] { settle->start(); });
     QObject::connect(settle, &QTimer::timeout, parent, [=, &poller] {
         if (!watcher->files().contains(path))
             watcher->addPath(path);
